@@ -1,0 +1,307 @@
+#include "engine/layout/fileutil.h"
+
+#include "engine/layout/strutil.h"
+#include "engine/layout/utf8.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <atomic>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+struct Match {
+    std::string name;
+    bool isDir = false;   // a real folder, not a link to one
+    bool isLink = false;
+};
+
+bool HasWildcard(const std::string& s)
+{
+    return s.find_first_of("*?") != std::string::npos;
+}
+
+// Glob match of "*" and "?" on code points; every other character is literal.
+bool WildMatch(const std::wstring& pat, const std::wstring& name)
+{
+    if (pat == L"*.*")   // the classic "every file" pattern
+        return true;
+    std::size_t p = 0, n = 0, starP = std::wstring::npos, starN = 0;
+    while (n < name.size()) {
+        if (p < pat.size() && (pat[p] == L'?' || pat[p] == name[n])) {
+            ++p;
+            ++n;
+        } else if (p < pat.size() && pat[p] == L'*') {
+            starP = p++;
+            starN = n;
+        } else if (starP != std::wstring::npos) {
+            p = starP + 1;
+            n = ++starN;
+        } else {
+            return false;
+        }
+    }
+    while (p < pat.size() && pat[p] == L'*')
+        ++p;
+    return p == pat.size();
+}
+
+void SplitPattern(const std::string& pattern, std::string& folder, std::string& last)
+{
+    const std::size_t slash = pattern.rfind('/');
+    if (slash == std::string::npos) {
+        folder.clear();
+        last = pattern;
+    } else {
+        folder = pattern.substr(0, slash + 1);
+        last = pattern.substr(slash + 1);
+    }
+}
+
+// Lists the matches of `pattern`, "." and ".." left out. `matched` tells
+// whether anything matched at all: like the classic find-first walk, "." and
+// ".." of an existing folder match "*" and so make an empty folder a match.
+std::vector<Match> FindMatches(const std::string& pattern, bool& matched)
+{
+    std::vector<Match> out;
+    matched = false;
+    std::string folder, last;
+    SplitPattern(pattern, folder, last);
+    if (last.empty())
+        return out;
+
+    auto classify = [](const std::string& path, Match& m) {
+        struct stat st;
+        if (lstat(path.c_str(), &st) != 0)
+            return false;
+        m.isLink = S_ISLNK(st.st_mode);
+        m.isDir = S_ISDIR(st.st_mode);
+        return true;
+    };
+
+    if (!HasWildcard(last)) {
+        Match m;
+        m.name = last;
+        if (last != "." && last != ".." && classify(pattern, m)) {
+            matched = true;
+            out.push_back(m);
+        }
+        return out;
+    }
+
+    DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
+    if (!dir)
+        return out;
+    const std::wstring wpat = utf8::ToWide(last);
+    matched = WildMatch(wpat, L".") || WildMatch(wpat, L"..");
+    while (dirent* e = readdir(dir)) {
+        const std::string name = e->d_name;
+        if (name == "." || name == "..")
+            continue;
+        if (!WildMatch(wpat, utf8::ToWide(name)))
+            continue;
+        Match m;
+        m.name = name;
+        if (!classify(folder + name, m))
+            continue;
+        matched = true;
+        out.push_back(m);
+    }
+    closedir(dir);
+    return out;
+}
+
+void ReportNotFound()
+{
+    std::fputs("file not found\n", stderr);
+}
+
+bool WriteAll(int fd, const char* data, std::size_t size)
+{
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+std::atomic<unsigned> g_tempCounter{0};
+
+bool CopyOne(const std::string& source, const std::string& dest, bool move)
+{
+    if (move && std::rename(source.c_str(), dest.c_str()) == 0)
+        return true;
+
+    const int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0)
+        return false;
+    struct stat st;
+    if (fstat(in, &st) != 0 || S_ISDIR(st.st_mode)) {
+        ::close(in);
+        return false;
+    }
+    // A sibling temporary file, renamed over the destination at the end.
+    const std::string temp = dest + ".part" + std::to_string(::getpid()) + "_" +
+                             std::to_string(g_tempCounter++);
+    const int out = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (out < 0) {
+        ::close(in);
+        return false;
+    }
+    bool ok = true;
+    char buf[65536];
+    for (;;) {
+        const ssize_t n = ::read(in, buf, sizeof buf);
+        if (n == 0)
+            break;
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            ok = false;
+            break;
+        }
+        if (!WriteAll(out, buf, static_cast<std::size_t>(n))) {
+            ok = false;
+            break;
+        }
+    }
+    ::close(in);
+    if (::close(out) != 0)
+        ok = false;
+    if (ok && std::rename(temp.c_str(), dest.c_str()) != 0)
+        ok = false;
+    if (!ok) {
+        ::unlink(temp.c_str());
+        return false;
+    }
+    if (move)
+        ::unlink(source.c_str());
+    return true;
+}
+
+bool CopyMatches(const std::string& pattern, const std::string& destDir, bool move)
+{
+    bool matched = false;
+    const std::vector<Match> matches = FindMatches(pattern, matched);
+    if (!matched) {
+        ReportNotFound();
+        return false;
+    }
+    std::string folder, last;
+    SplitPattern(pattern, folder, last);
+    for (const Match& m : matches) {
+        const std::string src = folder + m.name;
+        struct stat st;
+        const bool isDir = m.isDir || (m.isLink && stat(src.c_str(), &st) == 0 && S_ISDIR(st.st_mode));
+        if (isDir) {
+            if (m.isLink)
+                continue;   // a linked folder could lead back into itself
+            const std::string sub = destDir + m.name + "/";
+            if (::mkdir(sub.c_str(), 0777) != 0 && errno != EEXIST)
+                return false;
+            if (!CopyMatches(src + "/*", sub, move))
+                return false;
+        } else if (!CopyOne(src, destDir + m.name, move)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool DeleteMatches(const std::string& pattern)
+{
+    bool matched = false;
+    const std::vector<Match> matches = FindMatches(pattern, matched);
+    if (!matched) {
+        ReportNotFound();
+        return false;
+    }
+    std::string folder, last;
+    SplitPattern(pattern, folder, last);
+    for (const Match& m : matches) {
+        const std::string path = folder + m.name;
+        if (m.isDir)
+            DeleteMatches(path + "/*");
+        else
+            ::unlink(path.c_str());   // files and links alike; a link is never followed
+    }
+    if (::rmdir(pattern.c_str()) == 0)
+        return true;
+    return !folder.empty() && ::rmdir(folder.c_str()) == 0;
+}
+
+} // namespace
+
+bool CopyFile(const std::string& source, const std::string& dest, bool move)
+{
+    return CopyOne(source, dest, move);
+}
+
+bool CopyFile(const std::wstring& source, const std::wstring& dest, bool move)
+{
+    return CopyOne(utf8::FromWide(source), utf8::FromWide(dest), move);
+}
+
+bool CopyFiles(const std::string& pattern, const std::string& destDir, bool move)
+{
+    return CopyMatches(pattern, destDir, move);
+}
+
+bool CopyFiles(const std::wstring& pattern, const std::wstring& destDir, bool move)
+{
+    return CopyMatches(utf8::FromWide(pattern), utf8::FromWide(destDir), move);
+}
+
+bool DeleteFiles(const std::string& pattern)
+{
+    return DeleteMatches(pattern);
+}
+
+bool DeleteFiles(const std::wstring& pattern, bool backslash)
+{
+    std::string p = utf8::FromWide(pattern);
+    if (backslash)
+        std::replace(p.begin(), p.end(), '\\', '/');
+    return DeleteMatches(p);
+}
+
+bool DeleteFile(const std::string& path)
+{
+    return ::unlink(path.c_str()) == 0;
+}
+
+bool DeleteFile(const std::wstring& path)
+{
+    return DeleteFile(utf8::FromWide(path));
+}
+
+bool PathExists(const std::string& path)
+{
+    struct stat st;
+    return lstat(path.c_str(), &st) == 0;
+}
+
+bool PathExists(const std::wstring& path)
+{
+    return PathExists(utf8::FromWide(path));
+}
+
+std::wstring FreeOutputPath(const std::wstring& stem, const std::wstring& ext)
+{
+    std::wstring path = stem + ext;
+    for (int n = 1; PathExists(path); ++n)
+        path = stem + L"(" + int2wstr(n) + L")" + ext;
+    return path;
+}

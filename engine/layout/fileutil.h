@@ -1,0 +1,41 @@
+// Copying and deleting files by wildcard pattern. Wildcards ("*" and "?")
+// apply to the last path component only; "[" and "]" are plain characters.
+// Wide forms take the engine's wide paths, narrow forms UTF-8 paths; both end
+// in the same file-system calls on UTF-8 bytes.
+#pragma once
+
+#include <string>
+
+// Copies one file. The copy is written beside the destination and renamed
+// into place only when every byte was read and written, so a failed copy
+// leaves no truncated file and an existing destination intact. With `move`
+// the source is removed after a successful copy.
+bool CopyFile(const std::wstring& source, const std::wstring& dest, bool move);
+bool CopyFile(const std::string& source, const std::string& dest, bool move);
+
+// Copies every match of `pattern` into `destDir` (which ends with "/");
+// folders are copied recursively, their destination folders created.
+// False when nothing matches ("file not found" on stderr) or at the first
+// copy that fails.
+bool CopyFiles(const std::wstring& pattern, const std::wstring& destDir, bool move);
+bool CopyFiles(const std::string& pattern, const std::string& destDir, bool move);
+
+// Deletes every match of `pattern`, folders with their content, then removes
+// the folder the pattern names or, failing that, the folder that holds the
+// pattern (only when empty). `backslash` means the pattern separates its
+// folders with "\". Symbolic links are removed, never followed. False when
+// nothing matched or when neither folder could be removed.
+bool DeleteFiles(const std::wstring& pattern, bool backslash);
+bool DeleteFiles(const std::string& pattern);
+
+bool DeleteFile(const std::wstring& path);
+bool DeleteFile(const std::string& path);
+
+// The "(N)" naming rule of every output: `stem` + `ext` when no file or
+// folder of that path exists, else `stem` + "(N)" + `ext` for the first
+// N = 1, 2, ... that is free.
+std::wstring FreeOutputPath(const std::wstring& stem, const std::wstring& ext);
+
+// True when a file, folder or link of that path exists.
+bool PathExists(const std::wstring& path);
+bool PathExists(const std::string& path);

@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Installs every Debian package the project needs to build, run and test.
+# Idempotent: packages already present are left alone; apt-get update runs
+# only when something is missing.
+set -euo pipefail
+
+PACKAGES=(
+  # toolchain
+  build-essential cmake ninja-build pkg-config ccache
+  # tests
+  libgtest-dev libgmock-dev
+  # PDF parsing and rendering (adapter library), with MuPDF's own deps
+  libmupdf-dev libmujs-dev libgumbo-dev libjbig2dec0-dev libopenjp2-7-dev
+  libharfbuzz-dev libfreetype-dev
+  # image codecs used by the engine
+  libjpeg62-turbo-dev zlib1g-dev libpng-dev libtiff-dev libgif-dev
+  # XML, zip, PDF writing, crypto, network
+  libxerces-c-dev libzip-dev libpodofo-dev libssl-dev libcurl4-openssl-dev
+  # character recognition
+  libtesseract-dev libleptonica-dev tesseract-ocr-eng
+  # desktop program
+  qt6-base-dev fonts-dejavu-core
+  # test oracles
+  qpdf poppler-utils mupdf-tools python3-reportlab unzip zip libxml2-utils
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"

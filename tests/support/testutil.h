@@ -1,0 +1,93 @@
+// Helpers shared by the test programs: scratch folders, file contents,
+// running command-line tools.
+#pragma once
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+
+namespace testutil {
+
+namespace fs = std::filesystem;
+
+// A fresh folder under the system's temporary folder, removed with its content
+// when the object goes away.
+class TempDir {
+public:
+    TempDir()
+    {
+        std::string tmpl = (fs::temp_directory_path() / "trancel-test-XXXXXX").string();
+        if (!mkdtemp(tmpl.data()))
+            std::abort();
+        path_ = tmpl;
+    }
+    ~TempDir()
+    {
+        std::error_code ec;
+        fs::remove_all(path_, ec);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const fs::path& path() const { return path_; }
+    // The folder as a UTF-8 string ending with "/".
+    std::string str() const { return path_.string() + "/"; }
+
+private:
+    fs::path path_;
+};
+
+inline void WriteFile(const fs::path& p, const std::string& content)
+{
+    fs::create_directories(p.parent_path());
+    std::ofstream out(p, std::ios::binary);
+    out << content;
+}
+
+inline std::string ReadFile(const fs::path& p)
+{
+    std::ifstream in(p, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// Runs a shell command; returns its standard output, sets `status` to the
+// exit code.
+inline std::string Run(const std::string& cmd, int* status = nullptr)
+{
+    std::string out;
+    FILE* p = popen(cmd.c_str(), "r");
+    if (!p) {
+        if (status)
+            *status = -1;
+        return out;
+    }
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
+        out.append(buf, n);
+    const int rc = pclose(p);
+    if (status)
+        *status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+    return out;
+}
+
+// Quotes a string for the shell.
+inline std::string Quote(const std::string& s)
+{
+    std::string q = "'";
+    for (char c : s) {
+        if (c == '\'')
+            q += "'\\''";
+        else
+            q += c;
+    }
+    return q + "'";
+}
+
+} // namespace testutil
