@@ -6,6 +6,11 @@
 
 class IWriter;
 
+// Two rectangles (left, bottom, right, top) overlap when both are non-empty
+// and each reaches the other; touching edges count.
+bool rectsOverlap(double l1, double b1, double r1, double t1,
+                  double l2, double b2, double r2, double t2);
+
 class Block {
 public:
     Block() = default;
@@ -31,6 +36,12 @@ public:
     // Both set the field to the value given; they do not add.
     void addWidth(double w) { width = w; }
     void addHeight(double h) { height = h; }
+
+    // Reading order: true when a goes before b.
+    static bool SortPredicate(const Block* a, const Block* b);
+    // Vertical proximity test by which the page merges two text blocks or two
+    // picture regions; called on the earlier block with the later one.
+    bool isContain(Block* other);
 
     int getColumn() const { return column; }
     void setColumn(int c) { column = c; }

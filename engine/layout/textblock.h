@@ -1,0 +1,84 @@
+// Text runs and the text blocks that gather runs lying close together into
+// paragraph-like rectangles.
+#pragma once
+
+#include "engine/layout/block.h"
+
+#include <string>
+#include <vector>
+
+class TextCollect;
+
+// One run of text on a page, as the parser reports it, with its link.
+struct Text {
+    std::string fontName;
+    std::string text;            // UTF-8
+    double matrix[6] = {0, 0, 0, 0, 0, 0};   // a b c d e f
+    double color[3] = {0, 0, 0};             // r g b, each 0..1
+    double width = 0;            // run width in points
+    double height = 0;           // text height in points
+    double fontSize = 0;         // font size times the matrix's d
+    bool italic = false;
+    bool bold = false;
+    bool underline = false;
+    bool strikeOut = false;
+    bool hasLink = false;
+    int linkKind = 0;            // 0 a page of this document, 1 a URI
+    int linkPage = 0;            // target page of a page link, from 0
+    std::string uri;
+    double x = 0;                // origin: the matrix's e
+    double y = 0;                // origin: the matrix's f (y upward)
+    double pageWidth = 0;
+    double pageHeight = 0;
+    double runHeight = 0;        // height in text space, before the matrix
+    double runWidth = 0;         // width in text space
+    double angle = 0;            // rotation in degrees, set by scaleText
+};
+
+// Reading order of two runs: true when a goes before b.
+bool TextSortPredicate(const Text* a, const Text* b);
+
+// The run as an upright box for a writer whose y axis grows downward.
+Text* scaleText(const Text* src, double scale, double sizeScale, double pageHeight);
+
+class TextBlock : public Block {
+public:
+    explicit TextBlock(IWriter* writer);
+    TextBlock(const TextBlock&) = default;
+    TextBlock& operator=(const TextBlock&) = default;
+    ~TextBlock() override;
+
+    void Write(void* ctx) override;
+    bool EatBlock(Block* other) override;
+
+    // Cursor walk used by the writers.
+    int GetEleCount() const { return static_cast<int>(elements.size()); }
+    void returnTheFirst() { cursor = 0; }
+    Text* getCurrentElement() const { return cursor < elements.size() ? elements[cursor] : nullptr; }
+    void setNext()
+    {
+        if (cursor < elements.size())
+            ++cursor;
+    }
+
+    // Takes the run when it lies close enough to the block; true when taken.
+    bool addElement(TextCollect* run, double pageHeight, double pageWidth);
+    // Joins runs into words (sorted into reading order first).
+    void parserLatinWords();
+    // Joins all runs into the first one (recognised pages).
+    void CombineElements();
+    // Appends a record; the block takes ownership.
+    void addText(Text* text) { elements.push_back(text); }
+    void moveX(double dx);
+    void moveY(double dy);
+    // Empties the list without deleting the records.
+    void clear() { elements.clear(); cursor = 0; }
+    // Deletes every record and empties the list.
+    void destory();
+
+    const std::vector<Text*>& getElements() const { return elements; }
+
+private:
+    std::vector<Text*> elements;   // owned
+    std::size_t cursor = 0;
+};

@@ -1,0 +1,54 @@
+#include "engine/layout/writertable.h"
+
+#include "engine/layout/iwriter.h"
+#include "engine/layout/utf8.h"
+
+#include <fstream>
+
+bool ReadDrawGraphicSwitch(const std::wstring& exePath)
+{
+    std::wstring folder = exePath;
+    if (!folder.empty() && (folder.back() == L'/' || folder.back() == L'\\'))
+        folder.pop_back();
+    std::ifstream in(utf8::Path(folder + L"/config.txt"));
+    std::string key, value;
+    while (in >> key >> value) {
+        if (key == "DrawGraphic:" && value == "true")
+            return true;
+    }
+    return false;
+}
+
+std::unique_ptr<IWriter> MakeWriter(Basedata_w& item, const std::wstring& /*tmpDir*/,
+                                    BookOptions& options)
+{
+    options = BookOptions{};
+    switch (item.type) {
+    case 1:   // EPUB
+        options.ignoreImages = item.epubIgnoreImg;
+        options.pageAsImage = item.convertKind;
+        return nullptr;
+    case 2:   // HTML
+        options.ignoreImages = item.htmlIgnoreImg;
+        options.ignoreTables = true;
+        options.keepObjectOrder = true;
+        return nullptr;
+    case 3:   // plain text
+        options.ignoreImages = true;
+        options.ignoreTables = true;
+        return nullptr;
+    case 5:   // Word 97-2003
+    case 6:   // Word 2007
+        options.ignoreTables = true;
+        if (item.convertKind) {
+            options.keepObjectOrder = false;
+            options.drawGraphics = ReadDrawGraphicSwitch(item.exePath);
+        } else {
+            options.keepObjectOrder = true;
+            options.drawGraphics = true;
+        }
+        return nullptr;
+    default:
+        return nullptr;
+    }
+}
