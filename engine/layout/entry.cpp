@@ -8,6 +8,7 @@
 #include "engine/layout/pageimages.h"
 #include "engine/layout/utf8.h"
 #include "engine/layout/writertable.h"
+#include "engine/writers/content/chapter.h"
 #include "parser/parser.h"
 
 #include <filesystem>
@@ -37,6 +38,8 @@ private:
 void ResetJobCounters()
 {
     ImageBlock::imagecount = 0;
+    Chapter::totalid = 0;
+    Chapter::ncxtotalid = 0;
 }
 
 void MakeFolder(const std::wstring& path)
