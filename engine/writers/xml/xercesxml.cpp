@@ -1,0 +1,813 @@
+#include "engine/writers/xml/xercesxml.h"
+
+#include "engine/layout/utf8.h"
+
+#include <xercesc/framework/MemBufFormatTarget.hpp>
+#include <xercesc/framework/MemBufInputSource.hpp>
+#include <xercesc/sax/SAXParseException.hpp>
+#include <xercesc/util/OutOfMemoryException.hpp>
+#include <xercesc/util/PlatformUtils.hpp>
+#include <xercesc/util/TransService.hpp>
+#include <xercesc/util/XMLString.hpp>
+#include <xercesc/util/XMLUni.hpp>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <iostream>
+#include <unistd.h>
+
+using namespace xercesc;
+
+template class Tolvik::IXMLFactory<XercesXMLFactory>;
+
+namespace {
+
+// --- text conversion ---------------------------------------------------------
+
+std::u16string ToX(const std::string& utf8Text)
+{
+    XMLStringTranslate translate("UTF-8");
+    return translate.translate(utf8Text);
+}
+
+std::u16string ToX(const std::wstring& wide)
+{
+    return ToX(utf8::FromWide(wide));
+}
+
+std::string FromX(const XMLCh* text)
+{
+    XMLStringTranslate translate("UTF-8");
+    return translate.translate(text);
+}
+
+// XML 1.0 holds tab, line feed, carriage return and everything from U+0020
+// except U+FFFE and U+FFFF (surrogates only in pairs).
+bool IsXmlChar(char32_t c)
+{
+    if (c < 0x20)
+        return c == 0x09 || c == 0x0A || c == 0x0D;
+    return c != 0xFFFE && c != 0xFFFF;
+}
+
+// Drops what XML 1.0 cannot hold: control characters, U+FFFE, U+FFFF and
+// surrogates that are not part of a pair.
+void DropNonXmlChars(std::u16string& text)
+{
+    std::u16string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i];
+        if (c >= 0xD800 && c <= 0xDBFF) {
+            if (i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+                out.push_back(c);
+                out.push_back(text[++i]);
+            }
+            continue;
+        }
+        if (c >= 0xDC00 && c <= 0xDFFF)
+            continue;
+        if (IsXmlChar(c))
+            out.push_back(c);
+    }
+    text.swap(out);
+}
+
+bool HasSpecialChars(const std::string& text)
+{
+    return text.find_first_of("<>&'\"") != std::string::npos;
+}
+
+// A CDATA section cannot hold "]]>": it is split over two sections.
+std::string CData(const std::string& text)
+{
+    std::string out = "<![CDATA[";
+    std::size_t start = 0;
+    for (std::size_t p = text.find("]]>"); p != std::string::npos; p = text.find("]]>", start)) {
+        out.append(text, start, p + 2 - start);
+        out += "]]><![CDATA[";
+        start = p + 2;
+    }
+    out.append(text, start, std::string::npos);
+    out += "]]>";
+    return out;
+}
+
+// --- files -------------------------------------------------------------------
+
+bool ReadWholeFile(const std::string& path, std::string& out)
+{
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f)
+        return false;
+    char buf[65536];
+    std::size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
+        out.append(buf, n);
+    const bool ok = !std::ferror(f);
+    std::fclose(f);
+    return ok;
+}
+
+std::atomic<unsigned> g_saveCounter{0};
+
+bool WriteAll(int fd, const XMLByte* data, std::size_t size)
+{
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// Writes the bytes to a temporary file beside `path` and renames it into
+// place only when every byte was written, so a failed save leaves no
+// truncated file and an existing file as it was.
+bool WriteFileReplacing(const std::string& path, const XMLByte* data, std::size_t size)
+{
+    if (path.empty())
+        return false;
+    const std::size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    const std::string temp = folder + ".xmlsave-" + std::to_string(::getpid()) + "-" +
+                             std::to_string(g_saveCounter++) + ".tmp";
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return false;
+    bool ok = WriteAll(fd, data, size);
+    ok = (::close(fd) == 0) && ok;
+    if (ok)
+        ok = std::rename(temp.c_str(), path.c_str()) == 0;
+    if (!ok)
+        ::unlink(temp.c_str());
+    return ok;
+}
+
+// Settings every parser of the layer shares: nothing outside the text being
+// parsed is ever read (no external DTD or entity, no network), and entity
+// expansion is bounded (our files use no entities beyond the predefined ones,
+// which do not count).
+void ConfigureSafeParsing(XercesDOMParser& parser, SecurityManager* security)
+{
+    security->setEntityExpansionLimit(10000);
+    parser.setDisableDefaultEntityResolution(true);
+    parser.setLoadExternalDTD(false);
+    parser.setLoadSchema(false);
+    parser.setSecurityManager(security);
+}
+
+} // namespace
+
+// --- XMLStringTranslate ------------------------------------------------------
+
+XMLStringTranslate::XMLStringTranslate(const char* encoding)
+{
+    // Encoding names are ASCII.
+    for (const char* p = encoding; p && *p; ++p)
+        m_encoding.push_back(static_cast<char16_t>(static_cast<unsigned char>(*p)));
+    m_formatter = new XMLFormatter(m_encoding.c_str(), this, XMLFormatter::NoEscapes,
+                                   XMLFormatter::UnRep_CharRef);
+}
+
+XMLStringTranslate::~XMLStringTranslate()
+{
+    delete m_formatter;
+}
+
+std::string XMLStringTranslate::translate(const XMLCh* text)
+{
+    m_output.clear();
+    if (!text || !*text)
+        return std::string();
+    try {
+        m_formatter->formatBuf(text, XMLString::stringLen(text), XMLFormatter::NoEscapes,
+                               XMLFormatter::UnRep_CharRef);
+    } catch (...) {
+        m_output.clear();
+    }
+    return m_output;
+}
+
+std::string XMLStringTranslate::translate(const wchar_t* text)
+{
+    if (!text || !*text)
+        return std::string();
+    const std::u16string x = translate(utf8::FromWide(text));
+    return translate(x.c_str());
+}
+
+const XMLCh* XMLStringTranslate::translate(const char* text)
+{
+    return translate(std::string(text ? text : ""));
+}
+
+const XMLCh* XMLStringTranslate::translate(const std::string& text)
+{
+    clearbuffer();
+    if (text.empty())
+        return m_buffer.c_str();
+    auto decode = [this](const std::string& bytes) {
+        TranscodeFromStr decoded(reinterpret_cast<const XMLByte*>(bytes.data()), bytes.size(),
+                                 m_formatter->getTranscoder());
+        m_buffer.assign(decoded.str(), decoded.length());
+    };
+    try {
+        decode(text);
+    } catch (...) {
+        // Malformed input: decode again with every bad sequence replaced by
+        // U+FFFD, so that one bad byte does not cost the whole text.
+        try {
+            decode(utf8::FromWide(utf8::ToWide(text)));
+        } catch (...) {
+            m_buffer.clear();
+        }
+    }
+    DropNonXmlChars(m_buffer);
+    return m_buffer.c_str();
+}
+
+void XMLStringTranslate::clearbuffer()
+{
+    m_buffer.clear();
+}
+
+void XMLStringTranslate::writeChars(const XMLByte* const toWrite, const XMLSize_t count,
+                                    XMLFormatter* const)
+{
+    m_output.append(reinterpret_cast<const char*>(toWrite), count);
+}
+
+// --- XercesErrorhandler ------------------------------------------------------
+
+namespace {
+
+void ReportParseError(const char* kind, const SAXParseException& e)
+{
+    std::cerr << kind << " at file \"" << FromX(e.getSystemId()) << "\", line "
+              << e.getLineNumber() << ", column " << e.getColumnNumber()
+              << "\n   Message: " << FromX(e.getMessage()) << std::endl;
+}
+
+} // namespace
+
+void XercesErrorhandler::warning(const SAXParseException&)
+{
+}
+
+void XercesErrorhandler::error(const SAXParseException& e)
+{
+    m_sawErrors = true;
+    ReportParseError("Error", e);
+}
+
+void XercesErrorhandler::fatalError(const SAXParseException& e)
+{
+    m_sawErrors = true;
+    ReportParseError("Fatal Error", e);
+}
+
+void XercesErrorhandler::resetErrors()
+{
+    m_sawErrors = false;
+}
+
+// --- XercesXMLFactory --------------------------------------------------------
+
+XercesXMLFactory::XercesXMLFactory() = default;
+
+XercesXMLFactory::~XercesXMLFactory()
+{
+    delete m_document;
+    delete m_parser;
+    delete m_errorHandler;
+    delete m_security;
+}
+
+void XercesXMLFactory::initialize()
+{
+    if (m_parser)
+        return;
+    try {
+        XMLPlatformUtils::Initialize(XMLUni::fgXercescDefaultLocale);
+    } catch (const XMLException& e) {
+        std::cerr << "Error during XML initialization\n   Message: " << FromX(e.getMessage())
+                  << std::endl;
+        return;
+    }
+    m_parser = new XercesDOMParser();
+    m_parser->setValidationScheme(XercesDOMParser::Val_Auto);
+    m_parser->setDoNamespaces(false);
+    m_parser->setDoSchema(false);
+    m_parser->setHandleMultipleImports(true);
+    m_parser->setValidationSchemaFullChecking(false);
+    m_parser->setCreateEntityReferenceNodes(false);
+    m_security = new SecurityManager();
+    ConfigureSafeParsing(*m_parser, m_security);
+    m_errorHandler = new XercesErrorhandler();
+    m_parser->setErrorHandler(m_errorHandler);
+}
+
+void XercesXMLFactory::release()
+{
+    const bool initialised = m_parser != nullptr;
+    delete this;   // the document, the parser and its handler go with it
+    if (initialised)
+        XMLPlatformUtils::Terminate();
+}
+
+Tolvik::IXMLDocument* XercesXMLFactory::DecodeDocumentFromFile(const std::wstring& path)
+{
+    delete m_document;
+    m_document = nullptr;
+    m_document = new XercesXMLDocument(path);
+    return m_document;
+}
+
+Tolvik::IXMLDocument* XercesXMLFactory::DecodeDocumentFromFile(const std::string& path)
+{
+    delete m_document;
+    m_document = nullptr;
+    m_document = new XercesXMLDocument(path);
+    return m_document;
+}
+
+Tolvik::IXMLDocument* XercesXMLFactory::CreateDocument(const std::string& rootName)
+{
+    delete m_document;
+    m_document = nullptr;
+    std::stringstream text;
+    text << "<" << rootName << "></" << rootName << ">";
+    m_document = new XercesXMLDocument(text);
+    return m_document;
+}
+
+// --- XercesXMLDocument -------------------------------------------------------
+
+XercesXMLDocument::XercesXMLDocument(const std::string& path)
+{
+    parseFile(path);
+}
+
+XercesXMLDocument::XercesXMLDocument(const std::wstring& path)
+{
+    parseFile(utf8::FromWide(path));
+}
+
+XercesXMLDocument::XercesXMLDocument(std::stringstream& text)
+{
+    // Xerces must be up: a document is only made between initialize and
+    // release of the factory.
+    XercesXMLFactory* factory = XercesXMLFactory::getSingletonPtr();
+    if (!factory || !factory->GetParser()) {
+        std::cerr << "An error occurred during parsing\n   Message: the XML layer is not initialized"
+                  << std::endl;
+        return;
+    }
+    const std::string body = text.str();
+    XercesErrorhandler handler;
+    SecurityManager security;
+    DOMDocument* doc = nullptr;
+    bool failed = false;
+    try {
+        // A parser of its own in the default settings, made safe like the
+        // shared one; the tree is adopted, so the parser can go at once.
+        XercesDOMParser parser;
+        ConfigureSafeParsing(parser, &security);
+        parser.setErrorHandler(&handler);
+        MemBufInputSource source(reinterpret_cast<const XMLByte*>(body.data()), body.size(),
+                                 u"XMLdocument");
+        parser.parse(source);
+        doc = parser.adoptDocument();
+    } catch (...) {
+        std::cerr << "An error occurred during parsing\n " << std::endl;
+        failed = true;
+    }
+    if (failed || handler.getSawErrors()) {
+        if (doc)
+            doc->release();
+        return;
+    }
+    m_document = doc;
+    if (m_document && m_document->getDocumentElement())
+        m_root = new XercesXMLElement(m_document->getDocumentElement());
+}
+
+XercesXMLDocument::~XercesXMLDocument()
+{
+    delete m_root;
+    if (m_document)
+        m_document->release();
+}
+
+void XercesXMLDocument::parseFile(const std::string& path)
+{
+    XercesXMLFactory& factory = XercesXMLFactory::getSingleton();
+    XercesDOMParser* parser = factory.GetParser();
+    if (!parser) {
+        std::cerr << "An error occurred during parsing\n   Message: the XML layer is not initialized"
+                  << std::endl;
+        return;
+    }
+    auto* handler = static_cast<XercesErrorhandler*>(parser->getErrorHandler());
+    handler->resetErrors();
+
+    // The file is read here rather than by Xerces, which would turn the path
+    // into bytes through the locale.
+    std::string bytes;
+    if (!ReadWholeFile(path, bytes)) {
+        std::cerr << "An error occurred during parsing\n   Message: Could not open file: " << path
+                  << std::endl;
+        return;
+    }
+
+    bool failed = false;
+    try {
+        const std::u16string systemId = ToX(path);
+        MemBufInputSource source(reinterpret_cast<const XMLByte*>(bytes.data()), bytes.size(),
+                                 systemId.c_str());
+        parser->parse(source);
+    } catch (const OutOfMemoryException&) {
+        std::cerr << "OutOfMemoryException" << std::endl;
+        failed = true;
+    } catch (const XMLException& e) {
+        std::cerr << "An error occurred during parsing\n   Message: " << FromX(e.getMessage())
+                  << std::endl;
+        failed = true;
+    } catch (const DOMException& e) {
+        std::cerr << "\nDOM Error during parsing: '" << path << "'\n"
+                  << "DOMException code is:  " << e.code << std::endl;
+        XMLCh message[2048];
+        if (DOMImplementation::loadDOMExceptionMsg(e.code, message, 2047))
+            std::cerr << "Message is: " << FromX(message) << std::endl;
+        failed = true;
+    } catch (...) {
+        std::cerr << "An error occurred during parsing\n " << std::endl;
+        failed = true;
+    }
+
+    DOMDocument* doc = parser->adoptDocument();
+    if (failed || handler->getSawErrors()) {
+        if (doc)
+            doc->release();
+        return;
+    }
+    m_document = doc;
+    if (m_document && m_document->getDocumentElement())
+        m_root = new XercesXMLElement(m_document->getDocumentElement());
+}
+
+Tolvik::IXMLElement* XercesXMLDocument::getRootElement()
+{
+    return m_root;
+}
+
+std::string XercesXMLDocument::enCode()
+{
+    return m_root ? m_root->enCode() : std::string();
+}
+
+int XercesXMLDocument::saveToFile(std::wstring path)
+{
+    return save(utf8::FromWide(path));
+}
+
+int XercesXMLDocument::saveToFile(std::string path)
+{
+    return save(path);
+}
+
+int XercesXMLDocument::save(const std::string& path)
+{
+    if (!m_document || !m_root)
+        return 1;
+    DOMLSSerializer* serializer = nullptr;
+    DOMLSOutput* output = nullptr;
+    int result = 1;
+    try {
+        DOMImplementation* impl = DOMImplementationRegistry::getDOMImplementation(u"Core");
+        serializer = impl->createLSSerializer();
+        output = impl->createLSOutput();
+        output->setEncoding(u"UTF-8");
+        DOMConfiguration* config = serializer->getDomConfig();
+        for (const XMLCh* name : {XMLUni::fgDOMWRTWhitespaceInElementContent,
+                                  XMLUni::fgDOMWRTFormatPrettyPrint}) {
+            if (config->canSetParameter(name, true))
+                config->setParameter(name, true);
+        }
+        // Serialised to memory and written by us: the bytes reach the file
+        // under its UTF-8 path, and a short write is seen.
+        MemBufFormatTarget target;
+        output->setByteStream(&target);
+        if (serializer->write(m_document, output) &&
+            WriteFileReplacing(path, target.getRawBuffer(), target.getLen()))
+            result = 0;
+    } catch (...) {
+        result = 1;
+    }
+    if (output)
+        output->release();
+    if (serializer)
+        serializer->release();
+    return result;
+}
+
+// --- XercesXMLAttribute ------------------------------------------------------
+
+XercesXMLAttribute::XercesXMLAttribute(DOMAttr* attr)
+    : m_attr(attr), m_name(FromX(attr->getName()))
+{
+}
+
+int XercesXMLAttribute::setStrValue(const std::wstring& value)
+{
+    try {
+        m_attr->setValue(ToX(value).c_str());
+    } catch (...) {
+        return 1;
+    }
+    return 0;
+}
+
+int XercesXMLAttribute::setStrValue(const std::string& value)
+{
+    try {
+        m_attr->setValue(ToX(value).c_str());
+    } catch (...) {
+        return 1;
+    }
+    return 0;
+}
+
+std::string XercesXMLAttribute::getName()
+{
+    return m_name;
+}
+
+std::string XercesXMLAttribute::getStrValue()
+{
+    return FromX(m_attr->getValue());
+}
+
+// --- XercesXMLElement --------------------------------------------------------
+
+XercesXMLElement::XercesXMLElement(DOMElement* element, Shallow)
+    : m_element(element)
+{
+    if (m_element)
+        m_name = FromX(m_element->getNodeName());
+}
+
+XercesXMLElement::XercesXMLElement(DOMElement* element)
+    : XercesXMLElement(element, Shallow{})
+{
+    if (!m_element)
+        return;
+    // Wrapped with a work list rather than by recursion, so that a deeply
+    // nested file cannot exhaust the stack.
+    std::vector<XercesXMLElement*> pending{this};
+    while (!pending.empty()) {
+        XercesXMLElement* next = pending.back();
+        pending.pop_back();
+        next->wrapOwnNodes();
+        for (Tolvik::IXMLElement* child : next->m_children)
+            pending.push_back(static_cast<XercesXMLElement*>(child));
+    }
+}
+
+void XercesXMLElement::wrapOwnNodes()
+{
+    DOMNamedNodeMap* attributes = m_element->getAttributes();
+    for (XMLSize_t i = 0; attributes && i < attributes->getLength(); ++i)
+        m_attributes.push_back(new XercesXMLAttribute(static_cast<DOMAttr*>(attributes->item(i))));
+    XercesXMLElement* previous = nullptr;
+    for (DOMNode* node = m_element->getFirstChild(); node; node = node->getNextSibling()) {
+        if (node->getNodeType() != DOMNode::ELEMENT_NODE)
+            continue;
+        auto* child = new XercesXMLElement(static_cast<DOMElement*>(node), Shallow{});
+        if (previous)
+            previous->m_sibling = child;
+        m_children.push_back(child);
+        previous = child;
+    }
+}
+
+XercesXMLElement::~XercesXMLElement()
+{
+    for (Tolvik::IXMLAttribute* attribute : m_attributes)
+        delete attribute;
+    // Children are taken apart with a work list, for the same reason the tree
+    // is wrapped with one.
+    std::vector<Tolvik::IXMLElement*> pending = std::move(m_children);
+    while (!pending.empty()) {
+        auto* child = static_cast<XercesXMLElement*>(pending.back());
+        pending.pop_back();
+        pending.insert(pending.end(), child->m_children.begin(), child->m_children.end());
+        child->m_children.clear();
+        delete child;
+    }
+}
+
+int XercesXMLElement::setValue(const std::u16string& value, bool cdata)
+{
+    DOMDocument* doc = m_element->getOwnerDocument();
+    try {
+        DOMNode* first = m_element->getFirstChild();
+        if (first && first->getNodeType() == DOMNode::TEXT_NODE && !first->getNextSibling()) {
+            first->setNodeValue(value.c_str());
+        } else if (cdata) {
+            // "]]>" cannot stand inside one section: it is split over two.
+            std::size_t start = 0;
+            for (std::size_t p = value.find(u"]]>"); p != std::u16string::npos;
+                 p = value.find(u"]]>", start)) {
+                const std::u16string part = value.substr(start, p + 2 - start);
+                m_element->appendChild(doc->createCDATASection(part.c_str()));
+                start = p + 2;
+            }
+            const std::u16string rest = value.substr(start);
+            m_element->appendChild(doc->createCDATASection(rest.c_str()));
+        } else {
+            m_element->appendChild(doc->createTextNode(value.c_str()));
+        }
+    } catch (...) {
+        try {
+            m_element->appendChild(doc->createTextNode(value.c_str()));
+        } catch (...) {
+        }
+    }
+    return 1;
+}
+
+int XercesXMLElement::setStrValue(const std::wstring& value, bool cdata)
+{
+    return setValue(ToX(value), cdata);
+}
+
+int XercesXMLElement::setStrValue(const std::string& value, bool cdata)
+{
+    return setValue(ToX(value), cdata);
+}
+
+Tolvik::IXMLAttribute* XercesXMLElement::addAttributeX(const std::u16string& name,
+                                                       const std::u16string& value)
+{
+    try {
+        DOMAttr* attr = m_element->getOwnerDocument()->createAttribute(name.c_str());
+        attr->setValue(value.c_str());
+        m_element->setAttributeNode(attr);
+        auto* wrapper = new XercesXMLAttribute(attr);
+        m_attributes.push_back(wrapper);
+        return wrapper;
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+Tolvik::IXMLAttribute* XercesXMLElement::addAttribute(const std::wstring& name,
+                                                      const std::wstring& value)
+{
+    return addAttributeX(ToX(name), ToX(value));
+}
+
+Tolvik::IXMLAttribute* XercesXMLElement::addAttribute(const std::string& name,
+                                                      const std::string& value,
+                                                      const std::string&)
+{
+    return addAttributeX(ToX(name), ToX(value));
+}
+
+Tolvik::IXMLElement* XercesXMLElement::appendChildElement(const std::string& name)
+{
+    try {
+        DOMElement* element = m_element->getOwnerDocument()->createElement(ToX(name).c_str());
+        m_element->appendChild(element);
+        auto* wrapper = new XercesXMLElement(element, Shallow{});
+        m_children.push_back(wrapper);
+        return wrapper;
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+Tolvik::IXMLElement* XercesXMLElement::addChildElement(const std::string& name)
+{
+    // "a.b.c": a new a under this element, a new b under it, a new c under b.
+    Tolvik::IXMLElement* current = this;
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t dot = name.find('.', start);
+        const std::string part = name.substr(start, dot == std::string::npos ? std::string::npos
+                                                                             : dot - start);
+        current = current->appendChildElement(part);
+        if (!current || dot == std::string::npos)
+            return current;
+        start = dot + 1;
+    }
+}
+
+std::string XercesXMLElement::getName()
+{
+    return m_name;
+}
+
+std::string XercesXMLElement::getStrValue()
+{
+    DOMNode* first = m_element->getFirstChild();
+    if (first && first->getNodeType() == DOMNode::TEXT_NODE && !first->getNextSibling())
+        return FromX(first->getNodeValue());
+    return std::string();
+}
+
+Tolvik::IXMLAttribute* XercesXMLElement::getAttribute(const std::string& name)
+{
+    for (Tolvik::IXMLAttribute* attribute : m_attributes) {
+        if (attribute->getName() == name)
+            return attribute;
+    }
+    return nullptr;
+}
+
+Tolvik::IXMLElement* XercesXMLElement::getFirstChild()
+{
+    return m_children.empty() ? nullptr : m_children.front();
+}
+
+Tolvik::IXMLElement* XercesXMLElement::getFirstSibling()
+{
+    return m_sibling;
+}
+
+std::vector<Tolvik::IXMLElement*> XercesXMLElement::getAllChildElements()
+{
+    return m_children;
+}
+
+std::vector<Tolvik::IXMLElement*> XercesXMLElement::getChildElementsByName(const std::string& name)
+{
+    std::vector<Tolvik::IXMLElement*> out;
+    for (Tolvik::IXMLElement* child : m_children) {
+        if (static_cast<XercesXMLElement*>(child)->m_name == name)
+            out.push_back(child);
+    }
+    return out;
+}
+
+XercesXMLElement* XercesXMLElement::firstChildNamed(const std::string& name)
+{
+    for (Tolvik::IXMLElement* child : m_children) {
+        auto* element = static_cast<XercesXMLElement*>(child);
+        if (element->m_name == name)
+            return element;
+    }
+    return nullptr;
+}
+
+Tolvik::IXMLElement* XercesXMLElement::getChildElement(const std::string& name)
+{
+    // "" is the element itself; "a.b" is the first b under the first a; a
+    // trailing "." ends on the element reached before it.
+    XercesXMLElement* current = this;
+    std::size_t start = 0;
+    while (true) {
+        if (start == name.size())
+            return current;
+        const std::size_t dot = name.find('.', start);
+        const std::string part = name.substr(start, dot == std::string::npos ? std::string::npos
+                                                                             : dot - start);
+        current = current->firstChildNamed(part);
+        if (!current || dot == std::string::npos)
+            return current;
+        start = dot + 1;
+    }
+}
+
+std::string XercesXMLElement::enCode()
+{
+    std::string out = "<" + m_name;
+    // A wrapper whose attribute was replaced by one of the same name stays in
+    // the list but is no longer part of the element: it is not written, so
+    // the text never repeats an attribute.
+    for (Tolvik::IXMLAttribute* attribute : m_attributes) {
+        if (static_cast<XercesXMLAttribute*>(attribute)->isOn(m_element))
+            out += " " + attribute->enCode();
+    }
+    out += ">";
+    for (Tolvik::IXMLElement* child : m_children)
+        out += child->enCode();
+    for (DOMNode* node = m_element->getFirstChild(); node; node = node->getNextSibling()) {
+        const auto type = node->getNodeType();
+        if (type != DOMNode::TEXT_NODE && type != DOMNode::CDATA_SECTION_NODE)
+            continue;
+        const std::string value = FromX(node->getNodeValue());
+        out += HasSpecialChars(value) ? CData(value) : value;
+    }
+    out += "</" + m_name + ">";
+    return out;
+}

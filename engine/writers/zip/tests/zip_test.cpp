@@ -1,0 +1,338 @@
+#include "engine/layout/utf8.h"
+#include "engine/writers/zip/zippackage.h"
+
+#include "tests/support/testutil.h"
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cstring>
+#include <unistd.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+using testutil::Quote;
+using testutil::ReadFile;
+using testutil::TempDir;
+using testutil::WriteFile;
+
+const char* const kPython = "/usr/bin/python3";
+
+// Lists a zip through Python's zipfile: one line per entry with its name,
+// compression method, flag bits and (with a password) its content length.
+std::string ListZip(const std::string& zip, const std::string& password = "")
+{
+    const std::string script =
+        "import sys, zipfile\n"
+        "z = zipfile.ZipFile(sys.argv[1])\n"
+        "pwd = sys.argv[2].encode() or None\n"
+        "for i in z.infolist():\n"
+        "    n = len(z.read(i, pwd=pwd)) if pwd else i.file_size\n"
+        "    print(i.filename, i.compress_type, i.flag_bits, n)\n";
+    return testutil::Run(std::string(kPython) + " -c " + Quote(script) + " " + Quote(zip) + " " +
+               Quote(password) + " 2>&1");
+}
+
+std::vector<std::string> Lines(const std::string& text)
+{
+    std::vector<std::string> out;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        out.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return out;
+}
+
+std::vector<std::string> EntryNames(const std::string& zip)
+{
+    std::vector<std::string> names;
+    for (const std::string& line : Lines(ListZip(zip)))
+        names.push_back(line.substr(0, line.find(' ')));
+    return names;
+}
+
+// Every file below a folder, as relative paths.
+std::vector<std::string> Tree(const fs::path& root)
+{
+    std::vector<std::string> out;
+    for (const auto& e : fs::recursive_directory_iterator(root))
+        out.push_back(fs::relative(e.path(), root).string() + (e.is_directory() ? "/" : ""));
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+class ZipPackaging : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::setlocale(LC_ALL, "C");
+        // The tree of an EPUB package before packing.
+        WriteFile(P("book/mimetype"), "application/epub+zip");
+        WriteFile(P("book/META-INF/container.xml"), "<container/>");
+        WriteFile(P("book/OEBPS/toc.ncx"), "<ncx/>");
+        WriteFile(P("book/OEBPS/content.opf"), "<package/>");
+        WriteFile(P("book/OEBPS/1.html"), std::string(50000, 'h'));
+        WriteFile(P("book/OEBPS/image/Grüße 文.jpg"), "jpegdata");
+        fs::create_directories(P("book/OEBPS/css"));
+    }
+
+    fs::path P(const std::string& rel) const { return dir.path() / rel; }
+    std::string S(const std::string& rel) const { return dir.str() + rel; }
+    std::wstring W(const std::string& rel) const { return utf8::ToWide(S(rel)); }
+
+    TempDir dir;
+};
+
+TEST_F(ZipPackaging, EpubTreePacksInOrderDeflated)
+{
+    const std::string zip = S("Grüße 文.epub");
+    testing::internal::CaptureStdout();
+    const bool ok = ZipCompress(utf8::ToWide(zip).c_str(), nullptr, W("book/mimetype").c_str(),
+                                W("book/META-INF").c_str(), W("book/OEBPS").c_str(), L"-1");
+    testing::internal::GetCapturedStdout();
+    ASSERT_TRUE(ok);
+
+    int status = -1;
+    testutil::Run("unzip -t " + Quote(zip) + " 2>&1", &status);
+    EXPECT_EQ(status, 0);
+
+    // Names in order, all deflated (method 8); flag bits 2 mark maximum
+    // compression; the non-ASCII name carries the UTF-8 flag (bit 11).
+    const std::vector<std::string> expected = {
+        "mimetype 8 2 20",
+        "META-INF/container.xml 8 2 12",
+        "OEBPS/1.html 8 2 50000",
+        "OEBPS/content.opf 8 2 10",
+        "OEBPS/image/Grüße 文.jpg 8 2050 8",
+        "OEBPS/toc.ncx 8 2 6",
+    };
+    EXPECT_EQ(Lines(ListZip(zip)), expected);
+    EXPECT_EQ(testutil::Run("unzip -p " + Quote(zip) + " mimetype"), "application/epub+zip");
+}
+
+TEST_F(ZipPackaging, PasswordEncryptsEveryEntryForUnzipAndPython)
+{
+    const std::string zip = S("doc.docx");
+    testing::internal::CaptureStdout();
+    ASSERT_TRUE(ZipCompress(S("doc.docx").c_str(), "pa ss", S("book/OEBPS").c_str(),
+                            S("book/mimetype").c_str(), "-1"));
+    testing::internal::GetCapturedStdout();
+
+    int status = -1;
+    testutil::Run("unzip -t -P 'pa ss' " + Quote(zip) + " 2>&1", &status);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(testutil::Run("unzip -p -P 'pa ss' " + Quote(zip) + " mimetype"), "application/epub+zip");
+    testutil::Run("unzip -t -P wrong " + Quote(zip) + " 2>&1", &status);
+    EXPECT_NE(status, 0);
+
+    // Python reads every entry with the password; each is marked encrypted.
+    const std::vector<std::string> lines = Lines(ListZip(zip, "pa ss"));
+    ASSERT_EQ(lines.size(), 5u);
+    EXPECT_EQ(lines.front(), "OEBPS/1.html 8 11 50000");
+    EXPECT_EQ(lines.back(), "mimetype 8 11 20");
+    for (const std::string& line : lines) {
+        // The flags are the next-to-last number of the line.
+        const std::string head = line.substr(0, line.rfind(' '));
+        const int flags = std::stoi(head.substr(head.rfind(' ') + 1));
+        EXPECT_EQ(flags & 1, 1) << line;
+    }
+    // Without the password nothing can be read.
+    const std::string script = "import sys, zipfile\n"
+                               "zipfile.ZipFile(sys.argv[1]).read('mimetype')\n";
+    EXPECT_NE(testutil::Run(std::string(kPython) + " -c " + Quote(script) + " " + Quote(zip) + " 2>&1")
+                  .find("password required"),
+              std::string::npos);
+}
+
+TEST_F(ZipPackaging, PatternRules)
+{
+    testing::internal::CaptureStdout();
+    // A missing pattern stops the packing: the entries before it are kept.
+    EXPECT_FALSE(ZipCompress(S("a.zip").c_str(), nullptr, S("book/mimetype").c_str(),
+                             S("book/none").c_str(), S("book/META-INF").c_str(), nullptr));
+    // An empty folder adds nothing and succeeds; the zip holds no entry.
+    EXPECT_TRUE(ZipCompress(S("b.zip").c_str(), nullptr, S("book/OEBPS/css").c_str(), "-1"));
+    // Wildcards in the last part; a pattern ending in "/" finds nothing.
+    EXPECT_TRUE(ZipCompress(W("c.zip").c_str(), nullptr, W("book/OEBPS/*.*").c_str(),
+                            W("book/*type").c_str(), static_cast<const wchar_t*>(nullptr)));
+    EXPECT_FALSE(ZipCompress(S("d.zip").c_str(), nullptr, S("book/OEBPS/").c_str(), "-1"));
+    // The folder of the zip does not exist.
+    EXPECT_FALSE(ZipCompress(S("no/such/e.zip").c_str(), nullptr, S("book/mimetype").c_str(), "-1"));
+    const std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_NE(out.find("file not found. "), std::string::npos);
+
+    EXPECT_EQ(EntryNames(S("a.zip")), (std::vector<std::string>{"mimetype"}));
+    EXPECT_TRUE(EntryNames(S("b.zip")).empty());
+    EXPECT_EQ(ListZip(S("b.zip")), "");
+    EXPECT_EQ(EntryNames(S("c.zip")),
+              (std::vector<std::string>{"1.html", "content.opf", "image/Grüße", "toc.ncx",
+                                        "mimetype"}));
+    EXPECT_FALSE(fs::exists(P("no")));
+}
+
+TEST_F(ZipPackaging, PackedTreeUnpacksToTheSameFiles)
+{
+    testing::internal::CaptureStdout();
+    ASSERT_TRUE(ZipCompress(S("p.zip").c_str(), nullptr, S("book/OEBPS").c_str(), "-1"));
+    testing::internal::GetCapturedStdout();
+
+    char dest[4096];
+    std::snprintf(dest, sizeof dest, "%s", S("Ausgabe ü").c_str());
+    ASSERT_TRUE(unzipPackage(dest, S("p.zip").c_str()));
+    EXPECT_EQ(std::string(dest), S("Ausgabe ü/"));
+    EXPECT_EQ(Tree(P("Ausgabe ü")),
+              (std::vector<std::string>{"OEBPS/", "OEBPS/1.html", "OEBPS/content.opf",
+                                        "OEBPS/image/", "OEBPS/image/Grüße 文.jpg",
+                                        "OEBPS/toc.ncx"}));
+    EXPECT_EQ(ReadFile(P("Ausgabe ü/OEBPS/1.html")), std::string(50000, 'h'));
+    EXPECT_EQ(ReadFile(P("Ausgabe ü/OEBPS/image/Grüße 文.jpg")), "jpegdata");
+}
+
+TEST_F(ZipPackaging, OfficePackageUnpacksBelowTheFolder)
+{
+    WriteFile(P("pkg/word/document.xml"), "<w:document/>");
+    WriteFile(P("pkg/[Content_Types].xml"), "<Types/>");
+    ASSERT_EQ(testutil::Run("cd " + Quote(S("pkg")) + " && zip -q -r ../doc.docx word '[Content_Types].xml'"),
+              "");
+    // Unpacking into an existing folder with its trailing "/" is fine too.
+    char dest[4096];
+    std::snprintf(dest, sizeof dest, "%s", S("out").c_str());
+    ASSERT_TRUE(unzipPackage(dest, S("doc.docx").c_str()));
+    EXPECT_EQ(std::string(dest), S("out/"));
+    EXPECT_EQ(ReadFile(P("out/word/document.xml")), "<w:document/>");
+    EXPECT_EQ(ReadFile(P("out/[Content_Types].xml")), "<Types/>");
+    ASSERT_TRUE(unzipPackage(dest, S("doc.docx").c_str()));
+    EXPECT_EQ(std::string(dest), S("out/"));
+}
+
+// Archives that a hostile or broken package may be: each unpacks only inside
+// its folder (or not at all) and never crashes.
+class HostileArchives : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        std::setlocale(LC_ALL, "C");
+        archives = new TempDir;
+        absoluteName = archives->str() + "absolute-target.txt";
+        int status = -1;
+        const std::string out =
+            testutil::Run(std::string(kPython) + " " +
+                    Quote(std::string(TRANCEL_SOURCE_DIR) + "/engine/writers/zip/tests/craft_zips.py") +
+                    " " + Quote(archives->path().string()) + " " + Quote(absoluteName) + " 2>&1",
+                &status);
+        ASSERT_EQ(status, 0) << out;
+    }
+    static void TearDownTestSuite()
+    {
+        delete archives;
+        archives = nullptr;
+    }
+
+    // Unpacks an archive of the suite into "work/dest"; everything written
+    // outside "work/dest" shows in the listing of "work".
+    bool Unpack(const std::string& name)
+    {
+        fs::create_directories(dir.path() / "work");
+        std::snprintf(dest, sizeof dest, "%s", (dir.str() + "work/dest").c_str());
+        return unzipPackage(dest, (archives->str() + name).c_str());
+    }
+    std::vector<std::string> Outside() const
+    {
+        std::vector<std::string> out;
+        for (const auto& e : fs::directory_iterator(dir.path() / "work"))
+            out.push_back(e.path().filename().string());
+        for (const auto& e : fs::directory_iterator(dir.path()))
+            out.push_back(e.path().filename().string());
+        std::sort(out.begin(), out.end());
+        return out;
+    }
+
+    static TempDir* archives;
+    static std::string absoluteName;
+    TempDir dir;
+    char dest[4096];
+};
+
+TempDir* HostileArchives::archives = nullptr;
+std::string HostileArchives::absoluteName;
+
+TEST_F(HostileArchives, UnsafeNamesAreSkippedAndTheRestUnpacks)
+{
+    testing::internal::CaptureStdout();
+    const bool ok = Unpack("hostile.zip");
+    const std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(Outside(), (std::vector<std::string>{"dest", "work"}));
+    EXPECT_FALSE(fs::exists(absoluteName));
+    const std::string longPath = std::string(100, 'd') + "/" + std::string(100, 'e') + "/" +
+                                 std::string(100, 'f');
+    EXPECT_EQ(Tree(dir.path() / "work/dest"),
+              (std::vector<std::string>{std::string(100, 'd') + "/",
+                                        std::string(100, 'd') + "/" + std::string(100, 'e') + "/",
+                                        longPath, "dot/", "dot/ok.txt", "folder/", "ok.txt",
+                                        "sub/", "sub/inner.txt"}));
+    EXPECT_EQ(ReadFile(dir.path() / "work/dest" / longPath), "long path");
+    std::string fine;
+    for (int i = 0; i < 100; ++i)
+        fine += "fine ";
+    EXPECT_EQ(ReadFile(dir.path() / "work/dest/ok.txt"), fine);
+    EXPECT_NE(out.find("../evil.txt"), std::string::npos);
+}
+
+TEST_F(HostileArchives, BombsFailBeforeFillingTheDisk)
+{
+    EXPECT_FALSE(Unpack("bomb.zip"));
+    EXPECT_TRUE(Tree(dir.path() / "work/dest").empty());
+    // The entry that inflates past its stated size is removed again; the
+    // entry before it stays.
+    EXPECT_FALSE(Unpack("liar.zip"));
+    EXPECT_EQ(Tree(dir.path() / "work/dest"), (std::vector<std::string>{"first.txt"}));
+}
+
+TEST_F(HostileArchives, EmptyBrokenAndClashingArchives)
+{
+    EXPECT_TRUE(Unpack("empty.zip"));
+    EXPECT_TRUE(fs::is_directory(dir.path() / "work/dest"));
+    EXPECT_TRUE(Tree(dir.path() / "work/dest").empty());
+    fs::remove_all(dir.path() / "work");
+
+    // Not a zip, or no file at all: false, and no folder is made.
+    WriteFile(dir.path() / "junk.zip", "this is not a zip");
+    std::snprintf(dest, sizeof dest, "%s", (dir.str() + "junkdest").c_str());
+    EXPECT_FALSE(unzipPackage(dest, (dir.str() + "junk.zip").c_str()));
+    EXPECT_FALSE(unzipPackage(dest, (dir.str() + "missing.zip").c_str()));
+    EXPECT_FALSE(fs::exists(dir.path() / "junkdest"));
+    char empty[2] = "";
+    EXPECT_FALSE(unzipPackage(empty, (archives->str() + "empty.zip").c_str()));
+
+    // A file where a folder is needed.
+    EXPECT_FALSE(Unpack("clash.zip"));
+    EXPECT_EQ(ReadFile(dir.path() / "work/dest/x"), "file");
+}
+
+TEST_F(HostileArchives, NoLinkInTheFolderIsFollowed)
+{
+    fs::create_directories(dir.path() / "work/dest");
+    fs::create_directories(dir.path() / "elsewhere");
+    fs::create_directory_symlink(dir.path() / "elsewhere", dir.path() / "work/dest/link");
+    EXPECT_FALSE(Unpack("throughlink.zip"));
+    EXPECT_TRUE(fs::is_empty(dir.path() / "elsewhere"));
+}
+
+TEST_F(HostileArchives, EncryptedEntriesFailCleanly)
+{
+    WriteFile(dir.path() / "in/a.txt", "secret");
+    testing::internal::CaptureStdout();
+    ASSERT_TRUE(ZipCompress((dir.str() + "enc.zip").c_str(), "pw", (dir.str() + "in").c_str(), "-1"));
+    testing::internal::GetCapturedStdout();
+    std::snprintf(dest, sizeof dest, "%s", (dir.str() + "encout").c_str());
+    EXPECT_FALSE(unzipPackage(dest, (dir.str() + "enc.zip").c_str()));
+    EXPECT_FALSE(fs::exists(dir.path() / "encout/in/a.txt"));
+}
+
+} // namespace

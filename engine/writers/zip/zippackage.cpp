@@ -1,0 +1,468 @@
+#include "engine/writers/zip/zippackage.h"
+
+#include "engine/layout/utf8.h"
+
+#include <zip.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdarg>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <cwchar>
+#include <dirent.h>
+#include <fcntl.h>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+// --- packing -----------------------------------------------------------------
+
+// Folders nested deeper than this are not packed (a link that points back
+// up its own folder would otherwise recurse without end).
+constexpr int kMaxFolderDepth = 128;
+
+struct Packer {
+    zip_t* zip = nullptr;
+    const char* password = nullptr;   // null or empty: no encryption
+    zip_int64_t entries = 0;
+};
+
+// "*" and "?" on code points; "*.*" matches every name, as the classic
+// directory search does.
+bool WildMatch(const std::wstring& pat, const std::wstring& name)
+{
+    if (pat == L"*.*")
+        return true;
+    std::size_t p = 0, n = 0, starP = std::wstring::npos, starN = 0;
+    while (n < name.size()) {
+        if (p < pat.size() && (pat[p] == L'?' || pat[p] == name[n])) {
+            ++p;
+            ++n;
+        } else if (p < pat.size() && pat[p] == L'*') {
+            starP = p++;
+            starN = n;
+        } else if (starP != std::wstring::npos) {
+            p = starP + 1;
+            n = ++starN;
+        } else {
+            return false;
+        }
+    }
+    while (p < pat.size() && pat[p] == L'*')
+        ++p;
+    return p == pat.size();
+}
+
+// The names that `last` matches in `folder` ("." and ".." left out), sorted
+// by their bytes so that packages come out the same on every file system.
+// `found` is false when the search finds nothing at all; like the classic
+// search, "*" finds "." in an existing folder, so an empty folder is found.
+std::vector<std::string> FindMatches(const std::string& folder, const std::string& last,
+                                     bool& found)
+{
+    std::vector<std::string> names;
+    found = false;
+    if (last.empty())
+        return names;
+    if (last.find_first_of("*?") == std::string::npos) {
+        struct stat st;
+        if (last != "." && last != ".." && ::stat((folder + last).c_str(), &st) == 0) {
+            found = true;
+            names.push_back(last);
+        }
+        return names;
+    }
+    DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+    if (!dir)
+        return names;
+    const std::wstring pat = utf8::ToWide(last);
+    found = WildMatch(pat, L".") || WildMatch(pat, L"..");
+    while (dirent* e = ::readdir(dir)) {
+        const std::string name = e->d_name;
+        if (name == "." || name == "..")
+            continue;
+        if (WildMatch(pat, utf8::ToWide(name))) {
+            found = true;
+            names.push_back(name);
+        }
+    }
+    ::closedir(dir);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Entry names are UTF-8; a file name that is not gets its bad bytes replaced
+// so that the archive stays readable.
+std::string EntryName(const std::string& name)
+{
+    return utf8::FromWide(utf8::ToWide(name));
+}
+
+bool AddFile(Packer& packer, const std::string& path, const std::string& entryName)
+{
+    // Opened here once so that an unreadable file fails now; libzip itself
+    // reads the file when the archive is written.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return false;
+    struct stat st;
+    const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    ::close(fd);
+    if (!regular)
+        return false;
+
+    zip_error_t error;
+    zip_error_init(&error);
+    zip_source_t* source = zip_source_file_create(path.c_str(), 0, -1, &error);
+    zip_error_fini(&error);
+    if (!source)
+        return false;
+    const zip_int64_t index = zip_file_add(packer.zip, EntryName(entryName).c_str(), source,
+                                           ZIP_FL_ENC_UTF_8);
+    if (index < 0) {
+        zip_source_free(source);
+        return false;
+    }
+    ++packer.entries;
+    const auto i = static_cast<zip_uint64_t>(index);
+    bool ok = zip_set_file_compression(packer.zip, i, ZIP_CM_DEFLATE, 9) == 0;
+    if (ok && packer.password && *packer.password)
+        ok = zip_file_set_encryption(packer.zip, i, ZIP_EM_TRAD_PKWARE, packer.password) == 0;
+    if (!ok) {
+        // The entry is not written half-configured.
+        zip_delete(packer.zip, i);
+        --packer.entries;
+    }
+    return ok;
+}
+
+bool AddPattern(Packer& packer, const std::string& pattern, const std::string& prefix, int depth)
+{
+    if (depth > kMaxFolderDepth)
+        return false;
+    const std::size_t slash = pattern.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string() : pattern.substr(0, slash + 1);
+    const std::string last = slash == std::string::npos ? pattern : pattern.substr(slash + 1);
+
+    bool found = false;
+    const std::vector<std::string> names = FindMatches(folder, last, found);
+    if (!found) {
+        std::fputs("file not found. ", stdout);
+        std::fflush(stdout);
+        return false;
+    }
+    for (const std::string& name : names) {
+        const std::string path = folder + name;
+        struct stat st;
+        if (::stat(path.c_str(), &st) != 0)
+            return false;
+        if (S_ISDIR(st.st_mode)) {
+            std::fputs((name + "\n").c_str(), stdout);
+            if (!AddPattern(packer, path + "/*", prefix + name + "/", depth + 1))
+                return false;
+        } else if (!AddFile(packer, path, prefix + name)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The end record of a zip without entries.
+bool WriteEmptyZip(const std::string& path)
+{
+    static const unsigned char kEnd[22] = {'P', 'K', 5, 6};
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f)
+        return false;
+    const bool ok = std::fwrite(kEnd, 1, sizeof kEnd, f) == sizeof kEnd;
+    return (std::fclose(f) == 0) && ok;
+}
+
+bool Pack(const std::string& zipPath, const char* password, const std::vector<std::string>& patterns)
+{
+    int err = 0;
+    Packer packer;
+    packer.password = password;
+    packer.zip = zip_open(zipPath.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &err);
+    if (!packer.zip)
+        return false;
+
+    bool ok = true;
+    for (const std::string& pattern : patterns) {
+        if (!AddPattern(packer, pattern, std::string(), 0)) {
+            ok = false;
+            break;
+        }
+    }
+    std::fflush(stdout);
+
+    // Whatever was added so far is written, also after a failure.
+    if (packer.entries == 0) {
+        // libzip writes no file for an archive without entries.
+        zip_discard(packer.zip);
+        return WriteEmptyZip(zipPath) && ok;
+    }
+    if (zip_close(packer.zip) != 0) {
+        zip_discard(packer.zip);
+        return false;
+    }
+    return ok;
+}
+
+// --- unpacking -----------------------------------------------------------------
+
+// The most that one archive may unpack to.
+constexpr std::uint64_t kMaxUnpackedBytes = std::uint64_t(2) << 30;
+
+class Fd {
+public:
+    explicit Fd(int fd = -1) : fd_(fd) {}
+    ~Fd() { reset(); }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return fd_; }
+    int release()
+    {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
+    void reset(int fd = -1)
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+        fd_ = fd;
+    }
+
+private:
+    int fd_;
+};
+
+struct ZipFileCloser {
+    zip_file_t* file;
+    ~ZipFileCloser()
+    {
+        if (file)
+            zip_fclose(file);
+    }
+};
+
+enum class NameKind { Safe, Unsafe };
+
+// Splits an entry name at "/" and "\" into its parts, leaving out empty
+// parts and ".". Absolute names, ".." parts and parts too long for a file
+// name are unsafe.
+NameKind SplitEntryName(const std::string& name, std::vector<std::string>& parts, bool& isFolder)
+{
+    parts.clear();
+    isFolder = !name.empty() && (name.back() == '/' || name.back() == '\\');
+    if (name.empty() || name.front() == '/' || name.front() == '\\')
+        return NameKind::Unsafe;
+    std::size_t start = 0;
+    while (start <= name.size()) {
+        std::size_t end = name.find_first_of("/\\", start);
+        if (end == std::string::npos)
+            end = name.size();
+        const std::string part = name.substr(start, end - start);
+        if (part == "..")
+            return NameKind::Unsafe;
+        if (part.size() > NAME_MAX)
+            return NameKind::Unsafe;
+        if (!part.empty() && part != ".")
+            parts.push_back(part);
+        start = end + 1;
+    }
+    return NameKind::Safe;
+}
+
+bool WriteAll(int fd, const char* data, std::size_t size)
+{
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// Copies the entry into `name` inside the folder `dirFd`. `total` counts
+// the bytes unpacked from the archive so far.
+bool UnpackFile(zip_t* zip, zip_uint64_t index, const zip_stat_t& st, int dirFd,
+                const std::string& name, std::uint64_t& total)
+{
+    ZipFileCloser entry{zip_fopen_index(zip, index, 0)};
+    if (!entry.file)
+        return false;
+    Fd out(::openat(dirFd, name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666));
+    if (out.get() < 0)
+        return false;
+    const std::uint64_t declared = (st.valid & ZIP_STAT_SIZE) ? st.size : kMaxUnpackedBytes;
+    std::uint64_t written = 0;
+    bool ok = true;
+    char buf[4096];
+    while (true) {
+        const zip_int64_t n = zip_fread(entry.file, buf, sizeof buf);
+        if (n < 0) {
+            ok = false;
+            break;
+        }
+        if (n == 0)
+            break;
+        written += static_cast<std::uint64_t>(n);
+        total += static_cast<std::uint64_t>(n);
+        if (written > declared || total > kMaxUnpackedBytes ||
+            !WriteAll(out.get(), buf, static_cast<std::size_t>(n))) {
+            ok = false;
+            break;
+        }
+    }
+    const int closed = zip_fclose(entry.file);   // reports a CRC mismatch
+    entry.file = nullptr;
+    ok = ok && closed == 0;
+    if (::close(out.release()) != 0)   // a late write error shows here
+        ok = false;
+    if (!ok)
+        ::unlinkat(dirFd, name.c_str(), 0);
+    return ok;
+}
+
+bool UnpackEntry(zip_t* zip, zip_uint64_t index, int destFd, std::uint64_t& total)
+{
+    zip_stat_t st;
+    zip_stat_init(&st);
+    if (zip_stat_index(zip, index, 0, &st) != 0 || !(st.valid & ZIP_STAT_NAME))
+        return false;
+    const std::string name = st.name;
+
+    std::vector<std::string> parts;
+    bool isFolder = false;
+    if (SplitEntryName(name, parts, isFolder) == NameKind::Unsafe) {
+        std::printf("skipped entry with unsafe name: %s\n", name.c_str());
+        return true;
+    }
+    if (parts.empty())
+        return true;
+
+    // Walk down from the destination one folder at a time, never through a
+    // link, creating the folders as needed.
+    Fd dir(::dup(destFd));
+    if (dir.get() < 0)
+        return false;
+    const std::size_t folders = isFolder ? parts.size() : parts.size() - 1;
+    for (std::size_t i = 0; i < folders; ++i) {
+        if (::mkdirat(dir.get(), parts[i].c_str(), 0777) != 0 && errno != EEXIST)
+            return false;
+        const int next = ::openat(dir.get(), parts[i].c_str(),
+                                  O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (next < 0)
+            return false;
+        dir.reset(next);
+    }
+    if (isFolder)
+        return true;
+    return UnpackFile(zip, index, st, dir.get(), parts.back(), total);
+}
+
+struct ZipCloser {
+    zip_t* zip;
+    ~ZipCloser()
+    {
+        if (zip)
+            zip_discard(zip);
+    }
+};
+
+} // namespace
+
+bool ZipCompress(const wchar_t* zipPath, const char* password, const wchar_t* pattern, ...)
+{
+    if (!zipPath)
+        return false;
+    std::vector<std::string> patterns;
+    patterns.push_back(utf8::FromWide(pattern ? pattern : L""));
+    va_list args;
+    va_start(args, pattern);
+    while (const wchar_t* next = va_arg(args, const wchar_t*)) {
+        if (std::wcscmp(next, L"-1") == 0)
+            break;
+        patterns.push_back(utf8::FromWide(next));
+    }
+    va_end(args);
+    return Pack(utf8::FromWide(zipPath), password, patterns);
+}
+
+bool ZipCompress(const char* zipPath, const char* password, const char* pattern, ...)
+{
+    if (!zipPath)
+        return false;
+    std::vector<std::string> patterns;
+    patterns.push_back(pattern ? pattern : "");
+    va_list args;
+    va_start(args, pattern);
+    while (const char* next = va_arg(args, const char*)) {
+        if (std::strcmp(next, "-1") == 0)
+            break;
+        patterns.push_back(next);
+    }
+    va_end(args);
+    return Pack(zipPath, password, patterns);
+}
+
+bool unzipPackage(char* destDir, const char* zipPath)
+{
+    // An empty destination would become "/".
+    if (!destDir || !*destDir || !zipPath)
+        return false;
+    int err = 0;
+    ZipCloser zip{zip_open(zipPath, ZIP_RDONLY, &err)};
+    if (!zip.zip)
+        return false;
+    const zip_int64_t count = zip_get_num_entries(zip.zip, 0);
+    if (count < 0)
+        return false;
+
+    if (::mkdir(destDir, 0777) != 0 && errno != EEXIST)
+        return false;
+    const std::size_t len = std::strlen(destDir);
+    if (destDir[len - 1] != '/') {
+        destDir[len] = '/';
+        destDir[len + 1] = '\0';
+    }
+    if (count == 0)
+        return true;
+
+    // What the archive declares is checked before anything is written.
+    std::uint64_t declared = 0;
+    for (zip_int64_t i = 0; i < count; ++i) {
+        zip_stat_t st;
+        zip_stat_init(&st);
+        if (zip_stat_index(zip.zip, static_cast<zip_uint64_t>(i), 0, &st) != 0)
+            return false;
+        if (!(st.valid & ZIP_STAT_SIZE))
+            continue;
+        if (st.size > kMaxUnpackedBytes - declared)
+            return false;
+        declared += st.size;
+    }
+
+    Fd dest(::open(destDir, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dest.get() < 0)
+        return false;
+    std::uint64_t total = 0;
+    for (zip_int64_t i = 0; i < count; ++i) {
+        if (!UnpackEntry(zip.zip, static_cast<zip_uint64_t>(i), dest.get(), total))
+            return false;
+    }
+    return true;
+}
