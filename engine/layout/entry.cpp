@@ -56,8 +56,10 @@ void MakeWorkFolders()
 
 void EmptyWorkFolders()
 {
-    DeleteFiles(GlobalEnum::tmppath + L"Files/*", false);
-    DeleteFiles(GlobalEnum::tmppath + L"ImageFiles/*", false);
+    for (const wchar_t* sub : {L"Files", L"ImageFiles"}) {
+        if (PathExists(GlobalEnum::tmppath + sub))
+            DeleteFiles(GlobalEnum::tmppath + sub + L"/*", false);
+    }
 }
 
 // The source's file name without folder and extension.

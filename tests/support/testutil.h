@@ -90,4 +90,45 @@ inline std::string Quote(const std::string& s)
     return q + "'";
 }
 
+// Pixel size of a JPEG file from its frame header; false when none is found.
+inline bool JpegSize(const fs::path& p, int& width, int& height)
+{
+    const std::string d = ReadFile(p);
+    std::size_t i = 2;
+    if (d.size() < 4 || static_cast<unsigned char>(d[0]) != 0xFF ||
+        static_cast<unsigned char>(d[1]) != 0xD8)
+        return false;
+    auto byte = [&](std::size_t k) { return static_cast<unsigned char>(d[k]); };
+    while (i + 9 < d.size()) {
+        if (byte(i) != 0xFF) {
+            ++i;
+            continue;
+        }
+        const unsigned char marker = byte(i + 1);
+        if (marker == 0xD8 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {
+            i += 2;
+            continue;
+        }
+        const std::size_t len = (byte(i + 2) << 8) | byte(i + 3);
+        if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 &&
+            marker != 0xCC) {
+            height = (byte(i + 5) << 8) | byte(i + 6);
+            width = (byte(i + 7) << 8) | byte(i + 8);
+            return true;
+        }
+        i += 2 + len;
+    }
+    return false;
+}
+
+// Makes the named PDF fixtures (see tests/support/pdfgen.py) in `dir`.
+inline bool MakePdfFixtures(const fs::path& dir, const std::string& kinds)
+{
+    int status = -1;
+    Run("/usr/bin/python3 " TRANCEL_SOURCE_DIR "/tests/support/pdfgen.py " +
+            Quote(dir.string()) + " " + kinds,
+        &status);
+    return status == 0;
+}
+
 } // namespace testutil

@@ -1,0 +1,274 @@
+#include "engine/layout/entry.h"
+#include "engine/layout/writertable.h"
+
+#include "engine/layout/tests/jobfixture.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+using jobtest::Call;
+using jobtest::Fixtures;
+using jobtest::Item;
+using jobtest::Recorder;
+using jobtest::Seq;
+using testutil::TempDir;
+
+constexpr unsigned P = WM_PROGRESS_PERCENT;
+constexpr unsigned S = WM_PROGRESS_STATE;
+
+class JobTest : public ::testing::Test {
+protected:
+    std::wstring Tmp() const { return utf8::ToWide(tmp.str()); }
+    std::string Out() const { return out.path().string(); }
+    std::string Src(const std::string& name) const { return Fixtures::get().path(name); }
+
+    void Convert(std::vector<Basedata_w>& items) { convert(items, Tmp(), &rec, rec.callbacks()); }
+
+    // The work folders are emptied (and removed) after the job.
+    void ExpectWorkFoldersEmpty() const
+    {
+        for (const char* sub : {"Files", "ImageFiles"}) {
+            const fs::path p = tmp.path() / sub;
+            EXPECT_TRUE(!fs::exists(p) || fs::is_empty(p)) << sub;
+        }
+    }
+
+    static std::vector<std::string> Listing(const fs::path& dir)
+    {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(dir))
+            names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    TempDir tmp;
+    TempDir out;
+    Recorder rec;
+};
+
+TEST_F(JobTest, PagesRenderedIntoFolderWithProgress)
+{
+    std::vector<Basedata_w> items{Item(4, Src("two"), Out())};
+    Convert(items);
+    EXPECT_EQ(rec.calls, Seq(0, {{S, 1}, {P, 5}, {P, 25}, {P, 55}, {P, 80}, {P, 100}, {S, 2}}));
+    EXPECT_EQ(utf8::FromWide(items[0].result), Out() + "/two");
+    EXPECT_EQ(Listing(out.path() / "two"), (std::vector<std::string>{"Page1.jpg", "Page2.jpg"}));
+    ExpectWorkFoldersEmpty();
+
+    // A second run never touches the first folder.
+    std::vector<Basedata_w> again{Item(4, Src("two"), Out() + "/")};
+    Convert(again);
+    EXPECT_EQ(utf8::FromWide(again[0].result), Out() + "/two(1)");
+    EXPECT_EQ(Listing(out.path() / "two(1)").size(), 2u);
+}
+
+TEST_F(JobTest, RenderedSizesMatchPdftoppm)
+{
+    for (int hires : {0, 1}) {
+        Basedata_w item = Item(4, Src("three"), Out());
+        item.imgHighRes = hires;
+        std::vector<Basedata_w> items{item};
+        Convert(items);
+        ASSERT_FALSE(items[0].result.empty());
+        const int dpi = hires ? 192 : 96;
+        const fs::path ref = out.path() / ("ref" + std::to_string(dpi));
+        fs::create_directory(ref);
+        int status = -1;
+        testutil::Run("pdftoppm -jpeg -r " + std::to_string(dpi) + " " +
+                          testutil::Quote(Src("three")) + " " + testutil::Quote((ref / "p").string()),
+                      &status);
+        ASSERT_EQ(status, 0);
+        const std::vector<std::string> refs = Listing(ref);
+        const fs::path ours = utf8::Path(items[0].result);
+        ASSERT_EQ(Listing(ours).size(), refs.size());
+        for (std::size_t k = 0; k < refs.size(); ++k) {
+            int w1 = 0, h1 = 0, w2 = 0, h2 = 0;
+            ASSERT_TRUE(testutil::JpegSize(ours / ("Page" + std::to_string(k + 1) + ".jpg"), w1, h1));
+            ASSERT_TRUE(testutil::JpegSize(ref / refs[k], w2, h2));
+            EXPECT_NEAR(w1, w2, 1) << dpi;
+            EXPECT_NEAR(h1, h2, 1) << dpi;
+        }
+    }
+}
+
+TEST_F(JobTest, OnePageDocumentBecomesOnePicture)
+{
+    for (const char* expected : {"/one.jpg", "/one(1).jpg"}) {
+        rec.calls.clear();
+        std::vector<Basedata_w> items{Item(4, Src("one"), Out())};
+        Convert(items);
+        EXPECT_EQ(utf8::FromWide(items[0].result), Out() + expected);
+        EXPECT_TRUE(fs::exists(Out() + expected));
+        EXPECT_EQ(rec.calls, Seq(0, {{S, 1}, {P, 5}, {P, 25}, {P, 100}, {S, 2}}));
+    }
+}
+
+TEST_F(JobTest, PageListExportsOnlyExistingPages)
+{
+    std::vector<Basedata_w> items{Item(4, Src("five"), Out(), "3,10")};
+    Convert(items);
+    EXPECT_EQ(Listing(out.path() / "five"), (std::vector<std::string>{"Page3.jpg"}));
+    // Both entries advance the progress: 25 + 30 + 0, then + 25.
+    EXPECT_EQ(rec.calls, Seq(0, {{S, 1}, {P, 5}, {P, 25}, {P, 55}, {P, 80}, {P, 100}, {S, 2}}));
+}
+
+TEST_F(JobTest, SelectionsNamingNoPageFailAndWriteNothing)
+{
+    for (const char* range : {"Even", "7-9", "0"}) {
+        rec.calls.clear();
+        std::vector<Basedata_w> items{Item(4, Src("one"), Out(), range)};
+        Convert(items);
+        EXPECT_EQ(rec.calls, Seq(0, {{S, 1}, {P, 5}, {P, 25}, {S, 3}})) << range;
+        EXPECT_TRUE(items[0].result.empty()) << range;
+    }
+    // A range without a list exports nothing.
+    Basedata_w item = Item(4, Src("five"), Out());
+    item.first = 1;
+    item.last = 3;
+    std::vector<Basedata_w> items{item};
+    Convert(items);
+    EXPECT_TRUE(items[0].result.empty());
+    EXPECT_EQ(rec.calls.back(), (Call{0, S, 3}));
+    EXPECT_TRUE(fs::is_empty(out.path()));
+}
+
+TEST_F(JobTest, ExtractedPicturesMatchPdfimages)
+{
+    Basedata_w item = Item(4, Src("pictures"), Out());
+    item.imgExtract = true;
+    std::vector<Basedata_w> items{item};
+    Convert(items);
+    ASSERT_FALSE(items[0].result.empty());
+    EXPECT_EQ(Listing(utf8::Path(items[0].result)),
+              (std::vector<std::string>{"Page1_1.jpg", "Page1_2.jpg", "Page2_1.jpg"}));
+    // The oracle: pdfimages lists one picture per line after two header lines.
+    const std::string list = testutil::Run("pdfimages -list " + testutil::Quote(Src("pictures")));
+    EXPECT_EQ(std::count(list.begin(), list.end(), '\n') - 2, 3);
+
+    // A document without pictures gives an existing, empty folder.
+    Basedata_w text = Item(4, Src("two"), Out());
+    text.imgExtract = true;
+    std::vector<Basedata_w> plain{text};
+    Convert(plain);
+    ASSERT_FALSE(plain[0].result.empty());
+    EXPECT_TRUE(fs::is_empty(utf8::Path(plain[0].result)));
+}
+
+TEST_F(JobTest, BadSourcesFailOnlyTheirOwnItem)
+{
+    std::vector<Basedata_w> items{
+        Item(4, Src("zero"), Out()),      Item(4, Src("notpdf"), Out()),
+        Item(4, Src("truncated"), Out()), Item(4, Src("locked"), Out(), "All", "wrong"),
+        Item(4, Src("missing"), Out()),   Item(4, Src("two"), Out()),
+        Item(4, Src("locked"), Out(), "All", "secret"),
+    };
+    Convert(items);
+    for (int i = 0; i < 5; ++i) {
+        const std::vector<Call> calls = rec.forItem(i);
+        ASSERT_FALSE(calls.empty());
+        EXPECT_EQ(calls.back(), (Call{i, S, 3})) << i;
+    }
+    EXPECT_EQ(rec.forItem(5).back(), (Call{5, S, 2}));
+    EXPECT_EQ(rec.forItem(6).back(), (Call{6, S, 2}));
+    EXPECT_EQ(Listing(out.path() / "locked").size(), 3u);
+    ExpectWorkFoldersEmpty();
+}
+
+TEST_F(JobTest, FailedLoadThenGoodItem)
+{
+    std::vector<Basedata_w> items{Item(4, Src("zero"), Out()), Item(4, Src("two"), Out())};
+    Convert(items);
+    EXPECT_EQ(rec.forItem(0), Seq(0, {{S, 1}, {P, 5}, {S, 3}}));
+    EXPECT_EQ(rec.forItem(1).back(), (Call{1, S, 2}));
+}
+
+TEST_F(JobTest, CancelDuringThirdPageOfSecondItemEndsTheJob)
+{
+    // Item 0 asks three times; item 1's third page is the sixth question.
+    rec.cancelAt = 6;
+    std::vector<Basedata_w> items{Item(4, Src("three"), Out()), Item(4, Src("three"), Out()),
+                                  Item(4, Src("three"), Out())};
+    Convert(items);
+    EXPECT_EQ(rec.forItem(0).back(), (Call{0, S, 2}));
+    EXPECT_EQ(rec.forItem(1), Seq(1, {{S, 1}, {P, 5}, {P, 25}, {P, 46}, {P, 62}, {S, 3}}));
+    EXPECT_TRUE(rec.forItem(2).empty());
+    EXPECT_TRUE(items[1].result.empty());
+    ExpectWorkFoldersEmpty();
+}
+
+TEST_F(JobTest, EmptyJobsAndOutputFolders)
+{
+    std::vector<Basedata_w> none;
+    Convert(none);
+    EXPECT_TRUE(rec.calls.empty());
+    EXPECT_TRUE(fs::is_directory(tmp.path() / "Files"));
+
+    std::vector<Basedata_w> items{Item(4, Src("two"), "")};
+    Convert(items);
+    EXPECT_EQ(rec.calls.back(), (Call{0, S, 3}));
+    EXPECT_TRUE(items[0].result.empty());
+}
+
+TEST_F(JobTest, NamesOfWorkFoldersAndBareNamesConvertNormally)
+{
+    std::vector<Basedata_w> items{Item(4, Src("Files"), Out()), Item(4, Src("ImageFiles"), Out())};
+    Convert(items);
+    EXPECT_EQ(Listing(out.path() / "Files").size(), 2u);
+    EXPECT_EQ(Listing(out.path() / "ImageFiles").size(), 2u);
+
+    // A source without folder and extension: the base name is the whole path.
+    const fs::path here = fs::current_path();
+    fs::copy_file(Src("two"), tmp.path() / "bare");
+    ASSERT_EQ(chdir(tmp.path().c_str()), 0);
+    std::vector<Basedata_w> bare{Item(4, "bare", Out())};
+    Convert(bare);
+    ASSERT_EQ(chdir(here.c_str()), 0);
+    EXPECT_EQ(utf8::FromWide(bare[0].result), Out() + "/bare");
+}
+
+TEST_F(JobTest, MergedPicturesAreNumberedAcrossItems)
+{
+    // A folder of the merged name already exists: the merge takes name(1)
+    // and every item's pictures land there.
+    fs::create_directory(out.path() / "all");
+    std::vector<Basedata_w> items{Item(4, Src("two"), Out()), Item(4, Src("zero"), Out()),
+                                  Item(4, Src("three"), Out()), Item(4, Src("one"), Out())};
+    std::wstring name = L"all";
+    mergeall(items, Tmp(), &rec, rec.callbacks(), name);
+    EXPECT_EQ(Listing(out.path() / "all(1)"),
+              (std::vector<std::string>{"Page1.jpg", "Page2.jpg", "Page3.jpg", "Page4.jpg",
+                                        "Page5.jpg", "Page6.jpg"}));
+    EXPECT_TRUE(fs::is_empty(out.path() / "all"));
+    EXPECT_EQ(rec.forItem(1).back(), (Call{1, S, 3}));
+    EXPECT_EQ(rec.forItem(3).back(), (Call{3, S, 2}));
+    ExpectWorkFoldersEmpty();
+}
+
+TEST(ConfigSwitch, DrawGraphicPairs)
+{
+    struct Case { const char* content; bool on; };
+    const Case cases[] = {
+        {"DrawGraphic: true\n", true},
+        {"DrawGraphic: false\nDrawGraphic: true\n", true},
+        {"Other: x DrawGraphic: true", true},
+        {"DrawGraphic: True\n", false},
+        {"drawgraphic: true\n", false},
+        {"DrawGraphic:true\n", false},
+        {"", false},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        testutil::WriteFile(dir.path() / "config.txt", c.content);
+        EXPECT_EQ(ReadDrawGraphicSwitch(utf8::ToWide(dir.str())), c.on) << c.content;
+        EXPECT_EQ(ReadDrawGraphicSwitch(utf8::ToWide(dir.path().string())), c.on) << c.content;
+    }
+    TempDir empty;
+    EXPECT_FALSE(ReadDrawGraphicSwitch(utf8::ToWide(empty.str())));
+}
+
+} // namespace
