@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the project needs, builds the release configuration and runs
-# the program's main job.
+# the program's main job: the engine's driver converts a sample PDF (or the
+# arguments given, which are passed to trancel-run as they are).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -9,3 +10,19 @@ cd "$(dirname "$0")/.."
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DTRANCEL_TESTS=OFF -DTRANCEL_BENCH=OFF
 cmake --build build/release -j "$(nproc)"
+
+run=build/release/bin/trancel-run
+if [ $# -gt 0 ]; then
+  exec "$run" "$@"
+fi
+
+sample=build/release/sample
+rm -rf "$sample"
+mkdir -p "$sample/out"
+/usr/bin/python3 tests/support/pdfgen.py "$sample" pages3:sample
+for type in 3 4; do
+  echo "== output type $type"
+  "$run" --type "$type" --dest "$sample/out" "$sample/sample.pdf"
+done
+echo "== written:"
+find "$sample/out" -type f | sort
