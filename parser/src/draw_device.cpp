@@ -1,0 +1,435 @@
+// Rendering whole pages, and rendering chosen objects of a page.
+//
+// The filtering device sits in front of MuPDF's draw device. It numbers the
+// drawing calls exactly as the collecting device does (calls inside soft-mask
+// definitions and tiling-pattern cells are not numbered) and passes on only
+// the chosen ones; clips, masks, groups and layers always pass, so that the
+// chosen objects look as they do on the page. For text it passes a new text
+// object holding only the chosen glyphs.
+//
+// All functions here that contain fz_try are plain frames (no objects with
+// destructors). The device callbacks call only MuPDF functions and touch
+// the selection read-only, so no C++ exception can start inside them.
+#include "internal.h"
+#include "mupdf_safe.h"
+
+namespace parser_detail {
+namespace {
+
+constexpr int kMaxTileDepth = 64;
+
+struct FilterDevice {
+    fz_device super;
+    fz_device* target;
+    const Selection* sel;
+    int seq;
+    int maskDepth;
+    int tileDepth;
+    // Whether each open tile is passed on (its content drawn).
+    unsigned char tilePass[kMaxTileDepth];
+};
+
+FilterDevice* F(fz_device* dev) { return reinterpret_cast<FilterDevice*>(dev); }
+
+// Inside an open tile: pass everything when the tile is passed on.
+bool InTile(FilterDevice* f, bool* pass)
+{
+    if (f->tileDepth <= 0)
+        return false;
+    const int top = std::min(f->tileDepth, kMaxTileDepth) - 1;
+    *pass = f->tilePass[top] != 0;
+    return true;
+}
+
+// Decides a drawing call: numbered at the top level, passed when chosen.
+bool PassDrawing(FilterDevice* f)
+{
+    bool pass = false;
+    if (InTile(f, &pass))
+        return pass;
+    if (f->maskDepth > 0)
+        return true;
+    ++f->seq;
+    return f->sel->whole.count(f->seq) != 0;
+}
+
+// Clips, groups and the like: pass unless inside a tile that is not drawn.
+bool PassStructure(FilterDevice* f)
+{
+    bool pass = true;
+    if (InTile(f, &pass))
+        return pass;
+    return true;
+}
+
+void FFillPath(fz_context* ctx, fz_device* dev, const fz_path* path, int evenOdd, fz_matrix ctm,
+               fz_colorspace* cs, const float* color, float alpha, fz_color_params cp)
+{
+    if (PassDrawing(F(dev)))
+        fz_fill_path(ctx, F(dev)->target, path, evenOdd, ctm, cs, color, alpha, cp);
+}
+
+void FStrokePath(fz_context* ctx, fz_device* dev, const fz_path* path,
+                 const fz_stroke_state* stroke, fz_matrix ctm, fz_colorspace* cs,
+                 const float* color, float alpha, fz_color_params cp)
+{
+    if (PassDrawing(F(dev)))
+        fz_stroke_path(ctx, F(dev)->target, path, stroke, ctm, cs, color, alpha, cp);
+}
+
+void FClipPath(fz_context* ctx, fz_device* dev, const fz_path* path, int evenOdd, fz_matrix ctm,
+               fz_rect scissor)
+{
+    if (PassStructure(F(dev)))
+        fz_clip_path(ctx, F(dev)->target, path, evenOdd, ctm, scissor);
+}
+
+void FClipStrokePath(fz_context* ctx, fz_device* dev, const fz_path* path,
+                     const fz_stroke_state* stroke, fz_matrix ctm, fz_rect scissor)
+{
+    if (PassStructure(F(dev)))
+        fz_clip_stroke_path(ctx, F(dev)->target, path, stroke, ctm, scissor);
+}
+
+// The chosen glyphs of a numbered text call, or null when none is chosen.
+// Throws (MuPDF) on allocation failure; the caller's frame is plain.
+fz_text* ChosenText(fz_context* ctx, FilterDevice* f, const fz_text* text, bool* whole)
+{
+    *whole = false;
+    bool pass = false;
+    if (InTile(f, &pass)) {
+        *whole = pass;
+        return nullptr;
+    }
+    if (f->maskDepth > 0) {
+        *whole = true;
+        return nullptr;
+    }
+    ++f->seq;
+    auto it = f->sel->text.find(f->seq);
+    if (it == f->sel->text.end())
+        return nullptr;
+    fz_text* out = fz_new_text(ctx);
+    fz_try(ctx)
+    {
+        for (const TextPiece& p : it->second) {
+            int index = 0;
+            const fz_text_span* span = text->head;
+            while (span && index < p.span) {
+                span = span->next;
+                ++index;
+            }
+            if (!span)
+                continue;
+            const int end = std::min(p.itemEnd, span->len);
+            for (int i = std::max(p.itemBegin, 0); i < end; ++i) {
+                fz_matrix trm = span->trm;
+                trm.e = span->items[i].x;
+                trm.f = span->items[i].y;
+                fz_show_glyph(ctx, out, span->font, trm, span->items[i].gid, span->items[i].ucs,
+                              span->wmode, span->bidi_level,
+                              static_cast<fz_bidi_direction>(span->markup_dir),
+                              static_cast<fz_text_language>(span->language));
+            }
+        }
+    }
+    fz_catch(ctx)
+    {
+        fz_drop_text(ctx, out);
+        fz_rethrow(ctx);
+    }
+    return out;
+}
+
+void FFillText(fz_context* ctx, fz_device* dev, const fz_text* text, fz_matrix ctm,
+               fz_colorspace* cs, const float* color, float alpha, fz_color_params cp)
+{
+    bool whole = false;
+    fz_text* part = ChosenText(ctx, F(dev), text, &whole);
+    if (whole) {
+        fz_fill_text(ctx, F(dev)->target, text, ctm, cs, color, alpha, cp);
+    } else if (part) {
+        fz_try(ctx) fz_fill_text(ctx, F(dev)->target, part, ctm, cs, color, alpha, cp);
+        fz_always(ctx) fz_drop_text(ctx, part);
+        fz_catch(ctx) fz_rethrow(ctx);
+    }
+}
+
+void FStrokeText(fz_context* ctx, fz_device* dev, const fz_text* text,
+                 const fz_stroke_state* stroke, fz_matrix ctm, fz_colorspace* cs,
+                 const float* color, float alpha, fz_color_params cp)
+{
+    bool whole = false;
+    fz_text* part = ChosenText(ctx, F(dev), text, &whole);
+    if (whole) {
+        fz_stroke_text(ctx, F(dev)->target, text, stroke, ctm, cs, color, alpha, cp);
+    } else if (part) {
+        fz_try(ctx) fz_stroke_text(ctx, F(dev)->target, part, stroke, ctm, cs, color, alpha, cp);
+        fz_always(ctx) fz_drop_text(ctx, part);
+        fz_catch(ctx) fz_rethrow(ctx);
+    }
+}
+
+void FIgnoreText(fz_context* ctx, fz_device* dev, const fz_text* text, fz_matrix ctm)
+{
+    bool whole = false;
+    fz_text* part = ChosenText(ctx, F(dev), text, &whole);
+    if (whole)
+        fz_ignore_text(ctx, F(dev)->target, text, ctm);
+    fz_drop_text(ctx, part);
+}
+
+void FClipText(fz_context* ctx, fz_device* dev, const fz_text* text, fz_matrix ctm,
+               fz_rect scissor)
+{
+    if (PassStructure(F(dev)))
+        fz_clip_text(ctx, F(dev)->target, text, ctm, scissor);
+}
+
+void FClipStrokeText(fz_context* ctx, fz_device* dev, const fz_text* text,
+                     const fz_stroke_state* stroke, fz_matrix ctm, fz_rect scissor)
+{
+    if (PassStructure(F(dev)))
+        fz_clip_stroke_text(ctx, F(dev)->target, text, stroke, ctm, scissor);
+}
+
+void FFillShade(fz_context* ctx, fz_device* dev, fz_shade* shade, fz_matrix ctm, float alpha,
+                fz_color_params cp)
+{
+    if (PassDrawing(F(dev)))
+        fz_fill_shade(ctx, F(dev)->target, shade, ctm, alpha, cp);
+}
+
+void FFillImage(fz_context* ctx, fz_device* dev, fz_image* image, fz_matrix ctm, float alpha,
+                fz_color_params cp)
+{
+    if (PassDrawing(F(dev)))
+        fz_fill_image(ctx, F(dev)->target, image, ctm, alpha, cp);
+}
+
+void FFillImageMask(fz_context* ctx, fz_device* dev, fz_image* image, fz_matrix ctm,
+                    fz_colorspace* cs, const float* color, float alpha, fz_color_params cp)
+{
+    if (PassDrawing(F(dev)))
+        fz_fill_image_mask(ctx, F(dev)->target, image, ctm, cs, color, alpha, cp);
+}
+
+void FClipImageMask(fz_context* ctx, fz_device* dev, fz_image* image, fz_matrix ctm,
+                    fz_rect scissor)
+{
+    if (PassStructure(F(dev)))
+        fz_clip_image_mask(ctx, F(dev)->target, image, ctm, scissor);
+}
+
+void FPopClip(fz_context* ctx, fz_device* dev)
+{
+    if (PassStructure(F(dev)))
+        fz_pop_clip(ctx, F(dev)->target);
+}
+
+void FBeginMask(fz_context* ctx, fz_device* dev, fz_rect area, int luminosity,
+                fz_colorspace* cs, const float* bc, fz_color_params cp)
+{
+    FilterDevice* f = F(dev);
+    const bool pass = PassStructure(f);
+    ++f->maskDepth;
+    if (pass)
+        fz_begin_mask(ctx, f->target, area, luminosity, cs, bc, cp);
+}
+
+void FEndMask(fz_context* ctx, fz_device* dev)
+{
+    FilterDevice* f = F(dev);
+    if (f->maskDepth > 0)
+        --f->maskDepth;
+    if (PassStructure(f))
+        fz_end_mask(ctx, f->target);
+}
+
+void FBeginGroup(fz_context* ctx, fz_device* dev, fz_rect area, fz_colorspace* cs, int isolated,
+                 int knockout, int blendmode, float alpha)
+{
+    if (PassStructure(F(dev)))
+        fz_begin_group(ctx, F(dev)->target, area, cs, isolated, knockout, blendmode, alpha);
+}
+
+void FEndGroup(fz_context* ctx, fz_device* dev)
+{
+    if (PassStructure(F(dev)))
+        fz_end_group(ctx, F(dev)->target);
+}
+
+int FBeginTile(fz_context* ctx, fz_device* dev, fz_rect area, fz_rect view, float xstep,
+               float ystep, fz_matrix ctm, int id)
+{
+    FilterDevice* f = F(dev);
+    bool pass = false;
+    if (!InTile(f, &pass)) {
+        if (f->maskDepth > 0) {
+            pass = true;
+        } else {
+            ++f->seq;
+            pass = f->sel->whole.count(f->seq) != 0;
+        }
+    }
+    int cached = 1;
+    if (pass)
+        cached = fz_begin_tile_id(ctx, f->target, area, view, xstep, ystep, ctm, id);
+    if (f->tileDepth < kMaxTileDepth)
+        f->tilePass[f->tileDepth] = pass ? 1 : 0;
+    ++f->tileDepth;
+    // A tile that is not drawn is reported as known, so its cell is not run.
+    return cached;
+}
+
+void FEndTile(fz_context* ctx, fz_device* dev)
+{
+    FilterDevice* f = F(dev);
+    if (f->tileDepth <= 0)
+        return;
+    const int top = std::min(f->tileDepth, kMaxTileDepth) - 1;
+    const bool pass = f->tilePass[top] != 0;
+    --f->tileDepth;
+    if (pass)
+        fz_end_tile(ctx, f->target);
+}
+
+void FRenderFlags(fz_context* ctx, fz_device* dev, int set, int clear)
+{
+    fz_render_flags(ctx, F(dev)->target, set, clear);
+}
+
+void FSetDefaultColorspaces(fz_context* ctx, fz_device* dev, fz_default_colorspaces* dcs)
+{
+    fz_set_default_colorspaces(ctx, F(dev)->target, dcs);
+}
+
+void FBeginLayer(fz_context* ctx, fz_device* dev, const char* name)
+{
+    if (PassStructure(F(dev)))
+        fz_begin_layer(ctx, F(dev)->target, name);
+}
+
+void FEndLayer(fz_context* ctx, fz_device* dev)
+{
+    if (PassStructure(F(dev)))
+        fz_end_layer(ctx, F(dev)->target);
+}
+
+fz_device* NewFilterDevice(fz_context* ctx, fz_device* target, const Selection* sel)
+{
+    auto* f = reinterpret_cast<FilterDevice*>(
+        fz_new_device_of_size(ctx, static_cast<int>(sizeof(FilterDevice))));
+    f->target = target;
+    f->sel = sel;
+    f->seq = 0;
+    f->maskDepth = 0;
+    f->tileDepth = 0;
+    fz_device* dev = &f->super;
+    dev->fill_path = FFillPath;
+    dev->stroke_path = FStrokePath;
+    dev->clip_path = FClipPath;
+    dev->clip_stroke_path = FClipStrokePath;
+    dev->fill_text = FFillText;
+    dev->stroke_text = FStrokeText;
+    dev->clip_text = FClipText;
+    dev->clip_stroke_text = FClipStrokeText;
+    dev->ignore_text = FIgnoreText;
+    dev->fill_shade = FFillShade;
+    dev->fill_image = FFillImage;
+    dev->fill_image_mask = FFillImageMask;
+    dev->clip_image_mask = FClipImageMask;
+    dev->pop_clip = FPopClip;
+    dev->begin_mask = FBeginMask;
+    dev->end_mask = FEndMask;
+    dev->begin_group = FBeginGroup;
+    dev->end_group = FEndGroup;
+    dev->begin_tile = FBeginTile;
+    dev->end_tile = FEndTile;
+    dev->render_flags = FRenderFlags;
+    dev->set_default_colorspaces = FSetDefaultColorspaces;
+    dev->begin_layer = FBeginLayer;
+    dev->end_layer = FEndLayer;
+    return dev;
+}
+
+// Plain frame shared by both renderers: draws `page` scaled by `zoom` into a
+// pixmap covering `area` (fz page space), optionally through the filter.
+fz_pixmap* Render(fz_context* ctx, fz_document* doc, int pageIndex, float zoom, bool gray,
+                  const fz_rect* area, const Selection* sel)
+{
+    fz_page* page = nullptr;
+    fz_pixmap* pix = nullptr;
+    fz_device* draw = nullptr;
+    fz_device* filter = nullptr;
+    fz_var(page);
+    fz_var(pix);
+    fz_var(draw);
+    fz_var(filter);
+    fz_try(ctx)
+    {
+        page = fz_load_page(ctx, doc, pageIndex);
+        fz_rect r = area ? *area : fz_bound_page(ctx, page);
+        const fz_matrix ctm = fz_scale(zoom, zoom);
+        const fz_irect bbox = fz_round_rect(fz_transform_rect(r, ctm));
+        if (bbox.x1 <= bbox.x0 || bbox.y1 <= bbox.y0)
+            fz_throw(ctx, FZ_ERROR_GENERIC, "empty area");
+        pix = fz_new_pixmap_with_bbox(ctx, gray ? fz_device_gray(ctx) : fz_device_rgb(ctx), bbox,
+                                      nullptr, 0);
+        fz_clear_pixmap_with_value(ctx, pix, 255);
+        draw = fz_new_draw_device(ctx, fz_identity, pix);
+        if (sel) {
+            filter = NewFilterDevice(ctx, draw, sel);
+            fz_run_page(ctx, page, filter, ctm, nullptr);
+            fz_close_device(ctx, filter);
+        } else {
+            fz_run_page(ctx, page, draw, ctm, nullptr);
+        }
+        fz_close_device(ctx, draw);
+    }
+    fz_always(ctx)
+    {
+        fz_drop_device(ctx, filter);
+        fz_drop_device(ctx, draw);
+        fz_drop_page(ctx, page);
+    }
+    fz_catch(ctx)
+    {
+        fz_drop_pixmap(ctx, pix);
+        pix = nullptr;
+    }
+    return pix;
+}
+
+} // namespace
+
+fz_pixmap* RenderPage(fz_context* ctx, fz_document* doc, int page, float zoom, bool gray)
+{
+    return Render(ctx, doc, page, zoom, gray, nullptr, nullptr);
+}
+
+fz_pixmap* RenderSelection(fz_context* ctx, fz_document* doc, int page, const Selection& sel,
+                           const Box& region, float zoom)
+{
+    fz_rect bounds;
+    if (!PageBounds(ctx, doc, page, bounds))
+        return nullptr;
+    // Page points (y up) back to fz page space.
+    const fz_rect area{static_cast<float>(region.x0 + bounds.x0),
+                       static_cast<float>(bounds.y1 - region.y1),
+                       static_cast<float>(region.x1 + bounds.x0),
+                       static_cast<float>(bounds.y1 - region.y0)};
+    return Render(ctx, doc, page, zoom, false, &area, &sel);
+}
+
+bool PageBounds(fz_context* ctx, fz_document* doc, int pageIndex, fz_rect& out)
+{
+    fz_page* page = SafeLoadPage(ctx, doc, pageIndex);
+    if (!page)
+        return false;
+    const bool ok = SafeBoundPage(ctx, page, &out);
+    fz_drop_page(ctx, page);
+    return ok;
+}
+
+} // namespace parser_detail

@@ -1,0 +1,182 @@
+// Private parts of the parser library shared by its source files.
+//
+// MuPDF reports errors by longjmp (fz_try / fz_catch). The rules kept here:
+// a function that contains fz_try or calls a throwing MuPDF function outside
+// its own fz_try holds no automatic object with a destructor (so that a
+// longjmp never skips one), and no C++ exception ever propagates into a
+// MuPDF frame (device and path-walker callbacks catch everything and record
+// the failure). MuPDF errors become C++ exceptions or false results only in
+// the C++ code above these functions.
+#pragma once
+
+#include "parser/parser.h"
+
+extern "C" {
+#include <mupdf/fitz.h>
+#include <mupdf/pdf.h>
+}
+
+#include <algorithm>
+#include <cstdint>
+#include <memory>
+#include <unordered_map>
+#include <unordered_set>
+#include <string>
+#include <vector>
+
+namespace parser_detail {
+
+// Rectangle in page points, y upward.
+struct Box {
+    double x0 = 0.0, y0 = 0.0, x1 = 0.0, y1 = 0.0;
+    bool Empty() const { return !(x1 > x0) || !(y1 > y0); }
+    void Unite(const Box& o)
+    {
+        if (o.Empty())
+            return;
+        if (Empty()) {
+            *this = o;
+            return;
+        }
+        x0 = std::min(x0, o.x0);
+        y0 = std::min(y0, o.y0);
+        x1 = std::max(x1, o.x1);
+        y1 = std::max(y1, o.y1);
+    }
+    Box Intersect(const Box& o) const
+    {
+        Box r{std::max(x0, o.x0), std::max(y0, o.y0), std::min(x1, o.x1), std::min(y1, o.y1)};
+        return r;
+    }
+};
+
+// The glyphs of one word inside one text drawing call: items
+// [itemBegin, itemEnd) of span `span` (counted from the text's first span).
+struct TextPiece {
+    int seq = 0;
+    int span = 0;
+    int itemBegin = 0;
+    int itemEnd = 0;
+};
+
+// Where an object was drawn: the document load it belongs to, the page, the
+// drawing calls (numbered per page run) and, for text, the glyphs.
+struct DrawRef {
+    std::uint64_t docId = 0;
+    int page = -1;
+    std::vector<int> seqs;         // whole drawing calls
+    std::vector<TextPiece> pieces; // parts of text drawing calls
+    Box box;                       // area the object covers when drawn
+    int pixelWidth = 0;            // native size of a picture, else 0
+    int pixelHeight = 0;
+};
+
+// Writes a picture of a page object to JPEG when it is first asked for.
+struct ImageSource {
+    fz_context* ctx = nullptr; // the owning parser's context
+    fz_image* image = nullptr; // kept reference
+    bool stencil = false;      // an image mask painted in `color`
+    float color[3] = {0, 0, 0};
+    std::string imagePath; // UTF-8
+    std::string maskPath;  // UTF-8, empty when none
+    bool written = false;
+
+    ImageSource() = default;
+    ImageSource(const ImageSource&) = delete;
+    ImageSource& operator=(const ImageSource&) = delete;
+    ~ImageSource();
+    void Write();
+};
+
+// Access to the private state of the public object classes.
+struct ObjectAccess {
+    static void SetId(CollectBase& o, int id) { o.id_ = id; }
+    static void SetMatrix(CollectBase& o, const ParserMatrix& m) { o.matrix_ = m; }
+    static ParserMatrix& Matrix(CollectBase& o) { return o.matrix_; }
+    static void SetDraw(CollectBase& o, std::shared_ptr<const DrawRef> d) { o.draw_ = std::move(d); }
+    static const DrawRef* Draw(const CollectBase& o) { return o.draw_.get(); }
+
+    static std::string& Text(TextCollect& t) { return t.text_; }
+    static std::string& FontName(TextCollect& t) { return t.fontName_; }
+    static double& FontSize(TextCollect& t) { return t.fontSize_; }
+    static double& Width(TextCollect& t) { return t.width_; }
+    static double& Height(TextCollect& t) { return t.height_; }
+    static bool& Bold(TextCollect& t) { return t.bold_; }
+    static bool& Italic(TextCollect& t) { return t.italic_; }
+    static bool& Underline(TextCollect& t) { return t.underline_; }
+    static bool& StrikeOut(TextCollect& t) { return t.strikeOut_; }
+    static ParserColor& Color(TextCollect& t) { return t.color_; }
+
+    static std::vector<PathPoint>& Points(GraphPath& p) { return p.points_; }
+    static ParserColor& Stroke(GraphPath& p) { return p.stroke_; }
+    static ParserColor& Fill(GraphPath& p) { return p.fill_; }
+    static double& LineWidth(GraphPath& p) { return p.lineWidth_; }
+    static ParserLinePattern& Dash(GraphPath& p) { return p.dash_; }
+    static bool& Closed(GraphPath& p) { return p.closed_; }
+    static std::vector<GraphPath>& Paths(GraphicsCollect& g) { return g.paths_; }
+    static int& PaintWay(GraphicsCollect& g) { return g.paintWay_; }
+
+    static void SetImage(ImageCollect& i, std::shared_ptr<ImageSource> src, bool hasMask, int w, int h);
+    static void SetImageResult(ImageCollect& i, const std::wstring& path, int w, int h);
+
+    static void SetLink(LinkCollect& l, double x, double y, double w, double h, int type, int page,
+                        std::string uri);
+};
+
+// A new MuPDF context with MuPDF's own messages silenced. Null on failure.
+fz_context* NewContext();
+
+// Opens a PDF; the error text goes to err on failure (null result).
+fz_document* OpenPdf(fz_context* ctx, const char* path, std::string& err);
+
+// Everything one page run produced.
+struct PageObjects {
+    std::vector<std::unique_ptr<CollectBase>> objects;
+};
+
+struct CollectOptions {
+    std::uint64_t docId = 0;
+    int page = 0;
+    // Folder (UTF-8, with trailing '/') and name stem for picture files.
+    std::string imageDir;
+    std::string imageStem; // e.g. "pimg3_"
+    int* imageCounter = nullptr;
+};
+
+// Runs the page through the collecting device and appends its objects
+// (drawing order, links last). False when the page could not be loaded; the
+// objects read before a failure in the middle of the page are kept.
+bool CollectPage(fz_context* ctx, fz_document* doc, const CollectOptions& opt, PageObjects& out);
+
+// Appends the page's links, numbering them from firstId.
+void CollectLinks(fz_context* ctx, fz_document* doc, int page, int firstId,
+                  std::vector<std::unique_ptr<CollectBase>>& out);
+
+// Bounds of a page as displayed (fz page space). False when it cannot be read.
+bool PageBounds(fz_context* ctx, fz_document* doc, int page, fz_rect& out);
+
+// Renders a page (fz page space scaled by zoom) to a new pixmap: RGB or
+// grey, no alpha, white background. Null on failure.
+fz_pixmap* RenderPage(fz_context* ctx, fz_document* doc, int page, float zoom, bool gray);
+
+// The drawing calls of one page run that DrawObjects renders.
+struct Selection {
+    std::unordered_set<int> whole;                           // call numbers
+    std::unordered_map<int, std::vector<TextPiece>> text;    // call number -> glyphs
+};
+
+// Renders only the selected objects of one page over the area `region`
+// (page points, y upward) at `zoom`, over white. Null on failure.
+fz_pixmap* RenderSelection(fz_context* ctx, fz_document* doc, int page, const Selection& sel,
+                           const Box& region, float zoom);
+
+// JPEG writing (libjpeg). Writes to a temporary file beside `path` and
+// renames it into place. n is 1 (grey) or 3 (RGB). False on failure.
+bool WriteJpeg(const std::string& path, const unsigned char* samples, int w, int h, int n,
+               std::ptrdiff_t stride, int quality, int dpi);
+bool WritePixmapJpeg(fz_context* ctx, fz_pixmap* pix, const std::string& path, int quality, int dpi);
+
+// Unique number of a document load, over all parsers of the process.
+std::uint64_t NextDocId();
+
+} // namespace parser_detail

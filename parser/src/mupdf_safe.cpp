@@ -1,0 +1,167 @@
+// Non-throwing MuPDF wrappers. Every function here is a plain frame: no
+// object with a destructor, so MuPDF's longjmp stays inside it.
+#include "mupdf_safe.h"
+
+#include <cmath>
+
+namespace parser_detail {
+
+void SafeToRgb(fz_context* ctx, fz_colorspace* cs, const float* color, fz_color_params params,
+               float rgb[3])
+{
+    rgb[0] = rgb[1] = rgb[2] = 0.0f;
+    if (!cs || !color)
+        return;
+    fz_try(ctx) fz_convert_color(ctx, cs, color, fz_device_rgb(ctx), rgb, nullptr, params);
+    fz_catch(ctx) rgb[0] = rgb[1] = rgb[2] = 0.0f;
+    for (int i = 0; i < 3; ++i) {
+        if (!(rgb[i] >= 0.0f))
+            rgb[i] = 0.0f;
+        if (rgb[i] > 1.0f)
+            rgb[i] = 1.0f;
+    }
+}
+
+fz_rect SafeBoundPath(fz_context* ctx, const fz_path* path, const fz_stroke_state* stroke,
+                      fz_matrix ctm)
+{
+    fz_rect r = fz_empty_rect;
+    fz_try(ctx) r = fz_bound_path(ctx, path, stroke, ctm);
+    fz_catch(ctx) r = fz_empty_rect;
+    return r;
+}
+
+fz_rect SafeBoundShade(fz_context* ctx, fz_shade* shade, fz_matrix ctm)
+{
+    fz_rect r = fz_empty_rect;
+    fz_try(ctx) r = fz_bound_shade(ctx, shade, ctm);
+    fz_catch(ctx) r = fz_empty_rect;
+    return r;
+}
+
+fz_rect SafeBoundText(fz_context* ctx, const fz_text* text, fz_matrix ctm)
+{
+    fz_rect r = fz_empty_rect;
+    fz_try(ctx) r = fz_bound_text(ctx, text, nullptr, ctm);
+    fz_catch(ctx) r = fz_empty_rect;
+    return r;
+}
+
+bool SafeWalkPath(fz_context* ctx, const fz_path* path, const fz_path_walker* walker, void* arg)
+{
+    int ok = 1;
+    fz_try(ctx) fz_walk_path(ctx, path, walker, arg);
+    fz_catch(ctx) ok = 0;
+    return ok != 0;
+}
+
+float SafeAdvance(fz_context* ctx, fz_font* font, int gid, int wmode)
+{
+    volatile float adv = 0.0f;
+    fz_try(ctx) adv = fz_advance_glyph(ctx, font, gid, wmode);
+    fz_catch(ctx) adv = 0.0f;
+    float result = adv;
+    if (!std::isfinite(result) || result < -10.0f || result > 10.0f)
+        result = 0.0f;
+    return result;
+}
+
+void SafeAscDesc(fz_context* ctx, fz_font* font, float* asc, float* desc)
+{
+    volatile float a = 0.8f, d = -0.2f;
+    fz_try(ctx)
+    {
+        a = fz_font_ascender(ctx, font);
+        d = fz_font_descender(ctx, font);
+    }
+    fz_catch(ctx)
+    {
+        a = 0.8f;
+        d = -0.2f;
+    }
+    // Broken font metrics (0, absurd or inverted values) are common in
+    // embedded subsets; fall back to the usual proportions.
+    float av = a, dv = d;
+    if (!std::isfinite(av) || av < 0.5f || av > 1.5f)
+        av = 0.8f;
+    if (!std::isfinite(dv) || dv > 0.0f || dv < -0.6f)
+        dv = -0.2f;
+    *asc = av;
+    *desc = dv;
+}
+
+fz_page* SafeLoadPage(fz_context* ctx, fz_document* doc, int page)
+{
+    fz_page* volatile p = nullptr;
+    fz_try(ctx) p = fz_load_page(ctx, doc, page);
+    fz_catch(ctx) p = nullptr;
+    return p;
+}
+
+bool SafeBoundPage(fz_context* ctx, fz_page* page, fz_rect* out)
+{
+    int ok = 1;
+    fz_try(ctx) * out = fz_bound_page(ctx, page);
+    fz_catch(ctx) ok = 0;
+    return ok != 0;
+}
+
+fz_link* SafeLoadLinks(fz_context* ctx, fz_page* page)
+{
+    fz_link* volatile links = nullptr;
+    fz_try(ctx) links = fz_load_links(ctx, page);
+    fz_catch(ctx) links = nullptr;
+    return links;
+}
+
+int SafeResolveLinkPage(fz_context* ctx, fz_document* doc, const char* uri)
+{
+    volatile int page = -1;
+    fz_try(ctx)
+    {
+        float x = 0, y = 0;
+        fz_location loc = fz_resolve_link(ctx, doc, uri, &x, &y);
+        page = loc.page < 0 ? -1 : fz_page_number_from_location(ctx, doc, loc);
+    }
+    fz_catch(ctx) page = -1;
+    return page < 0 ? -1 : page;
+}
+
+int SafeIsExternalLink(fz_context* ctx, const char* uri)
+{
+    volatile int ext = 0;
+    fz_try(ctx) ext = fz_is_external_link(ctx, uri);
+    fz_catch(ctx) ext = 0;
+    return ext;
+}
+
+fz_pixmap* SafeDecodeImage(fz_context* ctx, fz_image* image)
+{
+    fz_pixmap* pix = nullptr;
+    fz_pixmap* conv = nullptr;
+    fz_var(pix);
+    fz_var(conv);
+    fz_try(ctx)
+    {
+        pix = fz_get_pixmap_from_image(ctx, image, nullptr, nullptr, nullptr, nullptr);
+        fz_colorspace* cs = fz_pixmap_colorspace(ctx, pix);
+        const bool keep = cs == nullptr || fz_colorspace_is_gray(ctx, cs) ||
+                          (fz_colorspace_is_rgb(ctx, cs) && !fz_colorspace_is_indexed(ctx, cs));
+        if (!keep || fz_pixmap_spots(ctx, pix) > 0) {
+            conv = fz_convert_pixmap(ctx, pix, fz_device_rgb(ctx), nullptr, nullptr,
+                                     fz_default_color_params, 1);
+            fz_drop_pixmap(ctx, pix);
+            pix = conv;
+            conv = nullptr;
+        }
+    }
+    fz_catch(ctx)
+    {
+        fz_drop_pixmap(ctx, conv);
+        fz_drop_pixmap(ctx, pix);
+        pix = nullptr;
+    }
+    return pix;
+}
+
+} // namespace parser_detail

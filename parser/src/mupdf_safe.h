@@ -1,0 +1,54 @@
+// Non-throwing wrappers of the MuPDF calls that the C++ code makes. Each one
+// catches MuPDF's error inside its own frame, which holds no object with a
+// destructor, and reports it through its result.
+#pragma once
+
+extern "C" {
+#include <mupdf/fitz.h>
+#include <mupdf/pdf.h>
+}
+
+namespace parser_detail {
+
+// Colour in sRGB, each channel 0..1; black when the conversion fails.
+void SafeToRgb(fz_context* ctx, fz_colorspace* cs, const float* color, fz_color_params params,
+               float rgb[3]);
+
+// Bounds of a path as drawn (stroke may be null); fz_empty_rect on failure.
+fz_rect SafeBoundPath(fz_context* ctx, const fz_path* path, const fz_stroke_state* stroke,
+                      fz_matrix ctm);
+
+fz_rect SafeBoundShade(fz_context* ctx, fz_shade* shade, fz_matrix ctm);
+
+fz_rect SafeBoundText(fz_context* ctx, const fz_text* text, fz_matrix ctm);
+
+// Walks a path; false when MuPDF failed (the walker's own errors are the
+// walker's business).
+bool SafeWalkPath(fz_context* ctx, const fz_path* path, const fz_path_walker* walker, void* arg);
+
+// Advance of a glyph in em; 0 on failure.
+float SafeAdvance(fz_context* ctx, fz_font* font, int gid, int wmode);
+
+// Font ascender and descender in em (descender negative), sanitised.
+void SafeAscDesc(fz_context* ctx, fz_font* font, float* asc, float* desc);
+
+// Loads a page; null on failure.
+fz_page* SafeLoadPage(fz_context* ctx, fz_document* doc, int page);
+
+// Bounds of a page; false on failure.
+bool SafeBoundPage(fz_context* ctx, fz_page* page, fz_rect* out);
+
+// The links of a page (caller drops with fz_drop_link); null when none or on failure.
+fz_link* SafeLoadLinks(fz_context* ctx, fz_page* page);
+
+// Resolves an internal link to a page index from 0; -1 when it cannot.
+int SafeResolveLinkPage(fz_context* ctx, fz_document* doc, const char* uri);
+
+int SafeIsExternalLink(fz_context* ctx, const char* uri);
+
+// Decodes a picture for writing: its pixels in grey or RGB, with alpha when
+// the picture has transparency of its own (colour key, alpha channel) or is a
+// stencil (alpha only). Null on failure.
+fz_pixmap* SafeDecodeImage(fz_context* ctx, fz_image* image);
+
+} // namespace parser_detail

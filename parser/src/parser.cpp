@@ -1,0 +1,651 @@
+// Parser: loading, page objects, rendering, recognition.
+#include "internal.h"
+#include "mupdf_safe.h"
+#include "ocr.h"
+
+#include "engine/layout/utf8.h"
+
+#include <atomic>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <sys/stat.h>
+
+namespace parser_detail {
+
+namespace {
+
+void Quiet(void*, const char*) {}
+
+std::atomic<std::uint64_t> g_docIds{0};
+std::atomic<int> g_parserSerial{0};
+
+// The folders given at start-up.
+struct StaticFolders {
+    std::mutex mutex;
+    std::wstring program, tool, work;
+};
+
+StaticFolders& Folders()
+{
+    static StaticFolders f;
+    return f;
+}
+
+// Plain frame: opens a PDF.
+fz_document* OpenPdfPlain(fz_context* ctx, const char* path, char* err, std::size_t errSize)
+{
+    fz_document* volatile doc = nullptr;
+    fz_try(ctx) doc = reinterpret_cast<fz_document*>(pdf_open_document(ctx, path));
+    fz_catch(ctx)
+    {
+        std::snprintf(err, errSize, "%s", fz_caught_message(ctx));
+        doc = nullptr;
+    }
+    return doc;
+}
+
+// Plain frame: the password check and the page count. Returns the page
+// count, -1 for a wrong or missing password, -2 for any other failure.
+int PreparePlain(fz_context* ctx, fz_document* doc, const char* password, int checkOnly,
+                 int* needsPassword, char* err, std::size_t errSize)
+{
+    volatile int result = -2;
+    fz_try(ctx)
+    {
+        *needsPassword = fz_needs_password(ctx, doc);
+        if (*needsPassword && checkOnly) {
+            result = 0;
+        } else {
+            if (*needsPassword &&
+                !fz_authenticate_password(ctx, doc, password ? password : "")) {
+                result = -1;
+            } else {
+                result = fz_count_pages(ctx, doc);
+            }
+        }
+    }
+    fz_catch(ctx)
+    {
+        std::snprintf(err, errSize, "%s", fz_caught_message(ctx));
+        result = -2;
+    }
+    return result;
+}
+
+// Looks at the start of the file: it must exist, not be empty, and carry
+// the PDF header within its first kilobyte (as readers commonly require).
+void CheckPdfFile(const std::string& path)
+{
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f)
+        throw ParserError("cannot open the file: " + path);
+    char head[1024];
+    const std::size_t n = std::fread(head, 1, sizeof head, f);
+    std::fclose(f);
+    if (n == 0)
+        throw ParserError("the file is empty: " + path);
+    bool found = false;
+    for (std::size_t i = 0; i + 5 <= n && !found; ++i)
+        found = std::memcmp(head + i, "%PDF-", 5) == 0;
+    if (!found)
+        throw ParserError("not a PDF file: " + path);
+}
+
+std::string WithSlash(std::string dir)
+{
+    if (!dir.empty() && dir.back() != '/')
+        dir.push_back('/');
+    return dir;
+}
+
+} // namespace
+
+fz_context* NewContext()
+{
+    fz_context* ctx = fz_new_context(nullptr, nullptr, FZ_STORE_DEFAULT);
+    if (!ctx)
+        return nullptr;
+    fz_set_warning_callback(ctx, Quiet, nullptr);
+    fz_set_error_callback(ctx, Quiet, nullptr);
+    return ctx;
+}
+
+fz_document* OpenPdf(fz_context* ctx, const char* path, std::string& err)
+{
+    char msg[512] = {0};
+    fz_document* doc = OpenPdfPlain(ctx, path, msg, sizeof msg);
+    if (!doc)
+        err = msg;
+    return doc;
+}
+
+std::uint64_t NextDocId() { return ++g_docIds; }
+
+struct ParserImpl {
+    fz_context* ctx = nullptr;
+    fz_document* doc = nullptr;
+    std::uint64_t docId = 0;
+    std::wstring path;
+    int pageCount = 0;
+    int currentPage = -1;
+    std::vector<std::unique_ptr<CollectBase>> objects;
+    std::size_t nextObject = 0;
+    std::wstring imageDir;
+    std::string imageStem;
+    int imageCounter = 0;
+    std::map<int, fz_rect> bounds;
+    std::map<int, std::vector<OcrWordPx>> ocrWords; // page -> words
+    std::map<int, int> ocrDpi;                      // page -> dpi of the words
+    std::unique_ptr<OcrEngine> ocr;
+
+    ParserImpl()
+    {
+        ctx = NewContext();
+        if (!ctx)
+            throw std::bad_alloc();
+        imageStem = "pimg" + std::to_string(++g_parserSerial) + "_";
+    }
+
+    ~ParserImpl()
+    {
+        Close();
+        ocr.reset();
+        fz_drop_context(ctx);
+    }
+
+    void ClearObjects()
+    {
+        objects.clear();
+        nextObject = 0;
+    }
+
+    void Close()
+    {
+        ClearObjects();
+        currentPage = -1;
+        bounds.clear();
+        ocrWords.clear();
+        ocrDpi.clear();
+        if (doc) {
+            fz_drop_document(ctx, doc);
+            doc = nullptr;
+        }
+        pageCount = 0;
+        docId = 0;
+        path.clear();
+    }
+
+    bool Bounds(int page, fz_rect& out)
+    {
+        if (!doc || page < 0 || page >= pageCount)
+            return false;
+        auto it = bounds.find(page);
+        if (it != bounds.end()) {
+            out = it->second;
+            return true;
+        }
+        if (!PageBounds(ctx, doc, page, out))
+            return false;
+        bounds[page] = out;
+        return true;
+    }
+
+    std::string ImageDirUtf8() const
+    {
+        std::wstring dir = imageDir;
+        if (dir.empty())
+            dir = Parser::GetWorkDir();
+        if (dir.empty()) {
+            std::error_code ec;
+            return WithSlash(std::filesystem::temp_directory_path(ec).string());
+        }
+        return WithSlash(utf8::FromWide(dir));
+    }
+};
+
+// ---- the per-thread renderer of ConvertPDFPageToJpeg ------------------------
+// Rendering page after page of one file is the common case; the open
+// document is kept for the calling thread until another file (or the same
+// file changed on disk, or another password) is asked for.
+namespace {
+
+struct RenderCache {
+    fz_context* ctx = nullptr;
+    fz_document* doc = nullptr;
+    std::string path;
+    std::string password;
+    dev_t dev = 0;
+    ino_t ino = 0;
+    off_t size = 0;
+    struct timespec mtime {};
+    int pageCount = 0;
+
+    RenderCache() = default;
+    RenderCache(const RenderCache&) = delete;
+    RenderCache& operator=(const RenderCache&) = delete;
+    ~RenderCache() { Reset(); }
+
+    void Reset()
+    {
+        if (ctx) {
+            if (doc)
+                fz_drop_document(ctx, doc);
+            fz_drop_context(ctx);
+        }
+        ctx = nullptr;
+        doc = nullptr;
+        path.clear();
+        password.clear();
+    }
+
+    bool Matches(const std::string& p, const std::string& pw, const struct stat& st) const
+    {
+        return doc && p == path && pw == password && st.st_dev == dev && st.st_ino == ino &&
+               st.st_size == size && st.st_mtim.tv_sec == mtime.tv_sec &&
+               st.st_mtim.tv_nsec == mtime.tv_nsec;
+    }
+};
+
+thread_local std::unique_ptr<RenderCache> t_renderCache;
+
+} // namespace
+
+} // namespace parser_detail
+
+using namespace parser_detail;
+
+// ---- Parser ------------------------------------------------------------------
+
+Parser::Parser() : impl_(std::make_unique<ParserImpl>()) {}
+
+Parser::~Parser() = default;
+
+bool Parser::InitParserStaticParam(const std::wstring& programDir, const std::wstring& toolDir,
+                                   const std::wstring& workDir)
+{
+    StaticFolders& f = Folders();
+    std::lock_guard<std::mutex> lock(f.mutex);
+    f.program = programDir;
+    f.tool = toolDir;
+    f.work = workDir;
+    return true;
+}
+
+void Parser::ReleaseAllTextConvertMap()
+{
+    {
+        StaticFolders& f = Folders();
+        std::lock_guard<std::mutex> lock(f.mutex);
+        f.program.clear();
+        f.program.shrink_to_fit();
+        f.tool.clear();
+        f.tool.shrink_to_fit();
+        f.work.clear();
+        f.work.shrink_to_fit();
+    }
+    t_renderCache.reset();
+}
+
+std::wstring Parser::GetProgramDir()
+{
+    StaticFolders& f = Folders();
+    std::lock_guard<std::mutex> lock(f.mutex);
+    return f.program;
+}
+
+std::wstring Parser::GetToolDir()
+{
+    StaticFolders& f = Folders();
+    std::lock_guard<std::mutex> lock(f.mutex);
+    return f.tool;
+}
+
+std::wstring Parser::GetWorkDir()
+{
+    StaticFolders& f = Folders();
+    std::lock_guard<std::mutex> lock(f.mutex);
+    return f.work;
+}
+
+bool Parser::Load(const std::wstring& path, bool checkOnly, const char* password)
+{
+    ParserImpl& d = *impl_;
+    d.Close();
+    const std::string file = utf8::FromWide(path);
+    CheckPdfFile(file);
+
+    std::string err;
+    fz_document* doc = OpenPdf(d.ctx, file.c_str(), err);
+    if (!doc)
+        throw ParserError("cannot read the PDF file " + file + (err.empty() ? "" : ": " + err));
+    int needs = 0;
+    char msg[512] = {0};
+    const int pages = PreparePlain(d.ctx, doc, password, checkOnly ? 1 : 0, &needs, msg, sizeof msg);
+    if (checkOnly) {
+        fz_drop_document(d.ctx, doc);
+        if (pages == -2)
+            throw ParserError("cannot read the PDF file " + file + ": " + msg);
+        if (!needs && pages == 0)
+            throw ParserError("the PDF file has no pages: " + file);
+        return needs != 0;
+    }
+    if (pages < 0) {
+        fz_drop_document(d.ctx, doc);
+        if (pages == -1)
+            throw ParserError(password && *password
+                                  ? "wrong password for the PDF file " + file
+                                  : "the PDF file needs a password: " + file);
+        throw ParserError("cannot read the PDF file " + file + ": " + msg);
+    }
+    if (pages == 0) {
+        fz_drop_document(d.ctx, doc);
+        throw ParserError("the PDF file has no pages (or its page tree is damaged): " + file);
+    }
+    d.doc = doc;
+    d.pageCount = pages;
+    d.docId = NextDocId();
+    d.path = path;
+    password_ = password ? password : "";
+    return true;
+}
+
+bool Parser::CopyPDF(const std::wstring& path)
+{
+    FILE* f = std::fopen(utf8::FromWide(path).c_str(), "rb");
+    if (!f)
+        return false;
+    std::fclose(f);
+    return true;
+}
+
+void Parser::SetImageDir(const std::wstring& dir)
+{
+    impl_->imageDir = dir;
+    if (!dir.empty()) {
+        std::error_code ec;
+        std::filesystem::create_directories(std::filesystem::path(utf8::FromWide(dir)), ec);
+    }
+}
+
+const std::wstring& Parser::GetImageDir() const { return impl_->imageDir; }
+
+int Parser::GetPageCount() const { return impl_->doc ? impl_->pageCount : 0; }
+
+bool Parser::GetParsedFilePath(wchar_t* buf, int size) const
+{
+    if (!buf || size <= 0)
+        return false;
+    buf[0] = L'\0';
+    const std::wstring& p = impl_->path;
+    if (!impl_->doc || p.empty() || p.size() + 1 > static_cast<std::size_t>(size))
+        return false;
+    std::wmemcpy(buf, p.c_str(), p.size() + 1);
+    return true;
+}
+
+bool Parser::SetCurrentPage(int page)
+{
+    ParserImpl& d = *impl_;
+    d.ClearObjects();
+    d.currentPage = -1;
+    if (!d.doc || page < 0 || page >= d.pageCount)
+        return false;
+    d.currentPage = page;
+
+    auto ocr = d.ocrWords.find(page);
+    if (ocr != d.ocrWords.end()) {
+        fz_rect b;
+        if (!d.Bounds(page, b))
+            return false;
+        const double zoom = d.ocrDpi[page] / 72.0;
+        const double H = b.y1 - b.y0;
+        int id = 1;
+        for (const OcrWordPx& w : ocr->second) {
+            double base = w.baseline >= 0 ? w.baseline : w.bottom;
+            double capPx = base - w.lineTop;
+            if (!(capPx > 0))
+                capPx = w.bottom - w.top;
+            double size = std::max(capPx / 0.72 / zoom, 1.0);
+            const double x = w.left / zoom;
+            const double width = std::max((w.right - w.left) / zoom, 0.0);
+            const double baseline = H - base / zoom;
+            auto t = std::make_unique<TextCollect>();
+            ObjectAccess::Text(*t) = w.text + " ";
+            ObjectAccess::FontName(*t) = "Arial";
+            ObjectAccess::FontSize(*t) = size;
+            ObjectAccess::Width(*t) = width;
+            ObjectAccess::Height(*t) = size;
+            t->runWidth = width;
+            t->runHeight = size;
+            ObjectAccess::SetMatrix(*t, ParserMatrix{1, 0, 0, 1, x, baseline - 0.2 * size});
+            ObjectAccess::SetId(*t, id++);
+            d.objects.push_back(std::move(t));
+        }
+        CollectLinks(d.ctx, d.doc, page, id, d.objects);
+        return true;
+    }
+
+    CollectOptions opt;
+    opt.docId = d.docId;
+    opt.page = page;
+    opt.imageDir = d.ImageDirUtf8();
+    opt.imageStem = d.imageStem;
+    opt.imageCounter = &d.imageCounter;
+    PageObjects out;
+    const bool ok = CollectPage(d.ctx, d.doc, opt, out);
+    d.objects = std::move(out.objects);
+    return ok;
+}
+
+int Parser::GetCurrentPage() const { return impl_->currentPage; }
+
+CollectBase* Parser::GetNextObj()
+{
+    ParserImpl& d = *impl_;
+    if (d.nextObject >= d.objects.size())
+        return nullptr;
+    return d.objects[d.nextObject++].get();
+}
+
+bool Parser::GetPageWidth(double& out, int page)
+{
+    out = 0.0;
+    fz_rect b;
+    if (!impl_->Bounds(page < 0 ? impl_->currentPage : page, b))
+        return false;
+    out = b.x1 - b.x0;
+    return true;
+}
+
+bool Parser::GetPageHeight(double& out, int page)
+{
+    out = 0.0;
+    fz_rect b;
+    if (!impl_->Bounds(page < 0 ? impl_->currentPage : page, b))
+        return false;
+    out = b.y1 - b.y0;
+    return true;
+}
+
+bool Parser::ConvertPDFPageToJpeg(const std::wstring& pdfPath, const std::wstring& jpegPath,
+                                  int page, int dpi, const char* password)
+{
+    if (page < 1 || dpi <= 0 || dpi > 2400 || jpegPath.empty())
+        return false;
+    const std::string file = utf8::FromWide(pdfPath);
+    const std::string pw = password ? password : "";
+    struct stat st;
+    if (::stat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    try {
+        CheckPdfFile(file);
+    } catch (const ParserError&) {
+        return false;
+    }
+
+    std::unique_ptr<RenderCache>& cache = t_renderCache;
+    if (!cache || !cache->Matches(file, pw, st)) {
+        if (!cache)
+            cache = std::make_unique<RenderCache>();
+        cache->Reset();
+        cache->ctx = NewContext();
+        if (!cache->ctx)
+            return false;
+        std::string err;
+        cache->doc = OpenPdf(cache->ctx, file.c_str(), err);
+        if (!cache->doc) {
+            cache->Reset();
+            return false;
+        }
+        int needs = 0;
+        char msg[512] = {0};
+        const int pages = PreparePlain(cache->ctx, cache->doc, pw.c_str(), 0, &needs, msg, sizeof msg);
+        if (pages <= 0) {
+            cache->Reset();
+            return false;
+        }
+        cache->pageCount = pages;
+        cache->path = file;
+        cache->password = pw;
+        cache->dev = st.st_dev;
+        cache->ino = st.st_ino;
+        cache->size = st.st_size;
+        cache->mtime = st.st_mtim;
+    }
+    if (page > cache->pageCount)
+        return false;
+    fz_pixmap* pix = RenderPage(cache->ctx, cache->doc, page - 1, static_cast<float>(dpi) / 72.0f,
+                                false);
+    if (!pix)
+        return false;
+    bool ok = false;
+    try {
+        ok = WritePixmapJpeg(cache->ctx, pix, utf8::FromWide(jpegPath), 75, dpi);
+    } catch (...) {
+        fz_drop_pixmap(cache->ctx, pix);
+        throw;
+    }
+    fz_drop_pixmap(cache->ctx, pix);
+    return ok;
+}
+
+bool Parser::DrawObjects(const std::vector<CollectBase*>& objects, const std::wstring& jpegPath,
+                         ImageCollect& region)
+{
+    ParserImpl& d = *impl_;
+    if (!d.doc || jpegPath.empty())
+        return false;
+    int page = -1;
+    Selection sel;
+    Box area;
+    double zoom = 2.0; // 144 dpi
+    for (CollectBase* o : objects) {
+        if (!o)
+            continue;
+        const DrawRef* ref = ObjectAccess::Draw(*o);
+        if (!ref || ref->docId != d.docId)
+            continue;
+        if (page < 0)
+            page = ref->page;
+        if (ref->page != page)
+            continue;
+        for (int s : ref->seqs)
+            sel.whole.insert(s);
+        for (const TextPiece& p : ref->pieces)
+            sel.text[p.seq].push_back(p);
+        area.Unite(ref->box);
+        if (ref->pixelWidth > 0 && ref->box.x1 > ref->box.x0) {
+            const double native = ref->pixelWidth / (ref->box.x1 - ref->box.x0);
+            zoom = std::max(zoom, std::min(native, 4.0));
+        }
+    }
+    if (page < 0 || area.Empty())
+        return false;
+    fz_rect b;
+    if (!d.Bounds(page, b))
+        return false;
+    const Box pageBox{0.0, 0.0, b.x1 - b.x0, b.y1 - b.y0};
+    area = area.Intersect(pageBox);
+    if (area.Empty())
+        return false;
+    // Keep the picture within a sensible size (about 40 million pixels).
+    const double pixels = (area.x1 - area.x0) * (area.y1 - area.y0) * zoom * zoom;
+    if (pixels > 4e7)
+        zoom = std::max(0.25, zoom * std::sqrt(4e7 / pixels));
+
+    fz_pixmap* pix = RenderSelection(d.ctx, d.doc, page, sel, area, static_cast<float>(zoom));
+    if (!pix)
+        return false;
+    bool ok = false;
+    try {
+        ok = WritePixmapJpeg(d.ctx, pix, utf8::FromWide(jpegPath), 90,
+                             static_cast<int>(std::lround(zoom * 72.0)));
+    } catch (...) {
+        fz_drop_pixmap(d.ctx, pix);
+        throw;
+    }
+    fz_drop_pixmap(d.ctx, pix);
+    if (!ok)
+        return false;
+    const double w = area.x1 - area.x0, h = area.y1 - area.y0;
+    ObjectAccess::SetImageResult(region, jpegPath, static_cast<int>(std::lround(w)),
+                                 static_cast<int>(std::lround(h)));
+    ObjectAccess::SetMatrix(region, ParserMatrix{w, 0.0, 0.0, h, area.x0, area.y0});
+    return true;
+}
+
+bool Parser::OcrPrecessor()
+{
+    ParserImpl& d = *impl_;
+    if (!d.doc)
+        return false;
+    if (!d.ocr)
+        d.ocr = std::make_unique<OcrEngine>();
+    std::string err;
+    if (!d.ocr->Init(err))
+        return false;
+    const int dpi = recognitionOption_ == 1 ? 300 : 200;
+    bool all = true;
+    for (int page : recognitionPages_) {
+        if (cancel_ && cancel_(callbackCtx_))
+            return false;
+        if (page < 0 || page >= d.pageCount) {
+            all = false;
+            continue;
+        }
+        if (d.ocrWords.count(page) && d.ocrDpi[page] >= dpi)
+            continue;
+        fz_pixmap* pix = RenderPage(d.ctx, d.doc, page, static_cast<float>(dpi) / 72.0f, true);
+        if (!pix) {
+            all = false;
+            continue;
+        }
+        std::vector<OcrWordPx> words;
+        bool ok = false;
+        try {
+            ok = d.ocr->Recognise(fz_pixmap_samples(d.ctx, pix), fz_pixmap_width(d.ctx, pix),
+                                  fz_pixmap_height(d.ctx, pix),
+                                  static_cast<int>(fz_pixmap_stride(d.ctx, pix)), dpi, words);
+        } catch (...) {
+            fz_drop_pixmap(d.ctx, pix);
+            throw;
+        }
+        fz_drop_pixmap(d.ctx, pix);
+        if (!ok) {
+            all = false;
+            continue;
+        }
+        d.ocrWords[page] = std::move(words);
+        d.ocrDpi[page] = dpi;
+        if (page == d.currentPage) {
+            // The page on show now reports its recognised words.
+            d.ClearObjects();
+            d.currentPage = -1;
+        }
+    }
+    return all;
+}

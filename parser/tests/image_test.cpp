@@ -1,0 +1,332 @@
+// Pictures, their files and masks, page rendering and DrawObjects.
+#include "test_support.h"
+
+#include <cmath>
+#include <set>
+#include <sstream>
+
+using namespace ptest;
+
+namespace {
+
+struct ListedImage {
+    int page;
+    std::string type; // image, smask, mask, stencil
+    int width, height;
+    double xppi, yppi;
+};
+
+std::vector<ListedImage> PdfimagesList(const std::string& pdf)
+{
+    std::vector<ListedImage> out;
+    std::istringstream in(Shell("pdfimages -list " + Q(pdf) + " 2>/dev/null"));
+    std::string line;
+    std::getline(in, line);
+    std::getline(in, line);
+    while (std::getline(in, line)) {
+        std::istringstream l(line);
+        ListedImage im;
+        int num;
+        std::string color, comp, bpc, enc, interp, object, id, size, ratio;
+        l >> im.page >> num >> im.type >> im.width >> im.height >> color >> comp >> bpc >> enc >>
+            interp >> object >> id >> im.xppi >> im.yppi;
+        if (l)
+            out.push_back(im);
+    }
+    return out;
+}
+
+// Mean absolute difference of two grey pictures over their common area,
+// compared in blocks of 4 x 4 pixels so that the two renderers' different
+// anti-aliasing of glyph edges does not count, only what is drawn where.
+double MeanDiff(const std::vector<unsigned char>& a, int aw, const std::vector<unsigned char>& b,
+                int bw, int w, int h)
+{
+    if (a.empty() || b.empty() || w < 4 || h < 4)
+        return 1e9;
+    double sum = 0;
+    int blocks = 0;
+    for (int by = 0; by + 4 <= h; by += 4)
+        for (int bx = 0; bx + 4 <= w; bx += 4) {
+            int sa = 0, sb = 0;
+            for (int y = by; y < by + 4; ++y)
+                for (int x = bx; x < bx + 4; ++x) {
+                    sa += a[static_cast<std::size_t>(y) * aw + x];
+                    sb += b[static_cast<std::size_t>(y) * bw + x];
+                }
+            sum += std::abs(sa - sb) / 16.0;
+            ++blocks;
+        }
+    return sum / blocks;
+}
+
+std::vector<unsigned char> Gray(const Jpeg& j)
+{
+    if (j.components == 1)
+        return j.pixels;
+    std::vector<unsigned char> g(static_cast<std::size_t>(j.width) * j.height);
+    for (std::size_t i = 0; i < g.size(); ++i) {
+        const unsigned char* p = &j.pixels[i * j.components];
+        g[i] = static_cast<unsigned char>((p[0] * 299 + p[1] * 587 + p[2] * 114) / 1000);
+    }
+    return g;
+}
+
+// pdftoppm's grey rendering of an area of page 1 (x, y of the top-left
+// corner in pixels at `dpi`, size w x h).
+Jpeg OracleCrop(const std::string& pdf, int dpi, int x, int y, int w, int h)
+{
+    auto dir = Scratch("crop");
+    const std::string out = (dir / "c").string();
+    Shell("pdftoppm -q -cropbox -gray -r " + std::to_string(dpi) + " -x " + std::to_string(x) +
+        " -y " + std::to_string(y) + " -W " + std::to_string(w) + " -H " + std::to_string(h) +
+        " -singlefile " + Q(pdf) + " " + Q(out));
+    return ReadPgm(out + ".pgm");
+}
+
+} // namespace
+
+TEST(Images, PicturesMatchPdfimages)
+{
+    auto dir = Scratch("images");
+    for (const char* file : {"picture.pdf", "merge_a.pdf", "scanned.pdf"}) {
+        SCOPED_TRACE(file);
+        Parser p;
+        p.SetImageDir(utf8::ToWide(dir.string()));
+        p.Load(WFixture(file), false, nullptr);
+        PageObjects o = Walk(p, 0);
+        std::vector<ListedImage> pictures;
+        int masks = 0;
+        for (const ListedImage& l : PdfimagesList(Fixture(file))) {
+            if (l.type == "image" || l.type == "stencil")
+                pictures.push_back(l);
+            else if (l.type == "smask" || l.type == "mask")
+                ++masks;
+        }
+        ASSERT_EQ(o.images.size(), pictures.size());
+        int ourMasks = 0;
+        for (std::size_t i = 0; i < pictures.size(); ++i) {
+            ImageCollect* img = o.images[i];
+            const std::string path = utf8::FromWide(img->GetImagePath());
+            ASSERT_EQ(std::filesystem::path(path).parent_path(), dir);
+            Jpeg j = ReadJpeg(path);
+            ASSERT_TRUE(j.ok) << path;
+            EXPECT_EQ(j.width, pictures[i].width);
+            EXPECT_EQ(j.height, pictures[i].height);
+            int w = 0, h = 0;
+            ASSERT_TRUE(img->GetImageSizeInPdf(w, h));
+            EXPECT_NEAR(w, pictures[i].width * 72.0 / pictures[i].xppi, 1.0);
+            EXPECT_NEAR(h, pictures[i].height * 72.0 / pictures[i].yppi, 1.0);
+            EXPECT_EQ(img->GetMatrix().a, w);
+            if (img->GetMaskPath()) {
+                ++ourMasks;
+                Jpeg m = ReadJpeg(utf8::FromWide(img->GetMaskPath()));
+                ASSERT_TRUE(m.ok);
+                EXPECT_EQ(m.components, 1);
+            }
+        }
+        EXPECT_EQ(ourMasks, masks);
+    }
+}
+
+TEST(Images, PictureFilesAreWrittenOnlyWhenAskedFor)
+{
+    auto dir = Scratch("lazy");
+    Parser p;
+    p.SetImageDir(utf8::ToWide(dir.string()));
+    p.Load(WFixture("picture.pdf"), false, nullptr);
+    PageObjects o = Walk(p, 0);
+    ASSERT_EQ(o.images.size(), 2u);
+    EXPECT_TRUE(std::filesystem::is_empty(dir));
+    const std::string path = utf8::FromWide(o.images[1]->GetImagePath());
+    EXPECT_TRUE(std::filesystem::exists(path));
+    EXPECT_TRUE(std::filesystem::exists(utf8::FromWide(o.images[1]->GetMaskPath())));
+}
+
+TEST(Images, NamesAreUniqueOverLoadsAndParsers)
+{
+    auto dir = Scratch("unique");
+    std::set<std::wstring> names;
+    int total = 0;
+    Parser a, b;
+    for (Parser* p : {&a, &b}) {
+        p->SetImageDir(utf8::ToWide(dir.string()));
+        for (const char* f : {"merge_a.pdf", "merge_b.pdf", "merge_a.pdf"}) {
+            p->Load(WFixture(f), false, nullptr);
+            for (int round = 0; round < 2; ++round)
+                for (ImageCollect* img : Walk(*p, 0).images) {
+                    names.insert(img->GetImagePath());
+                    ++total;
+                }
+        }
+    }
+    EXPECT_EQ(total, 12);
+    EXPECT_EQ(static_cast<int>(names.size()), total);
+    // The names never look like the engine's numbered pictures ("<n>.jpg").
+    for (const auto& n : names)
+        EXPECT_EQ(utf8::Path(n).filename().string().rfind("pimg", 0), 0u);
+}
+
+TEST(Images, WorkFolderIsUsedWithoutImageFolder)
+{
+    auto dir = Scratch("work");
+    Parser::InitParserStaticParam(L"", L"", utf8::ToWide(dir.string()));
+    {
+        Parser p;
+        p.Load(WFixture("merge_a.pdf"), false, nullptr);
+        PageObjects o = Walk(p, 0);
+        ASSERT_EQ(o.images.size(), 1u);
+        EXPECT_EQ(utf8::Path(o.images[0]->GetImagePath()).parent_path(), dir);
+        EXPECT_TRUE(ReadJpeg(utf8::FromWide(o.images[0]->GetImagePath())).ok);
+    }
+    Parser::ReleaseAllTextConvertMap();
+}
+
+TEST(Images, EngineMadePictureObjects)
+{
+    ImageCollect none(nullptr);
+    EXPECT_TRUE(none.GetImagePath().empty());
+    EXPECT_EQ(none.GetMaskPath(), nullptr);
+    EXPECT_EQ(none.GetID(), 0);
+    ImageCollect named(L"/some/where/x.jpg");
+    EXPECT_EQ(named.GetImagePath(), L"/some/where/x.jpg");
+}
+
+TEST(Render, PageSizeMatchesPdftoppm)
+{
+    auto dir = Scratch("render");
+    struct Case {
+        const char* file;
+        int dpi;
+    } cases[] = {{"two_column.pdf", 96}, {"rotate90.pdf", 96}, {"cropbox.pdf", 150},
+                 {"paths.pdf", 72}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        const std::string out = (dir / "page.jpg").string();
+        ASSERT_TRUE(Parser::ConvertPDFPageToJpeg(WFixture(c.file), utf8::ToWide(out), 1, c.dpi, ""));
+        Jpeg ours = ReadJpeg(out);
+        ASSERT_TRUE(ours.ok);
+        const std::string ppm = (dir / "oracle").string();
+        Shell("pdftoppm -q -cropbox -gray -singlefile -r " + std::to_string(c.dpi) + " " +
+            Q(Fixture(c.file)) + " " + Q(ppm));
+        Jpeg oracle = ReadPgm(ppm + ".pgm");
+        ASSERT_TRUE(oracle.ok);
+        EXPECT_NEAR(ours.width, oracle.width, 1);
+        EXPECT_NEAR(ours.height, oracle.height, 1);
+        EXPECT_LT(MeanDiff(Gray(ours), ours.width, oracle.pixels, oracle.width,
+                           std::min(ours.width, oracle.width), std::min(ours.height, oracle.height)),
+                  4.0)
+            << "rendering differs";
+    }
+    // The same file page after page, then another file, then the first again.
+    for (int i = 1; i <= 2; ++i)
+        EXPECT_TRUE(Parser::ConvertPDFPageToJpeg(WFixture("links.pdf"),
+                                                 utf8::ToWide((dir / "l.jpg").string()), i, 50, ""));
+}
+
+TEST(Render, FailuresLeaveNoFile)
+{
+    auto dir = Scratch("renderfail");
+    const std::string out = (dir / "x.jpg").string();
+    const std::wstring w = utf8::ToWide(out);
+    EXPECT_FALSE(Parser::ConvertPDFPageToJpeg(WFixture("links.pdf"), w, 0, 96, ""));
+    EXPECT_FALSE(Parser::ConvertPDFPageToJpeg(WFixture("links.pdf"), w, 3, 96, ""));
+    EXPECT_FALSE(Parser::ConvertPDFPageToJpeg(WFixture("links.pdf"), w, 1, 0, ""));
+    EXPECT_FALSE(Parser::ConvertPDFPageToJpeg(WFixture("text_file.pdf"), w, 1, 96, ""));
+    EXPECT_FALSE(Parser::ConvertPDFPageToJpeg(WFixture("zero.pdf"), w, 1, 96, ""));
+    EXPECT_FALSE(Parser::ConvertPDFPageToJpeg(WFixture("aes256.pdf"), w, 1, 96, ""));
+    EXPECT_FALSE(Parser::ConvertPDFPageToJpeg(WFixture("links.pdf"),
+                                              utf8::ToWide((dir / "no/such/dir/x.jpg").string()), 1,
+                                              96, ""));
+    EXPECT_TRUE(std::filesystem::is_empty(dir));
+    EXPECT_TRUE(Parser::ConvertPDFPageToJpeg(WFixture("aes256.pdf"), w, 1, 30, "userpw"));
+    EXPECT_TRUE(ReadJpeg(out).ok);
+}
+
+TEST(Render, DrawObjectsOfWholePageMatchesPdftoppm)
+{
+    auto dir = Scratch("drawall");
+    for (const char* file : {"picture.pdf", "paths.pdf", "table.pdf", "rotate90.pdf"}) {
+        SCOPED_TRACE(file);
+        Parser p;
+        p.Load(WFixture(file), false, nullptr);
+        PageObjects o = Walk(p, 0);
+        std::vector<CollectBase*> drawn;
+        for (CollectBase* c : o.all)
+            if (!dynamic_cast<LinkCollect*>(c))
+                drawn.push_back(c);
+        ImageCollect region(nullptr);
+        const std::string out = (dir / "all.jpg").string();
+        ASSERT_TRUE(p.DrawObjects(drawn, utf8::ToWide(out), region));
+        EXPECT_EQ(region.GetImagePath(), utf8::ToWide(out));
+        const ParserMatrix& m = region.GetMatrix();
+        double H = 0;
+        p.GetPageHeight(H);
+        Jpeg ours = ReadJpeg(out);
+        ASSERT_TRUE(ours.ok);
+        const double zoom = ours.width / m.a;
+        EXPECT_NEAR(ours.height / m.d, zoom, 0.05);
+        const int dpi = static_cast<int>(std::lround(zoom * 72));
+        // The same area as pdftoppm renders it (top-left corner, y down).
+        Jpeg oracle = OracleCrop(Fixture(file), dpi, static_cast<int>(std::lround(m.e * zoom)),
+                                 static_cast<int>(std::lround((H - m.f - m.d) * zoom)), ours.width,
+                                 ours.height);
+        ASSERT_TRUE(oracle.ok);
+        // pdftoppm cuts its area at the page edge; a pixel of rounding may differ.
+        EXPECT_NEAR(oracle.width, ours.width, 1);
+        EXPECT_NEAR(oracle.height, ours.height, 1);
+        EXPECT_LT(MeanDiff(Gray(ours), ours.width, oracle.pixels, oracle.width,
+                           std::min(ours.width, oracle.width), std::min(ours.height, oracle.height)),
+                  4.0);
+    }
+}
+
+TEST(Render, DrawObjectsRendersOnlyTheListedObjects)
+{
+    auto dir = Scratch("drawsome");
+    Parser p;
+    p.Load(WFixture("picture.pdf"), false, nullptr);
+    PageObjects o = Walk(p, 0);
+    ASSERT_EQ(o.images.size(), 2u);
+    // The masked picture alone: a red disc whose corners stay white.
+    ImageCollect region(nullptr);
+    const std::string out = (dir / "disc.jpg").string();
+    ASSERT_TRUE(p.DrawObjects({o.images[1]}, utf8::ToWide(out), region));
+    const ParserMatrix& m = region.GetMatrix();
+    EXPECT_NEAR(m.e, 300, 0.5);
+    EXPECT_NEAR(m.f, 300, 0.5);
+    EXPECT_NEAR(m.a, 150, 0.5);
+    EXPECT_NEAR(m.d, 150, 0.5);
+    int w = 0, h = 0;
+    region.GetImageSizeInPdf(w, h);
+    EXPECT_EQ(w, 150);
+    Jpeg disc = ReadJpeg(out);
+    ASSERT_TRUE(disc.ok);
+    ASSERT_EQ(disc.components, 3);
+    auto px = [&](int x, int y) { return &disc.pixels[(static_cast<std::size_t>(y) * disc.width + x) * 3]; };
+    EXPECT_GT(px(2, 2)[1], 240) << "corner is not white";
+    EXPECT_GT(px(disc.width / 2, disc.height / 2)[0], 150);
+    EXPECT_LT(px(disc.width / 2, disc.height / 2)[1], 80);
+
+    // Text and the first picture together: the second picture stays out even
+    // inside the area they cover.
+    std::vector<CollectBase*> some = {o.text[0], o.images[0], o.text.back()};
+    ImageCollect r2(nullptr);
+    ASSERT_TRUE(p.DrawObjects(some, utf8::ToWide((dir / "some.jpg").string()), r2));
+    const ParserMatrix& m2 = r2.GetMatrix();
+    EXPECT_NEAR(m2.e, 72, 1.0);
+    EXPECT_LT(m2.f, 480.0);
+    EXPECT_GT(m2.f + m2.d, 720.0);
+
+    // Nothing drawable, or another document's objects.
+    ImageCollect r3(nullptr);
+    EXPECT_FALSE(p.DrawObjects({}, utf8::ToWide((dir / "none.jpg").string()), r3));
+    EXPECT_FALSE(p.DrawObjects({o.links.empty() ? nullptr : o.links[0]},
+                               utf8::ToWide((dir / "none.jpg").string()), r3));
+    ImageCollect foreign(L"/x.jpg");
+    EXPECT_FALSE(p.DrawObjects({&foreign}, utf8::ToWide((dir / "none.jpg").string()), r3));
+    Parser other;
+    other.Load(WFixture("picture.pdf"), false, nullptr);
+    EXPECT_FALSE(other.DrawObjects(some, utf8::ToWide((dir / "none.jpg").string()), r3));
+    EXPECT_FALSE(std::filesystem::exists(dir / "none.jpg"));
+}

@@ -1,0 +1,224 @@
+// Loading, passwords, page counts and sizes, bad input, the corpus.
+#include "test_support.h"
+
+
+using namespace ptest;
+
+namespace {
+
+int PdfinfoPages(const std::string& pdf, const std::string& password = "")
+{
+    std::string cmd = "pdfinfo ";
+    if (!password.empty())
+        cmd += "-upw " + Q(password) + " ";
+    const std::string out = Shell(cmd + Q(pdf) + " 2>/dev/null");
+    const std::size_t at = out.find("Pages:");
+    if (at == std::string::npos)
+        return -1;
+    return std::stoi(out.substr(at + 6));
+}
+
+// Size of page `page` (from 1) as pdftoppm renders it at 72 dpi with the crop box.
+bool RenderedSize(const std::string& pdf, int page, int& w, int& h)
+{
+    auto dir = Scratch("size");
+    const std::string out = (dir / "p").string();
+    Shell("pdftoppm -q -cropbox -r 72 -gray -f " + std::to_string(page) + " -l " +
+        std::to_string(page) + " -singlefile " + Q(pdf) + " " + Q(out));
+    Jpeg pgm = ReadPgm(out + ".pgm");
+    w = pgm.width;
+    h = pgm.height;
+    return pgm.ok;
+}
+
+std::string AllText(Parser& p)
+{
+    std::string s;
+    for (int i = 0; i < p.GetPageCount(); ++i)
+        for (TextCollect* t : Walk(p, i).text)
+            s += t->GetText() + " ";
+    return s;
+}
+
+} // namespace
+
+TEST(Load, BadFilesThrowAndLeaveNoDocument)
+{
+    const char* files[] = {"missing.pdf", "zero.pdf", "text_file.pdf", "truncated.pdf",
+                           "garbage.pdf", "no_pages.pdf"};
+    for (const char* f : files) {
+        SCOPED_TRACE(f);
+        Parser p;
+        EXPECT_THROW(p.Load(WFixture(f), false, nullptr), ParserError);
+        EXPECT_EQ(p.GetPageCount(), 0);
+        EXPECT_FALSE(p.SetCurrentPage(0));
+        EXPECT_EQ(p.GetNextObj(), nullptr);
+        wchar_t buf[16];
+        EXPECT_FALSE(p.GetParsedFilePath(buf, 16));
+        EXPECT_THROW(p.Load(WFixture(f), true, nullptr), ParserError);
+    }
+}
+
+TEST(Load, FailedLoadDropsThePreviousDocument)
+{
+    Parser p;
+    p.Load(WFixture("styles.pdf"), false, nullptr);
+    ASSERT_EQ(p.GetPageCount(), 1);
+    EXPECT_THROW(p.Load(WFixture("text_file.pdf"), false, nullptr), ParserError);
+    EXPECT_EQ(p.GetPageCount(), 0);
+    EXPECT_FALSE(p.SetCurrentPage(0));
+}
+
+TEST(Load, PageCountsMatchPdfinfo)
+{
+    for (const char* f : {"two_column.pdf", "links.pdf", "picture.pdf", "scanned.pdf"}) {
+        SCOPED_TRACE(f);
+        Parser p;
+        EXPECT_TRUE(p.Load(WFixture(f), false, nullptr));
+        EXPECT_EQ(p.GetPageCount(), PdfinfoPages(Fixture(f)));
+    }
+}
+
+TEST(Load, EncryptedFilesOpenWithUserOrOwnerPassword)
+{
+    Parser plain;
+    plain.Load(WFixture("styles.pdf"), false, nullptr);
+    const std::string expected = AllText(plain);
+    ASSERT_FALSE(expected.empty());
+    for (const char* f : {"aes256.pdf", "aes256_r5.pdf", "rc4_128.pdf", "rc4_40.pdf"}) {
+        SCOPED_TRACE(f);
+        // The oracle opens it too.
+        EXPECT_EQ(PdfinfoPages(Fixture(f), "userpw"), 1);
+        Parser p;
+        EXPECT_TRUE(p.Load(WFixture(f), true, nullptr)) << "reported as not protected";
+        EXPECT_EQ(p.GetPageCount(), 0) << "a check leaves no document loaded";
+        EXPECT_THROW(p.Load(WFixture(f), false, nullptr), ParserError);
+        EXPECT_THROW(p.Load(WFixture(f), false, "wrong"), ParserError);
+        for (const char* pw : {"userpw", "ownerpw"}) {
+            Parser q;
+            EXPECT_TRUE(q.Load(WFixture(f), false, pw));
+            EXPECT_EQ(q.GetPassword(), pw);
+            EXPECT_EQ(AllText(q), expected);
+        }
+    }
+}
+
+TEST(Load, CheckOnlyAnswersFalseForFilesThatOpenWithoutPassword)
+{
+    for (const char* f : {"styles.pdf", "owner_only.pdf"}) {
+        SCOPED_TRACE(f);
+        Parser p;
+        EXPECT_FALSE(p.Load(WFixture(f), true, nullptr));
+        EXPECT_TRUE(p.Load(WFixture(f), false, nullptr));
+        EXPECT_EQ(p.GetPageCount(), 1);
+    }
+}
+
+TEST(Load, ParsedFilePathAndUtf8Names)
+{
+    auto dir = Scratch("names");
+    const auto target = dir / "Zürich résumé.pdf";
+    std::filesystem::copy_file(Fixture("styles.pdf"), target);
+    const std::wstring wide = utf8::ToWide(target.string());
+    Parser p;
+    ASSERT_TRUE(p.Load(wide, false, nullptr));
+    wchar_t buf[1024];
+    ASSERT_TRUE(p.GetParsedFilePath(buf, 1024));
+    EXPECT_EQ(std::wstring(buf), wide);
+    wchar_t small[4];
+    EXPECT_FALSE(p.GetParsedFilePath(small, 4));
+    EXPECT_TRUE(Parser::CopyPDF(wide));
+    EXPECT_FALSE(Parser::CopyPDF(WFixture("missing.pdf")));
+    const auto jpeg = dir / "Seite ä.jpg";
+    EXPECT_TRUE(Parser::ConvertPDFPageToJpeg(wide, utf8::ToWide(jpeg.string()), 1, 36, ""));
+    EXPECT_TRUE(ReadJpeg(jpeg.string()).ok);
+}
+
+TEST(Load, PageSizesMatchRenderedPages)
+{
+    struct Case {
+        const char* file;
+        double w, h;
+    } cases[] = {{"two_column.pdf", 612, 792}, {"rotate90.pdf", 612, 792},
+                 {"cropbox.pdf", 400, 500}, {"paths.pdf", 400, 300}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        Parser p;
+        p.Load(WFixture(c.file), false, nullptr);
+        int rw = 0, rh = 0;
+        ASSERT_TRUE(RenderedSize(Fixture(c.file), 1, rw, rh));
+        double w = 0, h = 0;
+        ASSERT_TRUE(p.GetPageWidth(w, 0));
+        ASSERT_TRUE(p.GetPageHeight(h, 0));
+        EXPECT_NEAR(w, rw, 1.0);
+        EXPECT_NEAR(h, rh, 1.0);
+        EXPECT_NEAR(w, c.w, 0.01);
+        EXPECT_NEAR(h, c.h, 0.01);
+        // The current page (-1) once selected.
+        EXPECT_FALSE(p.GetPageWidth(w, -1)) << "no page selected yet";
+        ASSERT_TRUE(p.SetCurrentPage(0));
+        ASSERT_TRUE(p.GetPageWidth(w));
+        EXPECT_NEAR(w, c.w, 0.01);
+    }
+}
+
+TEST(Load, PagesOutOfRangeAreRefused)
+{
+    Parser p;
+    p.Load(WFixture("links.pdf"), false, nullptr);
+    for (int page : {-5, -1, 2, 1000}) {
+        SCOPED_TRACE(page);
+        EXPECT_FALSE(p.SetCurrentPage(page));
+        EXPECT_EQ(p.GetNextObj(), nullptr);
+        double v = 1;
+        if (page != -1) {
+            EXPECT_FALSE(p.GetPageWidth(v, page));
+            EXPECT_EQ(v, 0.0);
+        }
+    }
+    EXPECT_TRUE(p.SetCurrentPage(1));
+    EXPECT_NE(p.GetNextObj(), nullptr);
+}
+
+TEST(Load, StaticFoldersAreKeptAndReleased)
+{
+    Parser::InitParserStaticParam(L"/opt/prog", L"/opt/prog/temple/bin", L"/tmp/work");
+    EXPECT_EQ(Parser::GetProgramDir(), L"/opt/prog");
+    EXPECT_EQ(Parser::GetToolDir(), L"/opt/prog/temple/bin");
+    EXPECT_EQ(Parser::GetWorkDir(), L"/tmp/work");
+    Parser::ReleaseAllTextConvertMap();
+    EXPECT_TRUE(Parser::GetWorkDir().empty());
+    EXPECT_TRUE(Parser::GetProgramDir().empty());
+}
+
+// Every file of the shared corpus loads and walks every page, or is refused
+// with ParserError; either way nothing crashes.
+TEST(Load, CorpusFilesLoadOrFailCleanly)
+{
+    auto dir = Scratch("corpus");
+    int loaded = 0;
+    for (const auto& e : std::filesystem::directory_iterator(Corpus())) {
+        if (e.path().extension() != ".pdf")
+            continue;
+        SCOPED_TRACE(e.path().string());
+        Parser p;
+        p.SetImageDir(utf8::ToWide(dir.string()));
+        try {
+            p.Load(utf8::ToWide(e.path().string()), false, nullptr);
+        } catch (const ParserError&) {
+            continue;
+        }
+        ++loaded;
+        const int pages = p.GetPageCount();
+        EXPECT_EQ(pages, PdfinfoPages(e.path().string()));
+        for (int i = 0; i < pages; ++i) {
+            PageObjects o = Walk(p, i);
+            for (ImageCollect* img : o.images)
+                (void)img->GetImagePath();
+        }
+        EXPECT_TRUE(Parser::ConvertPDFPageToJpeg(utf8::ToWide(e.path().string()),
+                                                 utf8::ToWide((dir / "page.jpg").string()), 1, 24,
+                                                 ""));
+    }
+    EXPECT_GT(loaded, 25);
+}

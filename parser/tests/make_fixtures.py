@@ -1,0 +1,328 @@
+#!/usr/bin/python3
+"""Writes the small PDF files that the parser tests read.
+
+Usage: make_fixtures.py OUTDIR
+
+Uses reportlab for ordinary pages, Pillow for the scanned page, a few
+hand-written PDF files for operators that reportlab does not emit, and qpdf
+for the encrypted copies.
+"""
+import os
+import subprocess
+import sys
+import zlib
+
+from reportlab.lib.colors import Color
+from reportlab.lib.pagesizes import letter
+from reportlab.lib.styles import getSampleStyleSheet
+from reportlab.lib.utils import ImageReader
+from reportlab.pdfbase import pdfmetrics
+from reportlab.pdfbase.ttfonts import TTFont
+from reportlab.pdfgen import canvas
+from reportlab.platypus import Frame, Paragraph, Table, TableStyle
+
+from PIL import Image, ImageDraw, ImageFont
+
+OUT = sys.argv[1]
+os.makedirs(OUT, exist_ok=True)
+DEJAVU = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"
+
+
+def path(name):
+    return os.path.join(OUT, name)
+
+
+def lorem(n, seed):
+    words = ("alpha beta gamma delta epsilon zeta eta theta iota kappa lambda "
+             "omicron sigma tau upsilon omega river stone window garden").split()
+    out = []
+    x = seed
+    for _ in range(n):
+        x = (x * 1103515245 + 12345) % 2147483648
+        out.append(words[x % len(words)])
+    return " ".join(out)
+
+
+# ---- text: two columns, styles, rotated text, non-ASCII ----------------------
+def two_column():
+    c = canvas.Canvas(path("two_column.pdf"), pagesize=letter)
+    styles = getSampleStyleSheet()
+    c.setFont("Helvetica-Bold", 18)
+    c.drawString(72, 720, "Columns Title")
+    left = Frame(72, 72, 220, 620, showBoundary=0)
+    right = Frame(320, 72, 220, 620, showBoundary=0)
+    left.addFromList([Paragraph(lorem(150, 1), styles["Normal"])], c)
+    right.addFromList([Paragraph(lorem(150, 2), styles["Normal"])], c)
+    c.showPage()
+    c.save()
+
+
+def styles_page():
+    pdfmetrics.registerFont(TTFont("DejaVuSans", DEJAVU))
+    c = canvas.Canvas(path("styles.pdf"), pagesize=letter)
+    c.setFont("Helvetica", 12)
+    c.drawString(72, 700, "Plain words here")
+    c.setFont("Helvetica-Bold", 14)
+    c.drawString(72, 670, "Bold heading")
+    c.setFont("Times-Italic", 11)
+    c.drawString(72, 640, "Italic remark")
+    c.setFont("Helvetica", 12)
+    c.setFillColor(Color(1, 0, 0))
+    c.drawString(72, 610, "Red words")
+    c.setFillColor(Color(0, 0, 0))
+    c.setFont("DejaVuSans", 12)
+    c.drawString(72, 580, "Grüße aus Köln — naïve café")
+    # Underlined and struck-out words: a thin line under / through the text.
+    c.setFont("Helvetica", 12)
+    c.drawString(72, 550, "underlined")
+    w = c.stringWidth("underlined", "Helvetica", 12)
+    c.setLineWidth(0.6)
+    c.line(72, 548, 72 + w, 548)
+    c.drawString(200, 550, "struck")
+    w2 = c.stringWidth("struck", "Helvetica", 12)
+    c.line(200, 554, 200 + w2, 554)
+    c.drawString(300, 550, "normal")
+    c.showPage()
+    c.save()
+
+
+def rotated_text():
+    c = canvas.Canvas(path("rotated_text.pdf"), pagesize=letter)
+    c.setFont("Helvetica", 12)
+    c.drawString(72, 700, "Upright line")
+    c.saveState()
+    c.translate(300, 300)
+    c.rotate(90)
+    c.drawString(0, 0, "Turned ninety")
+    c.restoreState()
+    c.saveState()
+    c.translate(100, 200)
+    c.rotate(45)
+    c.drawString(0, 0, "Slanted words")
+    c.restoreState()
+    c.showPage()
+    c.save()
+
+
+def rotate90():
+    c = canvas.Canvas(path("rotate90.pdf"), pagesize=letter)
+    c.setPageRotation(90)
+    c.setFont("Helvetica", 12)
+    c.drawString(72, 700, "Rotated page text")
+    c.drawString(300, 100, "Lower right")
+    c.rect(100, 300, 200, 100, stroke=1, fill=0)
+    c.showPage()
+    c.save()
+
+
+def cropbox():
+    c = canvas.Canvas(path("cropbox.pdf"), pagesize=letter)
+    c.setCropBox((100, 150, 500, 650))
+    c.setFont("Helvetica", 12)
+    c.drawString(150, 600, "Inside crop box")
+    c.drawString(120, 200, "Near crop corner")
+    c.drawString(20, 20, "Outside crop")
+    c.showPage()
+    c.save()
+
+
+# ---- graphics: a ruled table -------------------------------------------------
+def table():
+    c = canvas.Canvas(path("table.pdf"), pagesize=letter)
+    data = [["Name", "Count", "Price"], ["apple", "3", "1.20"], ["pear", "5", "0.80"],
+            ["plum", "12", "2.10"]]
+    t = Table(data, colWidths=[120, 80, 80], rowHeights=24)
+    t.setStyle(TableStyle([("GRID", (0, 0), (-1, -1), 1, Color(0, 0, 0)),
+                           ("FONT", (0, 0), (-1, -1), "Helvetica", 11)]))
+    t.wrapOn(c, 400, 400)
+    t.drawOn(c, 100, 500)
+    c.showPage()
+    c.save()
+
+
+# ---- pictures -------------------------------------------------------------------
+def pictures():
+    # An opaque RGB picture and one with an alpha channel (soft mask).
+    rgb = Image.new("RGB", (120, 80), (30, 120, 200))
+    d = ImageDraw.Draw(rgb)
+    d.rectangle([20, 20, 100, 60], fill=(250, 200, 40))
+    rgb_path = path("pic_rgb.png")
+    rgb.save(rgb_path)
+    rgba = Image.new("RGBA", (100, 100), (0, 0, 0, 0))
+    d = ImageDraw.Draw(rgba)
+    d.ellipse([10, 10, 90, 90], fill=(200, 30, 30, 255))
+    rgba_path = path("pic_alpha.png")
+    rgba.save(rgba_path)
+    c = canvas.Canvas(path("picture.pdf"), pagesize=letter)
+    c.setFont("Helvetica", 12)
+    c.drawString(72, 720, "Caption above")
+    c.drawImage(ImageReader(rgb_path), 72, 500, width=180, height=120)
+    c.drawString(72, 480, "Between pictures")
+    c.drawImage(ImageReader(rgba_path), 300, 300, width=150, height=150, mask="auto")
+    c.showPage()
+    c.save()
+    os.remove(rgb_path)
+    os.remove(rgba_path)
+
+
+def scanned():
+    # A page that is only a picture of text, at 200 dpi.
+    dpi = 200
+    w_in, h_in = 6.0, 3.0
+    img = Image.new("L", (int(w_in * dpi), int(h_in * dpi)), 255)
+    d = ImageDraw.Draw(img)
+    font = ImageFont.truetype(DEJAVU, 44)
+    lines = ["The quick brown fox jumps", "over the lazy dog near", "the river bank today."]
+    y = 60
+    for line in lines:
+        d.text((60, y), line, fill=0, font=font)
+        y += 150
+    img_path = path("scan.png")
+    img.save(img_path)
+    c = canvas.Canvas(path("scanned.pdf"), pagesize=(w_in * 72, h_in * 72))
+    c.drawImage(ImageReader(img_path), 0, 0, width=w_in * 72, height=h_in * 72)
+    c.showPage()
+    c.save()
+    os.remove(img_path)
+
+
+# ---- links -------------------------------------------------------------------------
+def links():
+    c = canvas.Canvas(path("links.pdf"), pagesize=letter)
+    c.setFont("Helvetica", 12)
+    c.drawString(72, 700, "Visit website")
+    c.linkURL("https://example.com/page", (72, 695, 160, 712), relative=0)
+    c.drawString(72, 650, "Go to second")
+    c.bookmarkPage("first")
+    c.linkAbsolute("second", "second", Rect=(72, 645, 150, 662))
+    c.showPage()
+    c.bookmarkPage("second")
+    c.setFont("Helvetica", 12)
+    c.drawString(72, 700, "Second page")
+    c.linkAbsolute("first", "first", Rect=(72, 695, 150, 712))
+    c.showPage()
+    c.save()
+
+
+# ---- hand-written PDF files ------------------------------------------------------------
+def raw_pdf(name, pages, extra_objects=None, page_extra=""):
+    """pages: list of (content bytes, resources string). Builds a PDF with a
+    correct cross-reference table."""
+    objs = []  # index = object number - 1
+
+    def add(body):
+        objs.append(body)
+        return len(objs)
+
+    catalog = add(None)
+    pages_obj = add(None)
+    font = add(b"<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>")
+    kids = []
+    for content, res in pages:
+        data = zlib.compress(content)
+        cs = add(b"<< /Length %d /Filter /FlateDecode >>\nstream\n" % len(data) + data + b"\nendstream")
+        resources = ("<< /Font << /F1 %d 0 R >> %s >>" % (font, res)).encode()
+        pg = add(b"<< /Type /Page /Parent %d 0 R /MediaBox [0 0 400 300] /Resources " % pages_obj +
+                 resources + b" /Contents %d 0 R %s >>" % (cs, page_extra.encode()))
+        kids.append(pg)
+    for body in (extra_objects or []):
+        add(body)
+    objs[catalog - 1] = b"<< /Type /Catalog /Pages %d 0 R >>" % pages_obj
+    objs[pages_obj - 1] = (b"<< /Type /Pages /Kids [" + b" ".join(b"%d 0 R" % k for k in kids) +
+                           b"] /Count %d >>" % len(kids))
+    out = bytearray(b"%PDF-1.7\n%\xe2\xe3\xcf\xd3\n")
+    offsets = []
+    for i, body in enumerate(objs):
+        offsets.append(len(out))
+        out += b"%d 0 obj\n" % (i + 1) + body + b"\nendobj\n"
+    xref = len(out)
+    out += b"xref\n0 %d\n0000000000 65535 f \n" % (len(objs) + 1)
+    for off in offsets:
+        out += b"%010d 00000 n \n" % off
+    out += b"trailer\n<< /Size %d /Root %d 0 R >>\nstartxref\n%d\n%%%%EOF\n" % (len(objs) + 1, catalog, xref)
+    with open(path(name), "wb") as f:
+        f.write(out)
+
+
+def paths_page():
+    # Drawing order: filled rect, text, stroked closed rect, fill+stroke
+    # path (B), even-odd fill, dashed line, curves (c, v, y), shading.
+    content = b"""
+1 0 0 rg 20 200 60 40 re f
+BT /F1 12 Tf 100 250 Td (First) Tj ET
+0 0 1 RG 2 w 20 120 60 40 re S
+0 1 0 rg 0 0 0 RG 1 w 100 120 m 160 120 l 160 160 l 100 160 l h B
+0 0 0 rg 200 120 m 260 120 l 260 180 l 200 180 l h 215 135 m 245 135 l 245 165 l 215 165 l h f*
+[6 3] 0 d 0.5 w 20 80 m 200 80 l S [] 0 d
+1 w 220 20 m 240 60 260 60 280 20 c S
+300 20 m 320 60 340 20 v S
+300 100 m 320 140 340 100 y S
+BT /F1 10 Tf 0 1 0 rg 2 Tr 0 0 0 RG 100 40 Td (Thick) Tj 0 Tr ET
+BT /F1 10 Tf 0 0 0 rg 3 Tr 20 280 Td (Hidden) Tj 0 Tr ET
+"""
+    raw_pdf("paths.pdf", [(content, "")])
+
+
+def empty_and_broken():
+    # No pages at all.
+    body = (b"%PDF-1.4\n1 0 obj\n<< /Type /Catalog /Pages 2 0 R >>\nendobj\n"
+            b"2 0 obj\n<< /Type /Pages /Kids [] /Count 0 >>\nendobj\n")
+    xref = len(body)
+    body += (b"xref\n0 3\n0000000000 65535 f \n%010d 00000 n \n%010d 00000 n \n"
+             % (9, body.index(b"2 0 obj")))
+    body += b"trailer\n<< /Size 3 /Root 1 0 R >>\nstartxref\n%d\n%%%%EOF\n" % xref
+    with open(path("no_pages.pdf"), "wb") as f:
+        f.write(body)
+    open(path("zero.pdf"), "wb").close()
+    with open(path("text_file.pdf"), "w") as f:
+        f.write("This is a plain text file, not a PDF.\n" * 20)
+    with open(path("two_column.pdf"), "rb") as f:
+        data = f.read()
+    with open(path("truncated.pdf"), "wb") as f:
+        f.write(data[: len(data) // 3])
+    with open(path("garbage.pdf"), "wb") as f:
+        f.write(b"%PDF-1.4\n" + bytes((i * 37 + 11) % 256 for i in range(4000)))
+
+
+def encrypted():
+    src = path("styles.pdf")
+    runs = [
+        ("aes256.pdf", ["256", "--"]),
+        ("aes256_r5.pdf", ["256", "--force-R5", "--"]),
+        ("rc4_128.pdf", ["128", "--use-aes=n", "--"]),
+        ("rc4_40.pdf", ["40", "--"]),
+    ]
+    for name, args in runs:
+        subprocess.run(["qpdf", "--allow-weak-crypto", "--encrypt", "userpw", "ownerpw"] + args +
+                       [src, path(name)], check=True)
+    # Encrypted with an empty user password: opens without asking.
+    subprocess.run(["qpdf", "--encrypt", "", "ownerpw", "256", "--", src, path("owner_only.pdf")],
+                   check=True)
+
+
+def merge_pair():
+    for i, name in enumerate(["merge_a.pdf", "merge_b.pdf"]):
+        c = canvas.Canvas(path(name), pagesize=letter)
+        img = Image.new("RGB", (40, 40), (10 + 100 * i, 80, 160))
+        p = path("m%d.png" % i)
+        img.save(p)
+        c.drawImage(ImageReader(p), 72, 600, width=80, height=80)
+        c.drawString(72, 560, "Document %d" % (i + 1))
+        c.showPage()
+        c.save()
+        os.remove(p)
+
+
+two_column()
+styles_page()
+rotated_text()
+rotate90()
+cropbox()
+table()
+pictures()
+scanned()
+links()
+paths_page()
+empty_and_broken()
+encrypted()
+merge_pair()

@@ -1,0 +1,251 @@
+// Text runs: one word each, positions against pdftotext, styles, rotation.
+#include "test_support.h"
+
+#include <cmath>
+#include <map>
+
+using namespace ptest;
+
+namespace {
+
+struct Match {
+    int matched = 0;
+    int missing = 0;
+    std::vector<std::string> problems;
+};
+
+// Finds every pdftotext word among ours (same text, boxes agreeing) and,
+// unless `allowExtra`, checks that we report no other words.
+Match CompareWords(const std::vector<TextCollect*>& ours, const std::vector<OracleWord>& oracle,
+                   bool allowExtra)
+{
+    Match m;
+    std::vector<bool> used(ours.size(), false);
+    for (const OracleWord& o : oracle) {
+        int best = -1;
+        double bestDist = 1e9;
+        for (std::size_t i = 0; i < ours.size(); ++i) {
+            if (used[i] || ours[i]->GetText() != o.text)
+                continue;
+            double x0, y0, x1, y1;
+            WordBox(*ours[i], x0, y0, x1, y1);
+            const double d = std::fabs((x0 + x1) - (o.x0 + o.x1)) + std::fabs((y0 + y1) - (o.y0 + o.y1));
+            if (d < bestDist) {
+                bestDist = d;
+                best = static_cast<int>(i);
+            }
+        }
+        if (best < 0) {
+            ++m.missing;
+            m.problems.push_back("missing word '" + o.text + "'");
+            continue;
+        }
+        used[best] = true;
+        double x0, y0, x1, y1;
+        WordBox(*ours[best], x0, y0, x1, y1);
+        const double size = ours[best]->GetFontSize();
+        // Along the baseline the ends agree closely; across it the boxes
+        // differ by the font metrics each tool uses, so they must overlap
+        // well and share their middle.
+        const bool vertical = std::fabs(ours[best]->GetMatrix().b) > 0.5;
+        double a0 = x0, a1 = x1, b0 = y0, b1 = y1, oa0 = o.x0, oa1 = o.x1, ob0 = o.y0, ob1 = o.y1;
+        if (vertical) {
+            std::swap(a0, b0);
+            std::swap(a1, b1);
+            std::swap(oa0, ob0);
+            std::swap(oa1, ob1);
+        }
+        const bool alongOk = std::fabs(a0 - oa0) < 1.0 && std::fabs(a1 - oa1) < 1.0;
+        const double overlap = std::min(b1, ob1) - std::max(b0, ob0);
+        const bool acrossOk = overlap > 0.6 * std::min(b1 - b0, ob1 - ob0) &&
+                              std::fabs((b0 + b1) / 2 - (ob0 + ob1) / 2) < 0.35 * size;
+        if (alongOk && acrossOk)
+            ++m.matched;
+        else
+            m.problems.push_back("box of '" + o.text + "' differs");
+    }
+    if (!allowExtra)
+        for (std::size_t i = 0; i < ours.size(); ++i)
+            if (!used[i])
+                m.problems.push_back("extra word '" + ours[i]->GetText() + "'");
+    return m;
+}
+
+} // namespace
+
+TEST(Text, WordsAndBoxesMatchPdftotext)
+{
+    // pdftotext leaves out the words of a /Rotate 90 page that lie beyond
+    // the unrotated page height, hence the extra words allowed there.
+    struct Case {
+        const char* file;
+        int page;
+        bool cropbox;
+        bool allowExtra;
+    } cases[] = {{"two_column.pdf", 1, false, false}, {"table.pdf", 1, false, false},
+                 {"styles.pdf", 1, false, false},     {"links.pdf", 2, false, false},
+                 {"rotate90.pdf", 1, false, true},    {"picture.pdf", 1, false, false},
+                 {"cropbox.pdf", 1, true, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        Parser p;
+        p.Load(WFixture(c.file), false, nullptr);
+        PageObjects o = Walk(p, c.page - 1);
+        std::vector<TextCollect*> inside;
+        double W = 0, H = 0;
+        p.GetPageWidth(W);
+        p.GetPageHeight(H);
+        for (TextCollect* t : o.text) {
+            double x0, y0, x1, y1;
+            WordBox(*t, x0, y0, x1, y1);
+            // pdftotext leaves out words outside the crop box.
+            if (x1 > 0 && y1 > 0 && x0 < W && y0 < H)
+                inside.push_back(t);
+        }
+        const auto oracle = PdftotextWords(Fixture(c.file), c.page, c.cropbox, H);
+        ASSERT_FALSE(oracle.empty());
+        Match m = CompareWords(inside, oracle, c.allowExtra);
+        EXPECT_EQ(m.matched, static_cast<int>(oracle.size()));
+        EXPECT_TRUE(m.problems.empty()) << m.problems.front();
+    }
+}
+
+TEST(Text, WordsHaveNoSpacesAndComeInDrawingOrder)
+{
+    Parser p;
+    p.Load(WFixture("two_column.pdf"), false, nullptr);
+    PageObjects o = Walk(p, 0);
+    ASSERT_GT(o.text.size(), 100u);
+    int lastId = 0;
+    for (TextCollect* t : o.text) {
+        EXPECT_FALSE(t->GetText().empty());
+        EXPECT_EQ(t->GetText().find(' '), std::string::npos) << t->GetText();
+        EXPECT_GT(t->GetID(), lastId);
+        lastId = t->GetID();
+    }
+    // The title is drawn first, then the left column before the right.
+    EXPECT_EQ(o.text[0]->GetText(), "Columns");
+    double firstRightX = -1;
+    bool sawRight = false;
+    for (TextCollect* t : o.text) {
+        const bool right = t->GetMatrix().e > 300;
+        if (right && !sawRight) {
+            sawRight = true;
+            firstRightX = t->GetMatrix().e;
+        }
+        if (sawRight) {
+            EXPECT_TRUE(right) << "left-column word after the right column began";
+        }
+    }
+    EXPECT_GT(firstRightX, 300);
+}
+
+TEST(Text, StylesSizesAndColours)
+{
+    Parser p;
+    p.Load(WFixture("styles.pdf"), false, nullptr);
+    PageObjects o = Walk(p, 0);
+    std::map<std::string, TextCollect*> by;
+    for (TextCollect* t : o.text)
+        by[t->GetText()] = t;
+    struct Expect {
+        const char* word;
+        const char* font;
+        double size;
+        bool bold, italic, underline, strike;
+        double r, g, b;
+    } table[] = {
+        {"Plain", "Helvetica", 12, false, false, false, false, 0, 0, 0},
+        {"heading", "Helvetica-Bold", 14, true, false, false, false, 0, 0, 0},
+        {"remark", "Times-Italic", 11, false, true, false, false, 0, 0, 0},
+        {"Red", "Helvetica", 12, false, false, false, false, 1, 0, 0},
+        {"Grüße", "DejaVuSans", 12, false, false, false, false, 0, 0, 0},
+        {"naïve", "DejaVuSans", 12, false, false, false, false, 0, 0, 0},
+        {"underlined", "Helvetica", 12, false, false, true, false, 0, 0, 0},
+        {"struck", "Helvetica", 12, false, false, false, true, 0, 0, 0},
+        {"normal", "Helvetica", 12, false, false, false, false, 0, 0, 0},
+    };
+    for (const Expect& e : table) {
+        SCOPED_TRACE(e.word);
+        ASSERT_TRUE(by.count(e.word));
+        TextCollect* t = by[e.word];
+        EXPECT_EQ(t->GetFontName(), e.font);
+        EXPECT_NEAR(t->GetFontSize(), e.size, 0.01);
+        EXPECT_EQ(t->IsBold(), e.bold);
+        EXPECT_EQ(t->IsItalic(), e.italic);
+        EXPECT_EQ(t->IsUnderline(), e.underline);
+        EXPECT_EQ(t->IsStrickOut(), e.strike);
+        EXPECT_NEAR(t->GetNonStrokeColor().r, e.r, 0.01);
+        EXPECT_NEAR(t->GetNonStrokeColor().g, e.g, 0.01);
+        EXPECT_NEAR(t->GetNonStrokeColor().b, e.b, 0.01);
+        // Upright text: identity rotation, text-space sizes equal the page sizes.
+        const ParserMatrix& m = t->GetMatrix();
+        EXPECT_EQ(m.a, 1.0);
+        EXPECT_EQ(m.b, 0.0);
+        EXPECT_EQ(m.d, 1.0);
+        EXPECT_DOUBLE_EQ(t->runWidth, t->GetTextWidth());
+        EXPECT_DOUBLE_EQ(t->runHeight, t->GetTextHeight());
+        EXPECT_GT(t->GetTextHeight(), 0.9 * e.size);
+        EXPECT_LT(t->GetTextHeight(), 1.6 * e.size);
+    }
+}
+
+TEST(Text, RotationIsInTheMatrixOnly)
+{
+    Parser p;
+    p.Load(WFixture("rotated_text.pdf"), false, nullptr);
+    PageObjects o = Walk(p, 0);
+    std::map<std::string, TextCollect*> by;
+    for (TextCollect* t : o.text)
+        by[t->GetText()] = t;
+    const double s45 = std::sqrt(0.5);
+    struct Expect {
+        const char* word;
+        double a, b;
+    } table[] = {{"Upright", 1, 0}, {"Turned", 0, 1}, {"ninety", 0, 1}, {"Slanted", s45, s45}};
+    for (const Expect& e : table) {
+        SCOPED_TRACE(e.word);
+        ASSERT_TRUE(by.count(e.word));
+        const ParserMatrix& m = by[e.word]->GetMatrix();
+        EXPECT_NEAR(m.a, e.a, 1e-3);
+        EXPECT_NEAR(m.b, e.b, 1e-3);
+        EXPECT_NEAR(m.c, -e.b, 1e-3);
+        EXPECT_NEAR(m.d, e.a, 1e-3);
+        EXPECT_NEAR(by[e.word]->GetFontSize(), 12.0, 0.01);
+    }
+    // "Turned ninety" runs upward from (300, 300); its box lies left of x = 300
+    // by the descent (the text's "down" is +x).
+    const ParserMatrix& t = by["Turned"]->GetMatrix();
+    EXPECT_GT(t.e, 300.0);
+    EXPECT_NEAR(t.f, 300.0, 0.01);
+    EXPECT_GT(by["ninety"]->GetMatrix().f, t.f + by["Turned"]->GetTextWidth());
+    // The rotated words sit where pdftotext puts them.
+    const auto oracle = PdftotextWords(Fixture("rotated_text.pdf"), 1);
+    ASSERT_FALSE(oracle.empty());
+    for (const OracleWord& w : oracle) {
+        if (w.text != "Turned" && w.text != "Slanted")
+            continue;
+        SCOPED_TRACE(w.text);
+        double x0, y0, x1, y1;
+        WordBox(*by[w.text], x0, y0, x1, y1);
+        EXPECT_NEAR((x0 + x1) / 2, (w.x0 + w.x1) / 2, 3.0);
+        EXPECT_NEAR((y0 + y1) / 2, (w.y0 + w.y1) / 2, 3.0);
+    }
+}
+
+TEST(Text, InvisibleAndFillStrokeText)
+{
+    Parser p;
+    p.Load(WFixture("paths.pdf"), false, nullptr);
+    PageObjects o = Walk(p, 0);
+    std::map<std::string, TextCollect*> by;
+    for (TextCollect* t : o.text)
+        by[t->GetText()] = t;
+    // Invisible text (render mode 3, the text layer of scanned files) is text.
+    ASSERT_TRUE(by.count("Hidden"));
+    // Fill and stroke (render mode 2) is one word, drawn bold.
+    ASSERT_TRUE(by.count("Thick"));
+    EXPECT_TRUE(by["Thick"]->IsBold());
+    EXPECT_NEAR(by["Thick"]->GetNonStrokeColor().g, 1.0, 0.01);
+    EXPECT_EQ(o.text.size(), 3u);
+}
