@@ -17,7 +17,7 @@ PACKAGES=(
   # XML, zip, PDF writing, crypto, network
   libxerces-c-dev libzip-dev libpodofo-dev libssl-dev libcurl4-openssl-dev
   # character recognition
-  libtesseract-dev libleptonica-dev tesseract-ocr-eng
+  libtesseract-dev libleptonica-dev tesseract-ocr-eng tesseract-ocr
   # desktop program
   qt6-base-dev fonts-dejavu-core
   # test oracles
