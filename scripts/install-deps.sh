@@ -22,6 +22,8 @@ PACKAGES=(
   qt6-base-dev fonts-dejavu-core
   # test oracles
   qpdf poppler-utils mupdf-tools python3-reportlab unzip zip libxml2-utils
+  # fonts for the non-Latin text fixtures (CJK)
+  fonts-wqy-zenhei
 )
 
 missing=()

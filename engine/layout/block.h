@@ -4,6 +4,9 @@
 // lower-left corner.
 #pragma once
 
+#include <cstdint>
+#include <vector>
+
 class IWriter;
 
 // Two rectangles (left, bottom, right, top) overlap when both are non-empty
@@ -37,8 +40,14 @@ public:
     void addWidth(double w) { width = w; }
     void addHeight(double h) { height = h; }
 
-    // Reading order: true when a goes before b.
+    // Reading order: true when a goes before b. A strict weak ordering on
+    // (row band, column, reading line, x, creation order); the reading lines
+    // are numbered by SortReadingOrder, which is how a page sorts its blocks.
     static bool SortPredicate(const Block* a, const Block* b);
+    // Numbers the reading lines of the blocks (per row band and column, from
+    // the top; blocks whose vertical extents overlap share a line), then
+    // sorts them with SortPredicate.
+    static void SortReadingOrder(std::vector<Block*>& blocks);
     // Vertical proximity test by which the page merges two text blocks or two
     // picture regions; called on the earlier block with the later one.
     bool isContain(Block* other);
@@ -48,6 +57,12 @@ public:
     int getRowBand() const { return rowBand; }
     void setRowBand(int r) { rowBand = r; }
     IWriter* getWriter() const { return writer; }
+    // Creation order of the block (copies share it): the last tie-break of
+    // the reading order, so that sorting never depends on memory addresses.
+    std::uint64_t getCreationOrder() const { return creationOrder; }
+    int getReadingLine() const { return readingLine; }
+    // Creation numbers start again from 0 (at the start of every job).
+    static void ResetCreationOrder();
 
 protected:
     double x = 0;
@@ -58,4 +73,9 @@ protected:
     IWriter* writer = nullptr;
     int column = 0;          // 1-based; negative: spans columns from -column; 0 unassigned
     int rowBand = 0;         // 1-based; 0 unassigned
+    int readingLine = 0;     // line number within band and column, set by SortReadingOrder
+    std::uint64_t creationOrder = NextCreationOrder();
+
+private:
+    static std::uint64_t NextCreationOrder();
 };

@@ -1,11 +1,13 @@
 #include "engine/layout/entry.h"
 
+#include "engine/layout/block.h"
 #include "engine/layout/book.h"
 #include "engine/layout/fileutil.h"
 #include "engine/layout/globalenum.h"
 #include "engine/layout/imageblock.h"
 #include "engine/layout/iwriter.h"
 #include "engine/layout/pageimages.h"
+#include "engine/layout/textblock.h"
 #include "engine/layout/utf8.h"
 #include "engine/layout/writertable.h"
 #include "engine/writers/content/chapter.h"
@@ -40,6 +42,8 @@ void ResetJobCounters()
     ImageBlock::imagecount = 0;
     Chapter::totalid = 0;
     Chapter::ncxtotalid = 0;
+    Block::ResetCreationOrder();
+    ResetTextCreationOrder();
 }
 
 void MakeFolder(const std::wstring& path)

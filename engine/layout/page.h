@@ -21,6 +21,9 @@ struct Text;
 class GraphPath;
 
 class Page {
+    // Unit tests reach the private steps of the page analysis through this.
+    friend class PageTestAccess;
+
 public:
     struct PageCol {
         int index = 0;

@@ -1,9 +1,258 @@
 #include "engine/layout/textblock.h"
 
 #include "engine/layout/iwriter.h"
+#include "engine/layout/safemath.h"
+#include "parser/parser.h"
 
-bool TextSortPredicate(const Text*, const Text*) { return false; }
-Text* scaleText(const Text*, double, double, double) { return nullptr; }
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+
+namespace {
+
+std::atomic<std::uint64_t> g_textCreationOrder{0};
+
+bool IsSpaceByte(char ch)
+{
+    return ch == ' ' || ch == '\t' || ch == '\n' || ch == '\v' || ch == '\f' || ch == '\r';
+}
+
+bool BeginsWithSpace(const std::string& s)
+{
+    return !s.empty() && IsSpaceByte(s.front());
+}
+
+// The size of the run's glyphs: the font size times the length of the
+// matrix's y axis. Upright text (d = 1) keeps the font size as it is; text
+// turned on its side or upside down keeps a positive size as well.
+double RunFontSize(const TextCollect& run)
+{
+    const ParserMatrix& m = run.GetMatrix();
+    const double scale = m.c == 0.0 ? std::fabs(m.d) : std::sqrt(m.c * m.c + m.d * m.d);
+    return run.GetFontSize() * scale;
+}
+
+Text* MakeText(const TextCollect& run, double pageHeight, double pageWidth)
+{
+    auto* t = new Text;
+    const ParserMatrix& m = run.GetMatrix();
+    t->fontName = run.GetFontName();
+    t->text = CleanRunText(run.GetText());
+    t->fontSize = RunFontSize(run);
+    t->italic = run.IsItalic();
+    t->bold = run.IsBold();
+    t->underline = run.IsUnderline();
+    t->strikeOut = run.IsStrickOut();
+    const ParserColor c = run.GetNonStrokeColor();
+    t->color[0] = c.r;
+    t->color[1] = c.g;
+    t->color[2] = c.b;
+    t->x = m.e;
+    t->y = m.f;
+    t->width = run.GetTextWidth();
+    t->height = run.GetTextHeight();
+    t->matrix[0] = m.a;
+    t->matrix[1] = m.b;
+    t->matrix[2] = m.c;
+    t->matrix[3] = m.d;
+    t->matrix[4] = m.e;
+    t->matrix[5] = m.f;
+    t->pageHeight = pageHeight;
+    t->pageWidth = pageWidth;
+    t->runHeight = run.runHeight;
+    t->runWidth = run.runWidth;
+    t->hasLink = false;
+    return t;
+}
+
+// |trunc(v)| for a block dimension, never 0: a block is at least one point
+// wide and high.
+double WholeSize(double v)
+{
+    const int n = safemath::TruncAbs(v);
+    return n == 0 ? 1.0 : static_cast<double>(n);
+}
+
+// The integer part of p / q - 1 is 0: the heights' ratio lies strictly
+// between 0 and 2. Two zero heights count as equal; a zero height beside a
+// non-zero one does not.
+bool HeightsClose(double p, double q)
+{
+    if (q == 0.0)
+        return p == 0.0;
+    const double r = p / q - 1.0;
+    if (!std::isfinite(r))
+        return false;
+    return safemath::TruncAbs(r) == 0;
+}
+
+// Upright text: the gap and line tests of the word join measure along x and
+// y, which only holds for runs that are not turned.
+bool IsUpright(const Text& t)
+{
+    return t.matrix[1] == 0.0 && t.matrix[2] == 0.0 && t.matrix[0] > 0.0 && t.matrix[3] > 0.0;
+}
+
+// Whether run q continues the word of run p (see parserLatinWords).
+bool JoinsWord(const Text& p, const Text& q)
+{
+    if (!IsUpright(p) || !IsUpright(q))
+        return false;
+    if (!(safemath::TruncAbs(p.y - q.y) <= 0.85 * p.fontSize))
+        return false;
+    if (BeginsWithSpace(p.text) || BeginsWithSpace(q.text))
+        return false;
+    if (!HeightsClose(p.height, q.height))
+        return false;
+    return q.x - (p.x + p.width) < 0.2 * p.fontSize;
+}
+
+} // namespace
+
+std::uint64_t NextTextCreationOrder()
+{
+    return g_textCreationOrder.fetch_add(1, std::memory_order_relaxed);
+}
+
+void ResetTextCreationOrder()
+{
+    g_textCreationOrder.store(0, std::memory_order_relaxed);
+}
+
+std::string CleanRunText(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (char ch : text) {
+        const auto u = static_cast<unsigned char>(ch);
+        if (u < 0x20 && ch != '\t' && ch != '\n' && ch != '\r')
+            continue;
+        out.push_back(ch);
+    }
+    return out;
+}
+
+bool TextSortPredicate(const Text* a, const Text* b)
+{
+    if (a->readingLine != b->readingLine)
+        return a->readingLine < b->readingLine;
+    const double ax = safemath::Key(a->x);
+    const double bx = safemath::Key(b->x);
+    if (ax != bx)
+        return ax < bx;
+    return a->creationOrder < b->creationOrder;
+}
+
+void SortTexts(std::vector<Text*>& texts)
+{
+    if (texts.size() < 2) {
+        for (Text* t : texts)
+            t->readingLine = 0;
+        return;
+    }
+    // The keys are copied out once, so that sorting touches one array.
+    struct Key {
+        double y;            // baseline, NaN as -infinity
+        double x;
+        std::uint64_t order;
+        Text* text;
+    };
+    std::vector<Key> keys;
+    keys.reserve(texts.size());
+    for (Text* t : texts)
+        keys.push_back({safemath::Key(t->y), safemath::Key(t->x), t->creationOrder, t});
+
+    // Top-down by baseline, creation order among equals. Runs usually come
+    // in this order already.
+    const auto above = [](const Key& a, const Key& b) {
+        if (a.y != b.y)
+            return a.y > b.y;
+        return a.order < b.order;
+    };
+    if (!std::is_sorted(keys.begin(), keys.end(), above))
+        std::sort(keys.begin(), keys.end(), above);
+
+    // A run opens a new line when the first run of the current line lies
+    // above it by at least 0.9 of its own (truncated) font size. Lines are
+    // runs of consecutive keys; each is put in x order (creation order among
+    // equals), which makes the whole list ordered by TextSortPredicate.
+    const auto leftOf = [](const Key& a, const Key& b) {
+        if (a.x != b.x)
+            return a.x < b.x;
+        return a.order < b.order;
+    };
+    int line = 0;
+    std::size_t lineStart = 0;
+    const auto closeLine = [&](std::size_t end) {
+        const auto first = keys.begin() + static_cast<std::ptrdiff_t>(lineStart);
+        const auto last = keys.begin() + static_cast<std::ptrdiff_t>(end);
+        if (!std::is_sorted(first, last, leftOf))
+            std::sort(first, last, leftOf);
+    };
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        if (i > 0 && keys[lineStart].y - keys[i].y >=
+                         0.9 * safemath::TruncAbs(keys[i].text->fontSize)) {
+            closeLine(i);
+            ++line;
+            lineStart = i;
+        }
+        keys[i].text->readingLine = line;
+    }
+    closeLine(keys.size());
+    for (std::size_t i = 0; i < keys.size(); ++i)
+        texts[i] = keys[i].text;
+}
+
+Text* scaleText(const Text* src, double scale, double sizeScale, double pageHeight)
+{
+    auto* t = new Text;
+    t->fontName = src->fontName;
+    t->text = src->text;
+    t->italic = src->italic;
+    t->bold = src->bold;
+    t->underline = src->underline;
+    t->strikeOut = src->strikeOut;
+    for (int i = 0; i < 3; ++i) {
+        const int v = safemath::Trunc(static_cast<float>(src->color[i]) * 255.0f);
+        t->color[i] = std::clamp(v, 0, 255);
+    }
+
+    const float a = static_cast<float>(src->matrix[0]);
+    const float b = static_cast<float>(src->matrix[1]);
+    const float c = static_cast<float>(src->matrix[2]);
+    const float d = static_cast<float>(src->matrix[3]);
+    const float e = static_cast<float>(src->matrix[4]);
+    const float f = static_cast<float>(src->matrix[5]);
+    const float sc = static_cast<float>(scale);
+
+    const float s = std::sqrt(a * a + b * b);
+    const float w0 = sc * static_cast<float>(src->runWidth);
+    const float h0 = sc * static_cast<float>(src->runHeight);
+    // A degenerate matrix (s = 0) gives no shear and no height instead of
+    // infinities.
+    const float k = static_cast<float>(safemath::Div(a * c + b * d, s));
+    const float m = static_cast<float>(safemath::Div(a * d - b * c, s));
+
+    const float width = s * w0 + std::fabs(k * h0);
+    const float height = m * h0;
+    const float cx = sc * e + (w0 * a + h0 * c) / 2.0f;
+    const float cy = sc * f + (w0 * b + h0 * d) / 2.0f;
+    t->width = width;
+    t->height = height;
+    t->x = cx - width / 2.0f;
+    t->y = static_cast<float>(pageHeight) - cy - height / 2.0f;
+    t->fontSize = static_cast<float>(sizeScale) * static_cast<float>(src->runHeight) * m;
+
+    const float skew = -static_cast<float>(safemath::Div(a * c + b * d, a * d - b * c));
+    t->matrix[0] = static_cast<float>(safemath::Div(s * width, width, s));
+    t->matrix[1] = 0.0;
+    t->matrix[2] = static_cast<float>(safemath::Div(skew * height, width));
+    t->matrix[3] = 1.0;
+    t->matrix[4] = skew < 0.0f ? skew * height : 0.0f;
+    t->matrix[5] = 0.0;
+    t->angle = -std::atan2(b, a) / 3.141592653589793 * 180.0;
+    return t;
+}
 
 TextBlock::TextBlock(IWriter* writer) : Block(writer) {}
 
@@ -17,12 +266,125 @@ void TextBlock::Write(void* ctx)
     writer->writeText(ctx, this);
 }
 
-bool TextBlock::EatBlock(Block*) { return false; }
-bool TextBlock::addElement(TextCollect*, double, double) { return false; }
-void TextBlock::parserLatinWords() {}
-void TextBlock::CombineElements() {}
-void TextBlock::moveX(double) {}
-void TextBlock::moveY(double) {}
+bool TextBlock::addElement(TextCollect* run, double pageHeight, double pageWidth)
+{
+    const ParserMatrix& m = run->GetMatrix();
+    const double tx = m.e;
+    const double ty = m.f;
+    const double th = run->GetTextHeight();
+    const double tw = run->GetTextWidth();
+
+    if (elements.empty()) {
+        elements.push_back(MakeText(*run, pageHeight, pageWidth));
+        x = tx;
+        y = ty;
+        width = WholeSize(tw);
+        height = WholeSize(th);
+        dim = th;
+        return true;
+    }
+    if (!(th >= 0.1) || !(tw >= 0.1))
+        return false;
+    // Line sizes within a factor of three (dim is never 0 here when th is
+    // not: a zero dim refuses every run, as an infinite ratio would).
+    if (th > 3.0 * dim || dim > 3.0 * th)
+        return false;
+    if (!rectsOverlap(tx - 0.5 * th, ty - 0.01 * th, tx + tw + 0.5 * th, ty + th + 0.01 * th,
+                      x - 0.5 * dim, y - 0.01 * dim, x + width + 0.5 * dim,
+                      y + height + 0.01 * dim))
+        return false;
+
+    elements.push_back(MakeText(*run, pageHeight, pageWidth));
+    dim = safemath::TruncAbs(th);
+    if (tx < x) {
+        width += x - tx;
+        x = tx;
+    }
+    if (x + width < tx + tw)
+        width = tx + tw - x;
+    if (ty < y) {
+        height += y - ty;
+        y = ty;
+    }
+    if (y + height < ty + th)
+        height = ty + th - y;
+    width = WholeSize(width);
+    height = WholeSize(height);
+    return true;
+}
+
+bool TextBlock::EatBlock(Block* other)
+{
+    auto* o = dynamic_cast<TextBlock*>(other);
+    if (!o || o == this)
+        return false;
+    elements.insert(elements.end(), o->elements.begin(), o->elements.end());
+    o->elements.clear();
+    o->cursor = 0;
+    SortTexts(elements);
+    cursor = elements.size();
+
+    if (o->x < x) {
+        width = std::max(x + width - o->x, o->width);
+        x = o->x;
+    } else if (o->x + o->width > x + width) {
+        width = o->x + o->width - x;
+    }
+    if (o->y < y) {
+        height = std::max(y + height - o->y, o->height);
+        y = o->y;
+    } else if (o->y + o->height > y + height) {
+        height = o->y + o->height - y;
+    }
+    return true;
+}
+
+void TextBlock::parserLatinWords()
+{
+    SortTexts(elements);
+    std::vector<Text*> words;
+    words.reserve(elements.size());
+    std::size_t i = 0;
+    while (i < elements.size()) {
+        Text* p = elements[i++];
+        while (i < elements.size() && JoinsWord(*p, *elements[i])) {
+            Text* q = elements[i++];
+            p->text += q->text;
+            p->width = q->x + q->width - p->x;
+            delete q;
+        }
+        words.push_back(p);
+    }
+    elements.swap(words);
+    cursor = elements.size();
+}
+
+void TextBlock::CombineElements()
+{
+    if (elements.size() < 2)
+        return;
+    Text* first = elements.front();
+    for (std::size_t i = 1; i < elements.size(); ++i) {
+        Text* q = elements[i];
+        first->text += q->text;
+        first->width = q->x + q->width - first->x;
+        delete q;
+    }
+    elements.resize(1);
+    cursor = elements.size();
+}
+
+void TextBlock::moveX(double dx)
+{
+    for (Text* t : elements)
+        t->x += dx;
+}
+
+void TextBlock::moveY(double dy)
+{
+    for (Text* t : elements)
+        t->y += dy;
+}
 
 void TextBlock::destory()
 {

@@ -4,10 +4,17 @@
 
 #include "engine/layout/block.h"
 
+#include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class TextCollect;
+
+// Creation numbers of text runs: the last tie-break of their reading order.
+std::uint64_t NextTextCreationOrder();
+// Creation numbers start again from 0 (at the start of every job).
+void ResetTextCreationOrder();
 
 // One run of text on a page, as the parser reports it, with its link.
 struct Text {
@@ -33,10 +40,21 @@ struct Text {
     double runHeight = 0;        // height in text space, before the matrix
     double runWidth = 0;         // width in text space
     double angle = 0;            // rotation in degrees, set by scaleText
+    std::uint64_t creationOrder = NextTextCreationOrder();   // copies share it
+    int readingLine = 0;         // line number, set by SortTexts
 };
 
-// Reading order of two runs: true when a goes before b.
+// Reading order of two runs: true when a goes before b. A strict weak
+// ordering on (reading line, x, creation order); SortTexts numbers the lines.
 bool TextSortPredicate(const Text* a, const Text* b);
+// Numbers the lines of the runs from the top (runs whose baselines lie
+// within 0.9 of a font size share a line) and sorts them with
+// TextSortPredicate.
+void SortTexts(std::vector<Text*>& texts);
+
+// The text of a run without control characters: bytes below 0x20 other than
+// tab, line feed and carriage return are dropped. UTF-8 stays intact.
+std::string CleanRunText(std::string_view text);
 
 // The run as an upright box for a writer whose y axis grows downward.
 Text* scaleText(const Text* src, double scale, double sizeScale, double pageHeight);

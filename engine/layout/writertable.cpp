@@ -2,6 +2,7 @@
 
 #include "engine/layout/iwriter.h"
 #include "engine/layout/utf8.h"
+#include "engine/writers/text/txtwriter.h"
 
 #include <fstream>
 
@@ -36,7 +37,7 @@ std::unique_ptr<IWriter> MakeWriter(Basedata_w& item, const std::wstring& /*tmpD
     case 3:   // plain text
         options.ignoreImages = true;
         options.ignoreTables = true;
-        return nullptr;
+        return std::make_unique<TxtWriter>();
     case 5:   // Word 97-2003
     case 6:   // Word 2007
         options.ignoreTables = true;

@@ -1,0 +1,143 @@
+#include "engine/writers/text/txtwriter.h"
+
+#include "engine/layout/book.h"
+#include "engine/layout/fileutil.h"
+#include "engine/layout/page.h"
+#include "engine/layout/strutil.h"
+#include "engine/layout/textblock.h"
+#include "engine/layout/utf8.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr const char* kLineEnd = "\r\n";
+
+// Writes all of `data` to the descriptor; false on any error.
+bool WriteAll(int fd, const std::string& data)
+{
+    const char* p = data.data();
+    std::size_t left = data.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, p, left);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        p += n;
+        left -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+} // namespace
+
+void TxtWriter::write(Book* book)
+{
+    int n = 0;
+    for (Page* page : book->GetPages()) {
+        ++n;
+        page->write(nullptr);
+        buffer += kLineEnd;
+        buffer += "========";
+        buffer += int2str(n);
+        buffer += "========";
+        buffer += "\r\n\r\n";
+    }
+}
+
+void TxtWriter::writePage(void*, Page* page)
+{
+    for (Block* b : page->GetBlock()) {
+        b->Write(nullptr);
+        buffer += kLineEnd;
+    }
+}
+
+void TxtWriter::appendRunText(const std::string& s)
+{
+    for (char ch : s) {
+        const auto u = static_cast<unsigned char>(ch);
+        if (u < 0x20 && ch != '\t' && ch != '\n' && ch != '\r')
+            continue;
+        buffer.push_back(ch);
+    }
+}
+
+void TxtWriter::writeText(void*, TextBlock* block)
+{
+    const double blockX = block->getX();
+    const double blockRight = blockX + block->getWidth();
+    bool first = true;
+    double lineY = 0;
+    double prevRight = 0;
+    double prevHeight = 0;
+    block->returnTheFirst();
+    while (Text* t = block->getCurrentElement()) {
+        if (first) {
+            lineY = t->y;
+            first = false;
+        } else {
+            const double d = t->y - lineY;
+            if (!(d > -1 && d < 1)) {
+                const bool indented = t->x - blockX > t->height;
+                const bool leadingSpaces = t->text.size() >= 4 && t->text.compare(0, 3, "   ") == 0;
+                const bool shortLine = blockRight > prevRight + 5.0 * prevHeight;
+                if (indented || leadingSpaces || shortLine)
+                    buffer += kLineEnd;
+                lineY = t->y;
+            }
+        }
+        appendRunText(t->text);
+        buffer += ' ';
+        prevRight = t->x + t->width;
+        prevHeight = t->height;
+        block->setNext();
+    }
+}
+
+void TxtWriter::writeTable(void*, TableBlock* block)
+{
+    for (TableBlock::TableR* row : block->getRows())
+        row->Write(nullptr);
+}
+
+void TxtWriter::writeTableR(void*, TableBlock::TableR* row)
+{
+    for (TableBlock::TableCol* cell : row->getCols())
+        cell->Write(nullptr);
+}
+
+void TxtWriter::writeTableCol(void*, TableBlock::TableCol* cell)
+{
+    if (TextBlock* b = cell->getBlock())
+        b->Write(nullptr);
+}
+
+std::wstring TxtWriter::save(const std::wstring& dir, const std::wstring& name)
+{
+    const std::wstring stem = dir + name;
+    // The free name is claimed with an exclusive create, so a file that
+    // appears between the test and the create is never replaced.
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+        const std::wstring path = FreeOutputPath(stem, L".txt");
+        const std::string u8 = utf8::FromWide(path);
+        const int fd = ::open(u8.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (fd < 0) {
+            if (errno == EEXIST)
+                continue;
+            return std::wstring();
+        }
+        const bool written = WriteAll(fd, buffer);
+        const bool closed = ::close(fd) == 0;
+        if (!written || !closed) {
+            ::unlink(u8.c_str());
+            return std::wstring();
+        }
+        return path;
+    }
+    return std::wstring();
+}
