@@ -2,6 +2,7 @@
 #include "internal.h"
 #include "mupdf_safe.h"
 
+#include <filesystem>
 #include <vector>
 
 namespace parser_detail {
@@ -40,6 +41,10 @@ std::vector<unsigned char> MaskSamples(fz_context* ctx, fz_pixmap* pix, int& w, 
 void ImageSource::Write()
 {
     written = true;
+    // The caller may have emptied and removed the folder since the page was
+    // read; make it again.
+    std::error_code ec;
+    std::filesystem::create_directories(std::filesystem::path(imagePath).parent_path(), ec);
     fz_pixmap* pix = SafeDecodeImage(ctx, image);
     if (!pix)
         return;

@@ -141,6 +141,11 @@ TEST(Images, PictureFilesAreWrittenOnlyWhenAskedFor)
     const std::string path = utf8::FromWide(o.images[1]->GetImagePath());
     EXPECT_TRUE(std::filesystem::exists(path));
     EXPECT_TRUE(std::filesystem::exists(utf8::FromWide(o.images[1]->GetMaskPath())));
+    // The folder emptied and removed between reading the page and asking
+    // for the picture (the engine empties it after each item).
+    std::filesystem::remove_all(dir);
+    const std::string first = utf8::FromWide(o.images[0]->GetImagePath());
+    EXPECT_TRUE(ReadJpeg(first).ok);
 }
 
 TEST(Images, NamesAreUniqueOverLoadsAndParsers)

@@ -1,6 +1,9 @@
 // Loading, passwords, page counts and sizes, bad input, the corpus.
 #include "test_support.h"
 
+#include <fstream>
+#include <iterator>
+
 
 using namespace ptest;
 
@@ -221,4 +224,58 @@ TEST(Load, CorpusFilesLoadOrFailCleanly)
                                                  ""));
     }
     EXPECT_GT(loaded, 25);
+}
+
+// Files damaged at random places: every operation either works or fails
+// cleanly; the sanitizers watch for anything worse.
+TEST(Load, DamagedFilesNeverCrash)
+{
+    auto dir = Scratch("damaged");
+    unsigned seed = 12345;
+    auto next = [&seed] {
+        seed = seed * 1103515245u + 12345u;
+        return seed >> 8;
+    };
+    int opened = 0;
+    for (const char* name : {"picture.pdf", "paths.pdf", "links.pdf", "styles.pdf"}) {
+        std::ifstream in(Fixture(name), std::ios::binary);
+        const std::string original((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        for (int variant = 0; variant < 12; ++variant) {
+            std::string data = original;
+            const int edits = 1 + static_cast<int>(next() % 8);
+            for (int e = 0; e < edits; ++e) {
+                const std::size_t at = next() % data.size();
+                switch (next() % 3) {
+                case 0: data[at] = static_cast<char>(next()); break;       // a byte changed
+                case 1: data.erase(at, 1 + next() % 64); break;            // bytes lost
+                default: data.insert(at, std::string(1 + next() % 16, '(')); // bytes added
+                }
+            }
+            if (variant == 11)
+                data.resize(data.size() * 2 / 3); // cut short
+            const auto file = dir / (std::string("v") + std::to_string(variant) + name);
+            std::ofstream(file, std::ios::binary) << data;
+            SCOPED_TRACE(file.string());
+            Parser p;
+            p.SetImageDir(utf8::ToWide(dir.string()));
+            try {
+                p.Load(utf8::ToWide(file.string()), false, nullptr);
+            } catch (const ParserError&) {
+                continue;
+            }
+            ++opened;
+            for (int i = 0; i < p.GetPageCount(); ++i) {
+                PageObjects o = Walk(p, i);
+                for (ImageCollect* img : o.images)
+                    (void)img->GetMaskPath(), (void)img->GetImagePath();
+                ImageCollect region(nullptr);
+                p.DrawObjects(o.all, utf8::ToWide((dir / "d.jpg").string()), region);
+                double w = 0;
+                p.GetPageWidth(w, i);
+            }
+            Parser::ConvertPDFPageToJpeg(utf8::ToWide(file.string()),
+                                         utf8::ToWide((dir / "r.jpg").string()), 1, 20, "");
+        }
+    }
+    EXPECT_GT(opened, 10) << "MuPDF repairs most of these";
 }
