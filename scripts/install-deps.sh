@@ -22,6 +22,7 @@ PACKAGES=(
   qt6-base-dev fonts-dejavu-core
   # test oracles
   qpdf poppler-utils mupdf-tools python3-reportlab unzip zip libxml2-utils
+  epubcheck default-jre-headless
   # fonts for the non-Latin text fixtures (CJK)
   fonts-wqy-zenhei
 )

@@ -2,6 +2,7 @@
 
 #include "engine/layout/iwriter.h"
 #include "engine/layout/utf8.h"
+#include "engine/writers/epub/epubwriter.h"
 #include "engine/writers/text/txtwriter.h"
 
 #include <fstream>
@@ -28,7 +29,7 @@ std::unique_ptr<IWriter> MakeWriter(Basedata_w& item, const std::wstring& /*tmpD
     case 1:   // EPUB
         options.ignoreImages = item.epubIgnoreImg;
         options.pageAsImage = item.convertKind;
-        return nullptr;
+        return std::make_unique<EpubWriter>(item.exePath);
     case 2:   // HTML
         options.ignoreImages = item.htmlIgnoreImg;
         options.ignoreTables = true;

@@ -1,0 +1,519 @@
+#include "engine/writers/epub/epub.h"
+
+#include "engine/layout/fileutil.h"
+#include "engine/layout/globalenum.h"
+#include "engine/layout/strutil.h"
+#include "engine/layout/utf8.h"
+#include "engine/writers/content/chapter.h"
+#include "engine/writers/xml/xercesxml.h"
+#include "engine/writers/zip/zippackage.h"
+
+#include <zip.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <random>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+const std::string kUtf8 = "UTF-8";
+const char kMimetype[] = "application/epub+zip";
+
+// "urn:uuid:" and a random (version 4) UUID.
+std::string NewUuidUrn()
+{
+    std::random_device device;
+    std::mt19937_64 gen((static_cast<std::uint64_t>(device()) << 32) ^ device());
+    unsigned char b[16];
+    for (int i = 0; i < 16; i += 8) {
+        const std::uint64_t v = gen();
+        for (int k = 0; k < 8; ++k)
+            b[i + k] = static_cast<unsigned char>(v >> (8 * k));
+    }
+    b[6] = static_cast<unsigned char>((b[6] & 0x0F) | 0x40);
+    b[8] = static_cast<unsigned char>((b[8] & 0x3F) | 0x80);
+    static const char hex[] = "0123456789abcdef";
+    std::string s = "urn:uuid:";
+    for (int i = 0; i < 16; ++i) {
+        if (i == 4 || i == 6 || i == 8 || i == 10)
+            s += '-';
+        s += hex[b[i] >> 4];
+        s += hex[b[i] & 0x0F];
+    }
+    return s;
+}
+
+XercesXMLFactory& Factory()
+{
+    return XercesXMLFactory::getSingleton();
+}
+
+// The first element among `from` and its following siblings with that name.
+Tolvik::IXMLElement* SiblingNamed(Tolvik::IXMLElement* from, const std::string& name)
+{
+    while (from && from->getName() != name)
+        from = from->getFirstSibling();
+    return from;
+}
+
+bool MakeDir(const std::wstring& path)
+{
+    return ::mkdir(utf8::FromWide(path).c_str(), 0777) == 0 || errno == EEXIST;
+}
+
+// A fresh, empty folder below the engine's temporary folder for one package.
+// Its name never equals one of the engine's own work folders.
+std::wstring MakePackageFolder()
+{
+    std::string base = utf8::FromWide(GlobalEnum::tmppath);
+    if (!base.empty() && base.back() != '/')
+        base += '/';
+    std::string tmpl = base + "epub-XXXXXX";
+    if (!::mkdtemp(tmpl.data()))
+        return L"";
+    return utf8::ToWide(tmpl);
+}
+
+// Removes the package folder when the save ends, on every road.
+class FolderRemover {
+public:
+    explicit FolderRemover(std::wstring path) : path_(std::move(path)) {}
+    ~FolderRemover()
+    {
+        if (!path_.empty())
+            DeleteFiles(path_, false);
+    }
+    FolderRemover(const FolderRemover&) = delete;
+    FolderRemover& operator=(const FolderRemover&) = delete;
+
+private:
+    std::wstring path_;
+};
+
+// Claims `path` by creating it empty, so that no file that appeared after the
+// name was chosen can be replaced. False when it exists or cannot be made.
+bool ClaimFile(const std::wstring& path, bool& taken)
+{
+    const int fd = ::open(utf8::FromWide(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                          0666);
+    taken = fd < 0 && errno == EEXIST;
+    if (fd < 0)
+        return false;
+    ::close(fd);
+    return true;
+}
+
+// Reading systems find the package's type in its first entry, "mimetype",
+// only when it is stored uncompressed and without extra field. The packer
+// deflates every entry, so that entry is replaced by a stored copy of the
+// same bytes (a source of known size, so no size field is added either).
+bool StoreMimetypeUncompressed(const std::wstring& zipPath)
+{
+    int error = 0;
+    zip_t* archive = zip_open(utf8::FromWide(zipPath).c_str(), 0, &error);
+    if (!archive)
+        return false;
+    bool ok = zip_name_locate(archive, "mimetype", ZIP_FL_ENC_RAW) == 0;
+    if (ok) {
+        zip_source_t* source = zip_source_buffer(archive, kMimetype, sizeof kMimetype - 1, 0);
+        ok = source && zip_file_replace(archive, 0, source, 0) == 0;
+        if (source && !ok)
+            zip_source_free(source);
+    }
+    ok = ok && zip_set_file_compression(archive, 0, ZIP_CM_STORE, 0) == 0 && zip_close(archive) == 0;
+    if (!ok)
+        zip_discard(archive);
+    return ok;
+}
+
+// The chapter file names come from chapter names; only plain names are
+// accepted, so that every file lands inside OEBPS.
+bool IsPlainFileName(const std::string& name)
+{
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos;
+}
+
+// An element whose text must not stay empty in a valid book.
+void SetIfEmpty(std::string& field, const std::string& value)
+{
+    if (field.empty())
+        field = value;
+}
+
+bool WriteContainerXml(const std::string& path)
+{
+    Tolvik::IXMLDocument* doc = Factory().CreateDocument("container");
+    Tolvik::IXMLElement* root = doc ? doc->getRootElement() : nullptr;
+    if (!root)
+        return false;
+    root->addAttribute("version", "1.0", kUtf8);
+    root->addAttribute("xmlns", "urn:oasis:names:tc:opendocument:xmlns:container", kUtf8);
+    Tolvik::IXMLElement* rootfiles = root->appendChildElement("rootfiles");
+    Tolvik::IXMLElement* rootfile = rootfiles ? rootfiles->appendChildElement("rootfile") : nullptr;
+    if (!rootfile)
+        return false;
+    rootfile->addAttribute("full-path", "OEBPS/content.opf", kUtf8);
+    rootfile->addAttribute("media-type", "application/oebps-package+xml", kUtf8);
+    return doc->saveToFile(path) == 0;
+}
+
+// XHTML requires at least one block in a body: a page without content gets
+// an empty "div".
+void KeepBodyValid(Tolvik::IXMLDocument* doc)
+{
+    Tolvik::IXMLElement* root = doc->getRootElement();
+    Tolvik::IXMLElement* body = root->getChildElement("body");
+    if (!body)
+        body = root->getChildElement("BODY");
+    if (body && body->getAllChildElements().empty())
+        body->appendChildElement("div");
+}
+
+} // namespace
+
+// --- IContainer ------------------------------------------------------------------
+
+IContainer::IContainer(std::wstring path) : ok(WriteContainerXml(utf8::FromWide(path)))
+{
+}
+
+IContainer::IContainer(std::string path) : ok(WriteContainerXml(path))
+{
+}
+
+// --- EPUB: chapters ----------------------------------------------------------------
+
+EPUB::EPUB(std::wstring templateFolder) : folder(std::move(templateFolder))
+{
+    Chapter::totalid = 0;
+    Chapter::ncxtotalid = 0;
+}
+
+EPUB::EPUB(std::string templateFolder)
+    : narrowFolder(std::move(templateFolder)), folder(utf8::ToWide(narrowFolder))
+{
+    Chapter::totalid = 0;
+    Chapter::ncxtotalid = 0;
+}
+
+EPUB::~EPUB()
+{
+    for (Chapter* chapter : chapters)
+        delete chapter;
+    delete info;
+}
+
+void EPUB::setEpubInfo(EPUBInfo* record)
+{
+    if (record != info)
+        delete info;
+    info = record;
+}
+
+Chapter* EPUB::createNewChapter(const std::string& name)
+{
+    auto* chapter = new Chapter(name);
+    chapters.push_back(chapter);
+    return chapter;
+}
+
+bool EPUB::insertChapter(Chapter* parent, Chapter* after, Chapter* chapter)
+{
+    if (!chapter)
+        return false;
+    chapter->setParent(parent);
+    if (after) {
+        chapter->setSibling(after->getSibling());
+        after->setSibling(chapter);
+    } else if (parent) {
+        chapter->setSibling(parent->getFirstChild());
+        parent->setFirstChild(chapter);
+    } else {
+        chapter->setSibling(firstChapter);
+        firstChapter = chapter;
+    }
+    return true;
+}
+
+bool EPUB::removeChapter(Chapter* parent, Chapter* previous, Chapter* chapter)
+{
+    if (!chapter)
+        return false;
+    if (previous) {
+        previous->setSibling(chapter->getSibling());
+        chapter->setSibling(nullptr);
+    } else if (parent) {
+        parent->setFirstChild(chapter->getSibling());
+    } else {
+        firstChapter = chapter->getSibling();
+    }
+    chapter->setParent(nullptr);
+    return true;
+}
+
+bool EPUB::deleteChapter(Chapter* parent, Chapter* previous, Chapter* chapter)
+{
+    if (!removeChapter(parent, previous, chapter))
+        return false;
+    auto it = std::find(chapters.begin(), chapters.end(), chapter);
+    if (it != chapters.end()) {
+        chapters.erase(it);
+        delete chapter;
+    }
+    return true;
+}
+
+// --- EPUB: the package steps ----------------------------------------------------------
+
+bool EPUB::writeMimetype(std::wstring path)
+{
+    return writeMimetype(utf8::FromWide(path));
+}
+
+bool EPUB::writeMimetype(std::string path)
+{
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f)
+        return false;
+    const std::size_t n = sizeof kMimetype - 1;
+    bool ok = std::fwrite(kMimetype, 1, n, f) == n;
+    ok = std::fclose(f) == 0 && ok;
+    return ok;
+}
+
+bool EPUB::writeEPUBContainer(std::wstring path)
+{
+    return IContainer(path).written();
+}
+
+bool EPUB::writeEPUBContainer(std::string path)
+{
+    return IContainer(path).written();
+}
+
+bool EPUB::writeNavPoint(Tolvik::IXMLElement* parent, Chapter* chapter, const char* label)
+{
+    Tolvik::IXMLElement* point = parent->appendChildElement("navPoint");
+    if (!point)
+        return false;
+    const std::string ncx = int2str(chapter->getNcxId());
+    point->addAttribute("id", "navpoint" + ncx, kUtf8);
+    point->addAttribute("playOrder", int2str(playOrder++), kUtf8);
+    if (Tolvik::IXMLElement* navLabel = point->appendChildElement("navLabel")) {
+        if (Tolvik::IXMLElement* text = navLabel->appendChildElement("text"))
+            text->setStrValue(label + ncx, false);
+    }
+    if (Tolvik::IXMLElement* content = point->appendChildElement("content"))
+        content->addAttribute("src", ncx + ".html", kUtf8);
+    if (chapter->getFirstChild())
+        writechapter(point, chapter->getFirstChild());
+    return true;
+}
+
+void EPUB::writeChapter(Tolvik::IXMLElement* navMap)
+{
+    if (!navMap)
+        return;
+    for (Chapter* c = firstChapter; c; c = c->getSibling())
+        writeNavPoint(navMap, c, "page");
+}
+
+void EPUB::writechapter(Tolvik::IXMLElement* parent, Chapter* chapter)
+{
+    if (!parent)
+        return;
+    for (Chapter* c = chapter; c; c = c->getSibling())
+        writeNavPoint(parent, c, "chapter");
+}
+
+bool EPUB::writeNCX(Tolvik::IXMLDocument* ncx, std::wstring path)
+{
+    return writeNCX(ncx, utf8::FromWide(path));
+}
+
+bool EPUB::writeNCX(Tolvik::IXMLDocument* ncx, std::string path)
+{
+    EPUBInfo empty;
+    const EPUBInfo& meta = info ? *info : empty;
+    Tolvik::IXMLElement* root = ncx ? ncx->getRootElement() : nullptr;
+    Tolvik::IXMLElement* head = root ? root->getChildElement("head") : nullptr;
+    if (!head)
+        return false;
+    for (Tolvik::IXMLElement* meta_el : head->getAllChildElements()) {
+        Tolvik::IXMLAttribute* nameAttr = meta_el->getAttribute("name");
+        if (!nameAttr)
+            continue;
+        const std::string name = nameAttr->getStrValue();
+        const std::string* value = nullptr;
+        static const std::string depth = "1";
+        if (name == "dtb:uid")
+            value = &meta.identifier;
+        else if (name == "dtb:generator")
+            value = &meta.generator;
+        else if (name == "dtb:depth")
+            value = &depth;
+        if (!value)
+            continue;
+        if (Tolvik::IXMLAttribute* content = meta_el->getAttribute("content"))
+            content->setStrValue(*value);
+        else
+            meta_el->addAttribute("content", *value, kUtf8);
+    }
+    Tolvik::IXMLElement* docTitle = SiblingNamed(head, "docTitle");
+    Tolvik::IXMLElement* docAuthor = SiblingNamed(head, "docAuthor");
+    Tolvik::IXMLElement* navMap = SiblingNamed(head, "navMap");
+    Tolvik::IXMLElement* titleText = docTitle ? docTitle->getChildElement("text") : nullptr;
+    Tolvik::IXMLElement* authorText = docAuthor ? docAuthor->getChildElement("text") : nullptr;
+    if (!titleText || !authorText || !navMap)
+        return false;
+    titleText->setStrValue(meta.title, false);
+    authorText->setStrValue(meta.creator, false);
+    writeChapter(navMap);
+    return ncx->saveToFile(path) == 0;
+}
+
+bool EPUB::writeOPF(Tolvik::IXMLDocument* opf, std::wstring path)
+{
+    return writeOPF(opf, utf8::FromWide(path));
+}
+
+bool EPUB::writeOPF(Tolvik::IXMLDocument* opf, std::string path)
+{
+    EPUBInfo empty;
+    const EPUBInfo& meta = info ? *info : empty;
+    Tolvik::IXMLElement* root = opf ? opf->getRootElement() : nullptr;
+    Tolvik::IXMLElement* metadata = root ? root->getChildElement("metadata") : nullptr;
+    Tolvik::IXMLElement* manifest = SiblingNamed(metadata, "manifest");
+    if (!manifest || !SiblingNamed(manifest, "spine"))
+        return false;
+
+    const std::pair<const char*, const std::string*> fields[] = {
+        {"dc:title", &meta.title},         {"dc:identifier", &meta.identifier},
+        {"dc:creator", &meta.creator},     {"dc:publisher", &meta.publisher},
+        {"dc:date", &meta.date},           {"dc:subject", &meta.subject},
+        {"dc:source", &meta.source},       {"dc:rights", &meta.rights},
+        {"dc:language", &meta.language},   {"dc:contributor", &meta.contributor},
+        {"dc:description", &meta.description}, {"dc:type", &meta.type},
+        {"dc:format", &meta.format},       {"dc:relation", &meta.relation},
+        {"dc:coverage", &meta.coverage},
+    };
+    for (Tolvik::IXMLElement* element : metadata->getAllChildElements()) {
+        const std::string name = element->getName();
+        for (const auto& [field, value] : fields) {
+            if (name == field) {
+                element->setStrValue(*value, false);
+                break;
+            }
+        }
+    }
+
+    int id = 1;
+    for (Chapter* c = firstChapter; c; c = c->getSibling()) {
+        if (!c->writeOPF(manifest, id))
+            return false;
+    }
+    packagedImages.clear();
+    for (Tolvik::IXMLElement* item : manifest->getChildElementsByName("item")) {
+        Tolvik::IXMLAttribute* type = item->getAttribute("media-type");
+        Tolvik::IXMLAttribute* href = item->getAttribute("href");
+        if (type && href && type->getStrValue() == "image/jpeg")
+            packagedImages.push_back(utf8::ToWide(href->getStrValue()));
+    }
+    return opf->saveToFile(path) == 0;
+}
+
+// --- EPUB: saving ----------------------------------------------------------------------
+
+std::wstring EPUB::SaveToEPUB(std::wstring dir, std::wstring name)
+{
+    for (;;) {
+        const std::wstring out = FreeOutputPath(dir + name, L".epub");
+        bool taken = false;
+        if (ClaimFile(out, taken))
+            return save(out, name);
+        if (!taken)
+            return L"";
+    }
+}
+
+std::string EPUB::SaveToEPUB(std::string dir, std::string name)
+{
+    const std::string stem = dir + name;
+    for (int n = 0;; ++n) {
+        const std::string out = n == 0 ? stem + ".epub" : stem + "[" + int2str(n) + "].epub";
+        if (PathExists(out))
+            continue;
+        bool taken = false;
+        if (ClaimFile(utf8::ToWide(out), taken))
+            return utf8::FromWide(save(utf8::ToWide(out), utf8::ToWide(name)));
+        if (!taken)
+            return "";
+    }
+}
+
+// Writes the package into `out`, a file claimed (empty) by the caller, which
+// is removed again when the package cannot be completed. `name` is the name
+// given to SaveToEPUB, "/" + the base name.
+std::wstring EPUB::save(const std::wstring& out, const std::wstring& name)
+{
+    const std::wstring result = [&]() -> std::wstring {
+        if (!firstChapter)
+            return L"";
+        if (!info)
+            info = new EPUBInfo;
+        const std::wstring base = name.substr(name.rfind(L'/') + 1);
+        SetIfEmpty(info->title, base.empty() ? std::string("untitled") : utf8::FromWide(base));
+        SetIfEmpty(info->identifier, NewUuidUrn());
+        SetIfEmpty(info->language, "en");
+
+        const std::wstring t = MakePackageFolder();
+        if (t.empty())
+            return L"";
+        FolderRemover remover(t);
+        const std::wstring oebps = t + L"/OEBPS";
+        for (const std::wstring& sub : {t + L"/META-INF", oebps, oebps + L"/image", oebps + L"/css"}) {
+            if (!MakeDir(sub))
+                return L"";
+        }
+        if (!writeNCX(Factory().DecodeDocumentFromFile(folder + L"/toc.ncx"), oebps + L"/toc.ncx") ||
+            !writeMimetype(t + L"/mimetype") ||
+            !writeEPUBContainer(t + L"/META-INF/container.xml") ||
+            !writeOPF(Factory().DecodeDocumentFromFile(folder + L"/content.opf"),
+                      oebps + L"/content.opf"))
+            return L"";
+
+        for (Chapter* c = firstChapter; c; c = c->getSibling()) {
+            const std::string fileName = c->getName();
+            if (!IsPlainFileName(fileName))
+                return L"";
+            Tolvik::IXMLDocument* page = Factory().DecodeDocumentFromFile(folder + L"/html.html");
+            if (!c->writeXml(page))
+                return L"";
+            KeepBodyValid(page);
+            if (page->saveToFile(oebps + L"/" + utf8::ToWide(fileName) + L".html") != 0)
+                return L"";
+        }
+
+        // Exactly the pictures that the manifest lists join the package.
+        const std::wstring images = GlobalEnum::tmppath + L"ImageFiles/";
+        for (const std::wstring& href : packagedImages) {
+            const std::wstring file = href.substr(href.rfind(L'/') + 1);
+            if (href != L"image/" + file || !IsPlainFileName(utf8::FromWide(file)) ||
+                !CopyFile(images + file, oebps + L"/" + href, false))
+                return L"";
+        }
+
+        if (!ZipCompress(out.c_str(), nullptr, (t + L"/mimetype").c_str(),
+                         (t + L"/META-INF").c_str(), oebps.c_str(), L"-1") ||
+            !StoreMimetypeUncompressed(out))
+            return L"";
+        return out;
+    }();
+    if (result.empty())
+        DeleteFile(out);
+    return result;
+}

