@@ -102,8 +102,10 @@ private:
 // One word of text: a run of characters without spaces, drawn in one style
 // on one baseline. The matrix carries only the rotation of the baseline
 // (a = d = cos, b = sin, c = -sin; identity for upright text); e and f are the
-// lower-left corner of the word's box (its start on the baseline, moved down
-// by the font's descent). Sizes are in points.
+// lower-left corner of the word's box. The box is as long as the word and one
+// em (the font size) high, set on the baseline in the font's proportion of
+// ascent to descent, so the baseline lies about a fifth of the height above
+// its bottom. Sizes are in points.
 class PARSER_API TextCollect : public CollectBase {
 public:
     TextCollect();
@@ -115,7 +117,7 @@ public:
     double GetFontSize() const { return fontSize_; }
     // Length of the word along its baseline, in points.
     double GetTextWidth() const { return width_; }
-    // Height of the word's box (font ascent to descent), in points.
+    // Height of the word's box, in points: the font size.
     double GetTextHeight() const { return height_; }
     bool IsBold() const { return bold_; }
     bool IsItalic() const { return italic_; }

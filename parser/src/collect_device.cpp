@@ -705,13 +705,14 @@ private:
         double len = (w.end.x - w.start.x) * w.dir.x + (w.end.y - w.start.y) * w.dir.y;
         if (!(len > 0))
             len = 0;
-        double asc = w.info->asc, desc = w.info->desc;
-        if (w.wmode == 1) {
-            asc = 0.5;
-            desc = -0.5;
-        }
-        const double ex = sx + desc * S * (-s), ey = sy + desc * S * c;
-        const double height = (asc - desc) * S;
+        // The box is one em high (the font size), set on the baseline in
+        // the font's own proportion of ascent to descent; vertical text is
+        // centred on its line.
+        double below = w.info->desc / (w.info->asc - w.info->desc);
+        if (w.wmode == 1)
+            below = -0.5;
+        const double ex = sx + below * S * (-s), ey = sy + below * S * c;
+        const double height = S;
 
         // A word drawn again at (almost) the same place is one word drawn
         // bold by overprinting.
