@@ -115,3 +115,26 @@ TEST(Links, CorpusLinkCountsMatchQpdf)
         EXPECT_EQ(count, oracle.size());
     }
 }
+
+// On a page shown turned, the link turns with its text.
+TEST(Links, RotatedPageLinkCoversItsWord)
+{
+    const auto oracle = QpdfLinks(Fixture("links_rotated.pdf"));
+    ASSERT_EQ(oracle.size(), 1u);
+    Parser p;
+    p.Load(WFixture("links_rotated.pdf"), false, nullptr);
+    PageObjects o = Walk(p, 0);
+    ASSERT_EQ(o.links.size(), 1u);
+    ASSERT_EQ(o.text.size(), 1u);
+    double x, y, w, h;
+    o.links[0]->GetRect(x, y, w, h);
+    EXPECT_NEAR(w, oracle[0].y1 - oracle[0].y0, 0.01);
+    EXPECT_NEAR(h, oracle[0].x1 - oracle[0].x0, 0.01);
+    double x0, y0, x1, y1;
+    WordBox(*o.text[0], x0, y0, x1, y1);
+    EXPECT_LE(x, x0);
+    EXPECT_LE(y, y0);
+    EXPECT_GE(x + w, x1);
+    EXPECT_GE(y + h, y1);
+    EXPECT_EQ(o.links[0]->GetURI(), "https://example.com/r");
+}

@@ -202,6 +202,14 @@ def links():
     c.linkAbsolute("first", "first", Rect=(72, 695, 150, 712))
     c.showPage()
     c.save()
+    # A link on a page shown turned by 90 degrees.
+    c = canvas.Canvas(path("links_rotated.pdf"), pagesize=letter)
+    c.setPageRotation(90)
+    c.setFont("Helvetica", 12)
+    c.drawString(300, 100, "Linked")
+    c.linkURL("https://example.com/r", (298, 95, 345, 112), relative=0)
+    c.showPage()
+    c.save()
 
 
 # ---- hand-written PDF files ------------------------------------------------------------
