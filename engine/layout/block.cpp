@@ -21,13 +21,6 @@ void Block::ResetCreationOrder()
     g_blockCreationOrder.store(0, std::memory_order_relaxed);
 }
 
-bool rectsOverlap(double l1, double b1, double r1, double t1,
-                  double l2, double b2, double r2, double t2)
-{
-    return r1 >= l1 && t1 >= b1 && r2 >= l2 && t2 >= b2 &&
-           r1 >= l2 && r2 >= l1 && t1 >= b2 && t2 >= b1;
-}
-
 bool Block::SortPredicate(const Block* a, const Block* b)
 {
     if (a->rowBand != b->rowBand)

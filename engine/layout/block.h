@@ -10,9 +10,13 @@
 class IWriter;
 
 // Two rectangles (left, bottom, right, top) overlap when both are non-empty
-// and each reaches the other; touching edges count.
-bool rectsOverlap(double l1, double b1, double r1, double t1,
-                  double l2, double b2, double r2, double t2);
+// and each reaches the other; touching edges count. Any NaN gives false.
+inline bool rectsOverlap(double l1, double b1, double r1, double t1,
+                         double l2, double b2, double r2, double t2)
+{
+    return r1 >= l1 && t1 >= b1 && r2 >= l2 && t2 >= b2 &&
+           r1 >= l2 && r2 >= l1 && t1 >= b2 && t2 >= b1;
+}
 
 class Block {
 public:

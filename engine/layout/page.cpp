@@ -196,13 +196,41 @@ void Page::ParserPage(Parser* parser, int page, bool ignoreImages, bool pageAsIm
 
 bool Page::addtext(TextCollect* run)
 {
-    for (TextBlock* b : textBlocks) {
-        if (b->addElement(run, height, width))
+    constexpr std::size_t kFields = 6;
+    const auto remember = [this](std::size_t i, const TextBlock* b) {
+        double* f = &textBlockBounds[i * kFields];
+        f[0] = b->getX();
+        f[1] = b->getY();
+        f[2] = b->getWidth();
+        f[3] = b->getHeight();
+        f[4] = b->getDim();
+        f[5] = b->GetEleCount() > 0 ? 1.0 : 0.0;
+    };
+    if (textBlockBounds.size() != textBlocks.size() * kFields) {
+        textBlockBounds.assign(textBlocks.size() * kFields, 0.0);
+        for (std::size_t i = 0; i < textBlocks.size(); ++i)
+            remember(i, textBlocks[i]);
+    }
+
+    // The first block that takes the run, in order (the test of addElement
+    // on the copied rectangles; every block here already holds a run).
+    const ParserMatrix& m = run->GetMatrix();
+    const double tw = run->GetTextWidth();
+    const double th = run->GetTextHeight();
+    for (std::size_t i = 0; i < textBlocks.size(); ++i) {
+        const double* f = &textBlockBounds[i * kFields];
+        if (f[5] != 0.0 && !TextBlock::TakesRun(f[0], f[1], f[2], f[3], f[4], m.e, m.f, tw, th))
+            continue;
+        if (textBlocks[i]->addElement(run, height, width)) {
+            remember(i, textBlocks[i]);
             return true;
+        }
     }
     auto* b = new TextBlock(writer);
     b->addElement(run, height, width);
     textBlocks.push_back(b);
+    textBlockBounds.resize(textBlocks.size() * kFields);
+    remember(textBlocks.size() - 1, b);
     return true;
 }
 

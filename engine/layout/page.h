@@ -84,6 +84,9 @@ private:
 
     std::vector<Block*> blocks;              // owned, in reading order
     std::vector<TextBlock*> textBlocks;
+    // x, y, width, height, dim and "holds runs" of each of textBlocks, side
+    // by side, so that placing a run scans one array (kept by addtext).
+    std::vector<double> textBlockBounds;
     std::vector<TableBlock*> tableBlocks;
     std::vector<ImageBlock*> imageBlocks;
     std::vector<PageCol*> cols;

@@ -283,15 +283,7 @@ bool TextBlock::addElement(TextCollect* run, double pageHeight, double pageWidth
         dim = th;
         return true;
     }
-    if (!(th >= 0.1) || !(tw >= 0.1))
-        return false;
-    // Line sizes within a factor of three (dim is never 0 here when th is
-    // not: a zero dim refuses every run, as an infinite ratio would).
-    if (th > 3.0 * dim || dim > 3.0 * th)
-        return false;
-    if (!rectsOverlap(tx - 0.5 * th, ty - 0.01 * th, tx + tw + 0.5 * th, ty + th + 0.01 * th,
-                      x - 0.5 * dim, y - 0.01 * dim, x + width + 0.5 * dim,
-                      y + height + 0.01 * dim))
+    if (!TakesRun(x, y, width, height, dim, tx, ty, tw, th))
         return false;
 
     elements.push_back(MakeText(*run, pageHeight, pageWidth));

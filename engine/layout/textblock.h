@@ -81,6 +81,22 @@ public:
 
     // Takes the run when it lies close enough to the block; true when taken.
     bool addElement(TextCollect* run, double pageHeight, double pageWidth);
+    // Whether a block of this rectangle and line size that already holds a
+    // run takes a run at (tx, ty) of width tw and text height th: the test of
+    // addElement, for callers that scan many blocks.
+    static bool TakesRun(double x, double y, double width, double height, double dim,
+                         double tx, double ty, double tw, double th)
+    {
+        if (!(th >= 0.1) || !(tw >= 0.1))
+            return false;
+        // Line sizes within a factor of three (a zero dim refuses every run,
+        // as an infinite ratio would).
+        if (th > 3.0 * dim || dim > 3.0 * th)
+            return false;
+        return rectsOverlap(tx - 0.5 * th, ty - 0.01 * th, tx + tw + 0.5 * th,
+                            ty + th + 0.01 * th, x - 0.5 * dim, y - 0.01 * dim,
+                            x + width + 0.5 * dim, y + height + 0.01 * dim);
+    }
     // Joins runs into words (sorted into reading order first).
     void parserLatinWords();
     // Joins all runs into the first one (recognised pages).
