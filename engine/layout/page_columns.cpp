@@ -124,7 +124,8 @@ void Page::SplitRow()
     const double colW = (maxX - minX) / colCount;
     std::vector<double> cuts;
     for (Block* b : blocks) {
-        if (b->getColumn() < 0 && b->getWidth() > 0.9 * colW)
+        // A block without a position cuts nothing (and NaN cannot be sorted).
+        if (b->getColumn() < 0 && b->getWidth() > 0.9 * colW && !std::isnan(b->getY()))
             cuts.push_back(b->getY() + safemath::TruncAbs(0.3 * b->getHeight()));
     }
     if (cuts.empty())

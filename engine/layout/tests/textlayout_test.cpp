@@ -868,6 +868,48 @@ TEST_F(Columns, ZeroWidthTextIsOneColumn)
     EXPECT_EQ(columns(), (std::vector<int>{1, 1}));
 }
 
+TEST_F(Columns, HostilePageSortsTheSameEveryTime)
+{
+    // Blocks with NaN, zero and huge positions and sizes go through the whole
+    // column analysis, merging and sort twice, the second time at other
+    // memory addresses: the same order comes out.
+    std::vector<std::uint64_t> results[2];
+    std::vector<std::unique_ptr<std::string>> padding;
+    for (int pass = 0; pass < 2; ++pass) {
+        Page p(nullptr);
+        PageTestAccess::setSize(p, 612, 792);
+        std::mt19937 rng(5);
+        const double values[] = {0.0, 10.0, 72.0, 300.0, 500.0, kNaN, 1e300, -5.0, 250.0};
+        std::vector<Block*> made;
+        for (int i = 0; i < 40; ++i) {
+            auto* b = new TextBlock(nullptr);
+            auto run = MakeRun("w", values[rng() % std::size(values)],
+                               values[rng() % std::size(values)], 10, 10);
+            b->addElement(run.get(), 792, 612);
+            b->setWidth(values[rng() % std::size(values)]);
+            b->setHeight(values[rng() % std::size(values)]);
+            b->setDim(values[rng() % std::size(values)]);
+            made.push_back(b);
+            if (pass == 1)
+                padding.push_back(std::make_unique<std::string>(64 + 8 * i, 'x'));
+        }
+        const std::uint64_t base = made.front()->getCreationOrder();
+        PageTestAccess::blocks(p) = made;
+        PageTestAccess::splitCol(p);
+        PageTestAccess::combine(p);
+        PageTestAccess::splitRow(p);
+        for (Block* b : PageTestAccess::blocks(p)) {
+            if (b->getColumn() < 0)
+                b->setColumn(-b->getColumn());
+        }
+        Block::SortReadingOrder(PageTestAccess::blocks(p));
+        for (Block* b : PageTestAccess::blocks(p))
+            results[pass].push_back(b->getCreationOrder() - base);
+    }
+    EXPECT_FALSE(results[0].empty());
+    EXPECT_EQ(results[0], results[1]);
+}
+
 TEST_F(Columns, MergingNeighboursInAColumn)
 {
     PageTestAccess::setSize(page, 612, 792);
