@@ -377,7 +377,9 @@ public:
     int GetCurrentPage() const;
     // The next object of the current page in drawing order, links last;
     // null at the end. The object belongs to the parser and lives until the
-    // next SetCurrentPage, Load, OcrPrecessor or the parser's destruction.
+    // next SetCurrentPage or Load, an OcrPrecessor that recognises the
+    // current page (which then has to be selected again), or the parser's
+    // destruction.
     CollectBase* GetNextObj();
     // Size of a page in points, as displayed; page -1 is the current page,
     // otherwise the page index from 0. False (out = 0) when there is no such page.

@@ -163,7 +163,9 @@ std::vector<OracleWord> PdftotextWords(const std::string& pdf, int page, bool cr
 {
     std::string cmd = "pdftotext -q -bbox-layout -f " + std::to_string(page) + " -l " +
                       std::to_string(page) + (cropbox ? " -cropbox" : "");
-    cmd += " " + Q(pdf) + " - 2>/dev/null";
+    cmd += ' ';
+    cmd += Q(pdf);
+    cmd += " - 2>/dev/null";
     const std::string html = Shell(cmd);
     std::vector<OracleWord> words;
     double height = 0;

@@ -27,7 +27,8 @@ TEST(Threads, ParsersOnSeveralThreadsGiveTheSameObjects)
         threads.emplace_back([&, i] {
             for (int round = 0; round < 3; ++round)
                 got[i] = count(files[i]);
-            const std::string out = (dir / ("t" + std::to_string(i) + ".jpg")).string();
+            const std::string out =
+                (dir / std::string("t").append(std::to_string(i)).append(".jpg")).string();
             rendered[i] = Parser::ConvertPDFPageToJpeg(WFixture(files[i]), utf8::ToWide(out), 1, 40, "");
         });
     // Meanwhile, on this thread, the page count of a file as the desktop
