@@ -55,6 +55,18 @@ void AppendUtf8(std::string& s, int c)
     }
 }
 
+// Appends a character of a word; typographic ligatures (U+FB00 to U+FB06)
+// are written as their letters, so that the text reads and searches as
+// typed.
+void AppendText(std::string& s, int c)
+{
+    static const char* const ligatures[] = {"ff", "fi", "fl", "ffi", "ffl", "st", "st"};
+    if (c >= 0xFB00 && c <= 0xFB06)
+        s += ligatures[c - 0xFB00];
+    else
+        AppendUtf8(s, c);
+}
+
 bool ContainsNoCase(const std::string& hay, const char* needle)
 {
     const std::size_t n = std::strlen(needle);
@@ -159,12 +171,14 @@ public:
         auto ref = NewRef();
         ref->seqs.push_back(seq_);
         ref->box = ToBox(SafeBoundPath(ctx_, path, nullptr, ctm));
+        GraphicsCollect* raw = g.get();
+        if (!Push(std::move(g), ref))
+            return;
         lastFillPath_ = path;
         lastFillSeq_ = seq_;
         lastFillCtm_ = ctm;
-        lastFill_ = g.get();
+        lastFill_ = raw;
         lastFillRef_ = ref;
-        Push(std::move(g), ref);
     }
 
     void StrokePath(const fz_path* path, const fz_stroke_state* stroke, fz_matrix ctm,
@@ -261,7 +275,7 @@ public:
                     // Further characters of a ligature glyph.
                     if (word_.active && item.ucs >= 0 && item.ucs != 0xFFFD &&
                         !IsSpace(item.ucs) && !IsControl(item.ucs)) {
-                        AppendUtf8(word_.text, item.ucs);
+                        AppendText(word_.text, item.ucs);
                         AddPiece(spanIndex, i);
                     }
                     continue;
@@ -302,7 +316,7 @@ public:
                 // Glyphs without a known character (U+FFFD) keep their
                 // place in the word but add no text.
                 if (item.ucs >= 0 && item.ucs != 0xFFFD)
-                    AppendUtf8(word_.text, item.ucs);
+                    AppendText(word_.text, item.ucs);
                 word_.end = endp;
                 AddPiece(spanIndex, i);
             }
@@ -421,13 +435,21 @@ private:
         return ref;
     }
 
-    void Push(std::unique_ptr<CollectBase> obj, const std::shared_ptr<DrawRef>& ref)
+    // Adds the object unless it lies wholly outside the visible page (it
+    // cannot be seen there, and readers leave it out). Returns the object
+    // kept, or null.
+    CollectBase* Push(std::unique_ptr<CollectBase> obj, const std::shared_ptr<DrawRef>& ref)
     {
+        const Box& b = ref->box;
+        const double W = bounds_.x1 - bounds_.x0, H = bounds_.y1 - bounds_.y0;
+        if (b.x1 < 0.0 || b.y1 < 0.0 || b.x0 > W || b.y0 > H)
+            return nullptr;
         ObjectAccess::SetId(*obj, nextId_++);
         ObjectAccess::SetDraw(*obj, ref);
         if (auto* g = dynamic_cast<GraphicsCollect*>(obj.get()))
             NoteLine(*g);
         out_.push_back(std::move(obj));
+        return out_.back().get();
     }
 
     // Device space (y down, page box origin) to page points (y up).
@@ -763,7 +785,8 @@ private:
         }
         ref->box = b;
         TextCollect* raw = t.get();
-        Push(std::move(t), ref);
+        if (!Push(std::move(t), ref))
+            return;
         lastTextWords_.push_back(raw);
         if (s == 0.0 && c == 1.0 && w.wmode == 0 && w.kind != TextKind::Invisible)
             words_.push_back(WordGeom{raw, sx, sx + len, sy, S});
