@@ -335,3 +335,34 @@ TEST(Render, DrawObjectsRendersOnlyTheListedObjects)
     EXPECT_FALSE(other.DrawObjects(some, utf8::ToWide((dir / "none.jpg").string()), r3));
     EXPECT_FALSE(std::filesystem::exists(dir / "none.jpg"));
 }
+
+TEST(Images, CorpusPictureCountsMatchPdfimages)
+{
+    auto dir = Scratch("corpusimages");
+    for (const auto& e : std::filesystem::directory_iterator(Corpus())) {
+        if (e.path().extension() != ".pdf")
+            continue;
+        SCOPED_TRACE(e.path().string());
+        Parser p;
+        p.SetImageDir(utf8::ToWide(dir.string()));
+        try {
+            p.Load(utf8::ToWide(e.path().string()), false, nullptr);
+        } catch (const ParserError&) {
+            continue;
+        }
+        int pictures = 0, masks = 0;
+        for (const ListedImage& l : PdfimagesList(e.path().string())) {
+            pictures += l.type == "image" || l.type == "stencil";
+            masks += l.type == "smask" || l.type == "mask";
+        }
+        int ours = 0, ourMasks = 0;
+        for (int i = 0; i < p.GetPageCount(); ++i)
+            for (ImageCollect* img : Walk(p, i).images) {
+                ++ours;
+                ourMasks += img->GetMaskPath() != nullptr;
+                EXPECT_TRUE(ReadJpeg(utf8::FromWide(img->GetImagePath())).ok);
+            }
+        EXPECT_EQ(ours, pictures);
+        EXPECT_EQ(ourMasks, masks);
+    }
+}
