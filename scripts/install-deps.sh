@@ -25,6 +25,8 @@ PACKAGES=(
   epubcheck default-jre-headless
   # fonts for the non-Latin text fixtures (CJK)
   fonts-wqy-zenhei
+  # the HTML viewer's browser test: headless Chromium driven from Node
+  chromium nodejs
 )
 
 missing=()
@@ -33,6 +35,12 @@ for p in "${PACKAGES[@]}"; do
     missing+=("$p")
   fi
 done
+
+# Some builds of nodejs carry npm themselves (and conflict with Debian's npm
+# package): Debian's npm is installed only when no npm is on the path.
+if ! command -v npm >/dev/null 2>&1; then
+  missing+=(npm)
+fi
 
 if [ ${#missing[@]} -eq 0 ]; then
   exit 0

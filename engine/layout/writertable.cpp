@@ -3,6 +3,7 @@
 #include "engine/layout/iwriter.h"
 #include "engine/layout/utf8.h"
 #include "engine/writers/epub/epubwriter.h"
+#include "engine/writers/html/htmlwriter.h"
 #include "engine/writers/text/txtwriter.h"
 
 #include <fstream>
@@ -34,7 +35,7 @@ std::unique_ptr<IWriter> MakeWriter(Basedata_w& item, const std::wstring& /*tmpD
         options.ignoreImages = item.htmlIgnoreImg;
         options.ignoreTables = true;
         options.keepObjectOrder = true;
-        return nullptr;
+        return std::make_unique<HtmlWriter>(1.5);
     case 3:   // plain text
         options.ignoreImages = true;
         options.ignoreTables = true;

@@ -1,0 +1,265 @@
+#include "engine/writers/html/htmlbook.h"
+
+#include "engine/layout/fileutil.h"
+#include "engine/layout/globalenum.h"
+#include "engine/layout/strutil.h"
+#include "engine/layout/utf8.h"
+#include "engine/writers/content/chapter.h"
+#include "engine/writers/xml/xercesxml.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sys/stat.h>
+
+namespace {
+
+// The viewer's fixed files, copied from the template folder into "html".
+// "page.js" is the pages' own script, through which the viewer zooms and
+// aligns them.
+const wchar_t* const kViewerFiles[] = {
+    L"bmimg.html", L"bookmark.html", L"navigation.html", L"navimg.html", L"toolbar.html",
+    L"page.js",
+};
+
+const std::string kUtf8 = "UTF-8";
+
+// Creates one folder level; false when it cannot be made or was there
+// already (the output never goes into a folder it did not create).
+bool MakeFolder(const std::wstring& path)
+{
+    return ::mkdir(utf8::FromWide(path).c_str(), 0777) == 0;
+}
+
+bool HasEntries(const std::wstring& folder)
+{
+    std::error_code ec;
+    std::filesystem::directory_iterator it(utf8::Path(folder), ec);
+    return !ec && it != std::filesystem::directory_iterator();
+}
+
+void Complain(const std::string& what, const std::wstring& path)
+{
+    std::fprintf(stderr, "HTML output: %s: %s\n", what.c_str(), utf8::FromWide(path).c_str());
+}
+
+// The page's hook into the viewer: its script, loaded from the page's folder.
+// The element gets a text so that it is never written as an empty-element
+// tag, which an HTML parser would read as an unclosed script.
+void AddPageScript(Tolvik::IXMLElement* root)
+{
+    Tolvik::IXMLElement* head = root->getChildElement("head");
+    if (!head)
+        return;
+    if (Tolvik::IXMLElement* script = head->appendChildElement("script")) {
+        script->addAttribute("type", "text/javascript", kUtf8);
+        script->addAttribute("src", "page.js", kUtf8);
+        script->setStrValue("// zoom and alignment in the viewer", false);
+    }
+}
+
+// Writes the text with every line end as CR LF.
+bool WriteScript(const std::wstring& path, const std::string& text)
+{
+    std::string out;
+    out.reserve(text.size() + text.size() / 16);
+    for (char c : text) {
+        if (c == '\n')
+            out += '\r';
+        out += c;
+    }
+    std::ofstream file(utf8::Path(path), std::ios::binary | std::ios::trunc);
+    if (!file)
+        return false;
+    file.write(out.data(), static_cast<std::streamsize>(out.size()));
+    file.close();
+    return static_cast<bool>(file);
+}
+
+} // namespace
+
+HtmlBook::HtmlBook(double s) : scale(s)
+{
+}
+
+HtmlBook::~HtmlBook()
+{
+    for (Chapter* chapter : chapters)
+        delete chapter;
+    chapters.clear();
+}
+
+Chapter* HtmlBook::createNewChapter(const std::string& name)
+{
+    auto* chapter = new Chapter(name);
+    chapters.push_back(chapter);
+    return chapter;
+}
+
+bool HtmlBook::insertChapter(Chapter* parent, Chapter* after, Chapter* chapter)
+{
+    if (!chapter)
+        return false;
+    chapter->setParent(parent);
+    if (after) {
+        chapter->setSibling(after->getSibling());
+        after->setSibling(chapter);
+    } else if (parent) {
+        chapter->setSibling(parent->getFirstChild());
+        parent->setFirstChild(chapter);
+    } else {
+        chapter->setSibling(firstChapter);
+        firstChapter = chapter;
+    }
+    return true;
+}
+
+bool HtmlBook::removeChapter(Chapter* parent, Chapter* previous, Chapter* chapter)
+{
+    if (!chapter)
+        return false;
+    if (previous) {
+        previous->setSibling(chapter->getSibling());
+    } else if (parent) {
+        parent->setFirstChild(chapter->getSibling());
+    } else if (firstChapter == chapter) {
+        firstChapter = chapter->getSibling();
+    }
+    chapter->setSibling(nullptr);
+    chapter->setParent(nullptr);
+    return true;
+}
+
+bool HtmlBook::deleteChapter(Chapter* parent, Chapter* previous, Chapter* chapter)
+{
+    if (!chapter)
+        return false;
+    removeChapter(parent, previous, chapter);
+    auto it = std::find(chapters.begin(), chapters.end(), chapter);
+    if (it != chapters.end())
+        chapters.erase(it);
+    delete chapter;
+    return true;
+}
+
+std::wstring HtmlBook::save(std::wstring dir, std::wstring name)
+{
+    // The first free folder name: name, name(1), name(2), ... A name that
+    // turns out to be taken when the folder is made moves on to the next.
+    std::wstring finalName = name;
+    for (int n = 1;; ++n) {
+        if (!PathExists(dir + finalName)) {
+            if (MakeFolder(dir + finalName))
+                break;
+            if (errno != EEXIST) {
+                Complain("cannot create the folder", dir + finalName);
+                return std::wstring();
+            }
+        }
+        finalName = name + L"(" + int2wstr(n) + L")";
+    }
+    const std::wstring folder = dir + finalName;
+
+    const bool written = MakeFolder(folder + L"/html") && MakeFolder(folder + L"/html/image") &&
+                         writePages(folder) && copyPictures(folder) &&
+                         BuildIndex(dir, finalName);
+    if (!written) {
+        // Nothing half-made stays behind: the folder is ours, made above.
+        std::error_code ec;
+        std::filesystem::remove_all(utf8::Path(folder), ec);
+        Complain("could not be written", folder);
+        return std::wstring();
+    }
+    return folder;
+}
+
+std::string HtmlBook::save(std::string dir, std::string name)
+{
+    return utf8::FromWide(save(utf8::ToWide(dir), utf8::ToWide(name)));
+}
+
+bool HtmlBook::writePages(const std::wstring& folder)
+{
+    auto& factory = XercesXMLFactory::getSingleton();
+    const std::wstring templatePath = GlobalEnum::exepath + L"/html.html";
+    for (Chapter* chapter = firstChapter; chapter; chapter = chapter->getSibling()) {
+        Tolvik::IXMLDocument* doc = factory.DecodeDocumentFromFile(templatePath);
+        Tolvik::IXMLElement* root = doc ? doc->getRootElement() : nullptr;
+        if (!root) {
+            Complain("cannot read the page template", templatePath);
+            return false;
+        }
+        if (!chapter->writeXml(doc)) {
+            Complain("the page template has no body", templatePath);
+            return false;
+        }
+        AddPageScript(root);
+        const std::wstring page =
+            folder + L"/html/P" + utf8::ToWide(chapter->getName()) + L".html";
+        if (doc->saveToFile(page) != 0) {
+            Complain("cannot write the page", page);
+            return false;
+        }
+    }
+    return true;
+}
+
+bool HtmlBook::copyPictures(const std::wstring& folder)
+{
+    const std::wstring pictures = GlobalEnum::tmppath + L"ImageFiles";
+    if (!HasEntries(pictures))
+        return true;   // pages without pictures
+    if (!CopyFiles(pictures + L"/*", folder + L"/html/image/", false)) {
+        Complain("cannot copy the pictures into", folder + L"/html/image/");
+        return false;
+    }
+    return true;
+}
+
+bool HtmlBook::BuildIndex(const std::wstring& dir, const std::wstring& name)
+{
+    const std::wstring folder = dir + name;
+    const std::wstring templates = GlobalEnum::exepath + L"/htmltemplate";
+
+    const std::wstring script = folder + L"/html/index.js";
+    if (!WriteScript(script, ViewerScript(static_cast<int>(chapters.size())))) {
+        Complain("cannot write the viewer script", script);
+        return false;
+    }
+
+    const std::wstring indexTemplate = templates + L"/index.html";
+    Tolvik::IXMLDocument* doc = XercesXMLFactory::getSingleton().DecodeDocumentFromFile(indexTemplate);
+    Tolvik::IXMLElement* root = doc ? doc->getRootElement() : nullptr;
+    Tolvik::IXMLElement* head = root ? root->getChildElement("head") : nullptr;
+    Tolvik::IXMLElement* title = head ? head->getFirstChild() : nullptr;
+    if (!title) {
+        Complain("cannot read the viewer template", indexTemplate);
+        return false;
+    }
+    title->setStrValue(utf8::FromWide(name), false);
+    const std::wstring index = folder + name + L".html";
+    if (doc->saveToFile(index) != 0) {
+        Complain("cannot write the index page", index);
+        return false;
+    }
+
+    if (!MakeFolder(folder + L"/html/gif") ||
+        !CopyFiles(templates + L"/gif/*", folder + L"/html/gif/", false)) {
+        Complain("cannot copy the viewer pictures into", folder + L"/html/gif/");
+        return false;
+    }
+    for (const wchar_t* file : kViewerFiles) {
+        if (!CopyFiles(templates + L"/" + file, folder + L"/html/", false)) {
+            Complain("cannot copy the viewer file", templates + L"/" + file);
+            return false;
+        }
+    }
+    return true;
+}
+
+bool HtmlBook::BuildIndex(const std::string& dir, const std::string& name)
+{
+    return BuildIndex(utf8::ToWide(dir), utf8::ToWide(name));
+}

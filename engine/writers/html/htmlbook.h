@@ -1,0 +1,75 @@
+// The book behind the HTML writer: one chapter per page, saved as a folder
+// that a web browser opens. The folder holds one positioned HTML page per
+// chapter (made from the page template "html.html" beside the program), the
+// pictures the engine rendered for the pages, the generated viewer script
+// "index.js", the index page (from "htmltemplate/index.html") and the
+// viewer's fixed files copied from the template folder "htmltemplate".
+//
+//   F/                      the output folder (dir + name, "(N)" on a clash)
+//   F/<name>.html           the index page: the viewer's frameset
+//   F/html/P1.html ...      the pages
+//   F/html/image/           the pictures
+//   F/html/index.js         the viewer script
+//   F/html/gif/             the toolbar and panel images
+//   F/html/*.html, page.js  the viewer's frames and the pages' script
+#pragma once
+
+#include <string>
+#include <vector>
+
+class Chapter;
+
+namespace Tolvik {
+class IXMLDocument;
+}
+
+class HtmlBook {
+public:
+    explicit HtmlBook(double scale);
+    ~HtmlBook();
+    HtmlBook(const HtmlBook&) = delete;
+    HtmlBook& operator=(const HtmlBook&) = delete;
+
+    // A new chapter of that name, kept (owned) but not linked.
+    Chapter* createNewChapter(const std::string& name);
+    // Links the chapter after `after`, else as the first child of `parent`,
+    // else as the book's first chapter; its parent becomes `parent` and its
+    // next sibling whatever held that place before.
+    bool insertChapter(Chapter* parent, Chapter* after, Chapter* chapter);
+    // Unlinks the chapter from its chain.
+    bool removeChapter(Chapter* parent, Chapter* previous, Chapter* chapter);
+    // Unlinks the chapter, then forgets and deletes it.
+    bool deleteChapter(Chapter* parent, Chapter* previous, Chapter* chapter);
+    bool getChapter(const std::string&) { return true; }
+
+    Chapter* getFirstChapter() const { return firstChapter; }
+    const std::vector<Chapter*>& getChapters() const { return chapters; }
+    double getScale() const { return scale; }
+
+    // Writes the folder dir + name (name starts with "/"; "(N)" is added to
+    // the name until no file or folder of that path exists) and returns its
+    // path. Returns an empty path, and leaves no folder behind, when any
+    // piece could not be written: a folder, a page, a picture, the script,
+    // the index page or a viewer file.
+    std::wstring save(std::wstring dir, std::wstring name);
+    // The same with UTF-8 texts.
+    std::string save(std::string dir, std::string name);
+
+    // Writes the viewer into the folder dir + name: the script, the index
+    // page dir + name + name + ".html" titled `name`, and the viewer files.
+    // False when any of them could not be written.
+    bool BuildIndex(const std::wstring& dir, const std::wstring& name);
+    bool BuildIndex(const std::string& dir, const std::string& name);
+
+    // The text of "index.js" for a book of `pageCount` pages (ASCII, lines
+    // ended by "\n"; the file gets CR LF line ends).
+    static std::string ViewerScript(int pageCount);
+
+private:
+    bool writePages(const std::wstring& folder);
+    bool copyPictures(const std::wstring& folder);
+
+    Chapter* firstChapter = nullptr;   // head of the top-level chain, not owned
+    std::vector<Chapter*> chapters;    // owned, in creation order
+    double scale;                      // kept for the writer; not used here
+};

@@ -1,0 +1,281 @@
+// Whole conversions to HTML (output type 2) through convert(): where the text
+// lands on the page, checked against pdftotext's word boxes; pictures of
+// whole pages; page files and names; failures.
+
+#include "engine/layout/entry.h"
+#include "engine/layout/globalenum.h"
+#include "engine/layout/jobrecords.h"
+
+#include "htmltestutil.h"
+
+#include <cmath>
+#include <cstring>
+#include <map>
+#include <regex>
+
+namespace {
+
+using htmltest::Attr;
+using htmltest::Elements;
+using testutil::Quote;
+using testutil::ReadFile;
+using testutil::Run;
+
+namespace fs = std::filesystem;
+
+const std::string kForeign[] = {"Gr\xC3\xBC\xC3\x9F" "e", "\xCE\x95\xCE\xBB\xCE\xBB\xCE\xAC\xCE\xB4\xCE\xB1",
+                                "\xD0\x9A\xD0\xB8\xD1\x80\xD0\xB8\xD0\xBB\xD0\xBB\xD0\xB8\xD1\x86\xD0\xB0"};
+
+// The PDFs of htmlfixtures.py and pdfgen.py, made once for the program.
+const fs::path& Pdfs()
+{
+    static testutil::TempDir dir;
+    static bool made = false;
+    if (!made) {
+        int status = -1;
+        Run("/usr/bin/python3 " TRANCEL_SOURCE_DIR "/engine/writers/html/tests/htmlfixtures.py " +
+                Quote(dir.path().string()),
+            &status);
+        EXPECT_EQ(status, 0);
+        EXPECT_TRUE(testutil::MakePdfFixtures(dir.path(), "pages12:twelve"));
+        made = true;
+    }
+    return dir.path();
+}
+
+struct Word {
+    std::string text;
+    double left = 0;     // points
+    double top = 0;      // points
+    double size = 0;     // points
+    std::string style;
+};
+
+std::string Unescape(std::string s)
+{
+    const std::pair<const char*, const char*> entities[] = {
+        {"&lt;", "<"}, {"&gt;", ">"}, {"&quot;", "\""}, {"&apos;", "'"}, {"&amp;", "&"}};
+    for (const auto& [from, to] : entities) {
+        for (std::size_t at = s.find(from); at != std::string::npos; at = s.find(from, at + 1))
+            s.replace(at, std::strlen(from), to);
+    }
+    return s;
+}
+
+// pdftotext's words of every page: left and top edge of each word's box.
+std::vector<std::vector<Word>> OracleWords(const fs::path& pdf)
+{
+    const std::string out = Run("pdftotext -bbox " + Quote(pdf.string()) + " - 2>/dev/null");
+    std::vector<std::vector<Word>> pages;
+    const std::regex token("<page |<word xMin=\"([0-9.]+)\" yMin=\"([0-9.]+)\"[^>]*>([^<]*)</word>");
+    for (std::sregex_iterator it(out.begin(), out.end(), token), end; it != end; ++it) {
+        if ((*it)[0].str() == "<page ") {
+            pages.emplace_back();
+        } else if (!pages.empty()) {
+            Word w;
+            w.left = std::stod((*it)[1]);
+            w.top = std::stod((*it)[2]);
+            w.text = Unescape((*it)[3]);
+            pages.back().push_back(w);
+        }
+    }
+    return pages;
+}
+
+double StyleNumber(const std::string& style, const std::string& key)
+{
+    const std::size_t at = style.find(key + ":");
+    return at == std::string::npos ? NAN : std::atof(style.c_str() + at + key.size() + 1);
+}
+
+// The positioned runs of a written page, in points.
+std::vector<Word> PageWords(const fs::path& page)
+{
+    std::vector<Word> words;
+    for (Tolvik::IXMLElement* div : Elements(htmltest::ReadPage(page), "div")) {
+        const std::string box = Attr(div, "style");
+        for (Tolvik::IXMLElement* span : div->getChildElementsByName("span")) {
+            Word w;
+            w.text = span->getStrValue();
+            w.style = Attr(span, "style");
+            w.left = StyleNumber(box, "left") / 1.5;
+            w.top = StyleNumber(box, "top") / 1.5;
+            w.size = StyleNumber(w.style, "font-size") / 1.5;
+            words.push_back(w);
+        }
+    }
+    return words;
+}
+
+class HtmlConvert : public ::testing::Test {
+protected:
+    testutil::TempDir work;
+    fs::path dest;
+
+    void SetUp() override
+    {
+        // convert() brackets every item with the XML layer itself.
+        dest = work.path() / "out";
+        fs::create_directories(dest);
+        savedExe = GlobalEnum::exepath;
+        savedTmp = GlobalEnum::tmppath;
+    }
+    void TearDown() override
+    {
+        GlobalEnum::exepath = savedExe;
+        GlobalEnum::tmppath = savedTmp;
+    }
+
+    // Converts one PDF; the item after the job, and the item's last state.
+    Basedata_w Convert(const fs::path& pdf, bool ignoreImages, int* state = nullptr,
+                       const std::wstring& exePath = htmltest::kResources)
+    {
+        Basedata_w item;
+        item.type = 2;
+        item.source = utf8::ToWide(pdf.string());
+        item.dest = utf8::ToWide(dest.string());
+        item.exePath = exePath;
+        item.htmlIgnoreImg = ignoreImages;
+        std::vector<Basedata_w> items{item};
+        fs::create_directories(work.path() / "tmp");
+        lastState = 0;
+        callback_funcs cb;
+        cb.progress = [](void* ctx, int, unsigned message, int value) {
+            if (message == WM_PROGRESS_STATE)
+                *static_cast<int*>(ctx) = value;
+        };
+        convert(items, utf8::ToWide((work.path() / "tmp").string()) + L"/", &lastState, cb);
+        if (state)
+            *state = lastState;
+        return items[0];
+    }
+
+    // Reads written pages with the XML layer, outside any job.
+    struct Reader {
+        Reader() { RezovirorInitialize(); }
+        ~Reader() { RezovirorRelease(); }
+    };
+
+    int lastState = 0;
+
+private:
+    std::wstring savedExe;
+    std::wstring savedTmp;
+};
+
+// Every word that pdftotext finds is written at its place: the left edge
+// within a point, the top edge within a tenth of the font size (the boxes
+// come from different font metrics), with the size and colour of the text.
+TEST_F(HtmlConvert, TextLandsWherePdftotextSeesIt)
+{
+    for (const char* name : {"text", "large"}) {
+        SCOPED_TRACE(name);
+        const fs::path pdf = Pdfs() / (std::string(name) + ".pdf");
+        int state = 0;
+        const Basedata_w item = Convert(pdf, true, &state);
+        ASSERT_EQ(state, 2);
+        ASSERT_EQ(utf8::Path(item.result), dest / name);
+
+        const auto oracle = OracleWords(pdf);
+        ASSERT_FALSE(oracle.empty());
+        Reader reader;
+        for (std::size_t p = 0; p < oracle.size(); ++p) {
+            const fs::path page = dest / name / "html" / ("P" + std::to_string(p + 1) + ".html");
+            const std::vector<Word> ours = PageWords(page);
+            EXPECT_EQ(ours.size(), oracle[p].size()) << page;
+            for (const Word& expected : oracle[p]) {
+                const Word* found = nullptr;
+                for (const Word& w : ours) {
+                    if (w.text == expected.text && std::fabs(w.left - expected.left) <= 1.0 &&
+                        (!found || std::fabs(w.top - expected.top) < std::fabs(found->top - expected.top)))
+                        found = &w;
+                }
+                ASSERT_NE(found, nullptr) << "\"" << expected.text << "\" at " << expected.left
+                                          << " on " << page;
+                EXPECT_NEAR(found->top, expected.top, 0.1 * found->size + 0.5) << expected.text;
+            }
+        }
+    }
+
+    // Style: the heading is bold at 18 points, the remark orange.
+    Reader reader;
+    const std::vector<Word> first = PageWords(dest / "text" / "html" / "P1.html");
+    std::map<std::string, std::string> style;
+    for (const Word& w : first)
+        style[w.text] = w.style;
+    EXPECT_EQ(style["Quarterly"], "font-size:27;font-weight:bold;color:000000");
+    EXPECT_EQ(style["Orange"], "font-size:16.5;color:ff7f00");
+    for (const std::string& word : kForeign)
+        EXPECT_EQ(style[word], "font-size:18;color:000000") << word;
+}
+
+// With pictures, every page is one picture of the whole page at its top
+// left corner, and the picture is in the folder the page names.
+TEST_F(HtmlConvert, PicturePagesCoverThePage)
+{
+    for (const char* name : {"picture", "large"}) {
+        SCOPED_TRACE(name);
+        const Basedata_w item = Convert(Pdfs() / (std::string(name) + ".pdf"), false);
+        ASSERT_FALSE(item.result.empty());
+        const double width = name == std::string("large") ? 14400 : 595;
+        const double height = name == std::string("large") ? 14400 : 841;
+        Reader reader;
+        const fs::path html = dest / name / "html";
+        for (int p = 1; fs::exists(html / ("P" + std::to_string(p) + ".html")); ++p) {
+            Tolvik::IXMLDocument* doc = htmltest::ReadPage(html / ("P" + std::to_string(p) + ".html"));
+            auto imgs = Elements(doc, "img");
+            ASSERT_EQ(imgs.size(), 1u);
+            EXPECT_TRUE(Elements(doc, "span").empty());
+            auto divs = Elements(doc, "div");
+            ASSERT_EQ(divs.size(), 1u);
+            EXPECT_EQ(Attr(divs[0], "style"), "position:absolute;top:0;left:0;font-size:0px");
+            EXPECT_EQ(std::atof(Attr(imgs[0], "width").c_str()), width * 1.5);
+            EXPECT_EQ(std::atof(Attr(imgs[0], "height").c_str()), height * 1.5);
+            int w = 0, h = 0;
+            ASSERT_TRUE(testutil::JpegSize(html / Attr(imgs[0], "src"), w, h)) << Attr(imgs[0], "src");
+            EXPECT_NEAR(static_cast<double>(w) / h, width / height, 0.01);
+        }
+    }
+}
+
+// Twelve pages give P1.html to P12.html, in page order, and a viewer that
+// counts twelve; a name already taken twice gives the folder "(2)".
+TEST_F(HtmlConvert, PagesAreNumberedAndNamesNeverReused)
+{
+    fs::create_directories(dest / "twelve");
+    fs::create_directories(dest / "twelve(1)");
+    const Basedata_w item = Convert(Pdfs() / "twelve.pdf", true);
+    ASSERT_EQ(utf8::Path(item.result), dest / "twelve(2)");
+    EXPECT_TRUE(fs::is_empty(dest / "twelve"));
+    EXPECT_TRUE(fs::is_empty(dest / "twelve(1)"));
+
+    const fs::path html = dest / "twelve(2)" / "html";
+    Reader reader;
+    for (int p = 1; p <= 12; ++p) {
+        const std::vector<Word> words = PageWords(html / ("P" + std::to_string(p) + ".html"));
+        ASSERT_GE(words.size(), 4u) << p;
+        // "Page K of 12" heads every page.
+        EXPECT_EQ(words[0].text + words[1].text + words[2].text + words[3].text,
+                  "Page" + std::to_string(p) + "of12");
+    }
+    EXPECT_FALSE(fs::exists(html / "P13.html"));
+    EXPECT_NE(ReadFile(html / "index.js").find("var lastpage = 12;\r\n"), std::string::npos);
+    EXPECT_TRUE(fs::exists(dest / "twelve(2)" / "twelve(2).html"));
+}
+
+// Without the templates beside the program the item fails, and nothing is
+// left in the output folder or the work folder.
+TEST_F(HtmlConvert, MissingTemplatesFailTheItem)
+{
+    const fs::path empty = work.path() / "noprogram";
+    fs::create_directories(empty);
+    int state = 0;
+    const Basedata_w item = Convert(Pdfs() / "text.pdf", true, &state, utf8::ToWide(empty.string()));
+    EXPECT_EQ(state, 3);
+    EXPECT_TRUE(item.result.empty());
+    EXPECT_TRUE(fs::is_empty(dest));
+    const fs::path images = work.path() / "tmp" / "ImageFiles";
+    EXPECT_TRUE(!fs::exists(images) || fs::is_empty(images));
+}
+
+} // namespace

@@ -1,0 +1,92 @@
+#!/usr/bin/python3
+"""PDF fixtures for the HTML output's tests, made with reportlab.
+
+usage: htmlfixtures.py OUTDIR
+
+  text.pdf      3 pages of text: page 1 a bold heading, body lines, an
+                orange line and a line of Greek, Cyrillic and German text
+                (DejaVu Sans, embedded); pages 2 and 3 a heading and lines
+  picture.pdf   page 1 holds only a picture; page 2 a picture and a line
+  large.pdf     one page 14400 points square (the largest a PDF page may
+                be) with words near two far corners
+"""
+import io
+import os
+import sys
+
+from reportlab.lib.pagesizes import A4
+from reportlab.lib.utils import ImageReader
+from reportlab.pdfbase import pdfmetrics
+from reportlab.pdfbase.ttfonts import TTFont
+from reportlab.pdfgen import canvas
+
+DEJAVU = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"
+FOREIGN = "Gr\u00fc\u00dfe \u0395\u03bb\u03bb\u03ac\u03b4\u03b1 \u041a\u0438\u0440\u0438\u043b\u043b\u0438\u0446\u0430"
+
+
+def text(path):
+    pdfmetrics.registerFont(TTFont("DejaVu", DEJAVU))
+    c = canvas.Canvas(path, pagesize=A4)
+    c.setFont("Helvetica-Bold", 18)
+    c.drawString(72, 770, "Quarterly summary")
+    c.setFont("Helvetica", 11)
+    y = 730
+    for n in range(1, 6):
+        c.drawString(72, y, "Body line %d of the first page." % n)
+        y -= 18
+    c.setFillColorRGB(1, 0.5, 0)
+    c.drawString(72, 600, "Orange remark")
+    c.setFillColorRGB(0, 0, 0)
+    c.setFont("DejaVu", 12)
+    c.drawString(72, 560, FOREIGN)
+    c.showPage()
+    for page in (2, 3):
+        c.setFont("Helvetica-Bold", 16)
+        c.drawString(90, 760, "Section %d" % page)
+        c.setFont("Helvetica", 11)
+        c.drawString(90, 720, "Text of page %d." % page)
+        c.showPage()
+    c.save()
+
+
+def image(w, h, colour):
+    from PIL import Image
+    img = Image.new("RGB", (w, h), colour)
+    for x in range(w):
+        img.putpixel((x, x * h // w), (0, 0, 0))
+    buf = io.BytesIO()
+    img.save(buf, format="PNG")
+    buf.seek(0)
+    return ImageReader(buf)
+
+
+def picture(path):
+    c = canvas.Canvas(path, pagesize=A4)
+    c.drawImage(image(120, 80, (200, 30, 30)), 100, 400, width=300, height=200)
+    c.showPage()
+    c.drawImage(image(60, 60, (30, 30, 200)), 72, 500, width=200, height=200)
+    c.setFont("Helvetica", 12)
+    c.drawString(72, 450, "Caption under the picture.")
+    c.showPage()
+    c.save()
+
+
+def large(path):
+    c = canvas.Canvas(path, pagesize=(14400, 14400))
+    c.setFont("Helvetica", 40)
+    c.drawString(100, 14250, "Northwest")
+    c.drawString(13800, 120, "Southeast")
+    c.showPage()
+    c.save()
+
+
+def main():
+    out = sys.argv[1]
+    os.makedirs(out, exist_ok=True)
+    text(os.path.join(out, "text.pdf"))
+    picture(os.path.join(out, "picture.pdf"))
+    large(os.path.join(out, "large.pdf"))
+
+
+if __name__ == "__main__":
+    main()
