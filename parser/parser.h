@@ -211,16 +211,20 @@ private:
     bool closed_ = false;
 };
 
-// Paint ways of GraphicsCollect::GetPaintWay.
+// Paint ways of GraphicsCollect::GetPaintWay. 0 and 1 are stroke only.
+// A path both filled and stroked is always reported as 4 or 5, also when
+// all its subpaths are closed (a closed subpath already ends on its first
+// point); 6 and 7 keep their meaning for callers but are never reported, so
+// that every writer that fills the ways 2 to 5 fills all filled paths.
 enum ParserPaintWay : int {
     kPaintStroke = 0,                  // stroked, some subpath open
     kPaintStrokeClosed = 1,            // stroked, every subpath closed
     kPaintFill = 2,                    // filled, non-zero winding rule
     kPaintFillEvenOdd = 3,             // filled, even-odd rule
-    kPaintFillStroke = 4,              // filled and stroked, non-zero, some subpath open
-    kPaintFillStrokeEvenOdd = 5,       // filled and stroked, even-odd, some subpath open
-    kPaintFillStrokeClosed = 6,        // filled and stroked, non-zero, all closed
-    kPaintFillStrokeClosedEvenOdd = 7, // filled and stroked, even-odd, all closed
+    kPaintFillStroke = 4,              // filled and stroked, non-zero
+    kPaintFillStrokeEvenOdd = 5,       // filled and stroked, even-odd
+    kPaintFillStrokeClosed = 6,        // (not reported) filled and stroked, closed
+    kPaintFillStrokeClosedEvenOdd = 7, // (not reported) the same, even-odd
     kPaintShading = 8, // area painted by a shading or a tiling pattern; the
                        // path is the area's rectangle, it has no vector form
 };

@@ -214,11 +214,11 @@ public:
         // with one path object: they become one graphic painted both ways.
         if (lastFill_ && lastFillSeq_ == seq_ - 1 && lastFillPath_ == path &&
             std::memcmp(&lastFillCtm_, &ctm, sizeof ctm) == 0 && SamePoints(*lastFill_, *g)) {
+            // Reported as 4 or 5 also when every subpath is closed: a closed
+            // subpath already ends on its first point, and the writers fill
+            // only the ways 2 to 5.
             int& way = ObjectAccess::PaintWay(*lastFill_);
-            const bool evenOdd = way == kPaintFillEvenOdd;
-            const bool closed = AllClosed(*lastFill_);
-            way = closed ? (evenOdd ? kPaintFillStrokeClosedEvenOdd : kPaintFillStrokeClosed)
-                         : (evenOdd ? kPaintFillStrokeEvenOdd : kPaintFillStroke);
+            way = way == kPaintFillEvenOdd ? kPaintFillStrokeEvenOdd : kPaintFillStroke;
             for (GraphPath& p : ObjectAccess::Paths(*lastFill_)) {
                 ObjectAccess::Stroke(p) = ParserColor{rgb[0], rgb[1], rgb[2]};
                 ObjectAccess::LineWidth(p) = width;

@@ -197,7 +197,7 @@ TEST(Graphics, PathsMatchMutoolTrace)
             const bool closed = IsClosedEverywhere(c);
             int way;
             if (fill && stroked)
-                way = closed ? (evenOdd ? 7 : 6) : (evenOdd ? 5 : 4);
+                way = evenOdd ? 5 : 4; // closed or not
             else if (fill)
                 way = evenOdd ? 3 : 2;
             else
