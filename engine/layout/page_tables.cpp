@@ -8,7 +8,6 @@
 #include "parser/parser.h"
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <vector>
@@ -36,46 +35,55 @@ line* newLine(int kind, double x1, double y1, double x2, double y2)
     return l;
 }
 
-// A set of row indices as bits, with the range of words that hold any.
-class Bits {
-public:
-    explicit Bits(std::size_t n) : words_((n + 63) / 64, 0) {}
-    void set(std::size_t i)
+// A group of lines with the box around them, which rules out quickly the
+// groups a new line cannot touch (every way lineblock::isCross can find two
+// lines touching needs them within 5 points in y, and within 3 in x unless
+// both are vertical).
+struct LineGroup {
+    lineblock* group = nullptr;
+    double minX = 0, maxX = 0, minY = 0, maxY = 0;
+    bool any = false;
+    bool hasVertical = false;
+
+    void add(const line* l)
     {
-        words_[i / 64] |= std::uint64_t{1} << (i % 64);
-        lo_ = std::min(lo_, i / 64);
-        hi_ = std::max(hi_, i / 64 + 1);
+        const double lx = std::min(l->x1, l->x2), hx = std::max(l->x1, l->x2);
+        const double ly = std::min(l->y1, l->y2), hy = std::max(l->y1, l->y2);
+        if (!any) {
+            minX = lx;
+            maxX = hx;
+            minY = ly;
+            maxY = hy;
+            any = true;
+        } else {
+            minX = std::min(minX, lx);
+            maxX = std::max(maxX, hx);
+            minY = std::min(minY, ly);
+            maxY = std::max(maxY, hy);
+        }
+        hasVertical = hasVertical || l->kind == 2;
     }
-    bool test(std::size_t i) const { return (words_[i / 64] >> (i % 64)) & 1U; }
-    std::uint64_t word(std::size_t w) const { return words_[w]; }
-    std::size_t lo() const { return lo_; }
-    std::size_t hi() const { return hi_; }
-
-private:
-    std::vector<std::uint64_t> words_;
-    std::size_t lo_ = SIZE_MAX;
-    std::size_t hi_ = 0;
-};
-
-// The first index i >= from, i < end, set in a, in b and (when `not` is
-// given) clear in `not`; end when there is none.
-std::size_t nextCommon(const Bits& a, const Bits& b, const Bits* excluded, std::size_t from,
-                       std::size_t end)
-{
-    const std::size_t wEnd = std::min(a.hi(), b.hi());
-    for (std::size_t w = std::max({from / 64, a.lo(), b.lo()}); w < wEnd; ++w) {
-        std::uint64_t m = a.word(w) & b.word(w);
-        if (excluded)
-            m &= ~excluded->word(w);
-        if (w == from / 64)
-            m &= ~std::uint64_t{0} << (from % 64);
-        if (m != 0) {
-            const std::size_t i = w * 64 + static_cast<std::size_t>(std::countr_zero(m));
-            return i < end ? i : end;
+    void absorb(const LineGroup& other)
+    {
+        std::vector<line*>& into = *group->GetLines();
+        for (line* m : *other.group->GetLines()) {
+            into.push_back(m);
+            add(m);
         }
     }
-    return end;
-}
+    bool mayTouch(const line* l) const
+    {
+        if (!any)
+            return true;
+        const double lx = std::min(l->x1, l->x2), hx = std::max(l->x1, l->x2);
+        const double ly = std::min(l->y1, l->y2), hy = std::max(l->y1, l->y2);
+        if (!(ly < maxY + 5 && hy > minY - 5))
+            return false;
+        if (l->kind == 2 && hasVertical)
+            return true;
+        return lx < maxX + 3 && hx > minX - 3;
+    }
+};
 
 } // namespace
 
@@ -92,43 +100,51 @@ void Page::createtables()
     // touches; when it also touches later groups, it ties them together and
     // they join that group too, so that the order in which a table's lines
     // were drawn (all rows first, then all columns) does not split it.
-    std::vector<lineblock*> groups;
+    std::vector<LineGroup> groups;
     for (line* l : rulingLines) {
-        lineblock* home = nullptr;
+        LineGroup* home = nullptr;
         for (auto it = groups.begin(); it != groups.end();) {
-            lineblock* g = *it;
-            if (home == nullptr) {
-                if (g->AddLine(l))
-                    home = g;
+            if (!it->mayTouch(l)) {
                 ++it;
                 continue;
             }
-            const std::vector<line*>& members = *g->GetLines();
+            if (home == nullptr) {
+                if (it->group->AddLine(l)) {
+                    it->add(l);
+                    home = &*it;
+                }
+                ++it;
+                continue;
+            }
+            const std::vector<line*>& members = *it->group->GetLines();
             const bool touches = std::any_of(members.rbegin(), members.rend(),
                                              [l](const line* m) { return lineblock::isCross(m, l); });
             if (!touches) {
                 ++it;
                 continue;
             }
-            std::vector<line*>& into = *home->GetLines();
-            into.insert(into.end(), members.begin(), members.end());
-            delete g;
+            home->absorb(*it);
+            delete it->group;
+            const std::ptrdiff_t at = home - groups.data();
             it = groups.erase(it);
+            home = groups.data() + at;   // erasing a later group keeps `home` in place
         }
         if (home == nullptr) {
-            auto* g = new lineblock;
-            g->AddLine(l);
+            LineGroup g;
+            g.group = new lineblock;
+            g.group->AddLine(l);
+            g.add(l);
             groups.push_back(g);
         }
     }
 
-    for (lineblock* g : groups) {
-        TableBlock* table = createtable(g);
+    for (LineGroup& g : groups) {
+        TableBlock* table = createtable(g.group);
         if (table->IsValid())
             tableBlocks.push_back(table);
         else
             delete table;
-        delete g;
+        delete g.group;
     }
 }
 
@@ -222,10 +238,36 @@ bool Page::rectangel(const GraphPath& path, int paintWay)
 void Page::combinelines(lineblock* group)
 {
     std::vector<line*>& lines = *group->GetLines();
-    for (std::size_t i = 0; i < lines.size(); ++i) {
+    const std::size_t n = lines.size();
+    // Two lines can only merge when they are of one kind and lie within 3
+    // points across their length (a vertical's x, a horizontal's y), which
+    // merging never changes. Each line is compared, in group order, with the
+    // later lines of that band only.
+    auto across = [](const line* l) { return l->kind == 2 ? l->x1 : l->y1; };
+    std::vector<std::pair<double, std::size_t>> byKind[2];
+    for (std::size_t i = 0; i < n; ++i) {
+        if (lines[i]->kind == 1 || lines[i]->kind == 2)
+            byKind[lines[i]->kind - 1].emplace_back(across(lines[i]), i);
+    }
+    for (auto& v : byKind)
+        std::sort(v.begin(), v.end());
+
+    std::vector<bool> gone(n, false);
+    std::vector<std::size_t> band;
+    for (std::size_t i = 0; i < n; ++i) {
         line* a = lines[i];
-        std::size_t k = i + 1;
-        while (k < lines.size()) {
+        if (gone[i] || (a->kind != 1 && a->kind != 2))
+            continue;
+        const auto& sorted = byKind[a->kind - 1];
+        const double c = across(a);
+        auto lo = std::lower_bound(sorted.begin(), sorted.end(), std::make_pair(c - 3, std::size_t{0}));
+        band.clear();
+        for (auto it = lo; it != sorted.end() && it->first < c + 3; ++it) {
+            if (it->second > i && !gone[it->second])
+                band.push_back(it->second);
+        }
+        std::sort(band.begin(), band.end());
+        for (std::size_t k : band) {
             const line* b = lines[k];
             bool merged = false;
             if (absTrunc(a->x1 - b->x1) < 3 && absTrunc(a->x2 - b->x2) < 3 && a->kind == 2 &&
@@ -255,11 +297,15 @@ void Page::combinelines(lineblock* group)
                 }
             }
             if (merged)
-                lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(k));
-            else
-                ++k;
+                gone[k] = true;
         }
     }
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (!gone[i])
+            lines[kept++] = lines[i];
+    }
+    lines.resize(kept);
     std::erase_if(lines, [](const line* l) {
         return (l->kind == 1 && l->x2 - l->x1 <= 5.0) || (l->kind == 2 && l->y1 - l->y2 <= 5.0);
     });
@@ -275,24 +321,22 @@ TableBlock* Page::createtable(lineblock* group)
     // Horizontal lines: the first is the table's top, each later one closes
     // a row. Row r lies between H[r] and H[r + 1].
     std::vector<line*> H;
-    for (auto it = lines.begin(); it != lines.end();) {
-        line* l = *it;
-        if (l->kind != 1) {
-            ++it;
-            continue;
-        }
-        H.push_back(l);
-        if (H.size() == 1) {
+    std::size_t kept = 0;
+    for (line* l : lines) {
+        if (l->kind == 1) {
+            H.push_back(l);
+            if (H.size() > 1) {
+                auto* row = new TableBlock::TableR(writer);
+                row->x = l->x1;
+                row->y = l->y1;
+                table->appendRow(row);
+                continue;   // leaves the group
+            }
             table->setPosition(l->x1, l->y1);
-            ++it;
-            continue;
         }
-        auto* row = new TableBlock::TableR(writer);
-        row->x = l->x1;
-        row->y = l->y1;
-        table->appendRow(row);
-        it = lines.erase(it);
+        lines[kept++] = l;
     }
+    lines.resize(kept);
 
     // Cells need a line above and a line below: with fewer than two
     // horizontal lines there is no row to hold one.
@@ -306,35 +350,85 @@ TableBlock* Page::createtable(lineblock* group)
             if (lines[i]->kind == 2)
                 verticals.push_back(i);
         }
-        // Which horizontal lines each vertical line crosses.
-        std::vector<Bits> crosses;
-        crosses.reserve(verticals.size());
-        for (std::size_t vi : verticals) {
-            Bits b(h);
-            for (std::size_t r = 0; r < h; ++r) {
-                if (lineblock::isCross(lines[vi], H[r]))
-                    b.set(r);
+        // Which lines of H each vertical line crosses (ascending), and which
+        // verticals cross each line of H. H runs from the top down, and a
+        // crossing line lies within 3 points of the vertical's extent, so
+        // only that stretch of H is tested.
+        std::vector<std::vector<std::size_t>> crosses(verticals.size());
+        std::vector<std::vector<std::size_t>> crossing(h);
+        for (std::size_t a = 0; a < verticals.size(); ++a) {
+            const line* v = lines[verticals[a]];
+            auto first = std::partition_point(H.begin(), H.end(),
+                                              [v](const line* l) { return !(l->y1 < v->y1 + 3); });
+            for (auto it = first; it != H.end() && (*it)->y1 > v->y2 - 3; ++it) {
+                if (lineblock::isCross(v, *it)) {
+                    const auto r = static_cast<std::size_t>(it - H.begin());
+                    crosses[a].push_back(r);
+                    crossing[r].push_back(a);
+                }
             }
-            crosses.push_back(std::move(b));
         }
 
+        // Rows of the current vertical that a cell already covers.
+        std::vector<char> taken(h, 0);
+        std::vector<std::size_t> takenList;
+        // The first line index r >= from, r < end, that both verticals
+        // cross (and, with `open`, whose row no cell covers yet); end if none.
+        auto nextBoth = [&](const std::vector<std::size_t>& x, const std::vector<std::size_t>& y,
+                            std::size_t from, std::size_t end, bool open) {
+            auto i = std::lower_bound(x.begin(), x.end(), from);
+            auto j = std::lower_bound(y.begin(), y.end(), from);
+            while (i != x.end() && j != y.end() && *i < end && *j < end) {
+                if (*i < *j) {
+                    i = std::lower_bound(i, x.end(), *j);
+                } else if (*j < *i) {
+                    j = std::lower_bound(j, y.end(), *i);
+                } else {
+                    if (!open || !taken[*i])
+                        return *i;
+                    ++i;
+                    ++j;
+                }
+            }
+            return end;
+        };
+
+        std::vector<std::size_t> seenBy(verticals.size(), SIZE_MAX);
+        std::vector<std::size_t> partners;
         for (std::size_t a = 0; a < verticals.size(); ++a) {
             const line* V = lines[verticals[a]];
-            const Bits& bv = crosses[a];
-            Bits taken(h);
-            // Rows V can still open a cell in; none left ends the search.
+            const std::vector<std::size_t>& rv = crosses[a];
+            for (std::size_t k : takenList)
+                taken[k] = 0;
+            takenList.clear();
+            // Only a later vertical that crosses a row line V crosses can
+            // close a cell with V; it counts as the (b - a)-th column after V.
+            // Rows V can still open a cell in: none left ends the search.
             std::size_t open = 0;
-            for (std::size_t r = 0; r < rowCount; ++r)
-                open += bv.test(r) ? 1 : 0;
-            int c = 1;
-            for (std::size_t b = a + 1; b < verticals.size() && open > 0; ++b, ++c) {
+            partners.clear();
+            for (std::size_t r : rv) {
+                if (r >= rowCount)
+                    break;
+                ++open;
+                for (std::size_t b : crossing[r]) {
+                    if (b > a && seenBy[b] != a) {
+                        seenBy[b] = a;
+                        partners.push_back(b);
+                    }
+                }
+            }
+            std::sort(partners.begin(), partners.end());
+            for (std::size_t b : partners) {
+                if (open == 0)
+                    break;
+                const int c = static_cast<int>(b - a);
                 const line* W = lines[verticals[b]];
-                const Bits& bw = crosses[b];
-                std::size_t r = nextCommon(bv, bw, &taken, 0, rowCount);
+                const std::vector<std::size_t>& rw = crosses[b];
+                std::size_t r = nextBoth(rv, rw, 0, rowCount, true);
                 while (r < rowCount) {
                     // The nearest horizontal line below row r that both
                     // verticals reach closes the cell.
-                    const std::size_t end = nextCommon(bv, bw, nullptr, r + 1, h);
+                    const std::size_t end = nextBoth(rv, rw, r + 1, h, false);
                     if (end < h) {
                         const std::size_t span = end - r;
                         auto* cell = new TableBlock::TableCol(writer);
@@ -346,14 +440,15 @@ TableBlock* Page::createtable(lineblock* group)
                         cell->colSpan = c;
                         rows[r]->appendCol(cell);
                         for (std::size_t k = r; k < end; ++k) {
-                            if (!taken.test(k)) {
-                                taken.set(k);
-                                if (bv.test(k))
+                            if (!taken[k]) {
+                                taken[k] = 1;
+                                takenList.push_back(k);
+                                if (std::binary_search(rv.begin(), rv.end(), k))
                                     --open;
                             }
                         }
                     }
-                    r = nextCommon(bv, bw, &taken, r + 1, rowCount);
+                    r = nextBoth(rv, rw, r + 1, rowCount, true);
                 }
             }
         }

@@ -186,12 +186,10 @@ void TableBlock::deleteInvildRows()
 {
     if (rows.empty())
         return;
-    std::size_t before = 0;
-    std::size_t i = 1;
-    while (i < rows.size()) {
+    std::size_t before = 0;   // the last row kept
+    for (std::size_t i = 1; i < rows.size(); ++i) {
         if (!rows[i]->cols.empty()) {
-            before = i;
-            ++i;
+            rows[++before] = rows[i];
             continue;
         }
         // The row before reached into this empty row: it loses one row of
@@ -202,6 +200,6 @@ void TableBlock::deleteInvildRows()
                 --cell->rowSpan;
         }
         delete rows[i];
-        rows.erase(rows.begin() + static_cast<std::ptrdiff_t>(i));
     }
+    rows.resize(before + 1);
 }
