@@ -58,6 +58,7 @@ bool Book::parse()
 {
     const int m = parser->GetPageCount();
     pageCount = m;
+    ++documents;
     for (int k = 0; k < m; ++k) {
         if (cancelled())
             return false;
@@ -70,6 +71,7 @@ bool Book::parse()
 bool Book::parse(int first, int last)
 {
     const int count = parser->GetPageCount();
+    ++documents;
     if (last > count - 1)
         last = count - 1;
     if (first > last || first < 0)
@@ -87,6 +89,7 @@ bool Book::parse(int first, int last)
 bool Book::parse(std::vector<int> list)
 {
     const int count = parser->GetPageCount();
+    ++documents;
     const int m = static_cast<int>(list.size());
     for (int k = 0; k < m; ++k) {
         const int page = list[static_cast<std::size_t>(k)];
@@ -115,6 +118,7 @@ void Book::readcurrentpage(int page)
 {
     Page* p = new Page(writer);
     pages.push_back(p);
+    origins.push_back(PageOrigin{documents - 1, page});
     p->ParserPage(parser, page, ignoreImages, pageAsImage, ignoreTables, keepObjectOrder,
                   drawGraphics);
 }
@@ -124,6 +128,7 @@ void Book::destory()
     for (Page* p : pages)
         delete p;
     pages.clear();
+    origins.clear();
     delete writer;
     writer = nullptr;
     parser = nullptr;

@@ -42,6 +42,17 @@ public:
     IWriter* getWriter() const { return writer; }
     int getPageCount() const { return pageCount; }
 
+    // Where a page of the list came from: its page number in its document
+    // (from 0) and the document, numbered by the parse calls (a merged book
+    // parses each of its documents with one call). Writers use it to point
+    // a link at the page it names.
+    struct PageOrigin {
+        int document = 0;
+        int page = 0;
+    };
+    // One entry per page of GetPages, in the same order.
+    std::vector<PageOrigin> GetPageOrigins() const { return origins; }
+
 private:
     void readcurrentpage(int page);
     void destory();
@@ -51,6 +62,8 @@ private:
     void reportPage(int k, int m) const;
 
     std::vector<Page*> pages;
+    std::vector<PageOrigin> origins;   // one per page
+    int documents = 0;                 // parse calls so far
     Parser* parser = nullptr;
     IWriter* writer = nullptr;
     int pageCount = 0;

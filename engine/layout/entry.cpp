@@ -11,6 +11,7 @@
 #include "engine/layout/utf8.h"
 #include "engine/layout/writertable.h"
 #include "engine/writers/content/chapter.h"
+#include "engine/writers/docx/word07content.h"
 #include "parser/parser.h"
 
 #include <filesystem>
@@ -44,6 +45,7 @@ void ResetJobCounters()
     Chapter::ncxtotalid = 0;
     Block::ResetCreationOrder();
     ResetTextCreationOrder();
+    ResetWord07Counters();
 }
 
 void MakeFolder(const std::wstring& path)

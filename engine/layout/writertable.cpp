@@ -2,6 +2,7 @@
 
 #include "engine/layout/iwriter.h"
 #include "engine/layout/utf8.h"
+#include "engine/writers/docx/word07writer.h"
 #include "engine/writers/epub/epubwriter.h"
 #include "engine/writers/html/htmlwriter.h"
 #include "engine/writers/text/txtwriter.h"
@@ -50,7 +51,7 @@ std::unique_ptr<IWriter> MakeWriter(Basedata_w& item, const std::wstring& /*tmpD
             options.keepObjectOrder = true;
             options.drawGraphics = true;
         }
-        return nullptr;
+        return item.type == 6 ? std::make_unique<Word07Writer>(&item.wordOp) : nullptr;
     default:
         return nullptr;
     }

@@ -1,0 +1,278 @@
+#include "engine/writers/docx/word07book.h"
+
+#include "engine/layout/fileutil.h"
+#include "engine/layout/globalenum.h"
+#include "engine/layout/jobrecords.h"
+#include "engine/layout/utf8.h"
+#include "engine/writers/docx/officecrypto.h"
+#include "engine/writers/docx/word07content.h"
+#include "engine/writers/xml/xercesxml.h"
+#include "engine/writers/zip/zippackage.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <set>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// The fixed parts of the package: file in the template folder, part path.
+const std::pair<const wchar_t*, const wchar_t*> kFixedParts[] = {
+    {L"[Content_Types].xml", L"/[Content_Types].xml"},
+    {L".rels", L"/_rels/.rels"},
+    {L"app.xml", L"/docProps/app.xml"},
+    {L"core.xml", L"/docProps/core.xml"},
+    {L"fontTable.xml", L"/word/fontTable.xml"},
+    {L"settings.xml", L"/word/settings.xml"},
+    {L"styles.xml", L"/word/styles.xml"},
+    {L"webSettings.xml", L"/word/webSettings.xml"},
+    {L"theme1.xml", L"/word/theme/theme1.xml"},
+};
+
+bool MakeDir(const std::wstring& path)
+{
+    return ::mkdir(utf8::FromWide(path).c_str(), 0777) == 0 || errno == EEXIST;
+}
+
+// A fresh, empty folder below the engine's temporary folder for one package.
+// Its name never equals one of the engine's own work folders or a name
+// taken from the input.
+std::wstring MakePackageFolder()
+{
+    std::string base = utf8::FromWide(GlobalEnum::tmppath);
+    if (!base.empty() && base.back() != '/')
+        base += '/';
+    std::string tmpl = base + "docx-XXXXXX";
+    if (!::mkdtemp(tmpl.data()))
+        return L"";
+    return utf8::ToWide(tmpl);
+}
+
+// Removes the package folder when the save ends, on every road.
+class FolderRemover {
+public:
+    explicit FolderRemover(std::wstring path) : path_(std::move(path)) {}
+    ~FolderRemover()
+    {
+        if (!path_.empty())
+            DeleteFiles(path_, false);
+    }
+    FolderRemover(const FolderRemover&) = delete;
+    FolderRemover& operator=(const FolderRemover&) = delete;
+
+private:
+    std::wstring path_;
+};
+
+// Claims `path` by creating it empty, so that no file that appeared after
+// the name was chosen is replaced. `taken` tells a name in use from a
+// folder that cannot be written.
+bool ClaimFile(const std::wstring& path, bool& taken)
+{
+    const int fd = ::open(utf8::FromWide(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    taken = fd < 0 && errno == EEXIST;
+    if (fd < 0)
+        return false;
+    ::close(fd);
+    return true;
+}
+
+bool ReadAll(const std::wstring& path, std::string& out)
+{
+    std::FILE* f = std::fopen(utf8::FromWide(path).c_str(), "rb");
+    if (!f)
+        return false;
+    char buf[65536];
+    std::size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
+        out.append(buf, n);
+    const bool ok = !std::ferror(f);
+    std::fclose(f);
+    return ok;
+}
+
+bool WriteAll(const std::wstring& path, const std::string& data)
+{
+    std::FILE* f = std::fopen(utf8::FromWide(path).c_str(), "wb");
+    if (!f)
+        return false;
+    bool ok = std::fwrite(data.data(), 1, data.size(), f) == data.size();
+    ok = std::fclose(f) == 0 && ok;
+    return ok;
+}
+
+// Picture files are named by the page model ("12.jpg", "pimg1_3.jpg"); only
+// such plain names become parts, so that every target stays in word/media
+// and needs no escaping.
+bool IsPlainMediaName(const std::wstring& name)
+{
+    if (name.empty() || name == L"." || name == L"..")
+        return false;
+    return std::all_of(name.begin(), name.end(), [](wchar_t c) {
+        return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || (c >= L'0' && c <= L'9') ||
+               c == L'.' || c == L'_' || c == L'-';
+    });
+}
+
+} // namespace
+
+Word07Book::Word07Book(wordOp* opts) : options(opts)
+{
+    relDocument = new Word07RelDocument("imagerel");
+    relDocument->AddContent(new Section);
+}
+
+Word07Book::~Word07Book()
+{
+    for (Word07Chapter* chapter : chapters)
+        delete chapter;
+    delete relDocument;
+}
+
+Word07Chapter* Word07Book::createNewChapter(const std::string& chapterName)
+{
+    auto* chapter = new Word07Chapter(chapterName);
+    chapters.push_back(chapter);
+    return chapter;
+}
+
+bool Word07Book::insertChapter(Chapter* parent, Chapter* after, Chapter* chapter)
+{
+    if (!chapter)
+        return false;
+    chapter->setParent(parent);
+    if (after) {
+        chapter->setSibling(after->getSibling());
+        after->setSibling(chapter);
+    } else if (parent) {
+        chapter->setSibling(parent->getFirstChild());
+        parent->setFirstChild(chapter);
+    } else {
+        chapter->setSibling(firstChapter);
+        firstChapter = chapter;
+    }
+    return true;
+}
+
+bool Word07Book::removeChapter(Chapter* parent, Chapter* after, Chapter* chapter)
+{
+    if (!chapter)
+        return false;
+    if (after) {
+        after->setSibling(chapter->getSibling());
+        chapter->setParent(nullptr);
+        chapter->setSibling(nullptr);
+    } else {
+        if (parent)
+            parent->setFirstChild(chapter->getSibling());
+        else
+            firstChapter = chapter->getSibling();
+        chapter->setParent(nullptr);
+    }
+    return true;
+}
+
+bool Word07Book::deleteChapter(Chapter* parent, Chapter* after, Chapter* chapter)
+{
+    if (!removeChapter(parent, after, chapter))
+        return false;
+    auto it = std::find(chapters.begin(), chapters.end(), chapter);
+    if (it != chapters.end()) {
+        chapters.erase(it);
+        delete chapter;
+    }
+    return true;
+}
+
+std::string Word07Book::save(const std::string&, const std::string&)
+{
+    return std::string();
+}
+
+std::wstring Word07Book::save(const std::wstring& dir, const std::wstring& docName)
+{
+    for (;;) {
+        const std::wstring out = FreeOutputPath(dir + docName, L".docx");
+        bool taken = false;
+        if (ClaimFile(out, taken)) {
+            const std::wstring result = build(out);
+            if (result.empty())
+                DeleteFile(out);
+            return result;
+        }
+        if (!taken)
+            return L"";
+    }
+}
+
+// Writes the package into `out`, a file claimed (empty) by the caller.
+std::wstring Word07Book::build(const std::wstring& out)
+{
+    if (!firstChapter || pageCount < 1)
+        return L"";
+    const std::wstring templates = GlobalEnum::exepath + L"/word07template";
+    const std::wstring t = MakePackageFolder();
+    if (t.empty())
+        return L"";
+    FolderRemover remover(t);
+    for (const wchar_t* sub : {L"/_rels", L"/docProps", L"/word", L"/word/_rels", L"/word/media",
+                               L"/word/theme"}) {
+        if (!MakeDir(t + sub))
+            return L"";
+    }
+    // The fixed parts are the template's files as they are; a package
+    // without one of them would not open.
+    for (const auto& [file, part] : kFixedParts) {
+        if (!CopyFile(templates + L"/" + file, t + part, false))
+            return L"";
+    }
+
+    XercesXMLFactory& factory = XercesXMLFactory::getSingleton();
+    // The main document comes first: writing it makes the relationships of
+    // its pictures.
+    Tolvik::IXMLDocument* document = factory.DecodeDocumentFromFile(templates + L"/document.xml");
+    if (!firstChapter->writeXml(document) || document->saveToFile(t + L"/word/document.xml") != 0)
+        return L"";
+    Tolvik::IXMLDocument* rels = factory.DecodeDocumentFromFile(templates + L"/rel_document.rels");
+    if (!relDocument->writeXml(rels) || rels->saveToFile(t + L"/word/_rels/document.xml.rels") != 0)
+        return L"";
+
+    // Exactly the pictures that relationships name join the package.
+    const std::wstring images = GlobalEnum::tmppath + L"ImageFiles/";
+    std::set<std::wstring> copied;
+    for (Section* section : relDocument->getContents()) {
+        for (ObjectInfo* object : section->getContent()) {
+            auto* rel = dynamic_cast<Word07ImageRel*>(object);
+            if (!rel)
+                continue;
+            const std::wstring& target = rel->GetTarget();
+            const std::wstring file = target.substr(std::min(target.size(), std::wstring(L"media/").size()));
+            if (target.rfind(L"media/", 0) != 0 || !IsPlainMediaName(file))
+                return L"";
+            if (copied.insert(file).second && !CopyFile(images + file, t + L"/word/media/" + file, false))
+                return L"";
+        }
+    }
+
+    const bool protect = options && options->bOpenPassword && options->openPassword &&
+                         *options->openPassword;
+    const std::wstring zip = protect ? t + L"/package.zip" : out;
+    if (!ZipCompress(zip.c_str(), nullptr, (t + L"/_rels").c_str(), (t + L"/docProps").c_str(),
+                     (t + L"/word").c_str(), (t + L"/[Content_Types].xml").c_str(), L"-1"))
+        return L"";
+    if (protect) {
+        // Word opens no zip-encrypted package: the package is stored
+        // encrypted in a compound file instead.
+        std::string package;
+        if (!ReadAll(zip, package))
+            return L"";
+        const std::string encrypted =
+            EncryptOfficePackage(package, PasswordUtf16(options->openPassword));
+        if (encrypted.empty() || !WriteAll(out, encrypted))
+            return L"";
+    }
+    return out;
+}

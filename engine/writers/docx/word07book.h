@@ -1,0 +1,59 @@
+// The book behind the Word 2007 writer: the .docx content tree (one chapter
+// for the document body, one for the picture relationships) and its saving
+// as a WordprocessingML package made from the template folder
+// "word07template" beside the program.
+#pragma once
+
+#include <string>
+#include <vector>
+
+class Chapter;
+class Word07Chapter;
+class Word07RelDocument;
+struct wordOp;
+
+class Word07Book {
+public:
+    // Keeps the options (borrowed from the job item) and makes the picture
+    // relationship document "imagerel" with one empty section, to which
+    // every picture adds its relationship.
+    explicit Word07Book(wordOp* options);
+    ~Word07Book();
+    Word07Book(const Word07Book&) = delete;
+    Word07Book& operator=(const Word07Book&) = delete;
+
+    // A new chapter of that name, kept (owned) but not linked.
+    Word07Chapter* createNewChapter(const std::string& name);
+    // Links the chapter after `after`, else as the first child of `parent`,
+    // else as the book's first chapter; its parent becomes `parent`.
+    bool insertChapter(Chapter* parent, Chapter* after, Chapter* chapter);
+    bool removeChapter(Chapter* parent, Chapter* after, Chapter* chapter);
+    // Unlinks the chapter, then forgets and deletes it.
+    bool deleteChapter(Chapter* parent, Chapter* after, Chapter* chapter);
+    bool getChapter(const std::string&) { return true; }
+    Chapter* getFirstChapter() const { return firstChapter; }
+    Word07RelDocument* GetRelDocument() const { return relDocument; }
+
+    // The number of pages the document holds (set by the writer); a book
+    // without pages makes no package.
+    void SetPageCount(int count) { pageCount = count; }
+
+    // Writes the package dir + name + ".docx" ("(N)" before ".docx" when the
+    // file exists; name starts with "/"). With the options' open password
+    // set (and not empty) the package is stored encrypted with it. Returns
+    // the path written, or an empty path when the package could not be made
+    // completely, in which case no file is left behind.
+    std::wstring save(const std::wstring& dir, const std::wstring& name);
+    // The narrow form writes nothing and returns an empty text.
+    std::string save(const std::string& dir, const std::string& name);
+
+private:
+    std::wstring build(const std::wstring& out);
+
+    Chapter* firstChapter = nullptr;
+    Word07RelDocument* relDocument = nullptr;   // owned
+    std::string name;                          // stays empty
+    wordOp* options = nullptr;                 // borrowed
+    std::vector<Word07Chapter*> chapters;      // owned
+    int pageCount = 0;
+};

@@ -1,0 +1,241 @@
+// The .docx content tree: the kinds of content object that the Word 2007
+// writer builds while the book walks its pages, and the WordprocessingML
+// they write. A page is a content section holding positioned shapes (text
+// boxes, pictures, vector paths, see word07shapes.h); break sections carry
+// the page size (and columns) of the pages before them. The whole document
+// is one chapter written into the template's "w:body"; the picture
+// relationships are a second chapter written into the relationships part.
+//
+// Lengths in the XML are twentieths of a point (twips), font sizes
+// half-points; positions in shape styles are points.
+#pragma once
+
+#include "engine/writers/content/chapter.h"
+#include "engine/writers/content/objectinfo.h"
+
+#include <string>
+#include <vector>
+
+namespace Tolvik {
+class IXMLDocument;
+class IXMLElement;
+}
+
+// Kind tags of the .docx content objects (ObjectInfo::GetType).
+enum Word07Kind : int {
+    kWord07TextBox = 1,
+    kWord07Line = 2,
+    kWord07Words = 3,
+    kWord07Image = 4,
+    kWord07Graphic = 5,
+};
+
+// Numbers that name shapes in the document, and the paragraph bookkeeping
+// of the text boxes, start afresh with every job so that two conversions
+// in one process give the same output.
+void ResetWord07Counters();
+
+// A text box: an absolutely placed VML shape (points from the page's top
+// left corner) holding one paragraph per text line. A box made from a
+// rotated or skewed run holds that run directly and is written as a text
+// path rotated by its angle.
+class Word07TextBlockInfo : public ObjectInfo {
+public:
+    // Takes the next id from totalcount.
+    static int totalcount;
+
+    Word07TextBlockInfo();
+    Word07TextBlockInfo(const Word07TextBlockInfo&) = delete;
+    Word07TextBlockInfo& operator=(const Word07TextBlockInfo&) = delete;
+    ~Word07TextBlockInfo() override;
+
+    void writeXML(Tolvik::IXMLElement* parent) override;
+    void writeOPF(Tolvik::IXMLElement*, int&) override {}
+
+    void setX(double v) { x = v; }
+    void setY(double v) { y = v; }
+    void setWidth(double v) { width = v; }
+    void setHeight(double v) { height = v; }
+    double getX() const { return x; }
+    double getY() const { return y; }
+    double getWidth() const { return width; }
+    double getHeight() const { return height; }
+    void setRotation(int degrees) { rotation = degrees; }
+    int getRotation() const { return rotation; }
+    void setMatrix(const double (&m)[6]);
+    const double* getMatrix() const { return matrix; }
+    int getId() const { return id; }
+    // Appends the object and takes ownership; a null pointer is ignored.
+    void AddObject(ObjectInfo* object);
+    const ObjectList& getObjects() const { return objects; }
+
+private:
+    void writeRotated(Tolvik::IXMLElement* shape);
+
+    double x = 0;
+    double y = 0;          // top edge, measured down from the page's top
+    double height = 0;
+    double width = 0;
+    ObjectList objects;    // owned: paragraphs, or the run of a rotated box
+    int id = 0;
+    int rotation = 0;      // whole degrees
+    double matrix[6] = {0, 0, 0, 0, 0, 0};
+};
+
+// One paragraph of a text box: an exact line height and a first-line indent,
+// preceded by empty paragraphs that stand for the vertical gap above it.
+class Word07LineInfo : public LineInfo {
+public:
+    Word07LineInfo();
+
+    void writeXML(Tolvik::IXMLElement* parent) override;
+
+    void setX(double indentFromBoxLeft) { indent = indentFromBoxLeft; }
+    void setY(double topFromBoxTop) { top = topFromBoxTop; }
+    void setHeight(double h) { height = h; }
+    double getX() const { return indent; }
+    double getY() const { return top; }
+    double getHeight() const { return height; }
+
+private:
+    double indent = 0;   // points from the box's left edge
+    double top = 0;      // points from the box's top edge
+    double height = 0;   // points
+};
+
+// A run of text with font, size and colour; a run that links to a page of
+// the document is wrapped in a hyperlink to that page's bookmark.
+class Word07WordsInfo : public WordsInfo {
+public:
+    Word07WordsInfo();
+
+    void writeXML(Tolvik::IXMLElement* parent) override;
+    void setContent(const std::string& text) override { content = text; }
+    virtual void setStyle(const WordStyle& s) { style = s; }
+    const WordStyle& getStyle() const { return style; }
+    // The bookmark number of the linked page; -1 for no link.
+    void setLinkPage(int page) { linkPage = page; }
+    int getLinkPage() const { return linkPage; }
+
+private:
+    int linkPage = -1;
+};
+
+struct Word07Column {
+    int number = 0;      // 1-based
+    double width = 0;    // points
+};
+
+// One page's content (page-size flag clear): a paragraph with the page's
+// bookmark, then a paragraph holding the page's shapes and ending the page.
+// Or a section break (flag set): the page size and columns of the pages
+// before it.
+class Word07Section : public Section {
+public:
+    // The top of the last text-box paragraph written (points).
+    static double PreHeight;
+
+    Word07Section() = default;
+    ~Word07Section() override = default;
+
+    void writeXML(Tolvik::IXMLElement* body) override;
+
+    void SetHeight(double h) { height = h; }
+    void SetWidth(double w) { width = w; }
+    double GetHeight() const { return height; }
+    double GetWidth() const { return width; }
+    void SetIfPageSize(bool flag) { pageSize = flag; }
+    bool IsPageSize() const { return pageSize; }
+    void AddCol(double colWidth);
+    int getColsCount() const { return static_cast<int>(cols.size()); }
+    const std::vector<Word07Column>& getCols() const { return cols; }
+    void SetPageIndex(int index) { pageIndex = index; }
+    void SetPageCount(int count) { pageCount = count; }
+    int GetPageIndex() const { return pageIndex; }
+    int GetPageCount() const { return pageCount; }
+
+    // A content section whose page is the last of a section: the break
+    // section's properties go into the page's last paragraph (a section
+    // break that also starts the next page) instead of a page break. The
+    // break section is not owned and then writes nothing of its own.
+    void SetSectionEnd(Word07Section* breakSection);
+    Word07Section* GetSectionEnd() const { return sectionEnd; }
+    // How the section of a break section starts: "continuous" for the
+    // document's first section, "nextPage" after a section break.
+    void SetSectionStart(const std::string& type) { sectionStart = type; }
+    // "w:sectPr" of a break section, appended to `parent`.
+    void writeSectPr(Tolvik::IXMLElement* parent) const;
+
+private:
+    void writeContent(Tolvik::IXMLElement* body);
+
+    double height = 0;
+    double width = 0;
+    bool pageSize = false;
+    std::vector<Word07Column> cols;
+    int pageIndex = 0;
+    int pageCount = 0;
+    Word07Section* sectionEnd = nullptr;   // content sections; not owned
+    bool endsPage = false;                 // break sections owned by a page
+    std::string sectionStart = "continuous";
+};
+
+// The document body: its sections are written into the root's "w:body".
+class Word07Chapter : public Chapter {
+public:
+    explicit Word07Chapter(const std::string& name) : Chapter(name) {}
+
+    // False, with nothing written, when the document has no "w:body" (or
+    // "w:BODY") child of its root.
+    bool writeXml(Tolvik::IXMLDocument* doc) override;
+};
+
+// The picture relationships of the main document, appended directly under
+// the root of the relationships part.
+class Word07RelDocument : public Chapter {
+public:
+    explicit Word07RelDocument(const std::string& name) : Chapter(name) {}
+
+    bool writeXml(Tolvik::IXMLDocument* doc) override;
+};
+
+// One picture relationship: "Relationship" with "Id", "Target", "Type".
+class Word07ImageRel : public ObjectInfo {
+public:
+    static const char* const TYPENAME;
+
+    void writeXML(Tolvik::IXMLElement* parent) override;
+    void writeOPF(Tolvik::IXMLElement*, int&) override {}
+
+    void SetTarget(const std::wstring& t) { target = t; }
+    void SetId(const std::string& i) { id = i; }
+    const std::wstring& GetTarget() const { return target; }
+    const std::string& GetId() const { return id; }
+
+private:
+    std::wstring target;
+    std::string id;
+};
+
+// Helpers shared by the .docx content classes.
+namespace word07 {
+
+// Adds a UTF-8 attribute.
+void Attr(Tolvik::IXMLElement* element, const std::string& name, const std::string& value);
+// A number of twips (or half-points) as written: the value truncated toward
+// zero; NaN and values beyond the int range give 0 or the range's end.
+int WholeNumber(double value);
+// Predefined VML shape types are defined once per document, before the
+// first shape that refers to them; the body writer resets these marks.
+struct ShapeTypes {
+    static bool picture;    // _x0000_t75
+    static bool textPath;   // _x0000_t136
+    static void Reset();
+};
+void WritePictureShapeType(Tolvik::IXMLElement* pict);
+void WriteTextPathShapeType(Tolvik::IXMLElement* pict);
+// "w:r" holding "w:rPr" with an empty "w:noProof", then "w:pict": every
+// shape starts so. Returns the "w:pict" (null when it could not be made).
+Tolvik::IXMLElement* ShapeRun(Tolvik::IXMLElement* parent);
+
+} // namespace word07

@@ -1,0 +1,184 @@
+#include "engine/writers/docx/word07shapes.h"
+
+#include "engine/layout/strutil.h"
+#include "engine/writers/docx/word07content.h"
+#include "engine/writers/xml/ixml.h"
+
+namespace {
+
+using word07::Attr;
+using word07::WholeNumber;
+
+// Paths longer than this are not drawn.
+constexpr std::size_t kMaxPathText = 1024;
+
+std::string Rgb(const ParserColor& c)
+{
+    const double rgb[3] = {c.r, c.g, c.b};
+    return double2rgbstring(rgb);
+}
+
+bool Fills(int paintWay)
+{
+    return paintWay >= kPaintFill && paintWay <= kPaintFillStrokeClosedEvenOdd;
+}
+
+bool Closes(int paintWay)
+{
+    return paintWay == kPaintStrokeClosed || paintWay == kPaintFillStrokeClosed ||
+           paintWay == kPaintFillStrokeClosedEvenOdd;
+}
+
+bool IsCurveStart(unsigned type)
+{
+    return type == kPointBezierStartC || type == kPointBezierStartV || type == kPointBezierStartY;
+}
+
+const char* const kPagePosition =
+    ";mso-position-horizontal-relative:page;mso-position-vertical-relative:page";
+
+} // namespace
+
+// --- Word07ImageInfo ---------------------------------------------------------------
+
+int Word07ImageInfo::COUNT = 0;
+
+Word07ImageInfo::Word07ImageInfo() : number(COUNT++)
+{
+    SetType(kWord07Image);
+}
+
+void Word07ImageInfo::writeXML(Tolvik::IXMLElement* parent)
+{
+    Tolvik::IXMLElement* pict = word07::ShapeRun(parent);
+    if (!pict)
+        return;
+    if (!word07::ShapeTypes::picture)
+        word07::WritePictureShapeType(pict);
+    const std::string n = int2str(WholeNumber(number));
+    if (Tolvik::IXMLElement* shape = pict->appendChildElement("v:shape")) {
+        Attr(shape, "id", "image_" + n);
+        Attr(shape, "style", "position:absolute;margin-left:" + double2str(x) + "pt;margin-top:" +
+                                 double2str(pageHeight - y - height) + "pt;width:" +
+                                 double2str(width) + "pt;height:" + double2str(height) +
+                                 "pt;z-index:0" + kPagePosition);
+        Attr(shape, "type", "#_x0000_t75");
+        Attr(shape->appendChildElement("v:imagedata"), "r:id", "imgid" + n);
+    }
+
+    // The relationship names the picture's file in the package's media folder.
+    auto* rel = new Word07ImageRel;
+    rel->SetId("imgid" + n);
+    const std::size_t slash = path.rfind(L'/');
+    rel->SetTarget(L"media/" + (slash == std::wstring::npos ? std::wstring() : path.substr(slash + 1)));
+    if (relSect)
+        relSect->appendObject(rel);
+    else
+        delete rel;
+}
+
+// --- Word07Graphic -------------------------------------------------------------------
+
+int Word07Graphic::COUNT = 0;
+
+Word07Graphic::Word07Graphic(const GraphPath& p, double pageH, int way)
+    : path(p), paintWay(way), pageHeight(pageH), number(COUNT++)
+{
+    SetType(kWord07Graphic);
+    double l = 0, t = 0, r = 0, b = 0;
+    if (path.GetRegion(l, t, r, b)) {
+        left = l;
+        top = t;
+        width = r - l;
+        height = t - b;
+    }
+}
+
+std::string Word07Graphic::parsepath() const
+{
+    auto pair = [this](const PathPoint& p) {
+        return int2str(WholeNumber((p.x - left) * 20)) + "," +
+               int2str(WholeNumber(WholeNumber(top - p.y) * 20.0)) + " ";
+    };
+    std::string text = "m";
+    unsigned previousType = 1000;
+    const PathPoint* previous = nullptr;
+    const unsigned count = path.Count();
+    for (unsigned i = 0; i < count; ++i) {
+        const PathPoint& p = path.GetAt(i);
+        if (i == 0) {
+            previous = &p;
+            text += pair(p);
+        }
+        const unsigned type = p.GetPointType();
+        if (type == previousType) {
+            text += pair(p);
+        } else {
+            // The control and end points that follow a curve's first point
+            // belong to the same "c" command.
+            const bool continuesCurve = p.IsBezierCommonPt() && IsCurveStart(previousType);
+            previousType = type;
+            if (continuesCurve)
+                text += pair(p);
+            else if (p.IsGeneralPoint())
+                text += "l" + pair(p);
+            else if (p.IsBezierCommonPt() || p.IsBezierStart_c())
+                text += "c" + pair(p);
+            else if (p.IsBezierStart_v())
+                text += "c" + pair(*previous) + pair(p);
+            else if (p.IsBezierStart_y())
+                text += "c" + pair(p) + pair(p);
+        }
+        previous = &p;
+    }
+    text += "e";
+    if (Closes(paintWay))
+        text += " x";
+    return text;
+}
+
+void Word07Graphic::writeXML(Tolvik::IXMLElement* parent)
+{
+    // An area painted by a shading has no vector form to draw.
+    if (paintWay == kPaintShading)
+        return;
+    const std::string p = parsepath();
+    if (p.size() > kMaxPathText)
+        return;
+    Tolvik::IXMLElement* pict = word07::ShapeRun(parent);
+    if (!pict)
+        return;
+    const std::string n = int2str(number);
+    // The coordinate space has at least one unit each way, also for the
+    // straight lines of a rule.
+    const int cw = WholeNumber(width * 20);
+    const int ch = WholeNumber(height * 20);
+    if (Tolvik::IXMLElement* type = pict->appendChildElement("v:shapetype")) {
+        Attr(type, "id", "graphic_" + n);
+        Attr(type, "path", p);
+        Attr(type, "coordsize", int2str(cw < 1 ? 1 : cw) + "," + int2str(ch < 1 ? 1 : ch));
+        Attr(type, "o:spt", "12");
+        Attr(type->appendChildElement("v:stroke"), "joinstyle", "miter");
+    }
+    Tolvik::IXMLElement* shape = pict->appendChildElement("v:shape");
+    if (!shape)
+        return;
+    Attr(shape, "id", "brontix_grphic_" + n);
+    Attr(shape, "type", "#graphic_" + n);
+    // Behind pictures (0) and text boxes (2).
+    Attr(shape, "style", "position:absolute;left:0;text-align:left;margin-left:" + double2str(left) +
+                             "pt;margin-top:" + double2str(pageHeight - top) + "pt;width:" +
+                             double2str(width) + "pt;height:" + double2str(height) +
+                             "pt;z-index:-1" + kPagePosition);
+    Attr(shape, "strokeweight", double2str(path.getLineWidth()) + "pt");
+    Attr(shape, "strokecolor", "#" + Rgb(path.GetStrokeColor()));
+    // A path that is only filled has no outline.
+    if (paintWay == kPaintFill || paintWay == kPaintFillEvenOdd)
+        Attr(shape, "stroked", "f");
+    if (Tolvik::IXMLElement* fill = shape->appendChildElement("v:fill")) {
+        if (Fills(paintWay))
+            Attr(fill, "color", "#" + Rgb(path.GetNonStrokeColor()));
+        else
+            Attr(fill, "opacity", "0");
+    }
+}

@@ -1,0 +1,70 @@
+// The VML shapes of the Word 2007 writer besides text boxes: pictures and
+// vector paths, placed in points relative to the page so that each lands
+// where its block was on the PDF page.
+#pragma once
+
+#include "engine/writers/content/objectinfo.h"
+#include "parser/parser.h"
+
+#include <string>
+
+class Section;
+
+// A picture: a VML shape showing the image whose relationship it adds to
+// the relationship section when written.
+class Word07ImageInfo : public ImageInfo {
+public:
+    // Each picture takes the next number (naming its shape and relationship).
+    static int COUNT;
+
+    Word07ImageInfo();
+
+    void writeXML(Tolvik::IXMLElement* parent) override;
+    void writeOPF(Tolvik::IXMLElement*, int&) override {}
+    void writeRel() {}
+
+    void SetPosition(double px, double py) { x = px; y = py; }
+    void SetImgRelSect(Section* section) { relSect = section; }
+    void SetPageHeight(double h) { pageHeight = h; }
+    double GetNumber() const { return number; }
+
+private:
+    double x = 0;
+    double y = 0;             // lower edge, y upward as the page model gives it
+    double number = 0;
+    Section* relSect = nullptr;   // borrowed
+    double pageHeight = 0;
+};
+
+// One path of a group of vector graphics: a VML shape type whose path is the
+// path's points in twentieths of a point from the path's top left corner,
+// and a shape of that type stroked (and filled) in the path's colours.
+class Word07Graphic : public ObjectInfo {
+public:
+    static int COUNT;
+
+    Word07Graphic(const GraphPath& path, double pageHeight, int paintWay);
+
+    void writeXML(Tolvik::IXMLElement* parent) override;
+    void writeOPF(Tolvik::IXMLElement*, int&) override {}
+
+    // The VML path text ("m" ... "e", with " x" for closed paint ways).
+    std::string parsepath() const;
+
+    double GetX() const { return left; }
+    double GetY() const { return top; }
+    double GetWidth() const { return width; }
+    double GetHeigth() const { return height; }
+    void SetPostion(double, double) {}
+    int GetNumber() const { return number; }
+
+private:
+    GraphPath path;
+    int paintWay = 0;
+    double left = 0;
+    double top = 0;      // y upward: the path's highest point
+    double width = 0;
+    double height = 0;
+    double pageHeight = 0;
+    int number = 0;
+};

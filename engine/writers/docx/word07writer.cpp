@@ -1,0 +1,290 @@
+#include "engine/writers/docx/word07writer.h"
+
+#include "engine/layout/block.h"
+#include "engine/layout/book.h"
+#include "engine/layout/fileutil.h"
+#include "engine/layout/globalenum.h"
+#include "engine/layout/imageblock.h"
+#include "engine/layout/page.h"
+#include "engine/layout/strutil.h"
+#include "engine/layout/tableblock.h"
+#include "engine/layout/textblock.h"
+#include "engine/writers/docx/word07book.h"
+#include "engine/writers/docx/word07content.h"
+#include "engine/writers/docx/word07shapes.h"
+#include "parser/parser.h"
+
+#include <cmath>
+
+namespace {
+
+// The block operations receive the section they write into; anything else
+// (or null) makes them do nothing.
+Word07Section* SectionOf(void* ctx)
+{
+    return ctx ? dynamic_cast<Word07Section*>(static_cast<ObjectInfo*>(ctx)) : nullptr;
+}
+
+bool IsSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// The page model reports words without the spaces between them. Two runs of
+// a line that a visible gap separates get the space back; runs that touch
+// (a change of style inside a word) stay joined.
+bool NeedsSpace(const Text* prev, const Text* t)
+{
+    if (!prev || prev->text.empty() || t->text.empty() || IsSpace(prev->text.back()) ||
+        IsSpace(t->text.front()))
+        return false;
+    const double size = t->fontSize != 0 ? std::fabs(t->fontSize) : t->height;
+    return t->x - (prev->x + prev->width) > 0.1 * size;
+}
+
+// Six lower-case hexadecimal digits of the run's colour, no "#".
+std::string ColourText(const Text* t)
+{
+    return double2rgbstring(t->color);
+}
+
+WordsInfo::WordStyle StyleOf(const Text* t, const std::string& colour)
+{
+    WordsInfo::WordStyle style;
+    style.color = colour;
+    style.fontName = t->fontName;
+    style.fontSize = t->fontSize;
+    style.bold = t->bold;
+    style.italic = t->italic;
+    style.underline = false;
+    return style;
+}
+
+int WholePoints(double v)
+{
+    return word07::WholeNumber(v);
+}
+
+} // namespace
+
+Word07Writer::Word07Writer(wordOp* opts) : options(opts)
+{
+}
+
+Word07Writer::~Word07Writer()
+{
+    delete book;
+}
+
+void Word07Writer::write(Book* source)
+{
+    delete book;
+    book = new Word07Book(options);
+    documentOfPage.clear();
+    pageIndexOf.clear();
+    const std::vector<Page*> pages = source ? source->GetPages() : std::vector<Page*>();
+    const int n = static_cast<int>(pages.size());
+
+    // Links name pages by their number in their own document; the book
+    // tells which document and page each page of the output is.
+    if (source) {
+        const std::vector<Book::PageOrigin> origins = source->GetPageOrigins();
+        if (origins.size() == pages.size()) {
+            for (int i = 0; i < n; ++i) {
+                const Book::PageOrigin& o = origins[static_cast<std::size_t>(i)];
+                documentOfPage.push_back(o.document);
+                pageIndexOf.emplace(std::make_pair(o.document, o.page), i);
+            }
+        }
+    }
+
+    Word07Chapter* chapter = book->createNewChapter(int2str(1));
+    bool firstBreak = true;
+    auto makeBreak = [&](const Page* page) {
+        auto* breakSection = new Word07Section;
+        breakSection->SetIfPageSize(true);
+        breakSection->SetHeight(WholePoints(page ? page->GetHeight() : 0));
+        breakSection->SetWidth(WholePoints(page ? page->GetWidth() : 0));
+        breakSection->SetSectionStart(firstBreak ? "continuous" : "nextPage");
+        firstBreak = false;
+        if (page && page->isMultiCol()) {
+            for (Page::PageCol* col : page->GetCols())
+                breakSection->AddCol(col ? col->width : 0);
+        }
+        return breakSection;
+    };
+    for (int i = 0; i < n; ++i) {
+        Page* page = pages[static_cast<std::size_t>(i)];
+        auto* section = new Word07Section;
+        section->SetIfPageSize(false);
+        section->SetPageIndex(i);
+        section->SetPageCount(n);
+        section->SetHeight(page->GetHeight());
+        section->SetWidth(page->GetWidth());
+        page->write(section);
+        chapter->AddContent(section);
+        if (i == n - 1)
+            break;   // the final section holds the last page
+        // A page ends its section when it is laid out in columns, and when
+        // the next page has another size: a section carries one page size,
+        // and a page given the size of another would lose what lies beyond.
+        const Page* next = pages[static_cast<std::size_t>(i) + 1];
+        const bool otherSize = WholePoints(page->GetWidth()) != WholePoints(next->GetWidth()) ||
+                               WholePoints(page->GetHeight()) != WholePoints(next->GetHeight());
+        if (page->isMultiCol() || otherSize) {
+            Word07Section* breakSection = makeBreak(page);
+            section->SetSectionEnd(breakSection);
+            chapter->AddContent(breakSection);
+        }
+    }
+    chapter->AddContent(makeBreak(n > 0 ? pages.back() : nullptr));
+    book->insertChapter(nullptr, nullptr, chapter);
+    book->SetPageCount(n);
+}
+
+void Word07Writer::writePage(void* ctx, Page* page)
+{
+    if (!page)
+        return;
+    for (Block* block : page->GetBlock())
+        block->Write(ctx);
+}
+
+std::wstring Word07Writer::save(const std::wstring& dir, const std::wstring& name)
+{
+    return book ? book->save(dir, name) : std::wstring();
+}
+
+int Word07Writer::bookmarkFor(const Word07Section* section, int page) const
+{
+    if (page < 0)
+        return -1;
+    if (!book || documentOfPage.empty())
+        return page;
+    const int index = section->GetPageIndex();
+    if (index < 0 || index >= static_cast<int>(documentOfPage.size()))
+        return -1;
+    auto it = pageIndexOf.find({documentOfPage[static_cast<std::size_t>(index)], page});
+    return it == pageIndexOf.end() ? -1 : it->second;
+}
+
+void Word07Writer::writeText(void* ctx, TextBlock* block)
+{
+    Word07Section* section = SectionOf(ctx);
+    if (!section || !block)
+        return;
+    block->returnTheFirst();
+    auto* box = new Word07TextBlockInfo;
+    box->setX(block->getX());
+    box->setHeight(block->getHeight());
+    box->setWidth(block->getWidth());
+    section->appendObject(box);
+
+    Word07LineInfo* line = nullptr;
+    double lineY = 0;
+    const Text* previous = nullptr;   // the run before, on the same line
+    for (Text* t = block->getCurrentElement(); t; block->setNext(), t = block->getCurrentElement()) {
+        if (t->matrix[1] == 0 && t->matrix[2] == 0) {
+            box->setY(t->pageHeight - block->getY() - block->getHeight());
+            if (!line || std::fabs(t->y - lineY) >= 1) {
+                const bool first = !line;
+                line = new Word07LineInfo;
+                line->setX(std::fabs(t->x - box->getX()));
+                line->setY(std::fabs(t->pageHeight - t->y - t->height - box->getY()));
+                line->setHeight(t->height);
+                box->AddObject(line);
+                lineY = first ? std::fabs(t->y) : t->y;
+                previous = nullptr;
+            }
+            if (t->height > line->getHeight())
+                line->setHeight(t->height);
+            auto* run = new Word07WordsInfo;
+            if (t->hasLink && t->linkKind == 0)
+                run->setLinkPage(bookmarkFor(section, t->linkPage));
+            run->setContent((NeedsSpace(previous, t) ? " " : "") + CleanRunText(t->text));
+            run->setStyle(StyleOf(t, ColourText(t)));
+            line->appendContent(run);
+            previous = t;
+        } else {
+            // A rotated or skewed run becomes a text box of its own, the
+            // upright box that scaleText gives, turned by its angle.
+            Text* copy = scaleText(t, 1.0, 2.0, t->pageHeight);
+            if (!copy)
+                continue;
+            auto* rotated = new Word07TextBlockInfo;
+            rotated->setMatrix(t->matrix);
+            rotated->setHeight(copy->height);
+            rotated->setWidth(copy->width);
+            rotated->setX(copy->x);
+            rotated->setY(copy->y);
+            rotated->setRotation(WholePoints(copy->angle));
+            auto* run = new Word07WordsInfo;
+            run->setContent(CleanRunText(copy->text));
+            run->setStyle(StyleOf(copy, ColourText(t)));
+            rotated->AddObject(run);
+            section->appendObject(rotated);
+            delete copy;
+        }
+    }
+}
+
+void Word07Writer::writeTable(void* ctx, TableBlock* block)
+{
+    if (!SectionOf(ctx) || !block)
+        return;
+    for (TableBlock::TableR* row : block->getRows()) {
+        if (row && row->writer)
+            row->writer->writeTableR(ctx, row);
+    }
+}
+
+void Word07Writer::writeTableR(void* ctx, TableBlock::TableR* row)
+{
+    if (!SectionOf(ctx) || !row)
+        return;
+    for (TableBlock::TableCol* cell : row->getCols()) {
+        if (cell && cell->writer)
+            cell->writer->writeTableCol(ctx, cell);
+    }
+}
+
+void Word07Writer::writeTableCol(void* ctx, TableBlock::TableCol* cell)
+{
+    if (!SectionOf(ctx) || !cell || !cell->getBlock())
+        return;
+    cell->getBlock()->Write(ctx);
+}
+
+void Word07Writer::writeGraphic(void* ctx, GraphicBlock* block)
+{
+    Word07Section* section = SectionOf(ctx);
+    GraphicsCollect* collect = block ? block->getElement() : nullptr;
+    if (!section || !collect)
+        return;
+    for (int i = 0; i < collect->GetPathCount(); ++i)
+        section->appendObject(
+            new Word07Graphic(collect->GetPaintPath(i), block->GetPageHeight(), collect->GetPaintWay()));
+}
+
+void Word07Writer::writeImage(void* ctx, ImageBlock* block)
+{
+    Word07Section* section = SectionOf(ctx);
+    if (!section || !block)
+        return;
+    // A picture needs its file in the work folder: without it the document
+    // would refer to a part that does not exist.
+    const std::wstring& path = block->getImagePath();
+    const std::size_t slash = path.rfind(L'/');
+    if (slash == std::wstring::npos || slash + 1 == path.size() ||
+        !PathExists(GlobalEnum::tmppath + L"ImageFiles/" + path.substr(slash + 1)))
+        return;
+    auto* image = new Word07ImageInfo;
+    image->setPath(path);
+    image->SetPosition(block->getX(), block->getY());
+    image->setHeight(block->getHeight());
+    image->setWidth(block->getWidth());
+    image->SetPageHeight(block->GetPageHeight());
+    if (book && !book->GetRelDocument()->getContents().empty())
+        image->SetImgRelSect(book->GetRelDocument()->getContents().front());
+    section->appendObject(image);
+}
