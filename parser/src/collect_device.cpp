@@ -373,7 +373,9 @@ public:
         Push(std::move(obj), ref);
     }
 
-    void BeginTile(fz_rect area)
+    // `area` is the region to fill in the pattern's space, `ctm` maps it to
+    // the page.
+    void BeginTile(fz_rect area, fz_matrix ctm)
     {
         const bool counted = Counted();
         ++tileDepth_;
@@ -382,7 +384,7 @@ public:
             if (!failed_) {
                 FlushWord();
                 lastFill_ = nullptr;
-                AddArea(fz_intersect_rect(area, clips_.back()));
+                AddArea(fz_intersect_rect(fz_transform_rect(area, ctm), clips_.back()));
             }
         }
     }
@@ -1005,10 +1007,10 @@ void DevEndMask(fz_context*, fz_device* dev)
     Guard(dev, [&](Collector& c) { c.EndMask(); });
 }
 
-int DevBeginTile(fz_context*, fz_device* dev, fz_rect area, fz_rect, float, float, fz_matrix,
+int DevBeginTile(fz_context*, fz_device* dev, fz_rect area, fz_rect, float, float, fz_matrix ctm,
                  int)
 {
-    Guard(dev, [&](Collector& c) { c.BeginTile(area); });
+    Guard(dev, [&](Collector& c) { c.BeginTile(area, ctm); });
     // The cell's content is not reported: tell the interpreter that the
     // tile is known so that it does not run it.
     return 1;

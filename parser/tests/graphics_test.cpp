@@ -329,3 +329,58 @@ TEST(Graphics, IdsFollowDrawingOrder)
         EXPECT_EQ(ours, expected);
     }
 }
+
+// A shading and a tiling pattern are each one object: the painted area as a
+// rectangle (paint way 8), drawn as they are by DrawObjects.
+TEST(Graphics, ShadingsAndPatternsAreAreas)
+{
+    const auto calls = TraceCalls(Fixture("shading.pdf"));
+    int painted = 0;
+    for (const Call& c : calls)
+        painted += c.kind == "fill_shade" || c.kind == "tile";
+    Parser p;
+    p.Load(WFixture("shading.pdf"), false, nullptr);
+    PageObjects o = Walk(p, 0);
+    ASSERT_EQ(static_cast<int>(o.graphics.size()), painted);
+    ASSERT_EQ(o.graphics.size(), 2u);
+    // Each area is the clip it is painted in.
+    const double expect[2][4] = {{20, 80, 120, 20}, {200, 80, 300, 20}};
+    auto dir = Scratch("shading");
+    for (int i = 0; i < 2; ++i) {
+        GraphicsCollect* g = o.graphics[i];
+        EXPECT_EQ(g->GetPaintWay(), kPaintShading);
+        double l, t, r, b;
+        ASSERT_TRUE(g->GetRegion(l, t, r, b));
+        EXPECT_NEAR(l, expect[i][0], 0.5);
+        EXPECT_NEAR(t, expect[i][1], 0.5);
+        EXPECT_NEAR(r, expect[i][2], 0.5);
+        EXPECT_NEAR(b, expect[i][3], 0.5);
+        EXPECT_EQ(g->GetPaintPath(0).Count(), 5u);
+        ImageCollect region(nullptr);
+        const std::string out = (dir / ("area" + std::to_string(i) + ".jpg")).string();
+        ASSERT_TRUE(p.DrawObjects({g}, utf8::ToWide(out), region));
+        Jpeg j = ReadJpeg(out);
+        ASSERT_TRUE(j.ok);
+        ASSERT_EQ(j.components, 3);
+        auto px = [&](double fx, double fy) {
+            return &j.pixels[(static_cast<std::size_t>(fy * (j.height - 1)) * j.width +
+                              static_cast<std::size_t>(fx * (j.width - 1))) * 3];
+        };
+        if (i == 0) {
+            // Red on the left, blue on the right.
+            EXPECT_GT(px(0.02, 0.5)[0], 200);
+            EXPECT_LT(px(0.02, 0.5)[2], 60);
+            EXPECT_GT(px(0.98, 0.5)[2], 200);
+            EXPECT_LT(px(0.98, 0.5)[0], 60);
+        } else {
+            // Blue squares on white.
+            int blue = 0, white = 0;
+            for (std::size_t k = 0; k < j.pixels.size(); k += 3) {
+                blue += j.pixels[k + 2] > 200 && j.pixels[k] < 60;
+                white += j.pixels[k] > 230 && j.pixels[k + 1] > 230 && j.pixels[k + 2] > 230;
+            }
+            EXPECT_GT(blue, static_cast<int>(j.pixels.size() / 3 / 8));
+            EXPECT_GT(white, static_cast<int>(j.pixels.size() / 3 / 3));
+        }
+    }
+}

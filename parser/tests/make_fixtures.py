@@ -271,6 +271,24 @@ BT /F1 10 Tf 0 0 0 rg 3 Tr 20 280 Td (Hidden) Tj 0 Tr ET
     raw_pdf("paths.pdf", [(content, "")])
 
 
+def shading_page():
+    # A clipped axial shading and a rectangle filled with a tiling pattern.
+    # Objects 1-5 are the catalog, page tree, font, content and page; the
+    # pattern is object 6.
+    content = b"""
+q 20 20 100 60 re W n /Sh1 sh Q
+/Pattern cs /P1 scn 200 20 100 60 re f
+"""
+    shading = ("/Shading << /Sh1 << /ShadingType 2 /ColorSpace /DeviceRGB /Coords [20 0 120 0] "
+               "/Function << /FunctionType 2 /Domain [0 1] /C0 [1 0 0] /C1 [0 0 1] /N 1 >> "
+               "/Extend [true true] >> >> /Pattern << /P1 6 0 R >>")
+    cell = b"0 0 1 rg 0 0 5 5 re f"
+    pattern = (b"<< /PatternType 1 /PaintType 1 /TilingType 1 /BBox [0 0 10 10] /XStep 10 "
+               b"/YStep 10 /Resources << >> /Length %d >>\nstream\n" % len(cell) + cell +
+               b"\nendstream")
+    raw_pdf("shading.pdf", [(content, shading)], extra_objects=[pattern])
+
+
 def empty_and_broken():
     # No pages at all.
     body = (b"%PDF-1.4\n1 0 obj\n<< /Type /Catalog /Pages 2 0 R >>\nendobj\n"
@@ -331,6 +349,7 @@ pictures()
 scanned()
 links()
 paths_page()
+shading_page()
 empty_and_broken()
 encrypted()
 merge_pair()
