@@ -18,7 +18,7 @@ namespace {
 using htmltest::Attr;
 using htmltest::Elements;
 using htmltest::ReadPage;
-using htmltest::TextSpec;
+using htmltest::TextRun;
 using testutil::Quote;
 using testutil::ReadFile;
 using testutil::WriteFile;
@@ -44,7 +44,7 @@ protected:
     std::wstring Dir() const { return utf8::ToWide(out.string()); }
 
     // Adds page n, linked after the previous one, with one line per text.
-    Chapter* AddPage(HtmlBook& book, Chapter* previous, int n, const std::vector<TextSpec>& texts)
+    Chapter* AddPage(HtmlBook& book, Chapter* previous, int n, const std::vector<TextRun>& texts)
     {
         Chapter* chapter = book.createNewChapter(int2str(n));
         auto* section = new HtmlSection(1.5);
@@ -61,7 +61,7 @@ protected:
     {
         Chapter* previous = nullptr;
         for (int n = 1; n <= count; ++n) {
-            TextSpec s;
+            TextRun s;
             s.text = "Page " + std::to_string(n);
             s.x = 72;
             s.y = 700;
@@ -172,7 +172,7 @@ TEST_F(HtmlBookSave, ViewerNamesOnlyFilesThatExist)
 TEST_F(HtmlBookSave, PagesDeclareTheirCharsetAndScript)
 {
     HtmlBook book(1.5);
-    TextSpec s;
+    TextRun s;
     s.text = "Gr\xC3\xBC\xC3\x9F" "e \xCE\x95\xCE\xBB\xCE\xBB\xCE\xAC\xCE\xB4\xCE\xB1 \xE4\xB8\xAD\xE6\x96\x87";
     s.y = 600;
     AddPage(book, nullptr, 1, {s});

@@ -8,6 +8,7 @@
 
 #include "htmltestutil.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <map>
@@ -261,6 +262,58 @@ TEST_F(HtmlConvert, PagesAreNumberedAndNamesNeverReused)
     EXPECT_FALSE(fs::exists(html / "P13.html"));
     EXPECT_NE(ReadFile(html / "index.js").find("var lastpage = 12;\r\n"), std::string::npos);
     EXPECT_TRUE(fs::exists(dest / "twelve(2)" / "twelve(2).html"));
+}
+
+// Every file of the corpus converts, in both modes, into a folder whose pages
+// are all there (as many as pdfinfo counts), well-formed and pointing at
+// pictures that exist; or its item fails and leaves nothing.
+TEST_F(HtmlConvert, CorpusConvertsOrFailsCleanly)
+{
+    const fs::path corpus = fs::path(TRANCEL_SOURCE_DIR).parent_path() / "shared/corpus/pdf";
+    if (!fs::exists(corpus))
+        GTEST_SKIP() << "no corpus at " << corpus;
+    std::vector<fs::path> files;
+    for (const auto& e : fs::directory_iterator(corpus)) {
+        if (e.path().extension() == ".pdf")
+            files.push_back(e.path());
+    }
+    std::sort(files.begin(), files.end());
+    ASSERT_FALSE(files.empty());
+    for (bool ignoreImages : {true, false}) {
+        int converted = 0;
+        for (const fs::path& pdf : files) {
+            SCOPED_TRACE(pdf.filename().string() + (ignoreImages ? " (text)" : " (pictures)"));
+            int state = 0;
+            const Basedata_w item = Convert(pdf, ignoreImages, &state);
+            if (state == 3) {
+                EXPECT_TRUE(item.result.empty());
+                EXPECT_TRUE(fs::is_empty(dest));
+                continue;
+            }
+            ASSERT_EQ(state, 2);
+            ASSERT_FALSE(item.result.empty());
+            ++converted;
+            const fs::path html = utf8::Path(item.result) / "html";
+            const std::string info = testutil::Run("pdfinfo " + Quote(pdf.string()) + " 2>/dev/null");
+            std::smatch m;
+            ASSERT_TRUE(std::regex_search(info, m, std::regex("Pages:\\s+([0-9]+)")));
+            const int pages = std::stoi(m[1]);
+            EXPECT_NE(ReadFile(html / "index.js").find("var lastpage = " + std::to_string(pages) + ";"),
+                      std::string::npos);
+            Reader reader;
+            for (int p = 1; p <= pages; ++p) {
+                const fs::path page = html / ("P" + std::to_string(p) + ".html");
+                Tolvik::IXMLDocument* doc = htmltest::ReadPage(page);
+                ASSERT_TRUE(doc && doc->getRootElement()) << page;
+                for (Tolvik::IXMLElement* img : Elements(doc, "img"))
+                    EXPECT_TRUE(fs::exists(html / Attr(img, "src"))) << Attr(img, "src");
+            }
+            EXPECT_FALSE(fs::exists(html / ("P" + std::to_string(pages + 1) + ".html")));
+            fs::remove_all(utf8::Path(item.result));
+        }
+        // The encrypted and the damaged file fail; the others convert.
+        EXPECT_GE(converted, static_cast<int>(files.size()) - 2);
+    }
 }
 
 // Without the templates beside the program the item fails, and nothing is

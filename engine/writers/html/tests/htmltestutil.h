@@ -62,7 +62,7 @@ private:
 };
 
 // A text element as the page model makes it.
-struct TextSpec {
+struct TextRun {
     std::string text;
     double x = 0;
     double y = 0;               // baseline, upward from the page's bottom
@@ -76,7 +76,7 @@ struct TextSpec {
     bool strikeOut = false;
 };
 
-inline Text* MakeText(const TextSpec& s)
+inline Text* MakeText(const TextRun& s)
 {
     auto* t = new Text;
     t->text = s.text;
@@ -100,10 +100,10 @@ inline Text* MakeText(const TextSpec& s)
     return t;
 }
 
-inline TextBlock* MakeTextBlock(IWriter* writer, const std::vector<TextSpec>& specs)
+inline TextBlock* MakeTextBlock(IWriter* writer, const std::vector<TextRun>& specs)
 {
     auto* block = new TextBlock(writer);
-    for (const TextSpec& s : specs)
+    for (const TextRun& s : specs)
         block->addText(MakeText(s));
     return block;
 }

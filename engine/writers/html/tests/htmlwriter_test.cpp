@@ -14,7 +14,7 @@ namespace {
 
 using htmltest::MakeImageBlock;
 using htmltest::MakeTextBlock;
-using htmltest::TextSpec;
+using htmltest::TextRun;
 namespace fs = std::filesystem;
 
 class HtmlMarkup : public htmltest::XmlTest {
@@ -24,7 +24,7 @@ protected:
 
     HtmlMarkup() { page.SetHeight(792); page.SetWidth(612); }
 
-    void writeText(const std::vector<TextSpec>& specs)
+    void writeText(const std::vector<TextRun>& specs)
     {
         std::unique_ptr<TextBlock> block(MakeTextBlock(&writer, specs));
         block->Write(static_cast<ObjectInfo*>(&page));
@@ -35,7 +35,7 @@ protected:
 // text height of 12, on a page 792 points high.
 TEST_F(HtmlMarkup, WorkedExampleGivesThePositionAndStyle)
 {
-    TextSpec s;
+    TextRun s;
     s.text = "Heading";
     s.x = 72;
     s.y = 700;
@@ -64,7 +64,7 @@ TEST_F(HtmlMarkup, ColourComponentsAreTruncatedAndClamped)
     for (const Case& c : cases) {
         HtmlSection section(1.5);
         section.SetHeight(100);
-        TextSpec s;
+        TextRun s;
         s.text = "x";
         s.pageHeight = 100;
         s.r = c.r;
@@ -80,7 +80,7 @@ TEST_F(HtmlMarkup, ColourComponentsAreTruncatedAndClamped)
 // Every element is a line of its own: two words of one line are two boxes.
 TEST_F(HtmlMarkup, EveryElementIsItsOwnLine)
 {
-    TextSpec a, b;
+    TextRun a, b;
     a.text = "left";
     a.x = 10;
     a.y = 100;
@@ -103,7 +103,7 @@ TEST_F(HtmlMarkup, EveryElementIsItsOwnLine)
 
 TEST_F(HtmlMarkup, UnderlineAndStrikeOutAreNotCarried)
 {
-    TextSpec s;
+    TextRun s;
     s.text = "marked";
     s.underline = true;
     s.strikeOut = true;
@@ -117,7 +117,7 @@ TEST_F(HtmlMarkup, UnderlineAndStrikeOutAreNotCarried)
 // held at the top edge.
 TEST_F(HtmlMarkup, AboveTheTopTextStaysAndPicturesAreClamped)
 {
-    TextSpec s;
+    TextRun s;
     s.text = "high";
     s.x = 0;
     s.y = 790;
@@ -172,7 +172,7 @@ TEST_F(HtmlMarkup, PageWithoutBlocksIsOneEmptyCell)
 
 TEST_F(HtmlMarkup, NonAsciiTextIsKeptAsUtf8)
 {
-    TextSpec s;
+    TextRun s;
     s.text = "Gr\xC3\xBC\xC3\x9F" "e \xE4\xB8\xAD\xE6\x96\x87";   // "Grüße 中文"
     writeText({s});
     EXPECT_NE(Markup(page).find(">Gr\xC3\xBC\xC3\x9F" "e \xE4\xB8\xAD\xE6\x96\x87</span>"),
@@ -184,7 +184,7 @@ TEST_F(HtmlMarkup, OtherContextsAreLeftAlone)
 {
     Section plain;
     LineInfo line;
-    std::unique_ptr<TextBlock> text(MakeTextBlock(&writer, {TextSpec{"a"}}));
+    std::unique_ptr<TextBlock> text(MakeTextBlock(&writer, {TextRun{"a"}}));
     std::unique_ptr<ImageBlock> image(MakeImageBlock(&writer, 0, 0, 10, 10, L"image/1.jpg"));
     for (ObjectInfo* ctx : {static_cast<ObjectInfo*>(&plain), static_cast<ObjectInfo*>(&line)}) {
         writer.writeText(ctx, text.get());
@@ -205,7 +205,7 @@ TEST_F(HtmlMarkup, TableCellsBecomePositionedText)
         auto* row = new TableBlock::TableR(&writer);
         for (int c = 0; c < 2; ++c) {
             auto* cell = new TableBlock::TableCol(&writer);
-            TextSpec s;
+            TextRun s;
             s.text = "r" + std::to_string(r) + "c" + std::to_string(c);
             s.x = 100 + 100 * c;
             s.y = 500 - 20 * r;
