@@ -12,6 +12,95 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <typeinfo>
+#include <utility>
+
+// The text blocks of the page as addtext sees them: each block's rectangle
+// and line size, and the blocks ordered by the lower edge of the area in
+// which they take runs. A block whose lower edge lies above a run's top
+// cannot take the run, so only the blocks at or below the run are tested;
+// for text that comes from the top of the page down, that is the block of
+// the current line.
+struct Page::TextBlockIndex {
+    struct Box {
+        double x, y, width, height, dim;
+        bool holdsRuns;
+    };
+    std::vector<Box> boxes;                                 // by block index
+    std::vector<std::pair<double, std::size_t>> byBottom;   // (lower edge, index), ascending
+    std::vector<std::size_t> always;   // tested for every run: empty blocks, NaN edges
+    std::vector<std::size_t> found;    // the blocks that may take the current run
+
+    static double Bottom(const Box& b) { return b.y - 0.01 * b.dim; }
+
+    void add(std::size_t i, const TextBlock* block)
+    {
+        if (boxes.size() <= i)
+            boxes.resize(i + 1);
+        Box& b = boxes[i];
+        b = {block->getX(), block->getY(), block->getWidth(), block->getHeight(),
+             block->getDim(), block->GetEleCount() > 0};
+        const double bottom = Bottom(b);
+        if (!b.holdsRuns || std::isnan(bottom)) {
+            always.insert(std::lower_bound(always.begin(), always.end(), i), i);
+            return;
+        }
+        const std::pair<double, std::size_t> key{bottom, i};
+        byBottom.insert(std::lower_bound(byBottom.begin(), byBottom.end(), key), key);
+    }
+
+    void remove(std::size_t i)
+    {
+        const Box& b = boxes[i];
+        const double bottom = Bottom(b);
+        if (!b.holdsRuns || std::isnan(bottom)) {
+            always.erase(std::find(always.begin(), always.end(), i));
+            return;
+        }
+        const auto it = std::lower_bound(byBottom.begin(), byBottom.end(),
+                                         std::pair<double, std::size_t>{bottom, i});
+        byBottom.erase(it);
+    }
+
+    void rebuild(const std::vector<TextBlock*>& blocks)
+    {
+        boxes.clear();
+        byBottom.clear();
+        always.clear();
+        for (std::size_t i = 0; i < blocks.size(); ++i)
+            add(i, blocks[i]);
+    }
+
+    // The blocks that may take the run, in block order.
+    const std::vector<std::size_t>& candidates(double tx, double ty, double tw, double th)
+    {
+        std::vector<std::size_t>& out = found;
+        out.clear();
+        for (std::size_t i : always) {
+            const Box& b = boxes[i];
+            if (!b.holdsRuns || TextBlock::TakesRun(b.x, b.y, b.width, b.height, b.dim, tx, ty, tw, th))
+                out.push_back(i);
+        }
+        if (th >= 0.1 && tw >= 0.1) {
+            // One point of slack keeps every block whose lower edge reaches
+            // the run's top whatever the rounding; TakesRun decides.
+            const double runTop = ty + th + 0.01 * th;
+            const auto end = std::isnan(runTop)
+                                 ? byBottom.end()
+                                 : std::upper_bound(byBottom.begin(), byBottom.end(),
+                                                    std::pair<double, std::size_t>{
+                                                        runTop + 1.0, SIZE_MAX});
+            for (auto it = byBottom.begin(); it != end; ++it) {
+                const Box& b = boxes[it->second];
+                if (TextBlock::TakesRun(b.x, b.y, b.width, b.height, b.dim, tx, ty, tw, th))
+                    out.push_back(it->second);
+            }
+        }
+        std::sort(out.begin(), out.end());
+        return out;
+    }
+};
 
 Page::Page(IWriter* writer) : writer(writer) {}
 
@@ -56,7 +145,27 @@ void Page::ParserPage(Parser* parser, int page, bool ignoreImages, bool pageAsIm
     std::vector<LinkCollect*> links;
     try {
         while (CollectBase* obj = parser->GetNextObj()) {
-            if (auto* text = dynamic_cast<TextCollect*>(obj)) {
+            // The parser's objects are of the four kinds themselves: an exact
+            // type match spares the casts; anything else is cast.
+            TextCollect* text = nullptr;
+            GraphicsCollect* graphic = nullptr;
+            ImageCollect* image = nullptr;
+            LinkCollect* link = nullptr;
+            const std::type_info& kind = typeid(*obj);
+            if (kind == typeid(TextCollect))
+                text = static_cast<TextCollect*>(obj);
+            else if (kind == typeid(GraphicsCollect))
+                graphic = static_cast<GraphicsCollect*>(obj);
+            else if (kind == typeid(ImageCollect))
+                image = static_cast<ImageCollect*>(obj);
+            else if (kind == typeid(LinkCollect))
+                link = static_cast<LinkCollect*>(obj);
+            else if (!(text = dynamic_cast<TextCollect*>(obj)) &&
+                     !(graphic = dynamic_cast<GraphicsCollect*>(obj)) &&
+                     !(image = dynamic_cast<ImageCollect*>(obj)))
+                link = dynamic_cast<LinkCollect*>(obj);
+
+            if (text) {
                 const ParserMatrix& m = text->GetMatrix();
                 const double x = m.e;
                 const double y = m.f;
@@ -69,7 +178,7 @@ void Page::ParserPage(Parser* parser, int page, bool ignoreImages, bool pageAsIm
                     overflowBelow = std::max(overflowBelow, double(safemath::TruncAbs(y)));
                 if (text->GetText() != " ")
                     textObjects.push_back(text);
-            } else if (auto* graphic = dynamic_cast<GraphicsCollect*>(obj)) {
+            } else if (graphic) {
                 double left = 0, top = 0, right = 0, bottom = 0;
                 graphic->GetRegion(left, top, right, bottom);
                 if (top > height)
@@ -78,7 +187,7 @@ void Page::ParserPage(Parser* parser, int page, bool ignoreImages, bool pageAsIm
                     graphics.push_back(graphic);
                 else
                     pictureObjects.push_back(graphic);
-            } else if (auto* image = dynamic_cast<ImageCollect*>(obj)) {
+            } else if (image) {
                 const ParserMatrix& m = image->GetMatrix();
                 const double x = std::max(m.e, 0.0);
                 const double y = m.f;
@@ -92,7 +201,7 @@ void Page::ParserPage(Parser* parser, int page, bool ignoreImages, bool pageAsIm
                     overflowBelow = std::max(overflowBelow, double(safemath::TruncAbs(y)));
                 if (!ignoreImages)
                     pictureObjects.push_back(image);
-            } else if (auto* link = dynamic_cast<LinkCollect*>(obj)) {
+            } else if (link) {
                 links.push_back(link);
             }
         }
@@ -135,6 +244,7 @@ void Page::ParserPage(Parser* parser, int page, bool ignoreImages, bool pageAsIm
     // 7.2 Text blocks.
     for (TextCollect* t : textObjects)
         addtext(t);
+    textIndex.reset();
     // 7.3 Words (or one run per block on recognised pages).
     const bool recognised = parser->GetRecognitionSwitch();
     for (TextBlock* b : textBlocks) {
@@ -196,59 +306,49 @@ void Page::ParserPage(Parser* parser, int page, bool ignoreImages, bool pageAsIm
 
 bool Page::addtext(TextCollect* run)
 {
-    constexpr std::size_t kFields = 6;
-    const auto remember = [this](std::size_t i, const TextBlock* b) {
-        double* f = &textBlockBounds[i * kFields];
-        f[0] = b->getX();
-        f[1] = b->getY();
-        f[2] = b->getWidth();
-        f[3] = b->getHeight();
-        f[4] = b->getDim();
-        f[5] = b->GetEleCount() > 0 ? 1.0 : 0.0;
-    };
-    if (textBlockBounds.size() != textBlocks.size() * kFields) {
-        textBlockBounds.assign(textBlocks.size() * kFields, 0.0);
-        for (std::size_t i = 0; i < textBlocks.size(); ++i)
-            remember(i, textBlocks[i]);
-    }
+    if (!textIndex)
+        textIndex = std::make_unique<TextBlockIndex>();
+    TextBlockIndex& index = *textIndex;
+    if (index.boxes.size() != textBlocks.size())
+        index.rebuild(textBlocks);
 
-    // The first block that takes the run, in order (the test of addElement
-    // on the copied rectangles; every block here already holds a run).
+    // The first block, in order, that takes the run.
     const ParserMatrix& m = run->GetMatrix();
-    const double tw = run->GetTextWidth();
-    const double th = run->GetTextHeight();
-    for (std::size_t i = 0; i < textBlocks.size(); ++i) {
-        const double* f = &textBlockBounds[i * kFields];
-        if (f[5] != 0.0 && !TextBlock::TakesRun(f[0], f[1], f[2], f[3], f[4], m.e, m.f, tw, th))
-            continue;
+    for (std::size_t i : index.candidates(m.e, m.f, run->GetTextWidth(), run->GetTextHeight())) {
         if (textBlocks[i]->addElement(run, height, width)) {
-            remember(i, textBlocks[i]);
+            index.remove(i);
+            index.add(i, textBlocks[i]);
             return true;
         }
     }
     auto* b = new TextBlock(writer);
     b->addElement(run, height, width);
     textBlocks.push_back(b);
-    textBlockBounds.resize(textBlocks.size() * kFields);
-    remember(textBlocks.size() - 1, b);
+    index.add(textBlocks.size() - 1, b);
     return true;
 }
 
 void Page::combineTextBlock()
 {
+    // The text blocks among `blocks`, cast once (null for other kinds), kept
+    // in step with `blocks`.
+    std::vector<TextBlock*> text(blocks.size());
+    for (std::size_t i = 0; i < blocks.size(); ++i)
+        text[i] = dynamic_cast<TextBlock*>(blocks[i]);
     bool merged = true;
     while (merged) {
         merged = false;
         for (std::size_t i = 0; i < blocks.size(); ++i) {
-            auto* a = dynamic_cast<TextBlock*>(blocks[i]);
+            TextBlock* a = text[i];
             if (!a)
                 continue;
             std::size_t j = i + 1;
             while (j < blocks.size()) {
-                auto* b = dynamic_cast<TextBlock*>(blocks[j]);
+                TextBlock* b = text[j];
                 if (b && a->isContain(b) && a->EatBlock(b)) {
                     delete b;
                     blocks.erase(blocks.begin() + static_cast<std::ptrdiff_t>(j));
+                    text.erase(text.begin() + static_cast<std::ptrdiff_t>(j));
                     merged = true;
                     continue;   // the next block now stands at j
                 }

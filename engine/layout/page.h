@@ -2,6 +2,7 @@
 // column analysis, built from the objects the parser reports for the page.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -84,9 +85,10 @@ private:
 
     std::vector<Block*> blocks;              // owned, in reading order
     std::vector<TextBlock*> textBlocks;
-    // x, y, width, height, dim and "holds runs" of each of textBlocks, side
-    // by side, so that placing a run scans one array (kept by addtext).
-    std::vector<double> textBlockBounds;
+    // The text blocks' rectangles ordered by lower edge, so that placing a
+    // run looks only at the blocks that can take it (kept by addtext).
+    struct TextBlockIndex;
+    std::unique_ptr<TextBlockIndex> textIndex;
     std::vector<TableBlock*> tableBlocks;
     std::vector<ImageBlock*> imageBlocks;
     std::vector<PageCol*> cols;

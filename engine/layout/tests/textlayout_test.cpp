@@ -40,6 +40,8 @@ public:
     static void setColCount(Page& p, int n) { p.colCount = n; }
     static int colCount(const Page& p) { return p.colCount; }
     static void combine(Page& p) { p.combineTextBlock(); }
+    static void addtext(Page& p, TextCollect* run) { p.addtext(run); }
+    static std::vector<TextBlock*>& textBlocks(Page& p) { return p.textBlocks; }
 };
 
 namespace {
@@ -908,6 +910,62 @@ TEST_F(Columns, HostilePageSortsTheSameEveryTime)
     }
     EXPECT_FALSE(results[0].empty());
     EXPECT_EQ(results[0], results[1]);
+}
+
+TEST(PlacingRuns, SameBlocksAsTryingEveryBlockInOrder)
+{
+    // The page finds the block for a run through an index of the blocks'
+    // lower edges; the result must be that of trying every block in order.
+    const double values[] = {0.0, 0.05, 5.0, 10.0, 10.0, 11.7, 12.0, 30.0, 31.0, kNaN, 1e300};
+    for (unsigned seed = 1; seed <= 30; ++seed) {
+        std::mt19937 rng(seed);
+        std::vector<std::unique_ptr<TextCollect>> runs;
+        for (int i = 0; i < 300; ++i) {
+            // Lines of words top-down, bottom-up or scattered, with odd sizes.
+            const int line = seed % 3 == 0   ? i / 8
+                             : seed % 3 == 1 ? 40 - i / 8
+                                             : static_cast<int>(rng() % 40);
+            double x = 50.0 + (i % 8) * 40.0 + static_cast<double>(rng() % 30);
+            double y = 700.0 - line * 13.0 + static_cast<double>(rng() % 5);
+            double h = 10.0;
+            double w = 30.0;
+            if (rng() % 10 == 0)
+                h = values[rng() % std::size(values)];
+            if (rng() % 10 == 0)
+                w = values[rng() % std::size(values)];
+            if (rng() % 20 == 0)
+                x = values[rng() % std::size(values)];
+            if (rng() % 20 == 0)
+                y = values[rng() % std::size(values)];
+            runs.push_back(MakeRun("r" + std::to_string(i), x, y, w, h));
+        }
+        Page page(nullptr);
+        PageTestAccess::setSize(page, 612, 792);
+        for (auto& r : runs)
+            PageTestAccess::addtext(page, r.get());
+        std::vector<std::unique_ptr<TextBlock>> reference;
+        for (auto& r : runs) {
+            bool taken = false;
+            for (auto& b : reference) {
+                if ((taken = b->addElement(r.get(), 792, 612)))
+                    break;
+            }
+            if (!taken) {
+                reference.push_back(std::make_unique<TextBlock>(nullptr));
+                reference.back()->addElement(r.get(), 792, 612);
+            }
+        }
+        const auto contents = [](TextBlock* b) {
+            std::string out;
+            for (const Text* t : b->getElements())
+                out += t->text + " ";
+            return out;
+        };
+        auto& got = PageTestAccess::textBlocks(page);
+        ASSERT_EQ(got.size(), reference.size()) << seed;
+        for (std::size_t i = 0; i < got.size(); ++i)
+            EXPECT_EQ(contents(got[i]), contents(reference[i].get())) << seed << " block " << i;
+    }
 }
 
 TEST_F(Columns, MergingNeighboursInAColumn)
