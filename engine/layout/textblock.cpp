@@ -121,13 +121,19 @@ void ResetTextCreationOrder()
 
 std::string CleanRunText(std::string_view text)
 {
+    const auto control = [](char ch) {
+        const auto u = static_cast<unsigned char>(ch);
+        return u < 0x20 && u != '\t' && u != '\n' && u != '\r';
+    };
     std::string out;
+    if (std::none_of(text.begin(), text.end(), control)) {
+        out.assign(text);
+        return out;
+    }
     out.reserve(text.size());
     for (char ch : text) {
-        const auto u = static_cast<unsigned char>(ch);
-        if (u < 0x20 && ch != '\t' && ch != '\n' && ch != '\r')
-            continue;
-        out.push_back(ch);
+        if (!control(ch))
+            out.push_back(ch);
     }
     return out;
 }
@@ -157,7 +163,8 @@ void SortTexts(std::vector<Text*>& texts)
         std::uint64_t order;
         Text* text;
     };
-    std::vector<Key> keys;
+    static thread_local std::vector<Key> keys;
+    keys.clear();
     keys.reserve(texts.size());
     for (Text* t : texts)
         keys.push_back({safemath::Key(t->y), safemath::Key(t->x), t->creationOrder, t});

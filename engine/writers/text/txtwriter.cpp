@@ -59,12 +59,16 @@ void TxtWriter::writePage(void*, Page* page)
 
 void TxtWriter::appendRunText(const std::string& s)
 {
-    for (char ch : s) {
-        const auto u = static_cast<unsigned char>(ch);
-        if (u < 0x20 && ch != '\t' && ch != '\n' && ch != '\r')
-            continue;
-        buffer.push_back(ch);
+    // Runs of bytes that are not control characters go in whole.
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        const auto u = static_cast<unsigned char>(s[i]);
+        if (u < 0x20 && u != '\t' && u != '\n' && u != '\r') {
+            buffer.append(s, start, i - start);
+            start = i + 1;
+        }
     }
+    buffer.append(s, start, std::string::npos);
 }
 
 void TxtWriter::writeText(void*, TextBlock* block)
