@@ -6,7 +6,6 @@
 #include "engine/layout/utf8.h"
 #include "engine/writers/content/chapter.h"
 #include "engine/writers/xml/xercesxml.h"
-#include "engine/writers/zip/zippackage.h"
 
 #include <zip.h>
 
@@ -14,6 +13,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <memory>
 #include <random>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -60,40 +60,6 @@ Tolvik::IXMLElement* SiblingNamed(Tolvik::IXMLElement* from, const std::string& 
     return from;
 }
 
-bool MakeDir(const std::wstring& path)
-{
-    return ::mkdir(utf8::FromWide(path).c_str(), 0777) == 0 || errno == EEXIST;
-}
-
-// A fresh, empty folder below the engine's temporary folder for one package.
-// Its name never equals one of the engine's own work folders.
-std::wstring MakePackageFolder()
-{
-    std::string base = utf8::FromWide(GlobalEnum::tmppath);
-    if (!base.empty() && base.back() != '/')
-        base += '/';
-    std::string tmpl = base + "epub-XXXXXX";
-    if (!::mkdtemp(tmpl.data()))
-        return L"";
-    return utf8::ToWide(tmpl);
-}
-
-// Removes the package folder when the save ends, on every road.
-class FolderRemover {
-public:
-    explicit FolderRemover(std::wstring path) : path_(std::move(path)) {}
-    ~FolderRemover()
-    {
-        if (!path_.empty())
-            DeleteFiles(path_, false);
-    }
-    FolderRemover(const FolderRemover&) = delete;
-    FolderRemover& operator=(const FolderRemover&) = delete;
-
-private:
-    std::wstring path_;
-};
-
 // Claims `path` by creating it empty, so that no file that appeared after the
 // name was chosen can be replaced. False when it exists or cannot be made.
 bool ClaimFile(const std::wstring& path, bool& taken)
@@ -107,27 +73,53 @@ bool ClaimFile(const std::wstring& path, bool& taken)
     return true;
 }
 
-// Reading systems find the package's type in its first entry, "mimetype",
-// only when it is stored uncompressed and without extra field. The packer
-// deflates every entry, so that entry is replaced by a stored copy of the
-// same bytes (a source of known size, so no size field is added either).
-bool StoreMimetypeUncompressed(const std::wstring& zipPath)
+// One part of the package: its entry name and its bytes.
+struct Part {
+    std::string name;
+    std::string bytes;
+};
+
+// Writes the package: "mimetype" first, stored and without extra field, as
+// reading systems require; then the parts from memory and the pictures from
+// their files, each deflated at level 9. Nothing is left at `zipPath`'s
+// place by a failed write but the file the caller claimed there.
+bool WritePackage(const std::wstring& zipPath, const std::vector<Part>& parts,
+                  const std::vector<std::pair<std::string, std::wstring>>& files)
 {
     int error = 0;
-    zip_t* archive = zip_open(utf8::FromWide(zipPath).c_str(), 0, &error);
+    zip_t* archive = zip_open(utf8::FromWide(zipPath).c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
     if (!archive)
         return false;
-    bool ok = zip_name_locate(archive, "mimetype", ZIP_FL_ENC_RAW) == 0;
-    if (ok) {
-        zip_source_t* source = zip_source_buffer(archive, kMimetype, sizeof kMimetype - 1, 0);
-        ok = source && zip_file_replace(archive, 0, source, 0) == 0;
-        if (source && !ok)
+    auto add = [&](const std::string& name, zip_source_t* source, bool store) {
+        if (!source)
+            return false;
+        const zip_int64_t index = zip_file_add(archive, name.c_str(), source, ZIP_FL_ENC_UTF_8);
+        if (index < 0) {
             zip_source_free(source);
+            return false;
+        }
+        return zip_set_file_compression(archive, static_cast<zip_uint64_t>(index),
+                                        store ? ZIP_CM_STORE : ZIP_CM_DEFLATE, store ? 0 : 9) == 0;
+    };
+    bool ok = add("mimetype", zip_source_buffer(archive, kMimetype, sizeof kMimetype - 1, 0), true);
+    for (const Part& part : parts) {
+        ok = ok && add(part.name, zip_source_buffer(archive, part.bytes.data(), part.bytes.size(), 0),
+                       false);
     }
-    ok = ok && zip_set_file_compression(archive, 0, ZIP_CM_STORE, 0) == 0 && zip_close(archive) == 0;
+    for (const auto& [name, path] : files) {
+        ok = ok && add(name, zip_source_file(archive, utf8::FromWide(path).c_str(), 0, -1), false);
+    }
+    ok = ok && zip_close(archive) == 0;
     if (!ok)
         zip_discard(archive);
     return ok;
+}
+
+// The document's bytes as saveToFile would write them.
+bool Serialize(Tolvik::IXMLDocument* doc, std::string& bytes)
+{
+    auto* xerces = dynamic_cast<XercesXMLDocument*>(doc);
+    return xerces && xerces->serialize(bytes);
 }
 
 // The chapter file names come from chapter names; only plain names are
@@ -137,6 +129,12 @@ bool IsPlainFileName(const std::string& name)
     return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos;
 }
 
+bool IsRegularFile(const std::wstring& path)
+{
+    struct stat st {};
+    return ::stat(utf8::FromWide(path).c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
 // An element whose text must not stay empty in a valid book.
 void SetIfEmpty(std::string& field, const std::string& value)
 {
@@ -144,21 +142,29 @@ void SetIfEmpty(std::string& field, const std::string& value)
         field = value;
 }
 
-bool WriteContainerXml(const std::string& path)
+// The container document, pointing at "OEBPS/content.opf"; null when it
+// could not be made. It stays the factory's current document.
+Tolvik::IXMLDocument* MakeContainer()
 {
     Tolvik::IXMLDocument* doc = Factory().CreateDocument("container");
     Tolvik::IXMLElement* root = doc ? doc->getRootElement() : nullptr;
     if (!root)
-        return false;
+        return nullptr;
     root->addAttribute("version", "1.0", kUtf8);
     root->addAttribute("xmlns", "urn:oasis:names:tc:opendocument:xmlns:container", kUtf8);
     Tolvik::IXMLElement* rootfiles = root->appendChildElement("rootfiles");
     Tolvik::IXMLElement* rootfile = rootfiles ? rootfiles->appendChildElement("rootfile") : nullptr;
     if (!rootfile)
-        return false;
+        return nullptr;
     rootfile->addAttribute("full-path", "OEBPS/content.opf", kUtf8);
     rootfile->addAttribute("media-type", "application/oebps-package+xml", kUtf8);
-    return doc->saveToFile(path) == 0;
+    return doc;
+}
+
+bool WriteContainerXml(const std::string& path)
+{
+    Tolvik::IXMLDocument* doc = MakeContainer();
+    return doc && doc->saveToFile(path) == 0;
 }
 
 // XHTML requires at least one block in a body: a page without content gets
@@ -337,6 +343,11 @@ bool EPUB::writeNCX(Tolvik::IXMLDocument* ncx, std::wstring path)
 
 bool EPUB::writeNCX(Tolvik::IXMLDocument* ncx, std::string path)
 {
+    return fillNCX(ncx) && ncx->saveToFile(path) == 0;
+}
+
+bool EPUB::fillNCX(Tolvik::IXMLDocument* ncx)
+{
     EPUBInfo empty;
     const EPUBInfo& meta = info ? *info : empty;
     Tolvik::IXMLElement* root = ncx ? ncx->getRootElement() : nullptr;
@@ -373,7 +384,7 @@ bool EPUB::writeNCX(Tolvik::IXMLDocument* ncx, std::string path)
     titleText->setStrValue(meta.title, false);
     authorText->setStrValue(meta.creator, false);
     writeChapter(navMap);
-    return ncx->saveToFile(path) == 0;
+    return true;
 }
 
 bool EPUB::writeOPF(Tolvik::IXMLDocument* opf, std::wstring path)
@@ -382,6 +393,11 @@ bool EPUB::writeOPF(Tolvik::IXMLDocument* opf, std::wstring path)
 }
 
 bool EPUB::writeOPF(Tolvik::IXMLDocument* opf, std::string path)
+{
+    return fillOPF(opf) && opf->saveToFile(path) == 0;
+}
+
+bool EPUB::fillOPF(Tolvik::IXMLDocument* opf)
 {
     EPUBInfo empty;
     const EPUBInfo& meta = info ? *info : empty;
@@ -423,7 +439,7 @@ bool EPUB::writeOPF(Tolvik::IXMLDocument* opf, std::string path)
         if (type && href && type->getStrValue() == "image/jpeg")
             packagedImages.push_back(utf8::ToWide(href->getStrValue()));
     }
-    return opf->saveToFile(path) == 0;
+    return true;
 }
 
 // --- EPUB: saving ----------------------------------------------------------------------
@@ -457,12 +473,13 @@ std::string EPUB::SaveToEPUB(std::string dir, std::string name)
 
 // Writes the package into `out`, a file claimed (empty) by the caller, which
 // is removed again when the package cannot be completed. `name` is the name
-// given to SaveToEPUB, "/" + the base name.
+// given to SaveToEPUB, "/" + the base name. Every part is made in memory and
+// goes straight into the zip: the book needs no temporary folder of its own.
 std::wstring EPUB::save(const std::wstring& out, const std::wstring& name)
 {
-    const std::wstring result = [&]() -> std::wstring {
+    const bool written = [&] {
         if (!firstChapter)
-            return L"";
+            return false;
         if (!info)
             info = new EPUBInfo;
         const std::wstring base = name.substr(name.rfind(L'/') + 1);
@@ -470,50 +487,47 @@ std::wstring EPUB::save(const std::wstring& out, const std::wstring& name)
         SetIfEmpty(info->identifier, NewUuidUrn());
         SetIfEmpty(info->language, "en");
 
-        const std::wstring t = MakePackageFolder();
-        if (t.empty())
-            return L"";
-        FolderRemover remover(t);
-        const std::wstring oebps = t + L"/OEBPS";
-        for (const std::wstring& sub : {t + L"/META-INF", oebps, oebps + L"/image", oebps + L"/css"}) {
-            if (!MakeDir(sub))
-                return L"";
-        }
-        if (!writeNCX(Factory().DecodeDocumentFromFile(folder + L"/toc.ncx"), oebps + L"/toc.ncx") ||
-            !writeMimetype(t + L"/mimetype") ||
-            !writeEPUBContainer(t + L"/META-INF/container.xml") ||
-            !writeOPF(Factory().DecodeDocumentFromFile(folder + L"/content.opf"),
-                      oebps + L"/content.opf"))
-            return L"";
-
+        std::vector<Part> parts;
+        auto add = [&](const std::string& entry, Tolvik::IXMLDocument* doc) {
+            parts.push_back({entry, std::string()});
+            return Serialize(doc, parts.back().bytes);
+        };
+        if (!add("META-INF/container.xml", MakeContainer()))
+            return false;
+        Tolvik::IXMLDocument* ncx = Factory().DecodeDocumentFromFile(folder + L"/toc.ncx");
+        if (!fillNCX(ncx) || !add("OEBPS/toc.ncx", ncx))
+            return false;
+        Tolvik::IXMLDocument* opf = Factory().DecodeDocumentFromFile(folder + L"/content.opf");
+        if (!fillOPF(opf) || !add("OEBPS/content.opf", opf))
+            return false;
         for (Chapter* c = firstChapter; c; c = c->getSibling()) {
             const std::string fileName = c->getName();
             if (!IsPlainFileName(fileName))
-                return L"";
+                return false;
             Tolvik::IXMLDocument* page = Factory().DecodeDocumentFromFile(folder + L"/html.html");
             if (!c->writeXml(page))
-                return L"";
+                return false;
             KeepBodyValid(page);
-            if (page->saveToFile(oebps + L"/" + utf8::ToWide(fileName) + L".html") != 0)
-                return L"";
+            if (!add("OEBPS/" + fileName + ".html", page))
+                return false;
         }
 
-        // Exactly the pictures that the manifest lists join the package.
+        // Exactly the pictures that the manifest lists join the package,
+        // from the engine's picture folder.
+        std::vector<std::pair<std::string, std::wstring>> pictures;
         const std::wstring images = GlobalEnum::tmppath + L"ImageFiles/";
         for (const std::wstring& href : packagedImages) {
             const std::wstring file = href.substr(href.rfind(L'/') + 1);
             if (href != L"image/" + file || !IsPlainFileName(utf8::FromWide(file)) ||
-                !CopyFile(images + file, oebps + L"/" + href, false))
-                return L"";
+                !IsRegularFile(images + file))
+                return false;
+            pictures.emplace_back("OEBPS/" + utf8::FromWide(href), images + file);
         }
-
-        if (!ZipCompress(out.c_str(), nullptr, (t + L"/mimetype").c_str(),
-                         (t + L"/META-INF").c_str(), oebps.c_str(), L"-1") ||
-            !StoreMimetypeUncompressed(out))
-            return L"";
-        return out;
+        return WritePackage(out, parts, pictures);
     }();
-    if (result.empty())
+    if (!written) {
         DeleteFile(out);
-    return result;
+        return L"";
+    }
+    return out;
 }

@@ -94,6 +94,9 @@ public:
 
 private:
     std::wstring save(const std::wstring& out, const std::wstring& name);
+    // writeNCX and writeOPF without the saving.
+    bool fillNCX(Tolvik::IXMLDocument* ncx);
+    bool fillOPF(Tolvik::IXMLDocument* opf);
     bool writeNavPoint(Tolvik::IXMLElement* parent, Chapter* chapter, const char* label);
 
     std::vector<Chapter*> chapters;   // owned

@@ -43,11 +43,20 @@ bool NeedsSpace(const Text* prev, const Text* t, bool newLine)
     return t->x - (prev->x + prev->width) > 0.1 * size;
 }
 
-WordsInfo* MakeRun(const Text* prev, const Text* t, bool newLine)
+// Adds the element's text to the paragraph. The words of one line share one
+// run: a reflowed run carries no position or style, and a span per word
+// would only multiply the markup (and the time it takes to write it).
+void AppendText(LineInfo* paragraph, WordsInfo*& lastRun, const Text* prev, const Text* t,
+                bool newLine)
 {
-    auto* run = new WordsInfo;
-    run->setContent(NeedsSpace(prev, t, newLine) ? " " + t->text : t->text);
-    return run;
+    const std::string text = NeedsSpace(prev, t, newLine) ? " " + t->text : t->text;
+    if (lastRun && prev && !newLine) {
+        lastRun->setContent(lastRun->getContent() + text);
+        return;
+    }
+    lastRun = new WordsInfo;
+    lastRun->setContent(text);
+    paragraph->appendContent(lastRun);
 }
 
 // |trunc(v)|, and 1 when that is less than 1.
@@ -112,12 +121,14 @@ void EpubWriter::writeText(void* ctx, TextBlock* block)
     if (auto* section = ContextAs<Section>(ctx)) {
         double lineY = 0;
         LineInfo* current = nullptr;
+        WordsInfo* lastRun = nullptr;
         double prevRight = 0;
         double prevHeight = 0;
         const Text* prev = nullptr;
         auto startParagraph = [&] {
             current = new LineInfo;
             section->appendObject(current);
+            lastRun = nullptr;
             prev = nullptr;
         };
         block->returnTheFirst();
@@ -138,13 +149,14 @@ void EpubWriter::writeText(void* ctx, TextBlock* block)
             }
             prevRight = t->x + t->width;
             prevHeight = t->height;
-            current->appendContent(MakeRun(prev, t, newLine));
+            AppendText(current, lastRun, prev, t, newLine);
             prev = t;
         }
     } else if (auto* cell = ContextAs<TableColumn>(ctx)) {
         // Every line of a cell is a paragraph of its own.
         double lineY = 0;
         LineInfo* current = nullptr;
+        WordsInfo* lastRun = nullptr;
         const Text* prev = nullptr;
         block->returnTheFirst();
         for (Text* t = block->getCurrentElement(); t; block->setNext(), t = block->getCurrentElement()) {
@@ -152,9 +164,10 @@ void EpubWriter::writeText(void* ctx, TextBlock* block)
                 current = new LineInfo;
                 cell->appendContent(current);
                 lineY = t->y;
+                lastRun = nullptr;
                 prev = nullptr;
             }
-            current->appendContent(MakeRun(prev, t, false));
+            AppendText(current, lastRun, prev, t, false);
             prev = t;
         }
     }

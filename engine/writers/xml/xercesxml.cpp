@@ -486,11 +486,23 @@ int XercesXMLDocument::saveToFile(std::string path)
 
 int XercesXMLDocument::save(const std::string& path)
 {
-    if (!m_document || !m_root)
+    std::string text;
+    if (!serialize(text))
         return 1;
+    // Written by us: the bytes reach the file under its UTF-8 path, and a
+    // short write is seen.
+    return WriteFileReplacing(path, reinterpret_cast<const XMLByte*>(text.data()), text.size())
+               ? 0
+               : 1;
+}
+
+bool XercesXMLDocument::serialize(std::string& text)
+{
+    if (!m_document || !m_root)
+        return false;
     DOMLSSerializer* serializer = nullptr;
     DOMLSOutput* output = nullptr;
-    int result = 1;
+    bool ok = false;
     try {
         DOMImplementation* impl = DOMImplementationRegistry::getDOMImplementation(u"Core");
         serializer = impl->createLSSerializer();
@@ -502,21 +514,20 @@ int XercesXMLDocument::save(const std::string& path)
             if (config->canSetParameter(name, true))
                 config->setParameter(name, true);
         }
-        // Serialised to memory and written by us: the bytes reach the file
-        // under its UTF-8 path, and a short write is seen.
         MemBufFormatTarget target;
         output->setByteStream(&target);
-        if (serializer->write(m_document, output) &&
-            WriteFileReplacing(path, target.getRawBuffer(), target.getLen()))
-            result = 0;
+        if (serializer->write(m_document, output)) {
+            text.assign(reinterpret_cast<const char*>(target.getRawBuffer()), target.getLen());
+            ok = true;
+        }
     } catch (...) {
-        result = 1;
+        ok = false;
     }
     if (output)
         output->release();
     if (serializer)
         serializer->release();
-    return result;
+    return ok;
 }
 
 // --- XercesXMLAttribute ------------------------------------------------------

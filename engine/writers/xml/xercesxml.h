@@ -121,6 +121,10 @@ public:
     std::string enCode() override;
     int saveToFile(std::wstring path) override;
     int saveToFile(std::string path) override;
+    // The bytes that saveToFile writes, into `text` (for a package that takes
+    // its parts from memory); false when the document has no tree or cannot
+    // be serialised.
+    bool serialize(std::string& text);
 
 private:
     void parseFile(const std::string& path);

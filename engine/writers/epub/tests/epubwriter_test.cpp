@@ -76,12 +76,12 @@ TEST(EpubWriterText, ParagraphRules)
         std::initializer_list<Word> words;
         Paragraphs expected;
     } cases[] = {
-        {"same line (y within 1) is one paragraph; the gap gives a space",
+        {"same line (y within 1) is one paragraph and one run; the gap gives a space",
          {{"Hello", 72, 500, 30, 12}, {"world", 106, 500.6, 30, 12}},
-         {{"Hello", " world"}}},
+         {{"Hello world"}}},
         {"touching runs stay one word",
          {{"foot", 72, 500, 24, 12}, {"note", 96, 500, 24, 12}},
-         {{"foot", "note"}}},
+         {{"footnote"}}},
         {"a full line continues into the next",
          {{"full", 72, 500, 190, 12}, {"next", 72, 486, 30, 12}},
          {{"full", " next"}}},
@@ -105,7 +105,10 @@ TEST(EpubWriterText, ParagraphRules)
          {{"full"}, {"in"}}},
         {"a run that brings its own space gets none added",
          {{"a", 72, 500, 10, 12}, {" b", 90, 500, 10, 12}},
-         {{"a", " b"}}},
+         {{"a b"}}},
+        {"each line of a paragraph is one run",
+         {{"a", 72, 500, 10, 12}, {"b", 90, 500, 180, 12}, {"c", 72, 486, 10, 12}, {"d", 90, 486, 10, 12}},
+         {{"a b", " c d"}}},
     };
     for (const Case& c : cases)
         EXPECT_EQ(WriteToSection(c.words), c.expected) << c.what;
@@ -116,7 +119,7 @@ TEST(EpubWriterText, FirstElementAlwaysStartsAParagraph)
     // The first line sits at y 0.5 (less than 1 from the start value 0) and
     // is indented: still one paragraph, begun by the first element.
     EXPECT_EQ(WriteToSection({{"a", 200, 0.5, 10, 12}, {"b", 212, 0.5, 10, 12}}),
-              (Paragraphs{{"a", " b"}}));
+              (Paragraphs{{"a b"}}));
     EXPECT_TRUE(WriteToSection({}).empty());
 }
 
@@ -127,7 +130,7 @@ TEST(EpubWriterText, EveryLineOfACellIsAParagraph)
                                  {{"a", 10, 50, 10, 12}, {"b", 30, 50, 10, 12}, {"c", 10, 49.9, 10, 12}});
     TableColumn cell;
     writer.writeText(&cell, block);
-    EXPECT_EQ(Collect(cell.getContents()), (Paragraphs{{"a", " b"}, {"c"}}));
+    EXPECT_EQ(Collect(cell.getContents()), (Paragraphs{{"a b"}, {"c"}}));
 
     // Other contexts take nothing.
     TableInfo table;
