@@ -56,11 +56,13 @@ int WholeNumber(double value)
 
 bool ShapeTypes::picture = false;
 bool ShapeTypes::textPath = false;
+bool ShapeTypes::textBox = false;
 
 void ShapeTypes::Reset()
 {
     picture = false;
     textPath = false;
+    textBox = false;
 }
 
 Tolvik::IXMLElement* ShapeRun(Tolvik::IXMLElement* parent)
@@ -114,6 +116,34 @@ void WritePictureShapeType(Tolvik::IXMLElement* pict)
         Attr(lock, "aspectratio", "t");
     }
     ShapeTypes::picture = true;
+}
+
+namespace {
+
+// A text box type: a rectangle whose text area is the whole shape.
+void TextBoxType(Tolvik::IXMLElement* type, const std::string& id)
+{
+    Attr(type, "id", id);
+    Attr(type, "path", "m,l,21600r21600,l21600,xe");
+    Attr(type, "o:spt", "202");
+    Attr(type, "coordsize", "21600,21600");
+    Attr(type->appendChildElement("v:stroke"), "joinstyle", "miter");
+    if (Tolvik::IXMLElement* path = type->appendChildElement("v:path")) {
+        Attr(path, "o:connecttype", "rect");
+        Attr(path, "gradientshapeok", "t");
+    }
+}
+
+} // namespace
+
+// The predefined text box type (202), which readers know by its id, so that
+// they give every box the text area its inset asks for.
+void WriteTextBoxShapeType(Tolvik::IXMLElement* pict)
+{
+    if (Tolvik::IXMLElement* type = pict ? pict->appendChildElement("v:shapetype") : nullptr) {
+        TextBoxType(type, "_x0000_t202");
+        ShapeTypes::textBox = true;
+    }
 }
 
 // The shape type of text drawn along a path (136, plain text).
@@ -196,37 +226,31 @@ void Word07TextBlockInfo::writeXML(Tolvik::IXMLElement* parent)
     if (!pict)
         return;
     const std::string n = int2str(id);
-    if (Tolvik::IXMLElement* type = pict->appendChildElement("v:shapetype")) {
-        Attr(type, "id", "textblock_" + n);
-        Attr(type, "path", "m,l,21600r21600,l21600,xe");
-        Attr(type, "o:spt", "202");
-        Attr(type, "coordsize", "21600,21600");
-        Attr(type->appendChildElement("v:stroke"), "joinstyle", "miter");
-        if (Tolvik::IXMLElement* path = type->appendChildElement("v:path")) {
-            Attr(path, "o:connecttype", "rect");
-            Attr(path, "gradientshapeok", "t");
-        }
-    }
+    if (Tolvik::IXMLElement* type = pict->appendChildElement("v:shapetype"))
+        word07::TextBoxType(type, "textblock_" + n);
 
     const bool rotated = matrix[1] != 0 || matrix[2] != 0;
     auto* run = rotated && !objects.empty() ? dynamic_cast<Word07WordsInfo*>(objects.front())
                                             : nullptr;
     if (run && !word07::ShapeTypes::textPath)
         word07::WriteTextPathShapeType(pict);
+    if (!run && !word07::ShapeTypes::textBox)
+        word07::WriteTextBoxShapeType(pict);
 
     Tolvik::IXMLElement* shape = pict->appendChildElement("v:shape");
     if (!shape)
         return;
     Attr(shape, "id", "brontix_textblock_" + n);
+    // A shape refers to its type by fragment ("#" + id); boxes use the
+    // predefined text box type, which every reader resolves.
     if (rotated) {
         if (run)
             writeRotated(shape);
         else
-            Attr(shape, "type", "#textblock_" + n);
+            Attr(shape, "type", "#_x0000_t202");
         return;
     }
-    // A shape refers to its type by fragment ("#" + id).
-    Attr(shape, "type", "#textblock_" + n);
+    Attr(shape, "type", "#_x0000_t202");
     Attr(shape, "stroked", "t");
     Attr(shape, "strokecolor", "#ffffff");
     Attr(shape, "filled", "f");

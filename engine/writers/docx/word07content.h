@@ -230,9 +230,11 @@ int WholeNumber(double value);
 struct ShapeTypes {
     static bool picture;    // _x0000_t75
     static bool textPath;   // _x0000_t136
+    static bool textBox;    // _x0000_t202
     static void Reset();
 };
 void WritePictureShapeType(Tolvik::IXMLElement* pict);
+void WriteTextBoxShapeType(Tolvik::IXMLElement* pict);
 void WriteTextPathShapeType(Tolvik::IXMLElement* pict);
 // "w:r" holding "w:rPr" with an empty "w:noProof", then "w:pict": every
 // shape starts so. Returns the "w:pict" (null when it could not be made).

@@ -153,10 +153,11 @@ void Word07Graphic::writeXML(Tolvik::IXMLElement* parent)
     // straight lines of a rule.
     const int cw = WholeNumber(width * 20);
     const int ch = WholeNumber(height * 20);
+    const std::string coordsize = int2str(cw < 1 ? 1 : cw) + "," + int2str(ch < 1 ? 1 : ch);
     if (Tolvik::IXMLElement* type = pict->appendChildElement("v:shapetype")) {
         Attr(type, "id", "graphic_" + n);
         Attr(type, "path", p);
-        Attr(type, "coordsize", int2str(cw < 1 ? 1 : cw) + "," + int2str(ch < 1 ? 1 : ch));
+        Attr(type, "coordsize", coordsize);
         Attr(type, "o:spt", "12");
         Attr(type->appendChildElement("v:stroke"), "joinstyle", "miter");
     }
@@ -165,6 +166,17 @@ void Word07Graphic::writeXML(Tolvik::IXMLElement* parent)
         return;
     Attr(shape, "id", "brontix_grphic_" + n);
     Attr(shape, "type", "#graphic_" + n);
+    // The shape carries its geometry too, with commas between all numbers:
+    // readers that resolve no custom shape type, or read only commas
+    // between a command's pairs, draw the path all the same.
+    std::string commas = p;
+    for (std::size_t i = 1; i + 1 < commas.size(); ++i) {
+        if (commas[i] == ' ' && commas[i - 1] >= '0' && commas[i - 1] <= '9' &&
+            ((commas[i + 1] >= '0' && commas[i + 1] <= '9') || commas[i + 1] == '-'))
+            commas[i] = ',';
+    }
+    Attr(shape, "path", commas);
+    Attr(shape, "coordsize", coordsize);
     // Behind pictures (0) and text boxes (2).
     Attr(shape, "style", "position:absolute;left:0;text-align:left;margin-left:" + double2str(left) +
                              "pt;margin-top:" + double2str(pageHeight - top) + "pt;width:" +

@@ -14,6 +14,7 @@
 #include "engine/writers/docx/word07shapes.h"
 #include "parser/parser.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -183,8 +184,12 @@ void Word07Writer::writeText(void* ctx, TextBlock* block)
     Word07LineInfo* line = nullptr;
     double lineY = 0;
     const Text* previous = nullptr;   // the run before, on the same line
+    double widest = 0;                // the widest upright run
+    double right = block->getX();     // the right end of the longest line
     for (Text* t = block->getCurrentElement(); t; block->setNext(), t = block->getCurrentElement()) {
         if (t->matrix[1] == 0 && t->matrix[2] == 0) {
+            widest = std::max(widest, t->width);
+            right = std::max(right, t->x + t->width);
             box->setY(t->pageHeight - block->getY() - block->getHeight());
             if (!line || std::fabs(t->y - lineY) >= 1) {
                 const bool first = !line;
@@ -226,6 +231,15 @@ void Word07Writer::writeText(void* ctx, TextBlock* block)
             delete copy;
         }
     }
+    // Some readers wrap the text of a box at its width whatever its no-wrap
+    // style says, and break a word that is wider than the box apart. The
+    // block's width is cut to whole points, and a substituted font runs
+    // wider: the box gets room for its longest line and its widest word in
+    // a somewhat wider font.
+    const double room = std::max(std::ceil((right - block->getX()) * 1.05 + 2),
+                                 std::ceil(widest * 1.15 + 1));
+    if (widest > 0 && box->getWidth() < room)
+        box->setWidth(room);
 }
 
 void Word07Writer::writeTable(void* ctx, TableBlock* block)

@@ -18,6 +18,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <memory>
 #include <string>
 #include <vector>
@@ -123,6 +124,15 @@ TEST_F(Word07Xml, VectorPathsTable)
         EXPECT_EQ(XPathFile(xml, "string(" + type + "/@o:spt)"), "12");
         const std::string shape = "//" + Q("v:shape");
         EXPECT_EQ(XPathFile(xml, "string(" + shape + "/@type)"), "#graphic_" + n);
+        // The shape repeats the geometry, with commas between all numbers.
+        std::string commas = c.path;
+        for (std::size_t i = 1; i + 1 < commas.size(); ++i) {
+            if (commas[i] == ' ' && isdigit(static_cast<unsigned char>(commas[i - 1])) &&
+                isdigit(static_cast<unsigned char>(commas[i + 1])))
+                commas[i] = ',';
+        }
+        EXPECT_EQ(XPathFile(xml, "string(" + shape + "/@path)"), commas);
+        EXPECT_EQ(XPathFile(xml, "string(" + shape + "/@coordsize)"), c.coordsize);
         const std::string style = XPathFile(xml, "string(" + shape + "/@style)");
         EXPECT_NE(style.find(std::string("margin-top:") + c.marginTop + "pt;"), std::string::npos) << style;
         EXPECT_NE(style.find("mso-position-horizontal-relative:page;mso-position-vertical-relative:page"),
@@ -268,7 +278,8 @@ TEST_F(Word07Xml, TextBoxPlacesLinesWithSpacesBetweenWords)
     EXPECT_EQ(XPathFile(xml, "string(" + type + "/@path)"), "m,l,21600r21600,l21600,xe");
     const std::string shape = "//" + Q("v:shape");
     EXPECT_EQ(XPathFile(xml, "string(" + shape + "/@id)"), "brontix_textblock_0");
-    EXPECT_EQ(XPathFile(xml, "string(" + shape + "/@type)"), "#textblock_0");
+    EXPECT_EQ(XPathFile(xml, "string(" + shape + "/@type)"), "#_x0000_t202");
+    EXPECT_EQ(XPathFile(xml, "count(//" + Q("v:shapetype") + "[@id='_x0000_t202'])"), "1");
     EXPECT_EQ(XPathFile(xml, "string(" + shape + "/@style)"),
               "position:absolute;left:0;text-align:left;margin-left:72pt;margin-top:82pt;width:300pt;"
               "height:20pt;z-index:2;mso-wrap-style:none;mso-position-horizontal-relative:page;"
@@ -286,6 +297,18 @@ TEST_F(Word07Xml, TextBoxPlacesLinesWithSpacesBetweenWords)
     EXPECT_EQ(XPathFile(xml, "string(" + rPr + "/" + Q("w:color") + "/@w:val)"), "ff7f00");
     EXPECT_EQ(XPathFile(xml, "string(" + rPr + "/" + Q("w:sz") + "/@w:val)"), "20");
     EXPECT_EQ(XPathFile(xml, "string(" + rPr + "/" + Q("w:rFonts") + "/@w:ascii)"), "Helvetica");
+}
+
+TEST_F(Word07Xml, BoxHasRoomForItsWidestWord)
+{
+    // The page model's block is as wide as its one word, in whole points.
+    auto block = MakeBlock({{"jumpfour", 72, 700, 63.4, 14}});
+    block->setWidth(63);
+    Word07Writer writer(nullptr);
+    Word07Section section;
+    writer.writeText(&section, block.get());
+    const std::string style = XPathFile(WriteBody(section), "string(//" + Q("v:shape") + "/@style)");
+    EXPECT_NE(style.find(";width:74pt;"), std::string::npos) << style;
 }
 
 TEST_F(Word07Xml, PageLinksBecomeHyperlinksAddressLinksDoNot)
