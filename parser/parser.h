@@ -392,8 +392,11 @@ public:
 
     // ---- rendering --------------------------------------------------------
     // Renders page `page` (from 1) of a PDF file to a JPEG at `dpi` dots per
-    // inch. The JPEG is written to a temporary name first and then renamed,
-    // so a failure never leaves a partial file. False on any failure.
+    // inch (a page so large that the picture would pass 100 million pixels
+    // is drawn at the resolution that keeps it within). The JPEG is written
+    // to a temporary name first and then renamed, so a failure never leaves
+    // a partial file. False on any failure. The open file is kept for the
+    // calling thread until another file is asked for.
     static bool ConvertPDFPageToJpeg(const std::wstring& pdfPath, const std::wstring& jpegPath,
                                      int page, int dpi, const char* password);
     static bool ConvertPDFPageToJpeg(const std::wstring& pdfPath, const std::wstring& jpegPath,

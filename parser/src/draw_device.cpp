@@ -13,6 +13,8 @@
 #include "internal.h"
 #include "mupdf_safe.h"
 
+#include <cmath>
+
 namespace parser_detail {
 namespace {
 
@@ -405,6 +407,15 @@ fz_pixmap* Render(fz_context* ctx, fz_document* doc, int pageIndex, float zoom, 
 
 fz_pixmap* RenderPage(fz_context* ctx, fz_document* doc, int page, float zoom, bool gray)
 {
+    // A huge page (posters, maps) is drawn at a lower resolution so that
+    // the picture stays within 100 million pixels.
+    fz_rect bounds;
+    if (!PageBounds(ctx, doc, page, bounds))
+        return nullptr;
+    const double area = double(bounds.x1 - bounds.x0) * double(bounds.y1 - bounds.y0);
+    const double limit = 1e8;
+    if (area > 0 && area * zoom * zoom > limit)
+        zoom = static_cast<float>(std::sqrt(limit / area));
     return Render(ctx, doc, page, zoom, gray, nullptr, nullptr);
 }
 
