@@ -27,6 +27,9 @@ PACKAGES=(
   fonts-wqy-zenhei
   # the HTML viewer's browser test: headless Chromium driven from Node
   chromium nodejs
+  # Word 2007 output: LibreOffice opens the documents (driven through UNO),
+  # msoffcrypto-tool decrypts password-protected ones
+  libreoffice-writer-nogui python3-uno python3-msoffcrypto-tool
 )
 
 missing=()
