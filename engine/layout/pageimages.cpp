@@ -6,7 +6,13 @@
 #include "engine/layout/utf8.h"
 #include "parser/parser.h"
 
+#include <algorithm>
+#include <condition_variable>
 #include <filesystem>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -33,15 +39,12 @@ std::wstring LoadedPdfPath(Parser* parser)
     return buf.data();
 }
 
-// Renders page p whole; true when the renderer wrote the picture.
-bool RenderPage(Parser* parser, int p, int n, float scale, const Basedata_w& item)
+// Renders page p of the PDF whole; true when the renderer wrote the picture.
+bool RenderPage(const std::wstring& pdf, int p, int n, float scale, const std::string& password)
 {
     const std::wstring picture = GlobalEnum::tmppath + L"ImageFiles/Page" + int2wstr(n) + L".jpg";
-    const std::wstring pdf = LoadedPdfPath(parser);
-    if (pdf.empty())
-        return false;
-    return Parser::ConvertPDFPageToJpeg(pdf, picture, p + 1, static_cast<int>(scale) * 96,
-                                        item.password);
+    return !pdf.empty() &&
+           Parser::ConvertPDFPageToJpeg(pdf, picture, p + 1, static_cast<int>(scale) * 96, password);
 }
 
 // Takes every picture of page p out of the PDF; a page without pictures
@@ -76,6 +79,89 @@ void Report(const callback_funcs& cb, void* ctx, int index, int value)
         cb.progress(ctx, index, WM_PROGRESS_PERCENT, value);
 }
 
+// Runs numbered jobs on a few threads; results are collected in job order by
+// the caller, which alone talks to the callbacks.
+class JobPool {
+public:
+    JobPool(int threads, std::function<bool(int)> work, int jobs)
+        : work_(std::move(work)), state_(static_cast<std::size_t>(jobs), kWaiting)
+    {
+        for (int t = 0; t < threads; ++t)
+            threads_.emplace_back([this] { run(); });
+    }
+    ~JobPool()
+    {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            stopping_ = true;
+        }
+        wake_.notify_all();
+        for (std::thread& t : threads_)
+            t.join();
+    }
+    void submit(int job)
+    {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            queue_.push_back(job);
+        }
+        wake_.notify_one();
+    }
+    // Blocks until the job has run; its result.
+    bool wait(int job)
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        done_.wait(lock, [&] { return state_[static_cast<std::size_t>(job)] != kWaiting; });
+        return state_[static_cast<std::size_t>(job)] == kSucceeded;
+    }
+
+private:
+    enum State : char { kWaiting, kSucceeded, kFailed };
+
+    void run()
+    {
+        for (;;) {
+            int job;
+            {
+                std::unique_lock<std::mutex> lock(mutex_);
+                wake_.wait(lock, [&] { return stopping_ || next_ < queue_.size(); });
+                if (next_ >= queue_.size())
+                    return;
+                job = queue_[next_++];
+            }
+            bool ok = false;
+            try {
+                ok = work_(job);
+            } catch (...) {
+                ok = false;
+            }
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                state_[static_cast<std::size_t>(job)] = ok ? kSucceeded : kFailed;
+            }
+            done_.notify_all();
+        }
+    }
+
+    std::function<bool(int)> work_;
+    std::vector<State> state_;
+    std::vector<int> queue_;
+    std::size_t next_ = 0;
+    bool stopping_ = false;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::condition_variable done_;
+    std::vector<std::thread> threads_;
+};
+
+// Threads that render pages at once: rendering a page is independent of the
+// others, so whole-page pictures use every core (at most four).
+int RenderThreads()
+{
+    const unsigned cores = std::thread::hardware_concurrency();
+    return static_cast<int>(std::clamp(cores, 1u, 4u));
+}
+
 } // namespace
 
 PageImageExport exportPageImages(Parser* parser, const std::wstring& name,
@@ -88,13 +174,13 @@ PageImageExport exportPageImages(Parser* parser, const std::wstring& name,
     const bool extract = item.imgExtract;
     const std::wstring out = WithoutTrailingSlash(item.dest);
     const std::wstring base = out + L"/" + name;
+    const std::wstring pdf = LoadedPdfPath(parser);
     // A one-page document rendered whole becomes one picture beside the other
     // outputs, under a name no existing file has.
     if (!extract && count == 1 && !merge) {
         if (!MakeFolder(out))
             return result;
         const std::wstring target = FreeOutputPath(base, L".jpg");
-        const std::wstring pdf = LoadedPdfPath(parser);
         if (pdf.empty() || !Parser::ConvertPDFPageToJpeg(pdf, target, 1,
                                                          static_cast<int>(scale) * 96,
                                                          item.password))
@@ -121,20 +207,47 @@ PageImageExport exportPageImages(Parser* parser, const std::wstring& name,
     const int m = static_cast<int>(chosen.size());
     const double step = 50.0 / m;
     const int basePercent = static_cast<int>(step) + 30;
-    int done = 0;
-    for (int j = 0; j < m; ++j) {
-        if (callbacks.cancel && callbacks.cancel(ctx)) {
-            DeleteFiles(GlobalEnum::tmppath + L"Files/*", false);
-            result.status = ExportStatus::Cancelled;
-            return result;
-        }
+    auto exportPage = [&](int j) {
         const int p = chosen[static_cast<std::size_t>(j)];
-        if (p >= 0 && p < count) {
-            const int n = pageOffset + p + 1;
-            if (extract ? ExtractPictures(parser, p, n) : RenderPage(parser, p, n, scale, item))
-                ++done;
+        if (p < 0 || p >= count)
+            return false;
+        const int n = pageOffset + p + 1;
+        return extract ? ExtractPictures(parser, p, n) : RenderPage(pdf, p, n, scale, item.password);
+    };
+
+    // Pictures are taken out through the parser object, which serves one
+    // thread; whole pages are rendered by the pool. The cancel callback is
+    // asked before each page is started and the progress of each page is
+    // reported in page order, both on this thread.
+    const int threads = extract ? 1 : std::min(RenderThreads(), m);
+    std::unique_ptr<JobPool> pool;
+    if (threads > 1)
+        pool = std::make_unique<JobPool>(threads, exportPage, m);
+    const int window = threads > 1 ? 2 * threads : 1;
+    int done = 0;
+    int started = 0;
+    bool cancelled = false;
+    for (int j = 0; j < m; ++j) {
+        while (!cancelled && started < m && started - j < window) {
+            if (callbacks.cancel && callbacks.cancel(ctx)) {
+                cancelled = true;
+                break;
+            }
+            if (pool)
+                pool->submit(started);
+            ++started;
         }
+        if (j >= started)
+            break;   // cancelled before this page was started
+        if (pool ? pool->wait(j) : exportPage(j))
+            ++done;
         Report(callbacks, ctx, index, static_cast<int>(j * step) + basePercent);
+    }
+    pool.reset();
+    if (cancelled) {
+        DeleteFiles(GlobalEnum::tmppath + L"Files/*", false);
+        result.status = ExportStatus::Cancelled;
+        return result;
     }
 
     if (done == 0) {
