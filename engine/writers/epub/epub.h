@@ -71,8 +71,10 @@ public:
     // The same with UTF-8 paths; a taken name gets "[N]" instead of "(N)".
     std::string SaveToEPUB(std::string dir, std::string name);
 
-    // The steps of SaveToEPUB. Each returns false when its document lacks an
-    // element the step needs or could not be saved.
+    // The package's documents, each filled and saved to a file of its own
+    // (SaveToEPUB fills the same documents and packs them from memory). Each
+    // returns false when its document lacks an element the step needs or
+    // could not be saved.
     bool writeNCX(Tolvik::IXMLDocument* ncx, std::wstring path);
     bool writeNCX(Tolvik::IXMLDocument* ncx, std::string path);
     // One navigation point per top-level chapter ("page" + NCX id), with the
