@@ -103,8 +103,8 @@ void TableBlock::TableCol::appendText(TextCollect* run)
     const ParserMatrix& m = run->GetMatrix();
     auto* t = new Text;
     t->fontName = run->GetFontName();
-    t->text = run->GetText();
-    t->fontSize = run->GetFontSize() * m.d;
+    t->text = CleanRunText(run->GetText());
+    t->fontSize = RunFontSize(*run);
     t->italic = run->IsItalic();
     t->bold = run->IsBold();
     t->underline = run->IsUnderline();

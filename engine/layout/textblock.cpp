@@ -22,16 +22,6 @@ bool BeginsWithSpace(const std::string& s)
     return !s.empty() && IsSpaceByte(s.front());
 }
 
-// The size of the run's glyphs: the font size times the length of the
-// matrix's y axis. Upright text (d = 1) keeps the font size as it is; text
-// turned on its side or upside down keeps a positive size as well.
-double RunFontSize(const TextCollect& run)
-{
-    const ParserMatrix& m = run.GetMatrix();
-    const double scale = m.c == 0.0 ? std::fabs(m.d) : std::sqrt(m.c * m.c + m.d * m.d);
-    return run.GetFontSize() * scale;
-}
-
 Text* MakeText(const TextCollect& run, double pageHeight, double pageWidth)
 {
     auto* t = new Text;
@@ -117,6 +107,13 @@ std::uint64_t NextTextCreationOrder()
 void ResetTextCreationOrder()
 {
     g_textCreationOrder.store(0, std::memory_order_relaxed);
+}
+
+double RunFontSize(const TextCollect& run)
+{
+    const ParserMatrix& m = run.GetMatrix();
+    const double scale = m.c == 0.0 ? std::fabs(m.d) : std::sqrt(m.c * m.c + m.d * m.d);
+    return run.GetFontSize() * scale;
 }
 
 std::string CleanRunText(std::string_view text)

@@ -52,6 +52,11 @@ bool TextSortPredicate(const Text* a, const Text* b);
 // TextSortPredicate.
 void SortTexts(std::vector<Text*>& texts);
 
+// The size of the run's glyphs: the font size times the length of the
+// matrix's y axis. Upright text (d = 1) keeps the font size as it is; text
+// turned on its side or upside down keeps a positive size as well.
+double RunFontSize(const TextCollect& run);
+
 // The text of a run without control characters: bytes below 0x20 other than
 // tab, line feed and carriage return are dropped. UTF-8 stays intact.
 std::string CleanRunText(std::string_view text);

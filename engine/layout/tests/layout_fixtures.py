@@ -211,6 +211,12 @@ def cells(path):
     c.setFont("Helvetica", 12)
     c.drawString(180, 680, "large")
     c.drawString(100, 640, "edge")
+    # A word turned on its side, inside the cell of the test table.
+    c.saveState()
+    c.translate(250, 620)
+    c.rotate(90)
+    c.drawString(0, 0, "turned")
+    c.restoreState()
     c.showPage()
     c.save()
 

@@ -292,6 +292,13 @@ TEST_F(PagePdf, CellsTakeTheRunsThatStartInsideThem)
     EXPECT_DOUBLE_EQ(t->width, large->GetTextWidth());
     EXPECT_FALSE(t->hasLink);
 
+    // Text turned on its side keeps its real, positive size in a cell too.
+    TextCollect* turned = o.text("turned");
+    ASSERT_TRUE(turned);
+    ASSERT_TRUE(table->AddText(turned));
+    ASSERT_EQ(cell->GetEleCount(), 3);
+    EXPECT_NEAR(cell->getElements()[2]->fontSize, 12.0, 0.01);
+
     // A run whose x is a cell's left edge is not in that cell; at the
     // table's exact left edge and top it passes the table's own test.
     const double ex = edge->GetMatrix().e;
