@@ -226,6 +226,41 @@ TEST_F(EpubPackage, SourceNamesNeverReachTheWorkFolders)
     }
 }
 
+TEST_F(EpubPackage, DocumentStepsSavedOnTheirOwn)
+{
+    const std::string dir = out.str();
+    EPUB book(kTemplates);
+    auto* info = new EPUBInfo;
+    info->title = "T";
+    book.setEpubInfo(info);
+    AddPage(book);
+
+    ASSERT_TRUE(book.writeMimetype(dir + "mimetype"));
+    EXPECT_EQ(testutil::ReadFile(out.path() / "mimetype"), "application/epub+zip");
+    ASSERT_TRUE(book.writeEPUBContainer(utf8::ToWide(dir + "container.xml")));
+    EXPECT_EQ(XPath(testutil::ReadFile(out.path() / "container.xml"),
+                    "string(//*[local-name()='rootfile']/@full-path)"),
+              "OEBPS/content.opf");
+
+    // Metadata elements of the template take the record's texts, empty ones
+    // included; a template whose manifest has no spine after it is refused.
+    testutil::WriteFile(out.path() / "t.opf",
+                        "<package><metadata xmlns:dc=\"http://purl.org/dc/elements/1.1/\">"
+                        "<dc:title>old</dc:title><dc:creator>old</dc:creator>"
+                        "</metadata><manifest/><spine/></package>");
+    auto& factory = XercesXMLFactory::getSingleton();
+    ASSERT_TRUE(book.writeOPF(factory.DecodeDocumentFromFile(dir + "t.opf"), dir + "o.opf"));
+    const std::string opf = testutil::ReadFile(out.path() / "o.opf");
+    EXPECT_EQ(XPath(opf, "string(//*[local-name()='title'])"), "T");
+    EXPECT_EQ(XPath(opf, "string(//*[local-name()='creator'])"), "");
+    EXPECT_EQ(XPath(opf, "string(//*[local-name()='itemref']/@idref)"), "item1");
+    testutil::WriteFile(out.path() / "bad.opf", "<package><metadata/><manifest/></package>");
+    EXPECT_FALSE(book.writeOPF(factory.DecodeDocumentFromFile(dir + "bad.opf"), dir + "b.opf"));
+    EXPECT_FALSE(fs::exists(out.path() / "b.opf"));
+    testutil::WriteFile(out.path() / "bad.ncx", "<ncx><head/><docTitle><text/></docTitle></ncx>");
+    EXPECT_FALSE(book.writeNCX(factory.DecodeDocumentFromFile(dir + "bad.ncx"), dir + "b.ncx"));
+}
+
 TEST_F(EpubPackage, ChaptersLinkAndUnlink)
 {
     EPUB book(kTemplates);
