@@ -806,8 +806,10 @@ std::string XercesXMLElement::enCode()
     // the list but is no longer part of the element: it is not written, so
     // the text never repeats an attribute.
     for (Tolvik::IXMLAttribute* attribute : m_attributes) {
-        if (static_cast<XercesXMLAttribute*>(attribute)->isOn(m_element))
-            out += " " + attribute->enCode();
+        if (static_cast<XercesXMLAttribute*>(attribute)->isOn(m_element)) {
+            out += ' ';
+            out += attribute->enCode();
+        }
     }
     out += ">";
     for (Tolvik::IXMLElement* child : m_children)
