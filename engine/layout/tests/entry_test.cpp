@@ -249,6 +249,69 @@ TEST_F(JobTest, MergedPicturesAreNumberedAcrossItems)
     ExpectWorkFoldersEmpty();
 }
 
+TEST_F(JobTest, TextItemFollowsTheProgressProtocol)
+{
+    std::vector<Basedata_w> items{Item(3, Src("three"), Out())};
+    Convert(items);
+    EXPECT_EQ(rec.calls, Seq(0, {{S, 1}, {P, 5}, {P, 25}, {P, 30}, {P, 46}, {P, 62}, {P, 79},
+                                 {P, 80}, {P, 100}, {S, 2}}));
+    EXPECT_EQ(utf8::FromWide(items[0].result), Out() + "/three.txt");
+    EXPECT_NE(testutil::ReadFile(utf8::Path(items[0].result)).find("Page 2 of 3"),
+              std::string::npos);
+    ExpectWorkFoldersEmpty();
+
+    // A page list and a range send the values of their own length.
+    rec.calls.clear();
+    std::vector<Basedata_w> some{Item(3, Src("ten"), Out(), "2,4"), Item(3, Src("ten"), Out(), "3-5")};
+    Convert(some);
+    EXPECT_EQ(rec.forItem(0), Seq(0, {{S, 1}, {P, 5}, {P, 25}, {P, 30}, {P, 55}, {P, 80}, {P, 80},
+                                      {P, 100}, {S, 2}}));
+    EXPECT_EQ(rec.forItem(1), Seq(1, {{S, 1}, {P, 5}, {P, 25}, {P, 30}, {P, 46}, {P, 62}, {P, 79},
+                                      {P, 80}, {P, 100}, {S, 2}}));
+}
+
+TEST_F(JobTest, WriterThatSavesNothingFailsTheItem)
+{
+    // The output folder is a file: the text writer cannot save.
+    testutil::WriteFile(out.path() / "file", "x");
+    std::vector<Basedata_w> items{Item(3, Src("two"), Out() + "/file")};
+    Convert(items);
+    EXPECT_EQ(rec.calls.back(), (Call{0, S, 3}));
+    EXPECT_TRUE(items[0].result.empty());
+    ExpectWorkFoldersEmpty();
+}
+
+TEST_F(JobTest, MergedTextKeepsItemsLoadedBeforeAFailedLastItem)
+{
+    std::vector<Basedata_w> items{Item(3, Src("two"), Out()), Item(3, Src("three"), Out()),
+                                  Item(3, Src("zero"), Out())};
+    std::wstring name = L"merged";
+    mergeall(items, Tmp(), &rec, rec.callbacks(), name);
+    EXPECT_EQ(rec.forItem(0), Seq(0, {{S, 1}, {P, 5}, {P, 30}, {P, 55}, {P, 80}, {P, 100}, {S, 2}}));
+    EXPECT_EQ(rec.forItem(1),
+              Seq(1, {{S, 1}, {P, 5}, {P, 30}, {P, 46}, {P, 62}, {P, 79}, {P, 100}, {S, 2}}));
+    EXPECT_EQ(rec.forItem(2), Seq(2, {{S, 1}, {P, 5}, {S, 3}}));
+    EXPECT_EQ(Listing(out.path()), std::vector<std::string>{"merged.txt"});
+    const std::string text = testutil::ReadFile(out.path() / "merged.txt");
+    EXPECT_NE(text.find("Page 2 of 2"), std::string::npos);
+    EXPECT_NE(text.find("Page 3 of 3"), std::string::npos);
+    EXPECT_EQ(utf8::FromWide(items[0].result), Out() + "/merged.txt");
+    ExpectWorkFoldersEmpty();
+}
+
+TEST_F(JobTest, RecognitionClampsTheItemsOwnRange)
+{
+    Basedata_w item = Item(3, Src("three"), Out());
+    item.enableOCR = true;
+    item.first = 1;
+    item.last = 99;
+    std::vector<Basedata_w> items{item};
+    Convert(items);
+    EXPECT_EQ(items[0].first, 1);
+    EXPECT_EQ(items[0].last, 2);
+    EXPECT_EQ(rec.calls.back(), (Call{0, S, 2}));
+}
+
 TEST(ConfigSwitch, DrawGraphicPairs)
 {
     struct Case { const char* content; bool on; };
