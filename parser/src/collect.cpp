@@ -124,6 +124,29 @@ void ObjectAccess::SetImage(ImageCollect& i, std::shared_ptr<ImageSource> src, b
     i.source_ = std::move(src);
 }
 
+std::shared_ptr<DrawRef> ObjectAccess::ResetText(TextCollect& t)
+{
+    std::shared_ptr<DrawRef> ref;
+    if (t.draw_ && t.draw_.use_count() == 1)
+        ref = std::const_pointer_cast<DrawRef>(t.draw_);
+    t.draw_.reset();
+    t.matrix_ = ParserMatrix{};
+    t.id_ = 0;
+    t.runWidth = 0.0;
+    t.runHeight = 0.0;
+    t.text_.clear();
+    t.fontName_.clear();
+    t.fontSize_ = 0.0;
+    t.width_ = 0.0;
+    t.height_ = 0.0;
+    t.bold_ = false;
+    t.italic_ = false;
+    t.underline_ = false;
+    t.strikeOut_ = false;
+    t.color_ = ParserColor{};
+    return ref;
+}
+
 void ObjectAccess::SetImageResult(ImageCollect& i, const std::wstring& path, int w, int h)
 {
     i.imagePath_ = path;

@@ -23,6 +23,8 @@ constexpr float kBackTolerance = 0.1f;
 
 bool IsSpace(int ucs)
 {
+    if (ucs > 0x20 && ucs < 0x7F)
+        return false;
     return ucs == 0x20 || ucs == 0x09 || ucs == 0x0A || ucs == 0x0D || ucs == 0x0B ||
            ucs == 0x0C || ucs == 0xA0 || ucs == 0x1680 || (ucs >= 0x2000 && ucs <= 0x200B) ||
            ucs == 0x2028 || ucs == 0x2029 || ucs == 0x202F || ucs == 0x205F || ucs == 0x3000 ||
@@ -30,6 +32,15 @@ bool IsSpace(int ucs)
 }
 
 bool IsControl(int ucs) { return (ucs >= 0 && ucs < 0x20) || (ucs >= 0x7F && ucs < 0xA0); }
+
+// Neither a space nor a control character: the common case of a glyph that
+// belongs to a word.
+bool IsWordChar(int ucs)
+{
+    if (ucs > 0x20 && ucs < 0x7F)
+        return true;
+    return !IsSpace(ucs) && !IsControl(ucs);
+}
 
 void AppendUtf8(std::string& s, int c)
 {
@@ -172,7 +183,7 @@ public:
         ref->seqs.push_back(seq_);
         ref->box = ToBox(SafeBoundPath(ctx_, path, nullptr, ctm));
         GraphicsCollect* raw = g.get();
-        if (!Push(std::move(g), ref))
+        if (!Push(std::move(g), ref, raw))
             return;
         lastFillPath_ = path;
         lastFillSeq_ = seq_;
@@ -239,7 +250,8 @@ public:
         ref->seqs.push_back(seq_);
         ref->box = ToBox(drawn);
         lastFill_ = nullptr;
-        Push(std::move(g), ref);
+        GraphicsCollect* raw = g.get();
+        Push(std::move(g), ref, raw);
     }
 
     void Text(const fz_text* text, fz_matrix ctm, fz_colorspace* cs, const float* color,
@@ -269,6 +281,30 @@ public:
         for (const fz_text_span* span = text->head; span; span = span->next, ++spanIndex) {
             FontInfo& info = Font(span->font);
             const int wmode = span->wmode ? 1 : 0;
+            // The glyphs of a span share its matrix but for the origin: the
+            // direction and size of the text are worked out once a span.
+            const fz_matrix& trm = span->trm;
+            const float ma = trm.a * ctm.a + trm.b * ctm.c;
+            const float mb = trm.a * ctm.b + trm.b * ctm.d;
+            const float mc = trm.c * ctm.a + trm.d * ctm.c;
+            const float md = trm.c * ctm.b + trm.d * ctm.d;
+            fz_point dirv, upv;
+            if (wmode == 0) {
+                dirv = fz_make_point(ma, mb);
+                upv = fz_make_point(mc, md);
+            } else {
+                dirv = fz_make_point(-mc, -md);
+                upv = fz_make_point(ma, mb);
+            }
+            const float dlen = std::hypot(dirv.x, dirv.y);
+            bool drawable = dlen > 1e-6f && std::isfinite(dlen);
+            fz_point dir{1, 0};
+            float size = 0.0f;
+            if (drawable) {
+                dir = fz_make_point(dirv.x / dlen, dirv.y / dlen);
+                size = std::fabs(dir.x * upv.y - dir.y * upv.x);
+                drawable = size > 1e-4f && std::isfinite(size);
+            }
             for (int i = 0; i < span->len; ++i) {
                 const fz_text_item& item = span->items[i];
                 if (item.gid < 0) {
@@ -280,35 +316,14 @@ public:
                     }
                     continue;
                 }
-                fz_matrix tm = span->trm;
-                tm.e = item.x;
-                tm.f = item.y;
-                const fz_matrix m = fz_concat(tm, ctm);
-                fz_point dirv, upv;
-                if (wmode == 0) {
-                    dirv = fz_make_point(m.a, m.b);
-                    upv = fz_make_point(m.c, m.d);
-                } else {
-                    dirv = fz_make_point(-m.c, -m.d);
-                    upv = fz_make_point(m.a, m.b);
-                }
-                const float dlen = std::hypot(dirv.x, dirv.y);
-                if (!(dlen > 1e-6f) || !std::isfinite(dlen)) {
-                    FlushWord();
-                    continue;
-                }
-                const fz_point dir = fz_make_point(dirv.x / dlen, dirv.y / dlen);
-                float size = std::fabs(dir.x * upv.y - dir.y * upv.x);
-                if (!(size > 1e-4f) || !std::isfinite(size)) {
-                    FlushWord();
-                    continue;
-                }
-                if (IsSpace(item.ucs) || IsControl(item.ucs)) {
+                if (!drawable || !IsWordChar(item.ucs)) {
                     FlushWord();
                     continue;
                 }
                 const float adv = Advance(info, span->font, item.gid, wmode);
-                const fz_point origin = fz_make_point(m.e, m.f);
+                // The glyph's origin, as fz_concat places it.
+                const fz_point origin = fz_make_point(item.x * ctm.a + item.y * ctm.c + ctm.e,
+                                                      item.x * ctm.b + item.y * ctm.d + ctm.f);
                 const fz_point endp = fz_make_point(origin.x + adv * dirv.x,
                                                     origin.y + adv * dirv.y);
                 if (!Continues(span->font, kind, wmode, size, rgb, dir, origin))
@@ -440,7 +455,8 @@ private:
     // Adds the object unless it lies wholly outside the visible page (it
     // cannot be seen there, and readers leave it out). Returns the object
     // kept, or null.
-    CollectBase* Push(std::unique_ptr<CollectBase> obj, const std::shared_ptr<DrawRef>& ref)
+    CollectBase* Push(std::unique_ptr<CollectBase> obj, const std::shared_ptr<DrawRef>& ref,
+                      GraphicsCollect* graphic = nullptr)
     {
         const Box& b = ref->box;
         const double W = bounds_.x1 - bounds_.x0, H = bounds_.y1 - bounds_.y0;
@@ -448,8 +464,8 @@ private:
             return nullptr;
         ObjectAccess::SetId(*obj, nextId_++);
         ObjectAccess::SetDraw(*obj, ref);
-        if (auto* g = dynamic_cast<GraphicsCollect*>(obj.get()))
-            NoteLine(*g);
+        if (graphic)
+            NoteLine(*graphic);
         out_.push_back(std::move(obj));
         return out_.back().get();
     }
@@ -484,7 +500,8 @@ private:
         auto ref = NewRef();
         ref->seqs.push_back(seq_);
         ref->box = b;
-        Push(std::move(g), ref);
+        GraphicsCollect* raw = g.get();
+        Push(std::move(g), ref, raw);
     }
 
     // ---- paths --------------------------------------------------------------
@@ -740,16 +757,12 @@ private:
 
         // A word drawn again at (almost) the same place is one word drawn
         // bold by overprinting.
-        const int lookBack = 8;
-        int seen = 0;
-        for (auto it = out_.rbegin(); it != out_.rend() && seen < lookBack; ++it) {
-            auto* t = dynamic_cast<TextCollect*>(it->get());
-            if (!t)
-                continue;
-            ++seen;
+        // The last kRecentWords words kept are looked at, newest first.
+        for (int k = 0; k < recentCount_; ++k) {
+            TextCollect* t = recent_[(recentNext_ + kRecentWords - 1 - k) % kRecentWords];
             const ParserMatrix& m = t->GetMatrix();
-            if (t->GetText() == w.text && std::fabs(m.e - ex) < 0.15 * S &&
-                std::fabs(m.f - ey) < 0.15 * S && std::fabs(t->GetFontSize() - S) < 0.02 * S) {
+            if (std::fabs(m.e - ex) < 0.15 * S && std::fabs(m.f - ey) < 0.15 * S &&
+                std::fabs(t->GetFontSize() - S) < 0.02 * S && t->GetText() == w.text) {
                 ObjectAccess::Bold(*t) = true;
                 auto* ref = const_cast<DrawRef*>(ObjectAccess::Draw(*t));
                 if (ref)
@@ -758,7 +771,26 @@ private:
             }
         }
 
-        auto t = std::make_unique<TextCollect>();
+        std::unique_ptr<TextCollect> t;
+        std::shared_ptr<DrawRef> ref;
+        if (opt_.spareText && !opt_.spareText->empty()) {
+            // A word object of an earlier page, with its buffers.
+            t = std::move(opt_.spareText->back());
+            opt_.spareText->pop_back();
+            ref = ObjectAccess::ResetText(*t);
+        } else {
+            t = std::make_unique<TextCollect>();
+        }
+        if (ref) {
+            ref->docId = opt_.docId;
+            ref->page = opt_.page;
+            ref->seqs.clear();
+            ref->pieces.clear();
+            ref->box = Box{};
+            ref->pixelWidth = ref->pixelHeight = 0;
+        } else {
+            ref = NewRef();
+        }
         ObjectAccess::Text(*t) = w.text;
         ObjectAccess::FontName(*t) = w.info->name;
         ObjectAccess::FontSize(*t) = S;
@@ -771,7 +803,6 @@ private:
         ObjectAccess::Color(*t) = ParserColor{w.color[0], w.color[1], w.color[2]};
         ObjectAccess::SetMatrix(*t, ParserMatrix{c, s, -s, c, ex, ey});
 
-        auto ref = NewRef();
         ref->pieces = w.pieces;
         // Box of the four corners.
         const double ux = -s * height, uy = c * height;
@@ -789,6 +820,9 @@ private:
         TextCollect* raw = t.get();
         if (!Push(std::move(t), ref))
             return;
+        recent_[recentNext_] = raw;
+        recentNext_ = (recentNext_ + 1) % kRecentWords;
+        recentCount_ = std::min(recentCount_ + 1, kRecentWords);
         lastTextWords_.push_back(raw);
         if (s == 0.0 && c == 1.0 && w.wmode == 0 && w.kind != TextKind::Invisible)
             words_.push_back(WordGeom{raw, sx, sx + len, sy, S});
@@ -880,6 +914,12 @@ private:
     const fz_text* lastText_ = nullptr;
     int lastTextSeq_ = -1;
     std::vector<TextCollect*> lastTextWords_;
+
+    // The text objects kept last, for finding words drawn twice.
+    static constexpr int kRecentWords = 8;
+    TextCollect* recent_[kRecentWords] = {};
+    int recentNext_ = 0;
+    int recentCount_ = 0;
 
     std::vector<WordGeom> words_;
     std::vector<LineGeom> lines_;
@@ -1072,20 +1112,22 @@ bool CollectPage(fz_context* ctx, fz_document* doc, const CollectOptions& opt, P
         fz_drop_page(ctx, page);
         return false;
     }
-    int nextId = 1;
-    {
-        Collector col(ctx, opt, bounds, out.objects);
-        RunCollect(ctx, page, &col);
-        try {
+    out.bounds = bounds;
+    out.haveBounds = true;
+    try {
+        int nextId = 1;
+        {
+            Collector col(ctx, opt, bounds, out.objects);
+            RunCollect(ctx, page, &col);
             col.Finish();
-        } catch (...) {
-            fz_drop_page(ctx, page);
-            throw;
+            nextId = col.NextId();
         }
-        nextId = col.NextId();
+        AppendLinks(ctx, doc, page, bounds, nextId, out.objects);
+    } catch (...) {
+        fz_drop_page(ctx, page);
+        throw;
     }
     fz_drop_page(ctx, page);
-    CollectLinks(ctx, doc, opt.page, nextId, out.objects);
     return true;
 }
 
@@ -1100,6 +1142,18 @@ void CollectLinks(fz_context* ctx, fz_document* doc, int pageIndex, int firstId,
         fz_drop_page(ctx, page);
         return;
     }
+    try {
+        AppendLinks(ctx, doc, page, bounds, firstId, out);
+    } catch (...) {
+        fz_drop_page(ctx, page);
+        throw;
+    }
+    fz_drop_page(ctx, page);
+}
+
+void AppendLinks(fz_context* ctx, fz_document* doc, fz_page* page, fz_rect bounds, int firstId,
+                 std::vector<std::unique_ptr<CollectBase>>& out)
+{
     fz_link* links = SafeLoadLinks(ctx, page);
     int id = firstId;
     try {
@@ -1129,11 +1183,9 @@ void CollectLinks(fz_context* ctx, fz_document* doc, int pageIndex, int firstId,
         }
     } catch (...) {
         fz_drop_link(ctx, links);
-        fz_drop_page(ctx, page);
         throw;
     }
     fz_drop_link(ctx, links);
-    fz_drop_page(ctx, page);
 }
 
 } // namespace parser_detail

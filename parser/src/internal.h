@@ -106,6 +106,10 @@ struct ObjectAccess {
     static bool& Underline(TextCollect& t) { return t.underline_; }
     static bool& StrikeOut(TextCollect& t) { return t.strikeOut_; }
     static ParserColor& Color(TextCollect& t) { return t.color_; }
+    // Makes t a fresh word object again, keeping the capacity of its
+    // strings. Returns its drawing record when nothing else shares it (for
+    // reuse), else null.
+    static std::shared_ptr<DrawRef> ResetText(TextCollect& t);
 
     static std::vector<PathPoint>& Points(GraphPath& p) { return p.points_; }
     static ParserColor& Stroke(GraphPath& p) { return p.stroke_; }
@@ -132,6 +136,8 @@ fz_document* OpenPdf(fz_context* ctx, const char* path, std::string& err);
 // Everything one page run produced.
 struct PageObjects {
     std::vector<std::unique_ptr<CollectBase>> objects;
+    fz_rect bounds{0, 0, 0, 0}; // the page's bounds, when haveBounds
+    bool haveBounds = false;
 };
 
 struct CollectOptions {
@@ -141,6 +147,8 @@ struct CollectOptions {
     std::string imageDir;
     std::string imageStem; // e.g. "pimg3_"
     int* imageCounter = nullptr;
+    // Word objects of earlier pages to reuse (may be null).
+    std::vector<std::unique_ptr<TextCollect>>* spareText = nullptr;
 };
 
 // Runs the page through the collecting device and appends its objects
@@ -151,6 +159,9 @@ bool CollectPage(fz_context* ctx, fz_document* doc, const CollectOptions& opt, P
 // Appends the page's links, numbering them from firstId.
 void CollectLinks(fz_context* ctx, fz_document* doc, int page, int firstId,
                   std::vector<std::unique_ptr<CollectBase>>& out);
+// The same for a page already loaded, whose bounds are `bounds`.
+void AppendLinks(fz_context* ctx, fz_document* doc, fz_page* page, fz_rect bounds, int firstId,
+                 std::vector<std::unique_ptr<CollectBase>>& out);
 
 // Bounds of a page as displayed (fz page space). False when it cannot be read.
 bool PageBounds(fz_context* ctx, fz_document* doc, int page, fz_rect& out);

@@ -13,6 +13,7 @@
 #include <map>
 #include <mutex>
 #include <sys/stat.h>
+#include <typeinfo>
 
 namespace parser_detail {
 
@@ -157,8 +158,20 @@ struct ParserImpl {
         fz_drop_context(ctx);
     }
 
+    // Word objects of the pages read before, kept for reuse: a text page
+    // makes thousands of them, and taking them back saves most of the work
+    // of the memory allocator.
+    std::vector<std::unique_ptr<TextCollect>> spareText;
+    static constexpr std::size_t kMaxSpareText = 20000;
+
     void ClearObjects()
     {
+        for (auto& o : objects) {
+            if (spareText.size() >= kMaxSpareText)
+                break;
+            if (o && typeid(*o) == typeid(TextCollect))
+                spareText.emplace_back(static_cast<TextCollect*>(o.release()));
+        }
         objects.clear();
         nextObject = 0;
     }
@@ -166,6 +179,7 @@ struct ParserImpl {
     void Close()
     {
         ClearObjects();
+        spareText.clear();
         currentPage = -1;
         bounds.clear();
         ocrWords.clear();
@@ -435,8 +449,12 @@ bool Parser::SetCurrentPage(int page)
     opt.imageDir = d.ImageDirUtf8();
     opt.imageStem = d.imageStem;
     opt.imageCounter = &d.imageCounter;
+    opt.spareText = &d.spareText;
     PageObjects out;
+    out.objects = std::move(d.objects); // empty; keeps its capacity
     const bool ok = CollectPage(d.ctx, d.doc, opt, out);
+    if (out.haveBounds)
+        d.bounds[page] = out.bounds;
     d.objects = std::move(out.objects);
     return ok;
 }
