@@ -145,6 +145,15 @@ void ExpectSoundPackage(const std::string& docx)
             types, "count(//*[local-name()='Default'][@Extension='" + ext + "'] | //*[local-name()='Override'][@PartName='/" + entry + "'])");
         EXPECT_NE(typed, "0") << entry;
     }
+    // Lengths and sizes are whole numbers.
+    const std::string document = dir.str() + "word/document.xml";
+    EXPECT_EQ(XPathFile(document, "count(//@*[name()='w:line' or name()='w:firstLine' or name()='w:w' or "
+                                  "name()='w:h' or name()='w:id' or name()='w:linePitch' or name()='w:space']"
+                                  "[translate(., '-0123456789', '') != ''])"),
+              "0");
+    EXPECT_EQ(XPathFile(document, "count(//*[name()='w:sz' or name()='w:position' or name()='w:spacing']"
+                                  "/@*[name()='w:val'][translate(., '-0123456789', '') != ''])"),
+              "0");
     for (const std::string& rels : {std::string("_rels/.rels"), std::string("word/_rels/document.xml.rels")}) {
         const std::string file = dir.str() + rels;
         const std::string base = rels == "_rels/.rels" ? "" : "word/";

@@ -299,6 +299,27 @@ TEST_F(Word07Xml, TextBoxPlacesLinesWithSpacesBetweenWords)
     EXPECT_EQ(XPathFile(xml, "string(" + rPr + "/" + Q("w:rFonts") + "/@w:ascii)"), "Helvetica");
 }
 
+TEST_F(Word07Xml, GapAboveALineIsEmptyParagraphsOfWholeTwips)
+{
+    auto block = MakeBlock({{"top", 72, 700, 20, 10.53}, {"lower", 72, 640, 20, 10.53}});
+    block->setPosition(72, 630);
+    block->setHeight(80);
+    Word07Writer writer(nullptr);
+    Word07Section section;
+    writer.writeText(&section, block.get());
+    const std::string xml = WriteBody(section);
+    // 59.47 points below a line at 0.47: four empty lines of 12 points.
+    const std::string paragraphs = "(//" + Q("w:txbxContent") + "/" + Q("w:p") + ")";
+    ASSERT_EQ(XPathFile(xml, "count" + paragraphs), "6");
+    for (int i = 2; i <= 5; ++i) {
+        const std::string p = paragraphs + "[" + std::to_string(i) + "]";
+        EXPECT_EQ(XPathFile(xml, "count(" + p + "/" + Q("w:r") + ")"), "0");
+        EXPECT_EQ(XPathFile(xml, "string(" + p + "//" + Q("w:spacing") + "/@w:line)"), "210");
+    }
+    EXPECT_EQ(XPathFile(xml, "string(" + paragraphs + "[6]//" + Q("w:spacing") + "/@w:line)"), "200");
+    EXPECT_EQ(RunText(xml, paragraphs + "[6]"), "lower");
+}
+
 TEST_F(Word07Xml, BoxHasRoomForItsWidestWord)
 {
     // The page model's block is as wide as its one word, in whole points.
