@@ -127,64 +127,12 @@ Word07Book::Word07Book(wordOp* opts) : options(opts)
 
 Word07Book::~Word07Book()
 {
-    for (Word07Chapter* chapter : chapters)
-        delete chapter;
     delete relDocument;
 }
 
 Word07Chapter* Word07Book::createNewChapter(const std::string& chapterName)
 {
-    auto* chapter = new Word07Chapter(chapterName);
-    chapters.push_back(chapter);
-    return chapter;
-}
-
-bool Word07Book::insertChapter(Chapter* parent, Chapter* after, Chapter* chapter)
-{
-    if (!chapter)
-        return false;
-    chapter->setParent(parent);
-    if (after) {
-        chapter->setSibling(after->getSibling());
-        after->setSibling(chapter);
-    } else if (parent) {
-        chapter->setSibling(parent->getFirstChild());
-        parent->setFirstChild(chapter);
-    } else {
-        chapter->setSibling(firstChapter);
-        firstChapter = chapter;
-    }
-    return true;
-}
-
-bool Word07Book::removeChapter(Chapter* parent, Chapter* after, Chapter* chapter)
-{
-    if (!chapter)
-        return false;
-    if (after) {
-        after->setSibling(chapter->getSibling());
-        chapter->setParent(nullptr);
-        chapter->setSibling(nullptr);
-    } else {
-        if (parent)
-            parent->setFirstChild(chapter->getSibling());
-        else
-            firstChapter = chapter->getSibling();
-        chapter->setParent(nullptr);
-    }
-    return true;
-}
-
-bool Word07Book::deleteChapter(Chapter* parent, Chapter* after, Chapter* chapter)
-{
-    if (!removeChapter(parent, after, chapter))
-        return false;
-    auto it = std::find(chapters.begin(), chapters.end(), chapter);
-    if (it != chapters.end()) {
-        chapters.erase(it);
-        delete chapter;
-    }
-    return true;
+    return keep(new Word07Chapter(chapterName));
 }
 
 std::string Word07Book::save(const std::string&, const std::string&)
@@ -211,7 +159,7 @@ std::wstring Word07Book::save(const std::wstring& dir, const std::wstring& docNa
 // Writes the package into `out`, a file claimed (empty) by the caller.
 std::wstring Word07Book::build(const std::wstring& out)
 {
-    if (!firstChapter || pageCount < 1)
+    if (!getFirstChapter() || pageCount < 1)
         return L"";
     const std::wstring templates = GlobalEnum::exepath + L"/word07template";
     const std::wstring t = MakePackageFolder();
@@ -234,7 +182,7 @@ std::wstring Word07Book::build(const std::wstring& out)
     // The main document comes first: writing it makes the relationships of
     // its pictures.
     Tolvik::IXMLDocument* document = factory.DecodeDocumentFromFile(templates + L"/document.xml");
-    if (!firstChapter->writeXml(document) || document->saveToFile(t + L"/word/document.xml") != 0)
+    if (!getFirstChapter()->writeXml(document) || document->saveToFile(t + L"/word/document.xml") != 0)
         return L"";
     Tolvik::IXMLDocument* rels = factory.DecodeDocumentFromFile(templates + L"/rel_document.rels");
     if (!relDocument->writeXml(rels) || rels->saveToFile(t + L"/word/_rels/document.xml.rels") != 0)

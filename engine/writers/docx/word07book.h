@@ -4,6 +4,8 @@
 // "word07template" beside the program.
 #pragma once
 
+#include "engine/writers/content/chapterbook.h"
+
 #include <string>
 #include <vector>
 
@@ -12,7 +14,7 @@ class Word07Chapter;
 class Word07RelDocument;
 struct wordOp;
 
-class Word07Book {
+class Word07Book : public ChapterBook {
 public:
     // Keeps the options (borrowed from the job item) and makes the picture
     // relationship document "imagerel" with one empty section, to which
@@ -24,14 +26,7 @@ public:
 
     // A new chapter of that name, kept (owned) but not linked.
     Word07Chapter* createNewChapter(const std::string& name);
-    // Links the chapter after `after`, else as the first child of `parent`,
-    // else as the book's first chapter; its parent becomes `parent`.
-    bool insertChapter(Chapter* parent, Chapter* after, Chapter* chapter);
-    bool removeChapter(Chapter* parent, Chapter* after, Chapter* chapter);
-    // Unlinks the chapter, then forgets and deletes it.
-    bool deleteChapter(Chapter* parent, Chapter* after, Chapter* chapter);
     bool getChapter(const std::string&) { return true; }
-    Chapter* getFirstChapter() const { return firstChapter; }
     Word07RelDocument* GetRelDocument() const { return relDocument; }
 
     // The number of pages the document holds (set by the writer); a book
@@ -50,10 +45,8 @@ public:
 private:
     std::wstring build(const std::wstring& out);
 
-    Chapter* firstChapter = nullptr;
     Word07RelDocument* relDocument = nullptr;   // owned
     std::string name;                          // stays empty
     wordOp* options = nullptr;                 // borrowed
-    std::vector<Word07Chapter*> chapters;      // owned
     int pageCount = 0;
 };

@@ -208,8 +208,6 @@ EPUB::EPUB(std::string templateFolder)
 
 EPUB::~EPUB()
 {
-    for (Chapter* chapter : chapters)
-        delete chapter;
     delete info;
 }
 
@@ -218,59 +216,6 @@ void EPUB::setEpubInfo(EPUBInfo* record)
     if (record != info)
         delete info;
     info = record;
-}
-
-Chapter* EPUB::createNewChapter(const std::string& name)
-{
-    auto* chapter = new Chapter(name);
-    chapters.push_back(chapter);
-    return chapter;
-}
-
-bool EPUB::insertChapter(Chapter* parent, Chapter* after, Chapter* chapter)
-{
-    if (!chapter)
-        return false;
-    chapter->setParent(parent);
-    if (after) {
-        chapter->setSibling(after->getSibling());
-        after->setSibling(chapter);
-    } else if (parent) {
-        chapter->setSibling(parent->getFirstChild());
-        parent->setFirstChild(chapter);
-    } else {
-        chapter->setSibling(firstChapter);
-        firstChapter = chapter;
-    }
-    return true;
-}
-
-bool EPUB::removeChapter(Chapter* parent, Chapter* previous, Chapter* chapter)
-{
-    if (!chapter)
-        return false;
-    if (previous) {
-        previous->setSibling(chapter->getSibling());
-        chapter->setSibling(nullptr);
-    } else if (parent) {
-        parent->setFirstChild(chapter->getSibling());
-    } else {
-        firstChapter = chapter->getSibling();
-    }
-    chapter->setParent(nullptr);
-    return true;
-}
-
-bool EPUB::deleteChapter(Chapter* parent, Chapter* previous, Chapter* chapter)
-{
-    if (!removeChapter(parent, previous, chapter))
-        return false;
-    auto it = std::find(chapters.begin(), chapters.end(), chapter);
-    if (it != chapters.end()) {
-        chapters.erase(it);
-        delete chapter;
-    }
-    return true;
 }
 
 // --- EPUB: the package steps ----------------------------------------------------------
@@ -324,7 +269,7 @@ void EPUB::writeChapter(Tolvik::IXMLElement* navMap)
 {
     if (!navMap)
         return;
-    for (Chapter* c = firstChapter; c; c = c->getSibling())
+    for (Chapter* c = getFirstChapter(); c; c = c->getSibling())
         writeNavPoint(navMap, c, "page");
 }
 
@@ -428,7 +373,7 @@ bool EPUB::fillOPF(Tolvik::IXMLDocument* opf)
     }
 
     int id = 1;
-    for (Chapter* c = firstChapter; c; c = c->getSibling()) {
+    for (Chapter* c = getFirstChapter(); c; c = c->getSibling()) {
         if (!c->writeOPF(manifest, id))
             return false;
     }
@@ -478,7 +423,7 @@ std::string EPUB::SaveToEPUB(std::string dir, std::string name)
 std::wstring EPUB::save(const std::wstring& out, const std::wstring& name)
 {
     const bool written = [&] {
-        if (!firstChapter)
+        if (!getFirstChapter())
             return false;
         if (!info)
             info = new EPUBInfo;
@@ -500,7 +445,7 @@ std::wstring EPUB::save(const std::wstring& out, const std::wstring& name)
         Tolvik::IXMLDocument* opf = Factory().DecodeDocumentFromFile(folder + L"/content.opf");
         if (!fillOPF(opf) || !add("OEBPS/content.opf", opf))
             return false;
-        for (Chapter* c = firstChapter; c; c = c->getSibling()) {
+        for (Chapter* c = getFirstChapter(); c; c = c->getSibling()) {
             const std::string fileName = c->getName();
             if (!IsPlainFileName(fileName))
                 return false;

@@ -4,6 +4,8 @@
 // folder (the program folder).
 #pragma once
 
+#include "engine/writers/content/chapterbook.h"
+
 #include <string>
 #include <vector>
 
@@ -37,7 +39,7 @@ struct EPUBInfo {
     std::string reserved;   // read by nobody
 };
 
-class EPUB {
+class EPUB : public ChapterBook {
 public:
     // Both set the chapter id counters to 0, so that the chapters of this
     // book have ids 1, 2, 3, ... in order of creation.
@@ -50,17 +52,6 @@ public:
     // Keeps the record; the book owns it from then on.
     void setEpubInfo(EPUBInfo* info);
     EPUBInfo* getEpubInfo() const { return info; }
-
-    // A new chapter of that name, kept (owned) but not linked.
-    Chapter* createNewChapter(const std::string& name);
-    // Links the chapter after `after`, else as the first child of `parent`,
-    // else as the book's first chapter; its parent becomes `parent`.
-    bool insertChapter(Chapter* parent, Chapter* after, Chapter* chapter);
-    // Unlinks the chapter (see the definition for the exact relinking).
-    bool removeChapter(Chapter* parent, Chapter* previous, Chapter* chapter);
-    // Unlinks the chapter, then forgets and deletes it.
-    bool deleteChapter(Chapter* parent, Chapter* previous, Chapter* chapter);
-    Chapter* getFirstChapter() const { return firstChapter; }
 
     // Writes the package dir + name + ".epub" ("(N)" before ".epub" when that
     // file exists; name starts with "/"). Returns its path, or an empty path
@@ -101,8 +92,6 @@ private:
     bool fillOPF(Tolvik::IXMLDocument* opf);
     bool writeNavPoint(Tolvik::IXMLElement* parent, Chapter* chapter, const char* label);
 
-    std::vector<Chapter*> chapters;   // owned
-    Chapter* firstChapter = nullptr;  // head of the top-level chain
     EPUBInfo* info = nullptr;         // owned
     std::string narrowFolder;
     std::wstring folder;

@@ -84,65 +84,7 @@ HtmlBook::HtmlBook(double s) : scale(s)
 {
 }
 
-HtmlBook::~HtmlBook()
-{
-    for (Chapter* chapter : chapters)
-        delete chapter;
-    chapters.clear();
-}
-
-Chapter* HtmlBook::createNewChapter(const std::string& name)
-{
-    auto* chapter = new Chapter(name);
-    chapters.push_back(chapter);
-    return chapter;
-}
-
-bool HtmlBook::insertChapter(Chapter* parent, Chapter* after, Chapter* chapter)
-{
-    if (!chapter)
-        return false;
-    chapter->setParent(parent);
-    if (after) {
-        chapter->setSibling(after->getSibling());
-        after->setSibling(chapter);
-    } else if (parent) {
-        chapter->setSibling(parent->getFirstChild());
-        parent->setFirstChild(chapter);
-    } else {
-        chapter->setSibling(firstChapter);
-        firstChapter = chapter;
-    }
-    return true;
-}
-
-bool HtmlBook::removeChapter(Chapter* parent, Chapter* previous, Chapter* chapter)
-{
-    if (!chapter)
-        return false;
-    if (previous) {
-        previous->setSibling(chapter->getSibling());
-    } else if (parent) {
-        parent->setFirstChild(chapter->getSibling());
-    } else if (firstChapter == chapter) {
-        firstChapter = chapter->getSibling();
-    }
-    chapter->setSibling(nullptr);
-    chapter->setParent(nullptr);
-    return true;
-}
-
-bool HtmlBook::deleteChapter(Chapter* parent, Chapter* previous, Chapter* chapter)
-{
-    if (!chapter)
-        return false;
-    removeChapter(parent, previous, chapter);
-    auto it = std::find(chapters.begin(), chapters.end(), chapter);
-    if (it != chapters.end())
-        chapters.erase(it);
-    delete chapter;
-    return true;
-}
+HtmlBook::~HtmlBook() = default;
 
 std::wstring HtmlBook::save(std::wstring dir, std::wstring name)
 {
@@ -184,7 +126,7 @@ bool HtmlBook::writePages(const std::wstring& folder)
 {
     auto& factory = XercesXMLFactory::getSingleton();
     const std::wstring templatePath = GlobalEnum::exepath + L"/html.html";
-    for (Chapter* chapter = firstChapter; chapter; chapter = chapter->getSibling()) {
+    for (Chapter* chapter = getFirstChapter(); chapter; chapter = chapter->getSibling()) {
         Tolvik::IXMLDocument* doc = factory.DecodeDocumentFromFile(templatePath);
         Tolvik::IXMLElement* root = doc ? doc->getRootElement() : nullptr;
         if (!root) {
@@ -224,7 +166,7 @@ bool HtmlBook::BuildIndex(const std::wstring& dir, const std::wstring& name)
     const std::wstring templates = GlobalEnum::exepath + L"/htmltemplate";
 
     const std::wstring script = folder + L"/html/index.js";
-    if (!WriteScript(script, ViewerScript(static_cast<int>(chapters.size())))) {
+    if (!WriteScript(script, ViewerScript(static_cast<int>(getChapters().size())))) {
         Complain("cannot write the viewer script", script);
         return false;
     }

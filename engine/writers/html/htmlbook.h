@@ -14,6 +14,8 @@
 //   F/html/*.html, page.js  the viewer's frames and the pages' script
 #pragma once
 
+#include "engine/writers/content/chapterbook.h"
+
 #include <string>
 #include <vector>
 
@@ -23,27 +25,15 @@ namespace Tolvik {
 class IXMLDocument;
 }
 
-class HtmlBook {
+class HtmlBook : public ChapterBook {
 public:
     explicit HtmlBook(double scale);
     ~HtmlBook();
     HtmlBook(const HtmlBook&) = delete;
     HtmlBook& operator=(const HtmlBook&) = delete;
 
-    // A new chapter of that name, kept (owned) but not linked.
-    Chapter* createNewChapter(const std::string& name);
-    // Links the chapter after `after`, else as the first child of `parent`,
-    // else as the book's first chapter; its parent becomes `parent` and its
-    // next sibling whatever held that place before.
-    bool insertChapter(Chapter* parent, Chapter* after, Chapter* chapter);
-    // Unlinks the chapter from its chain.
-    bool removeChapter(Chapter* parent, Chapter* previous, Chapter* chapter);
-    // Unlinks the chapter, then forgets and deletes it.
-    bool deleteChapter(Chapter* parent, Chapter* previous, Chapter* chapter);
     bool getChapter(const std::string&) { return true; }
 
-    Chapter* getFirstChapter() const { return firstChapter; }
-    const std::vector<Chapter*>& getChapters() const { return chapters; }
     double getScale() const { return scale; }
 
     // Writes the folder dir + name (name starts with "/"; "(N)" is added to
@@ -69,7 +59,5 @@ private:
     bool writePages(const std::wstring& folder);
     bool copyPictures(const std::wstring& folder);
 
-    Chapter* firstChapter = nullptr;   // head of the top-level chain, not owned
-    std::vector<Chapter*> chapters;    // owned, in creation order
     double scale;                      // kept for the writer; not used here
 };

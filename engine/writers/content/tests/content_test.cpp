@@ -1,6 +1,7 @@
 // The output content tree: the XHTML each kind writes, its package entries,
 // the chapter ids and template filling, and ownership of the tree.
 #include "engine/writers/content/chapter.h"
+#include "engine/writers/content/chapterbook.h"
 #include "engine/writers/content/objectinfo.h"
 #include "fakexml.h"
 
@@ -275,6 +276,37 @@ TEST(Chapter, ManifestAndSpineEntries)
     EXPECT_FALSE(page1.writeOPF(&lonely, other));
     EXPECT_EQ(other, 1);
     EXPECT_EQ(lonely.inner(), "");
+}
+
+TEST(ChapterBook, InsertRemoveAndDeleteKeepTheChainsWhole)
+{
+    ChapterBook book;
+    Chapter* a = book.createNewChapter("a");
+    Chapter* b = book.createNewChapter("b");
+    Chapter* c = book.createNewChapter("c");
+    Chapter* child = book.createNewChapter("child");
+    ASSERT_TRUE(book.insertChapter(nullptr, nullptr, a));
+    ASSERT_TRUE(book.insertChapter(nullptr, a, c));
+    ASSERT_TRUE(book.insertChapter(nullptr, a, b));   // between a and c
+    ASSERT_TRUE(book.insertChapter(b, nullptr, child));
+    EXPECT_FALSE(book.insertChapter(nullptr, nullptr, nullptr));
+
+    auto chain = [&] {
+        std::string names;
+        for (Chapter* ch = book.getFirstChapter(); ch; ch = ch->getSibling())
+            names += ch->getName();
+        return names;
+    };
+    EXPECT_EQ(chain(), "abc");
+    EXPECT_EQ(b->getFirstChild(), child);
+    EXPECT_EQ(child->getParent(), b);
+
+    ASSERT_TRUE(book.removeChapter(nullptr, a, b));
+    EXPECT_EQ(chain(), "ac");
+    EXPECT_EQ(b->getSibling(), nullptr);
+    ASSERT_TRUE(book.deleteChapter(nullptr, nullptr, a));
+    EXPECT_EQ(chain(), "c");
+    EXPECT_EQ(book.getChapters().size(), 3u);   // b stays owned though unlinked
 }
 
 TEST(ContentOwnership, ContainersDeleteWhatTheyHoldOnce)
