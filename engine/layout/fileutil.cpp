@@ -16,12 +16,6 @@
 
 namespace {
 
-struct Match {
-    std::string name;
-    bool isDir = false;   // a real folder, not a link to one
-    bool isLink = false;
-};
-
 bool HasWildcard(const std::string& s)
 {
     return s.find_first_of("*?") != std::string::npos;
@@ -62,59 +56,6 @@ void SplitPattern(const std::string& pattern, std::string& folder, std::string& 
         folder = pattern.substr(0, slash + 1);
         last = pattern.substr(slash + 1);
     }
-}
-
-// Lists the matches of `pattern`, "." and ".." left out. `matched` tells
-// whether anything matched at all: like the classic find-first walk, "." and
-// ".." of an existing folder match "*" and so make an empty folder a match.
-std::vector<Match> FindMatches(const std::string& pattern, bool& matched)
-{
-    std::vector<Match> out;
-    matched = false;
-    std::string folder, last;
-    SplitPattern(pattern, folder, last);
-    if (last.empty())
-        return out;
-
-    auto classify = [](const std::string& path, Match& m) {
-        struct stat st;
-        if (lstat(path.c_str(), &st) != 0)
-            return false;
-        m.isLink = S_ISLNK(st.st_mode);
-        m.isDir = S_ISDIR(st.st_mode);
-        return true;
-    };
-
-    if (!HasWildcard(last)) {
-        Match m;
-        m.name = last;
-        if (last != "." && last != ".." && classify(pattern, m)) {
-            matched = true;
-            out.push_back(m);
-        }
-        return out;
-    }
-
-    DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
-    if (!dir)
-        return out;
-    const std::wstring wpat = utf8::ToWide(last);
-    matched = WildMatch(wpat, L".") || WildMatch(wpat, L"..");
-    while (dirent* e = readdir(dir)) {
-        const std::string name = e->d_name;
-        if (name == "." || name == "..")
-            continue;
-        if (!WildMatch(wpat, utf8::ToWide(name)))
-            continue;
-        Match m;
-        m.name = name;
-        if (!classify(folder + name, m))
-            continue;
-        matched = true;
-        out.push_back(m);
-    }
-    closedir(dir);
-    return out;
 }
 
 void ReportNotFound()
@@ -194,14 +135,14 @@ bool CopyOne(const std::string& source, const std::string& dest, bool move)
 bool CopyMatches(const std::string& pattern, const std::string& destDir, bool move)
 {
     bool matched = false;
-    const std::vector<Match> matches = FindMatches(pattern, matched);
+    const std::vector<PatternMatch> matches = FindPatternMatches(pattern, matched);
     if (!matched) {
         ReportNotFound();
         return false;
     }
     std::string folder, last;
     SplitPattern(pattern, folder, last);
-    for (const Match& m : matches) {
+    for (const PatternMatch& m : matches) {
         const std::string src = folder + m.name;
         struct stat st;
         const bool isDir = m.isDir || (m.isLink && stat(src.c_str(), &st) == 0 && S_ISDIR(st.st_mode));
@@ -223,14 +164,14 @@ bool CopyMatches(const std::string& pattern, const std::string& destDir, bool mo
 bool DeleteMatches(const std::string& pattern)
 {
     bool matched = false;
-    const std::vector<Match> matches = FindMatches(pattern, matched);
+    const std::vector<PatternMatch> matches = FindPatternMatches(pattern, matched);
     if (!matched) {
         ReportNotFound();
         return false;
     }
     std::string folder, last;
     SplitPattern(pattern, folder, last);
-    for (const Match& m : matches) {
+    for (const PatternMatch& m : matches) {
         const std::string path = folder + m.name;
         if (m.isDir)
             DeleteMatches(path + "/*");
@@ -285,6 +226,58 @@ bool DeleteFile(const std::string& path)
 bool DeleteFile(const std::wstring& path)
 {
     return DeleteFile(utf8::FromWide(path));
+}
+
+std::vector<PatternMatch> FindPatternMatches(const std::string& pattern, bool& found)
+{
+    std::vector<PatternMatch> out;
+    found = false;
+    std::string folder, last;
+    SplitPattern(pattern, folder, last);
+    if (last.empty())
+        return out;
+
+    auto classify = [](const std::string& path, PatternMatch& m) {
+        struct stat st;
+        if (lstat(path.c_str(), &st) != 0)
+            return false;
+        m.isLink = S_ISLNK(st.st_mode);
+        m.isDir = S_ISDIR(st.st_mode);
+        return true;
+    };
+
+    if (!HasWildcard(last)) {
+        PatternMatch m;
+        m.name = last;
+        if (last != "." && last != ".." && classify(pattern, m)) {
+            found = true;
+            out.push_back(m);
+        }
+        return out;
+    }
+
+    DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
+    if (!dir)
+        return out;
+    const std::wstring wpat = utf8::ToWide(last);
+    found = WildMatch(wpat, L".") || WildMatch(wpat, L"..");
+    while (dirent* e = readdir(dir)) {
+        const std::string name = e->d_name;
+        if (name == "." || name == "..")
+            continue;
+        if (!WildMatch(wpat, utf8::ToWide(name)))
+            continue;
+        PatternMatch m;
+        m.name = name;
+        if (!classify(folder + name, m))
+            continue;
+        found = true;
+        out.push_back(m);
+    }
+    closedir(dir);
+    std::sort(out.begin(), out.end(),
+              [](const PatternMatch& a, const PatternMatch& b) { return a.name < b.name; });
+    return out;
 }
 
 bool PathExists(const std::string& path)

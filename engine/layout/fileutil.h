@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 // Copies one file. The copy is written beside the destination and renamed
 // into place only when every byte was read and written, so a failed copy
@@ -27,6 +28,21 @@ bool CopyFiles(const std::string& pattern, const std::string& destDir, bool move
 // nothing matched or when neither folder could be removed.
 bool DeleteFiles(const std::wstring& pattern, bool backslash);
 bool DeleteFiles(const std::string& pattern);
+
+// One entry that a pattern's last component matches.
+struct PatternMatch {
+    std::string name;     // the entry's name within the pattern's folder
+    bool isDir = false;   // a real folder, not a link to one
+    bool isLink = false;
+};
+
+// The entries of the pattern's folder that its last component matches ("*"
+// and "?" on code points, "*.*" every name), "." and ".." left out, sorted by
+// their bytes so that every file system gives the same order. A last
+// component without wildcards names one entry. `found` tells whether the
+// search found anything at all: like the classic search, "*" finds "." in an
+// existing folder, so an empty folder is found.
+std::vector<PatternMatch> FindPatternMatches(const std::string& pattern, bool& found);
 
 bool DeleteFile(const std::wstring& path);
 bool DeleteFile(const std::string& path);

@@ -1,5 +1,6 @@
 #include "engine/writers/zip/zippackage.h"
 
+#include "engine/layout/fileutil.h"
 #include "engine/layout/utf8.h"
 
 #include <zip.h>
@@ -32,70 +33,6 @@ struct Packer {
     const char* password = nullptr;   // null or empty: no encryption
     zip_int64_t entries = 0;
 };
-
-// "*" and "?" on code points; "*.*" matches every name, as the classic
-// directory search does.
-bool WildMatch(const std::wstring& pat, const std::wstring& name)
-{
-    if (pat == L"*.*")
-        return true;
-    std::size_t p = 0, n = 0, starP = std::wstring::npos, starN = 0;
-    while (n < name.size()) {
-        if (p < pat.size() && (pat[p] == L'?' || pat[p] == name[n])) {
-            ++p;
-            ++n;
-        } else if (p < pat.size() && pat[p] == L'*') {
-            starP = p++;
-            starN = n;
-        } else if (starP != std::wstring::npos) {
-            p = starP + 1;
-            n = ++starN;
-        } else {
-            return false;
-        }
-    }
-    while (p < pat.size() && pat[p] == L'*')
-        ++p;
-    return p == pat.size();
-}
-
-// The names that `last` matches in `folder` ("." and ".." left out), sorted
-// by their bytes so that packages come out the same on every file system.
-// `found` is false when the search finds nothing at all; like the classic
-// search, "*" finds "." in an existing folder, so an empty folder is found.
-std::vector<std::string> FindMatches(const std::string& folder, const std::string& last,
-                                     bool& found)
-{
-    std::vector<std::string> names;
-    found = false;
-    if (last.empty())
-        return names;
-    if (last.find_first_of("*?") == std::string::npos) {
-        struct stat st;
-        if (last != "." && last != ".." && ::stat((folder + last).c_str(), &st) == 0) {
-            found = true;
-            names.push_back(last);
-        }
-        return names;
-    }
-    DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
-    if (!dir)
-        return names;
-    const std::wstring pat = utf8::ToWide(last);
-    found = WildMatch(pat, L".") || WildMatch(pat, L"..");
-    while (dirent* e = ::readdir(dir)) {
-        const std::string name = e->d_name;
-        if (name == "." || name == "..")
-            continue;
-        if (WildMatch(pat, utf8::ToWide(name))) {
-            found = true;
-            names.push_back(name);
-        }
-    }
-    ::closedir(dir);
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 // Entry names are UTF-8; a file name that is not gets its bad bytes replaced
 // so that the archive stays readable.
@@ -148,16 +85,16 @@ bool AddPattern(Packer& packer, const std::string& pattern, const std::string& p
         return false;
     const std::size_t slash = pattern.rfind('/');
     const std::string folder = slash == std::string::npos ? std::string() : pattern.substr(0, slash + 1);
-    const std::string last = slash == std::string::npos ? pattern : pattern.substr(slash + 1);
 
     bool found = false;
-    const std::vector<std::string> names = FindMatches(folder, last, found);
+    const std::vector<PatternMatch> matches = FindPatternMatches(pattern, found);
     if (!found) {
         std::fputs("file not found. ", stdout);
         std::fflush(stdout);
         return false;
     }
-    for (const std::string& name : names) {
+    for (const PatternMatch& match : matches) {
+        const std::string& name = match.name;
         const std::string path = folder + name;
         struct stat st;
         if (::stat(path.c_str(), &st) != 0)
