@@ -6,29 +6,16 @@
 //   convert_bench [FILE.pdf ...]
 // Without files it converts a generated 120-page text PDF.
 
-#include "engine/layout/entry.h"
-#include "engine/layout/utf8.h"
+#include "bench/benchutil.h"
 #include "parser/parser.h"
 
-#include <chrono>
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <string>
-#include <vector>
+#include <unistd.h>
 
 namespace {
 
+using bench::Clock;
+using bench::Quote;
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
-
-std::string Quote(const std::string& s)
-{
-    std::string q = "'";
-    for (char c : s)
-        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
 
 int PageCount(const std::string& file)
 {
@@ -79,14 +66,6 @@ Run Convert(const std::vector<std::string>& files, int type, bool hires, const f
     return r;
 }
 
-double TimeCommand(const std::string& cmd)
-{
-    const auto start = Clock::now();
-    if (std::system(cmd.c_str()) != 0)
-        std::fprintf(stderr, "command failed: %s\n", cmd.c_str());
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -127,7 +106,7 @@ int main(int argc, char** argv)
             cmd += "pdftoppm -jpeg -r " + std::to_string(dpi) + " " + Quote(files[i]) + " " +
                    Quote((ref / std::to_string(i)).string()) + "; ";
         }
-        const double theirs = TimeCommand(cmd);
+        const double theirs = bench::TimeCommand(cmd).wall;
         std::printf("JPEG %d dpi: ours %.3f s, pdftoppm %.3f s, ratio %.2f (target <= 0.50)\n", dpi,
                     ours.seconds, theirs, ours.seconds / theirs);
     }
