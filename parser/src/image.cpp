@@ -36,6 +36,89 @@ std::vector<unsigned char> MaskSamples(fz_context* ctx, fz_pixmap* pix, int& w, 
     return out;
 }
 
+// What the frame header of a JPEG stream says.
+struct JpegHeader {
+    int width = 0;
+    int height = 0;
+    int components = 0;
+    int precision = 0;
+};
+
+// Reads the first frame header (SOFn) of a JPEG stream. False when the data
+// does not start like a JPEG or ends before a frame header.
+bool ReadJpegHeader(const unsigned char* d, std::size_t n, JpegHeader& out)
+{
+    if (n < 4 || d[0] != 0xFF || d[1] != 0xD8)
+        return false;
+    std::size_t i = 2;
+    while (i + 4 <= n) {
+        if (d[i] != 0xFF)
+            return false;
+        const unsigned char marker = d[i + 1];
+        if (marker == 0xFF) { // fill byte
+            ++i;
+            continue;
+        }
+        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) { // no length
+            i += 2;
+            continue;
+        }
+        if (marker == 0xD9 || marker == 0xDA) // end of image, start of scan
+            return false;
+        const std::size_t len = (std::size_t(d[i + 2]) << 8) | d[i + 3];
+        if (len < 2 || i + 2 + len > n)
+            return false;
+        const bool frame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 &&
+                           marker != 0xC8 && marker != 0xCC;
+        if (frame) {
+            if (len < 8)
+                return false;
+            const unsigned char* f = d + i + 4;
+            out.precision = f[0];
+            out.height = (f[1] << 8) | f[2];
+            out.width = (f[3] << 8) | f[4];
+            out.components = f[5];
+            return true;
+        }
+        i += 2 + len;
+    }
+    return false;
+}
+
+// The picture's stream when it is a JPEG file as it stands: stored with
+// DCTDecode as its last filter (MuPDF has undone any filter before it), in
+// grey or RGB (device or ICC-based), eight bits, no mask, no colour key, no
+// decode array, no colour transform of the stream's own, and the JPEG's own
+// size and channels those of the picture. Such a stream shows the same
+// picture in any viewer and is copied unchanged; anything else is decoded
+// and encoded again.
+fz_buffer* StoredJpeg(fz_context* ctx, fz_image* image)
+{
+    if (!image || image->imagemask || image->mask || image->use_colorkey || image->use_decode ||
+        image->bpc != 8 || image->orientation > 1 || (image->n != 1 && image->n != 3))
+        return nullptr;
+    fz_compressed_buffer* cbuf = fz_compressed_image_buffer(ctx, image);
+    if (!cbuf || !cbuf->buffer || cbuf->params.type != FZ_IMAGE_JPEG ||
+        cbuf->params.u.jpeg.color_transform != -1)
+        return nullptr;
+    fz_colorspace* cs = image->colorspace;
+    if (!cs)
+        return nullptr;
+    const enum fz_colorspace_type type = fz_colorspace_type(ctx, cs);
+    if (!(type == FZ_COLORSPACE_GRAY && image->n == 1) &&
+        !(type == FZ_COLORSPACE_RGB && image->n == 3))
+        return nullptr;
+    unsigned char* data = nullptr;
+    const std::size_t len = fz_buffer_storage(ctx, cbuf->buffer, &data);
+    JpegHeader h;
+    if (!data || !ReadJpegHeader(data, len, h))
+        return nullptr;
+    if (h.width != image->w || h.height != image->h || h.components != image->n ||
+        h.precision != 8)
+        return nullptr;
+    return cbuf->buffer;
+}
+
 } // namespace
 
 void ImageSource::Write()
@@ -45,6 +128,14 @@ void ImageSource::Write()
     // read; make it again.
     std::error_code ec;
     std::filesystem::create_directories(std::filesystem::path(imagePath).parent_path(), ec);
+    if (!stencil) {
+        if (fz_buffer* jpeg = StoredJpeg(ctx, image)) {
+            unsigned char* data = nullptr;
+            const std::size_t len = fz_buffer_storage(ctx, jpeg, &data);
+            if (WriteFileBytes(imagePath, data, len))
+                return;
+        }
+    }
     fz_pixmap* pix = SafeDecodeImage(ctx, image);
     if (!pix)
         return;

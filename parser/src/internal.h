@@ -186,6 +186,8 @@ fz_pixmap* RenderSelection(fz_context* ctx, fz_document* doc, int page, const Se
 bool WriteJpeg(const std::string& path, const unsigned char* samples, int w, int h, int n,
                std::ptrdiff_t stride, int quality, int dpi);
 bool WritePixmapJpeg(fz_context* ctx, fz_pixmap* pix, const std::string& path, int quality, int dpi);
+// Writes bytes as they are, through a temporary file renamed into place.
+bool WriteFileBytes(const std::string& path, const unsigned char* data, std::size_t size);
 
 // Unique number of a document load, over all parsers of the process.
 std::uint64_t NextDocId();

@@ -97,6 +97,27 @@ bool WriteJpeg(const std::string& path, const unsigned char* samples, int w, int
     return ok != 0;
 }
 
+bool WriteFileBytes(const std::string& path, const unsigned char* data, std::size_t size)
+{
+    if (path.empty() || (!data && size > 0))
+        return false;
+    const std::string temp = path + ".part" + std::to_string(::getpid()) + "_" +
+                             std::to_string(g_tempCounter.fetch_add(1));
+    FILE* file = std::fopen(temp.c_str(), "wb");
+    if (!file)
+        return false;
+    bool ok = size == 0 || std::fwrite(data, 1, size, file) == size;
+    if (std::fflush(file) != 0 || std::ferror(file))
+        ok = false;
+    if (std::fclose(file) != 0)
+        ok = false;
+    if (ok && std::rename(temp.c_str(), path.c_str()) != 0)
+        ok = false;
+    if (!ok)
+        std::remove(temp.c_str());
+    return ok;
+}
+
 bool WritePixmapJpeg(fz_context* ctx, fz_pixmap* pix, const std::string& path, int quality, int dpi)
 {
     if (!pix)

@@ -2,6 +2,9 @@
 #include "test_support.h"
 
 #include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <set>
 #include <sstream>
 
@@ -84,6 +87,37 @@ Jpeg OracleCrop(const std::string& pdf, int dpi, int x, int y, int w, int h)
     return ReadPgm(out + ".pgm");
 }
 
+std::string ReadBytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+// The pictures (not their masks) of page 1 as pdfimages -j writes them:
+// JPEG streams byte for byte as stored, anything else as PNM.
+std::vector<std::string> PdfimagesFiles(const std::string& pdf, const std::filesystem::path& dir)
+{
+    Shell("pdfimages -f 1 -l 1 -j " + Q(pdf) + " " + Q((dir / "img").string()));
+    std::vector<std::string> out;
+    int num = 0;
+    for (const ListedImage& l : PdfimagesList(pdf)) {
+        if (l.page != 1)
+            break;
+        char stem[32];
+        std::snprintf(stem, sizeof stem, "img-%03d", num++);
+        if (l.type != "image")
+            continue;
+        std::string found;
+        for (const char* ext : {".jpg", ".ppm", ".pgm", ".pbm"})
+            if (std::filesystem::exists(dir / (stem + std::string(ext))))
+                found = (dir / (stem + std::string(ext))).string();
+        out.push_back(found);
+    }
+    return out;
+}
+
 } // namespace
 
 TEST(Images, PicturesMatchPdfimages)
@@ -127,6 +161,70 @@ TEST(Images, PicturesMatchPdfimages)
         }
         EXPECT_EQ(ourMasks, masks);
     }
+}
+
+// A JPEG stream that serves as a JPEG file as it stands is copied byte for
+// byte, as pdfimages -j copies it; a stream whose picture differs from what
+// a JPEG viewer would show is decoded and written again.
+TEST(Images, JpegStreamsAreCopiedAsStored)
+{
+    auto dir = Scratch("jpegs");
+    auto oracle = Scratch("jpegs_oracle");
+    Parser p;
+    p.SetImageDir(utf8::ToWide(dir.string()));
+    p.Load(WFixture("jpegs.pdf"), false, nullptr);
+    PageObjects o = Walk(p, 0);
+    const std::vector<std::string> stored = PdfimagesFiles(Fixture("jpegs.pdf"), oracle);
+    const std::vector<ListedImage> listed = PdfimagesList(Fixture("jpegs.pdf"));
+    struct Case {
+        const char* what;
+        bool copied;
+    };
+    const Case cases[] = {
+        {"DeviceRGB", true},
+        {"DeviceGray", true},
+        {"JPEG under FlateDecode", true},
+        {"ICC-based RGB", true},
+        {"decode array inverting the colours", false},
+        {"soft mask", false},
+        {"size other than the JPEG's own", false},
+        {"colour transform of its own", false},
+    };
+    ASSERT_EQ(o.images.size(), std::size(cases));
+    ASSERT_EQ(stored.size(), std::size(cases));
+    std::vector<ListedImage> pictures;
+    for (const ListedImage& l : listed)
+        if (l.type == "image")
+            pictures.push_back(l);
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(cases[i].what);
+        const std::string ours = utf8::FromWide(o.images[i]->GetImagePath());
+        const std::string bytes = ReadBytes(ours);
+        ASSERT_GT(bytes.size(), 2u);
+        EXPECT_EQ(bytes.substr(0, 2), "\xFF\xD8");
+        const std::string raw = ReadBytes(stored[i]);
+        if (cases[i].copied) {
+            EXPECT_TRUE(bytes == raw) << "not the stored stream";
+            continue;
+        }
+        EXPECT_FALSE(bytes == raw) << "copied although its picture needs decoding";
+        Jpeg j = ReadJpeg(ours);
+        ASSERT_TRUE(j.ok);
+        EXPECT_EQ(j.width, pictures[i].width);
+        EXPECT_EQ(j.height, pictures[i].height);
+    }
+
+    // The decode array [1 0 1 0 1 0] shows the stored JPEG's colours
+    // inverted: so does our file.
+    Jpeg inverted = ReadJpeg(utf8::FromWide(o.images[4]->GetImagePath()));
+    Jpeg plain = ReadJpeg(stored[4]);
+    ASSERT_TRUE(inverted.ok && plain.ok);
+    ASSERT_EQ(inverted.pixels.size(), plain.pixels.size());
+    double diff = 0;
+    for (std::size_t k = 0; k < plain.pixels.size(); ++k)
+        diff += std::abs(int(inverted.pixels[k]) + int(plain.pixels[k]) - 255);
+    // (Not inverted, the mean would be some hundred levels.)
+    EXPECT_LT(diff / plain.pixels.size(), 10.0);
 }
 
 TEST(Images, PictureFilesAreWrittenOnlyWhenAskedFor)

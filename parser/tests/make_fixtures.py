@@ -7,6 +7,7 @@ Uses reportlab for ordinary pages, Pillow for the scanned page, a few
 hand-written PDF files for operators that reportlab does not emit, and qpdf
 for the encrypted copies.
 """
+import io
 import os
 import subprocess
 import sys
@@ -21,7 +22,7 @@ from reportlab.pdfbase.ttfonts import TTFont
 from reportlab.pdfgen import canvas
 from reportlab.platypus import Frame, Paragraph, Table, TableStyle
 
-from PIL import Image, ImageDraw, ImageFont
+from PIL import Image, ImageCms, ImageDraw, ImageFont
 
 OUT = sys.argv[1]
 os.makedirs(OUT, exist_ok=True)
@@ -289,6 +290,72 @@ q 20 20 100 60 re W n /Sh1 sh Q
     raw_pdf("shading.pdf", [(content, shading)], extra_objects=[pattern])
 
 
+def jpeg_bytes(img, **kw):
+    buf = io.BytesIO()
+    img.save(buf, "JPEG", **kw)
+    return buf.getvalue()
+
+
+def image_object(entries, data):
+    return (b"<< /Type /XObject /Subtype /Image " + entries.encode() + b" /Length %d >>\nstream\n"
+            % len(data) + data + b"\nendstream")
+
+
+def jpeg_pictures():
+    # One page of pictures stored as JPEG (DCT) streams, drawn left to right
+    # in rows. Those whose stream can serve as a JPEG file as it is come
+    # first; the others need decoding. Objects 1-5 are the catalog, page
+    # tree, font, content and page; the pictures are objects 6 on.
+    rgb = Image.new("RGB", (64, 48), (30, 120, 200))
+    d = ImageDraw.Draw(rgb)
+    d.rectangle([10, 10, 40, 30], fill=(250, 200, 40))
+    d.line([0, 47, 63, 0], fill=(200, 20, 20), width=3)
+    rgb_jpg = jpeg_bytes(rgb, quality=90)
+    gray_jpg = jpeg_bytes(rgb.convert("L").resize((40, 30)), quality=90)
+    smask = zlib.compress(bytes((x * 4) % 256 for y in range(48) for x in range(64)))
+    icc = ImageCms.ImageCmsProfile(ImageCms.createProfile("sRGB")).tobytes()
+    pictures = [
+        # As they are: DeviceRGB, DeviceGray, an inflated JPEG, ICC-based RGB.
+        ("/Width 64 /Height 48 /ColorSpace /DeviceRGB /BitsPerComponent 8 /Filter /DCTDecode",
+         rgb_jpg),
+        ("/Width 40 /Height 30 /ColorSpace /DeviceGray /BitsPerComponent 8 /Filter /DCTDecode",
+         gray_jpg),
+        ("/Width 64 /Height 48 /ColorSpace /DeviceRGB /BitsPerComponent 8 "
+         "/Filter [/FlateDecode /DCTDecode]", zlib.compress(rgb_jpg)),
+        ("/Width 64 /Height 48 /ColorSpace [/ICCBased %d 0 R] /BitsPerComponent 8 "
+         "/Filter /DCTDecode", rgb_jpg),
+        # Decoded: colours inverted by a decode array, a soft mask, a size
+        # that is not the JPEG's own, a colour transform of the stream's own.
+        ("/Width 64 /Height 48 /ColorSpace /DeviceRGB /BitsPerComponent 8 /Filter /DCTDecode "
+         "/Decode [1 0 1 0 1 0]", rgb_jpg),
+        ("/Width 64 /Height 48 /ColorSpace /DeviceRGB /BitsPerComponent 8 /Filter /DCTDecode "
+         "/SMask %d 0 R", rgb_jpg),
+        ("/Width 32 /Height 24 /ColorSpace /DeviceRGB /BitsPerComponent 8 /Filter /DCTDecode",
+         rgb_jpg),
+        ("/Width 64 /Height 48 /ColorSpace /DeviceRGB /BitsPerComponent 8 /Filter /DCTDecode "
+         "/DecodeParms << /ColorTransform 0 >>", rgb_jpg),
+    ]
+    first = 6
+    icc_obj = first + len(pictures)
+    smask_obj = icc_obj + 1
+    objects = []
+    names = []
+    content = b""
+    for i, (entries, data) in enumerate(pictures):
+        if "%d" in entries:
+            entries = entries % (icc_obj if "ICC" in entries else smask_obj)
+        objects.append(image_object(entries, data))
+        names.append("/Im%d %d 0 R" % (i, first + i))
+        x, y = 10 + (i % 4) * 95, 170 - (i // 4) * 110
+        content += b"q 80 0 0 60 %d %d cm /Im%d Do Q\n" % (x, y, i)
+    objects.append(b"<< /N 3 /Alternate /DeviceRGB /Length %d >>\nstream\n" % len(icc) + icc +
+                   b"\nendstream")
+    objects.append(image_object("/Width 64 /Height 48 /ColorSpace /DeviceGray "
+                                "/BitsPerComponent 8 /Filter /FlateDecode", smask))
+    raw_pdf("jpegs.pdf", [(content, "/XObject << %s >>" % " ".join(names))],
+            extra_objects=objects)
+
+
 def empty_and_broken():
     # No pages at all.
     body = (b"%PDF-1.4\n1 0 obj\n<< /Type /Catalog /Pages 2 0 R >>\nendobj\n"
@@ -350,6 +417,7 @@ scanned()
 links()
 paths_page()
 shading_page()
+jpeg_pictures()
 empty_and_broken()
 encrypted()
 merge_pair()
