@@ -145,14 +145,31 @@ fz_pixmap* SafeDecodeImage(fz_context* ctx, fz_image* image)
     {
         pix = fz_get_pixmap_from_image(ctx, image, nullptr, nullptr, nullptr, nullptr);
         fz_colorspace* cs = fz_pixmap_colorspace(ctx, pix);
-        const bool keep = cs == nullptr || fz_colorspace_is_gray(ctx, cs) ||
-                          (fz_colorspace_is_rgb(ctx, cs) && !fz_colorspace_is_indexed(ctx, cs));
+        const int colorants = fz_pixmap_colorants(ctx, pix);
+        if (!cs && colorants > 0 && colorants != 1 && colorants != 3) {
+            // Samples of four channels without a colour space are CMYK.
+            if (colorants != 4)
+                fz_throw(ctx, FZ_ERROR_GENERIC, "picture of %d channels without colours",
+                         colorants);
+            conv = fz_new_pixmap_with_data(ctx, fz_device_cmyk(ctx), fz_pixmap_width(ctx, pix),
+                                           fz_pixmap_height(ctx, pix), nullptr,
+                                           fz_pixmap_alpha(ctx, pix), fz_pixmap_stride(ctx, pix),
+                                           fz_pixmap_samples(ctx, pix));
+            cs = fz_device_cmyk(ctx);
+        }
+        // Grey and RGB pictures stay as they are; every other space (CMYK,
+        // Lab, indexed, separations, spot colours) becomes RGB: a JPEG file
+        // of four channels is shown inverted by many viewers.
+        const bool keep = !cs || (colorants == 1 && fz_colorspace_is_gray(ctx, cs)) ||
+                          (colorants == 3 && fz_colorspace_is_rgb(ctx, cs) &&
+                           !fz_colorspace_is_indexed(ctx, cs));
         if (!keep || fz_pixmap_spots(ctx, pix) > 0) {
-            conv = fz_convert_pixmap(ctx, pix, fz_device_rgb(ctx), nullptr, nullptr,
-                                     fz_default_color_params, 1);
-            fz_drop_pixmap(ctx, pix);
-            pix = conv;
+            fz_pixmap* rgb = fz_convert_pixmap(ctx, conv ? conv : pix, fz_device_rgb(ctx), nullptr,
+                                               nullptr, fz_default_color_params, 1);
+            fz_drop_pixmap(ctx, conv);
             conv = nullptr;
+            fz_drop_pixmap(ctx, pix);
+            pix = rgb;
         }
     }
     fz_catch(ctx)

@@ -227,6 +227,71 @@ TEST(Images, JpegStreamsAreCopiedAsStored)
     EXPECT_LT(diff / plain.pixels.size(), 10.0);
 }
 
+// Pictures of four colour channels (CMYK) give RGB JPEG files of their own
+// size that show what pdftoppm shows on the page: a red field with a cyan
+// rectangle, or (the CMYK JPEG read without its decode array) a dark
+// picture. A four-channel JPEG file, as the stream stores it, would show
+// inverted in many viewers.
+TEST(Images, FourChannelPicturesBecomeRgbFiles)
+{
+    auto dir = Scratch("cmyk");
+    Parser p;
+    p.SetImageDir(utf8::ToWide(dir.string()));
+    p.Load(WFixture("cmyk.pdf"), false, nullptr);
+    PageObjects o = Walk(p, 0);
+    const std::vector<ListedImage> listed = PdfimagesList(Fixture("cmyk.pdf"));
+    ASSERT_EQ(listed.size(), 4u);
+    ASSERT_EQ(o.images.size(), 4u);
+    // Mean grey of an area of a grey picture.
+    auto mean = [](const std::vector<unsigned char>& g, int stride, int x0, int y0, int x1,
+                   int y1) {
+        double sum = 0;
+        for (int y = y0; y < y1; ++y)
+            for (int x = x0; x < x1; ++x)
+                sum += g[static_cast<std::size_t>(y) * stride + x];
+        return sum / ((x1 - x0) * (y1 - y0));
+    };
+    for (int i = 0; i < 4; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(listed[i].type, "image");
+        EXPECT_EQ(o.images[i]->GetMaskPath(), nullptr);
+        const std::string path = utf8::FromWide(o.images[i]->GetImagePath());
+        Jpeg j = ReadJpeg(path);
+        ASSERT_TRUE(j.ok) << path;
+        EXPECT_EQ(j.components, 3);
+        ASSERT_EQ(j.width, listed[i].width);
+        ASSERT_EQ(j.height, listed[i].height);
+        const std::vector<unsigned char> ours = Gray(j);
+
+        // The picture's box on the page (80 x 60 points) at 72 dpi.
+        const ParserMatrix& m = o.images[i]->GetMatrix();
+        const int x = static_cast<int>(std::lround(m.e));
+        const int y = static_cast<int>(std::lround(300 - m.f - m.d));
+        Jpeg page = OracleCrop(Fixture("cmyk.pdf"), 72, x, y, 80, 60);
+        ASSERT_EQ(page.width, 80);
+        ASSERT_EQ(page.height, 60);
+        // The whole picture, the field left of the rectangle and the
+        // rectangle, each (scaled by 80 / 64) in the page's rendering.
+        const int areas[3][4] = {{0, 0, 64, 48}, {44, 4, 60, 44}, {12, 11, 36, 24}};
+        double field = 0, rect = 0;
+        for (int a = 0; a < 3; ++a) {
+            const int* r = areas[a];
+            const double o1 = mean(ours, j.width, r[0], r[1], r[2], r[3]);
+            const double o2 = mean(page.pixels, page.width, r[0] * 5 / 4, r[1] * 5 / 4,
+                                   r[2] * 5 / 4, r[3] * 5 / 4);
+            EXPECT_NEAR(o1, o2, 48.0) << "area " << a;
+            if (a == 1)
+                field = o1;
+            if (a == 2)
+                rect = o1;
+        }
+        if (i != 1)
+            EXPECT_GT(rect, field + 30) << "the cyan rectangle is lighter than the red field";
+        else
+            EXPECT_LT(mean(ours, j.width, 0, 0, 64, 48), 40.0) << "dark";
+    }
+}
+
 TEST(Images, PictureFilesAreWrittenOnlyWhenAskedFor)
 {
     auto dir = Scratch("lazy");

@@ -356,6 +356,35 @@ def jpeg_pictures():
             extra_objects=objects)
 
 
+def cmyk_pictures():
+    # Pictures of four colour channels, which a JPEG file cannot carry as
+    # most viewers show it: a CMYK JPEG as reportlab embeds it (Adobe's
+    # inverted channels undone by a decode array), the same JPEG without
+    # the decode array, raw DeviceCMYK samples, and raw samples in an
+    # ICC-based space of four channels. Each is a red field (no cyan) with a
+    # cyan rectangle (no magenta, no yellow).
+    cmyk = Image.new("CMYK", (64, 48), (0, 220, 220, 0))
+    ImageDraw.Draw(cmyk).rectangle([8, 8, 39, 27], fill=(220, 0, 0, 0))
+    jpg = jpeg_bytes(cmyk, quality=95)
+    raw = zlib.compress(cmyk.tobytes())
+    common = "/Width 64 /Height 48 /BitsPerComponent 8 "
+    pictures = [
+        (common + "/ColorSpace /DeviceCMYK /Filter /DCTDecode /Decode [1 0 1 0 1 0 1 0]", jpg),
+        (common + "/ColorSpace /DeviceCMYK /Filter /DCTDecode", jpg),
+        (common + "/ColorSpace /DeviceCMYK /Filter /FlateDecode", raw),
+        (common + "/ColorSpace [/ICCBased 10 0 R] /Filter /FlateDecode", raw),
+    ]
+    objects = []
+    names = []
+    content = b""
+    for i, (entries, data) in enumerate(pictures):
+        objects.append(image_object(entries, data))
+        names.append("/Im%d %d 0 R" % (i, 6 + i))
+        content += b"q 80 0 0 60 %d 120 cm /Im%d Do Q\n" % (10 + i * 95, i)
+    objects.append(b"<< /N 4 /Alternate /DeviceCMYK /Length 0 >>\nstream\n\nendstream")
+    raw_pdf("cmyk.pdf", [(content, "/XObject << %s >>" % " ".join(names))], extra_objects=objects)
+
+
 def empty_and_broken():
     # No pages at all.
     body = (b"%PDF-1.4\n1 0 obj\n<< /Type /Catalog /Pages 2 0 R >>\nendobj\n"
@@ -418,6 +447,7 @@ links()
 paths_page()
 shading_page()
 jpeg_pictures()
+cmyk_pictures()
 empty_and_broken()
 encrypted()
 merge_pair()
