@@ -20,6 +20,7 @@ namespace {
 constexpr float kSpaceFactor = 0.15f; // gap (in em) that separates two words
 constexpr float kBaselineTolerance = 0.1f;
 constexpr float kBackTolerance = 0.1f;
+constexpr float kNoWidth = 0.05f; // a glyph advance (in em) at most this is no width
 
 bool IsSpace(int ucs)
 {
@@ -29,6 +30,17 @@ bool IsSpace(int ucs)
            ucs == 0x0C || ucs == 0xA0 || ucs == 0x1680 || (ucs >= 0x2000 && ucs <= 0x200B) ||
            ucs == 0x2028 || ucs == 0x2029 || ucs == 0x202F || ucs == 0x205F || ucs == 0x3000 ||
            ucs == 0xFEFF;
+}
+
+// Chinese, Japanese and Korean characters: ideographs, kana, hangul, their
+// punctuation and the full-width forms. They are set without spaces.
+bool IsCjk(int ucs)
+{
+    return (ucs >= 0x1100 && ucs <= 0x11FF) || (ucs >= 0x2E80 && ucs <= 0x2FFF) ||
+           (ucs >= 0x3000 && ucs <= 0x9FFF) || (ucs >= 0xA960 && ucs <= 0xA97F) ||
+           (ucs >= 0xAC00 && ucs <= 0xD7FF) || (ucs >= 0xF900 && ucs <= 0xFAFF) ||
+           (ucs >= 0xFE30 && ucs <= 0xFE4F) || (ucs >= 0xFF00 && ucs <= 0xFFEF) ||
+           (ucs >= 0x20000 && ucs <= 0x3FFFF);
 }
 
 bool IsControl(int ucs) { return (ucs >= 0 && ucs < 0x20) || (ucs >= 0x7F && ucs < 0xA0); }
@@ -305,6 +317,11 @@ public:
                 size = std::fabs(dir.x * upv.y - dir.y * upv.x);
                 drawable = size > 1e-4f && std::isfinite(size);
             }
+            // The pen's direction in the span's text space, to measure the
+            // step from one glyph to the next in em.
+            const float stepX = wmode == 0 ? trm.a : -trm.c;
+            const float stepY = wmode == 0 ? trm.b : -trm.d;
+            const float stepNorm = stepX * stepX + stepY * stepY;
             for (int i = 0; i < span->len; ++i) {
                 const fz_text_item& item = span->items[i];
                 if (item.gid < 0) {
@@ -320,7 +337,18 @@ public:
                     FlushWord();
                     continue;
                 }
-                const float adv = Advance(info, span->font, item.gid, wmode);
+                float adv = Advance(info, span->font, item.gid, wmode);
+                if (!(adv > kNoWidth) && !span->font->t3procs) {
+                    float step = -1.0f;
+                    int next = i + 1;
+                    while (next < span->len && span->items[next].gid < 0)
+                        ++next;
+                    if (next < span->len && stepNorm > 0.0f)
+                        step = ((span->items[next].x - item.x) * stepX +
+                                (span->items[next].y - item.y) * stepY) /
+                               stepNorm;
+                    adv = NoWidthAdvance(span->font, item.gid, step, item.ucs);
+                }
                 // The glyph's origin, as fz_concat places it.
                 const fz_point origin = fz_make_point(item.x * ctm.a + item.y * ctm.c + ctm.e,
                                                       item.x * ctm.b + item.y * ctm.d + ctm.f);
@@ -670,6 +698,24 @@ private:
         if (std::isnan(a))
             a = SafeAdvance(ctx_, font, gid, wmode);
         return a;
+    }
+
+    // The advance (in em) of a glyph to which its font program gives no
+    // width, as some embedded CJK fonts do, leaving the widths to the PDF
+    // (MuPDF's advances come from the font program, except for Type 3
+    // fonts, whose widths are the PDF's own). In order: the PDF's width of
+    // the glyph where MuPDF keeps one; the distance to the next glyph of
+    // the span (`step`, in em, negative when there is none) when it is
+    // that of neighbouring glyphs; one em for a CJK character, which is set
+    // full width; otherwise none.
+    static float NoWidthAdvance(fz_font* font, int gid, float step, int ucs)
+    {
+        if (font->width_table && gid >= 0 && gid < font->width_count &&
+            font->width_table[gid] > 0)
+            return font->width_table[gid] / 1000.0f;
+        if (step > 0.0f && step <= 1.2f)
+            return step;
+        return IsCjk(ucs) ? 1.0f : 0.0f;
     }
 
     bool Continues(fz_font* font, TextKind kind, int wmode, float size, const float rgb[3],

@@ -9,6 +9,7 @@ for the encrypted copies.
 """
 import io
 import os
+import re
 import subprocess
 import sys
 import zlib
@@ -139,6 +140,56 @@ def table():
     t.drawOn(c, 100, 500)
     c.showPage()
     c.save()
+
+
+# ---- CJK text -----------------------------------------------------------------------
+WQY = "/usr/share/fonts/truetype/wqy/wqy-zenhei.ttc"
+
+
+def zero_advances(ttf):
+    """The TrueType font with every glyph's advance width set to 0 (hmtx)."""
+    data = bytearray(ttf)
+    tables = {}
+    for i in range(int.from_bytes(data[4:6], "big")):
+        rec = 12 + 16 * i
+        tables[bytes(data[rec:rec + 4])] = int.from_bytes(data[rec + 8:rec + 12], "big")
+    metrics = int.from_bytes(data[tables[b"hhea"] + 34:tables[b"hhea"] + 36], "big")
+    for g in range(metrics):
+        off = tables[b"hmtx"] + 4 * g
+        data[off:off + 2] = b"\0\0"
+    return bytes(data)
+
+
+def cjk_text():
+    # Chinese, Japanese and Korean lines with some Latin words, in a TrueType
+    # CJK font that reportlab embeds. cjk_nowidth.pdf is the same file with
+    # the embedded font's own advance widths all 0, as some producers embed
+    # CJK fonts: the PDF's widths still place the glyphs as before.
+    pdfmetrics.registerFont(TTFont("ZenHei", WQY, subfontIndex=0))
+    c = canvas.Canvas(path("cjk.pdf"), pagesize=(400, 300))
+    c.setFont("ZenHei", 14)
+    lines = ["中文文本测试", "日本語のテキストと漢字", "한국어 텍스트 입니다", "混在 mixed 文字 text"]
+    for i, line in enumerate(lines):
+        c.drawString(20, 250 - 30 * i, line)
+    c.showPage()
+    c.save()
+
+    qdf = path("cjk_qdf.pdf")
+    subprocess.run(["qpdf", "--qdf", "--object-streams=disable", path("cjk.pdf"), qdf], check=True)
+    with open(qdf, "rb") as f:
+        pdf = bytearray(f.read())
+    fonts = set(int(n) for n in re.findall(rb"/FontFile2 (\d+) 0 R", pdf))
+    assert fonts
+    for n in fonts:
+        start = pdf.index(b"\n%d 0 obj" % n)
+        data = pdf.index(b"stream\n", start) + len(b"stream\n")
+        end = pdf.index(b"endstream", data)
+        ttf = bytes(pdf[data:end]).rstrip(b"\n")
+        pdf[data:data + len(ttf)] = zero_advances(ttf)
+    with open(qdf, "wb") as f:
+        f.write(pdf)
+    subprocess.run(["qpdf", qdf, path("cjk_nowidth.pdf")], check=True)
+    os.remove(qdf)
 
 
 # ---- pictures -------------------------------------------------------------------
@@ -441,6 +492,7 @@ rotated_text()
 rotate90()
 cropbox()
 table()
+cjk_text()
 pictures()
 scanned()
 links()

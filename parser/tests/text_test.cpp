@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <map>
+#include <sstream>
 
 using namespace ptest;
 
@@ -91,6 +92,8 @@ TEST(Text, WordsAndBoxesMatchPdftotext)
                  {Fixture("rotate90.pdf"), 1, false, true},
                  {Fixture("picture.pdf"), 1, false, false},
                  {Fixture("cropbox.pdf"), 1, true, false},
+                 {Fixture("cjk.pdf"), 1, false, false},
+                 {Fixture("cjk_nowidth.pdf"), 1, false, false},
                  {Corpus() + "/021-pdfa_crazyones-pdfa.pdf", 1, false, false},
                  {Corpus() + "/002-trivial-libre-office-writer_002-trivial-libre-office-writer.pdf",
                   1, false, false}};
@@ -113,6 +116,33 @@ TEST(Text, WordsAndBoxesMatchPdftotext)
         Match m = CompareWords(o.text, oracle, c.allowExtra);
         EXPECT_EQ(m.matched, static_cast<int>(oracle.size()));
         EXPECT_TRUE(m.problems.empty()) << m.problems.front();
+    }
+}
+
+// CJK text has no spaces: the characters of a line in one style are one
+// run, as wide as its characters together, also when the embedded font
+// program gives its glyphs no width (cjk_nowidth.pdf); pdftotext -raw, which
+// places glyphs by the PDF's widths, gives the same words in the same order.
+TEST(Text, CjkCharactersOfALineAreOneRun)
+{
+    for (const char* file : {"cjk.pdf", "cjk_nowidth.pdf"}) {
+        SCOPED_TRACE(file);
+        Parser p;
+        p.Load(WFixture(file), false, nullptr);
+        PageObjects o = Walk(p, 0);
+        std::vector<std::string> ours, oracle;
+        for (TextCollect* t : o.text)
+            ours.push_back(t->GetText());
+        std::istringstream raw(Shell("pdftotext -raw " + Q(Fixture(file)) + " -"));
+        std::string word;
+        while (raw >> word)
+            oracle.push_back(word);
+        EXPECT_EQ(ours, oracle);
+        ASSERT_FALSE(o.text.empty());
+        EXPECT_EQ(o.text[0]->GetText(), "中文文本测试");
+        // Six full-width characters of 14 points.
+        EXPECT_NEAR(o.text[0]->GetTextWidth(), 6 * 14.0, 0.5);
+        EXPECT_NEAR(o.text[0]->runWidth, 6 * 14.0, 0.5);
     }
 }
 
