@@ -63,21 +63,6 @@ void ReportNotFound()
     std::fputs("file not found\n", stderr);
 }
 
-bool WriteAll(int fd, const char* data, std::size_t size)
-{
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 std::atomic<unsigned> g_tempCounter{0};
 
 bool CopyOne(const std::string& source, const std::string& dest, bool move)
@@ -289,6 +274,88 @@ bool PathExists(const std::string& path)
 bool PathExists(const std::wstring& path)
 {
     return PathExists(utf8::FromWide(path));
+}
+
+bool WriteAll(int fd, const void* data, std::size_t size)
+{
+    const char* p = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t n = ::write(fd, p, size);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        p += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool WriteFileReplacing(const std::string& path, const void* data, std::size_t size)
+{
+    if (path.empty())
+        return false;
+    const std::string temp = path + ".part" + std::to_string(::getpid()) + "_" +
+                             std::to_string(g_tempCounter++);
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return false;
+    bool ok = WriteAll(fd, data, size);
+    ok = (::close(fd) == 0) && ok;
+    if (ok)
+        ok = std::rename(temp.c_str(), path.c_str()) == 0;
+    if (!ok)
+        ::unlink(temp.c_str());
+    return ok;
+}
+
+bool WriteFileReplacing(const std::wstring& path, const void* data, std::size_t size)
+{
+    return WriteFileReplacing(utf8::FromWide(path), data, size);
+}
+
+bool ReadWholeFile(const std::string& path, std::string& out)
+{
+    out.clear();
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f)
+        return false;
+    char buf[65536];
+    std::size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
+        out.append(buf, n);
+    const bool ok = !std::ferror(f);
+    std::fclose(f);
+    return ok;
+}
+
+bool ReadWholeFile(const std::wstring& path, std::string& out)
+{
+    return ReadWholeFile(utf8::FromWide(path), out);
+}
+
+bool CreateExclusive(const std::wstring& path, bool& taken)
+{
+    const int fd = ::open(utf8::FromWide(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                          0666);
+    taken = fd < 0 && errno == EEXIST;
+    if (fd < 0)
+        return false;
+    ::close(fd);
+    return true;
+}
+
+std::wstring ClaimOutputFile(const std::wstring& stem, const std::wstring& ext)
+{
+    for (;;) {
+        const std::wstring path = FreeOutputPath(stem, ext);
+        bool taken = false;
+        if (CreateExclusive(path, taken))
+            return path;
+        if (!taken)
+            return std::wstring();
+    }
 }
 
 std::wstring FreeOutputPath(const std::wstring& stem, const std::wstring& ext)

@@ -4,6 +4,7 @@
 // in the same file-system calls on UTF-8 bytes.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -51,6 +52,29 @@ bool DeleteFile(const std::string& path);
 // folder of that path exists, else `stem` + "(N)" + `ext` for the first
 // N = 1, 2, ... that is free.
 std::wstring FreeOutputPath(const std::wstring& stem, const std::wstring& ext);
+
+// Creates the file, empty, only when no file of that name exists. `taken`
+// tells a name in use from a folder that cannot be written.
+bool CreateExclusive(const std::wstring& path, bool& taken);
+
+// Claims the first free name of the "(N)" rule by creating it, empty, with
+// an exclusive create, so that a file appearing between the test and the
+// create is never replaced. The claimed path, or empty when the folder
+// cannot be written.
+std::wstring ClaimOutputFile(const std::wstring& stem, const std::wstring& ext);
+
+// Writes every byte to the descriptor, going on after interrupted writes.
+bool WriteAll(int fd, const void* data, std::size_t size);
+
+// Writes the bytes to a temporary file beside `path` and renames it into
+// place only when every byte was written: a failed write leaves no truncated
+// file, and an existing file as it was.
+bool WriteFileReplacing(const std::string& path, const void* data, std::size_t size);
+bool WriteFileReplacing(const std::wstring& path, const void* data, std::size_t size);
+
+// The whole content of a file; false when it cannot be read.
+bool ReadWholeFile(const std::string& path, std::string& out);
+bool ReadWholeFile(const std::wstring& path, std::string& out);
 
 // True when a file, folder or link of that path exists.
 bool PathExists(const std::wstring& path);

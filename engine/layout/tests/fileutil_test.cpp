@@ -199,4 +199,30 @@ TEST_F(FileHelpers, FreeOutputPathAddsNumberBeforeExtension)
     EXPECT_FALSE(DeleteFile(W(S("out.txt"))));
 }
 
+TEST_F(FileHelpers, ClaimingAndWritingWholeFiles)
+{
+    WriteFile(P("out.txt"), "first");
+    WriteFile(P("out(1).txt"), "second");
+    const std::wstring claimed = ClaimOutputFile(W(S("out")), L".txt");
+    EXPECT_EQ(claimed, W(S("out(2).txt")));
+    EXPECT_TRUE(fs::exists(P("out(2).txt")));
+    EXPECT_TRUE(ClaimOutputFile(W(S("missing/out")), L".txt").empty());
+
+    // Replacing writes whole files and never leaves a partial one behind.
+    const std::string body(200000, 'z');
+    ASSERT_TRUE(WriteFileReplacing(claimed, body.data(), body.size()));
+    std::string back;
+    ASSERT_TRUE(ReadWholeFile(claimed, back));
+    EXPECT_TRUE(back == body);
+    EXPECT_FALSE(WriteFileReplacing(W(S("missing/x.txt")), "x", 1));
+    EXPECT_FALSE(ReadWholeFile(W(S("missing/x.txt")), back));
+    EXPECT_EQ(ReadFile(P("out.txt")), "first");
+    int entries = 0;
+    for (auto& e : fs::directory_iterator(dir.path())) {
+        (void)e;
+        ++entries;
+    }
+    EXPECT_EQ(entries, 3);
+}
+
 } // namespace

@@ -10,12 +10,9 @@
 #include "engine/writers/zip/zippackage.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
-#include <fcntl.h>
 #include <set>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -67,43 +64,6 @@ private:
     std::wstring path_;
 };
 
-// Claims `path` by creating it empty, so that no file that appeared after
-// the name was chosen is replaced. `taken` tells a name in use from a
-// folder that cannot be written.
-bool ClaimFile(const std::wstring& path, bool& taken)
-{
-    const int fd = ::open(utf8::FromWide(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    taken = fd < 0 && errno == EEXIST;
-    if (fd < 0)
-        return false;
-    ::close(fd);
-    return true;
-}
-
-bool ReadAll(const std::wstring& path, std::string& out)
-{
-    std::FILE* f = std::fopen(utf8::FromWide(path).c_str(), "rb");
-    if (!f)
-        return false;
-    char buf[65536];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
-        out.append(buf, n);
-    const bool ok = !std::ferror(f);
-    std::fclose(f);
-    return ok;
-}
-
-bool WriteAll(const std::wstring& path, const std::string& data)
-{
-    std::FILE* f = std::fopen(utf8::FromWide(path).c_str(), "wb");
-    if (!f)
-        return false;
-    bool ok = std::fwrite(data.data(), 1, data.size(), f) == data.size();
-    ok = std::fclose(f) == 0 && ok;
-    return ok;
-}
-
 // Picture files are named by the page model ("12.jpg", "pimg1_3.jpg"); only
 // such plain names become parts, so that every target stays in word/media
 // and needs no escaping.
@@ -142,18 +102,13 @@ std::string Word07Book::save(const std::string&, const std::string&)
 
 std::wstring Word07Book::save(const std::wstring& dir, const std::wstring& docName)
 {
-    for (;;) {
-        const std::wstring out = FreeOutputPath(dir + docName, L".docx");
-        bool taken = false;
-        if (ClaimFile(out, taken)) {
-            const std::wstring result = build(out);
-            if (result.empty())
-                DeleteFile(out);
-            return result;
-        }
-        if (!taken)
-            return L"";
-    }
+    const std::wstring out = ClaimOutputFile(dir + docName, L".docx");
+    if (out.empty())
+        return out;
+    const std::wstring result = build(out);
+    if (result.empty())
+        DeleteFile(out);
+    return result;
 }
 
 // Writes the package into `out`, a file claimed (empty) by the caller.
@@ -215,11 +170,11 @@ std::wstring Word07Book::build(const std::wstring& out)
         // Word opens no zip-encrypted package: the package is stored
         // encrypted in a compound file instead.
         std::string package;
-        if (!ReadAll(zip, package))
+        if (!ReadWholeFile(zip, package))
             return L"";
         const std::string encrypted =
             EncryptOfficePackage(package, PasswordUtf16(options->openPassword));
-        if (encrypted.empty() || !WriteAll(out, encrypted))
+        if (encrypted.empty() || !WriteFileReplacing(out, encrypted.data(), encrypted.size()))
             return L"";
     }
     return out;

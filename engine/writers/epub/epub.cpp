@@ -10,13 +10,10 @@
 #include <zip.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
-#include <fcntl.h>
 #include <memory>
 #include <random>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -58,19 +55,6 @@ Tolvik::IXMLElement* SiblingNamed(Tolvik::IXMLElement* from, const std::string& 
     while (from && from->getName() != name)
         from = from->getFirstSibling();
     return from;
-}
-
-// Claims `path` by creating it empty, so that no file that appeared after the
-// name was chosen can be replaced. False when it exists or cannot be made.
-bool ClaimFile(const std::wstring& path, bool& taken)
-{
-    const int fd = ::open(utf8::FromWide(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
-                          0666);
-    taken = fd < 0 && errno == EEXIST;
-    if (fd < 0)
-        return false;
-    ::close(fd);
-    return true;
 }
 
 // One part of the package: its entry name and its bytes.
@@ -391,14 +375,8 @@ bool EPUB::fillOPF(Tolvik::IXMLDocument* opf)
 
 std::wstring EPUB::SaveToEPUB(std::wstring dir, std::wstring name)
 {
-    for (;;) {
-        const std::wstring out = FreeOutputPath(dir + name, L".epub");
-        bool taken = false;
-        if (ClaimFile(out, taken))
-            return save(out, name);
-        if (!taken)
-            return L"";
-    }
+    const std::wstring out = ClaimOutputFile(dir + name, L".epub");
+    return out.empty() ? std::wstring() : save(out, name);
 }
 
 std::string EPUB::SaveToEPUB(std::string dir, std::string name)
@@ -409,7 +387,7 @@ std::string EPUB::SaveToEPUB(std::string dir, std::string name)
         if (PathExists(out))
             continue;
         bool taken = false;
-        if (ClaimFile(utf8::ToWide(out), taken))
+        if (CreateExclusive(utf8::ToWide(out), taken))
             return utf8::FromWide(save(utf8::ToWide(out), utf8::ToWide(name)));
         if (!taken)
             return "";

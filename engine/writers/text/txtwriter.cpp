@@ -7,31 +7,10 @@
 #include "engine/layout/textblock.h"
 #include "engine/layout/utf8.h"
 
-#include <cerrno>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace {
 
 constexpr const char* kLineEnd = "\r\n";
-
-// Writes all of `data` to the descriptor; false on any error.
-bool WriteAll(int fd, const std::string& data)
-{
-    const char* p = data.data();
-    std::size_t left = data.size();
-    while (left > 0) {
-        const ssize_t n = ::write(fd, p, left);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        p += n;
-        left -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
 
 } // namespace
 
@@ -123,25 +102,12 @@ void TxtWriter::writeTableCol(void*, TableBlock::TableCol* cell)
 
 std::wstring TxtWriter::save(const std::wstring& dir, const std::wstring& name)
 {
-    const std::wstring stem = dir + name;
-    // The free name is claimed with an exclusive create, so a file that
-    // appears between the test and the create is never replaced.
-    for (int attempt = 0; attempt < 1000; ++attempt) {
-        const std::wstring path = FreeOutputPath(stem, L".txt");
-        const std::string u8 = utf8::FromWide(path);
-        const int fd = ::open(u8.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-        if (fd < 0) {
-            if (errno == EEXIST)
-                continue;
-            return std::wstring();
-        }
-        const bool written = WriteAll(fd, buffer);
-        const bool closed = ::close(fd) == 0;
-        if (!written || !closed) {
-            ::unlink(u8.c_str());
-            return std::wstring();
-        }
+    const std::wstring path = ClaimOutputFile(dir + name, L".txt");
+    if (path.empty())
         return path;
+    if (!WriteFileReplacing(path, buffer.data(), buffer.size())) {
+        DeleteFile(path);
+        return std::wstring();
     }
-    return std::wstring();
+    return path;
 }

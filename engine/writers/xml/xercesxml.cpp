@@ -1,5 +1,7 @@
 #include "engine/writers/xml/xercesxml.h"
 
+#include "engine/layout/fileutil.h"
+
 #include "engine/layout/utf8.h"
 
 #include <xercesc/framework/MemBufFormatTarget.hpp>
@@ -11,12 +13,8 @@
 #include <xercesc/util/XMLString.hpp>
 #include <xercesc/util/XMLUni.hpp>
 
-#include <atomic>
-#include <cerrno>
 #include <cstdio>
-#include <fcntl.h>
 #include <iostream>
-#include <unistd.h>
 
 using namespace xercesc;
 
@@ -96,60 +94,6 @@ std::string CData(const std::string& text)
 }
 
 // --- files -------------------------------------------------------------------
-
-bool ReadWholeFile(const std::string& path, std::string& out)
-{
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f)
-        return false;
-    char buf[65536];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
-        out.append(buf, n);
-    const bool ok = !std::ferror(f);
-    std::fclose(f);
-    return ok;
-}
-
-std::atomic<unsigned> g_saveCounter{0};
-
-bool WriteAll(int fd, const XMLByte* data, std::size_t size)
-{
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-// Writes the bytes to a temporary file beside `path` and renames it into
-// place only when every byte was written, so a failed save leaves no
-// truncated file and an existing file as it was.
-bool WriteFileReplacing(const std::string& path, const XMLByte* data, std::size_t size)
-{
-    if (path.empty())
-        return false;
-    const std::size_t slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-    const std::string temp = folder + ".xmlsave-" + std::to_string(::getpid()) + "-" +
-                             std::to_string(g_saveCounter++) + ".tmp";
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0)
-        return false;
-    bool ok = WriteAll(fd, data, size);
-    ok = (::close(fd) == 0) && ok;
-    if (ok)
-        ok = std::rename(temp.c_str(), path.c_str()) == 0;
-    if (!ok)
-        ::unlink(temp.c_str());
-    return ok;
-}
 
 // Settings every parser of the layer shares: nothing outside the text being
 // parsed is ever read (no external DTD or entity, no network), and entity
@@ -491,7 +435,7 @@ int XercesXMLDocument::save(const std::string& path)
         return 1;
     // Written by us: the bytes reach the file under its UTF-8 path, and a
     // short write is seen.
-    return WriteFileReplacing(path, reinterpret_cast<const XMLByte*>(text.data()), text.size())
+    return WriteFileReplacing(path, text.data(), text.size())
                ? 0
                : 1;
 }

@@ -218,21 +218,6 @@ NameKind SplitEntryName(const std::string& name, std::vector<std::string>& parts
     return NameKind::Safe;
 }
 
-bool WriteAll(int fd, const char* data, std::size_t size)
-{
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 // Copies the entry into `name` inside the folder `dirFd`. `total` counts
 // the bytes unpacked from the archive so far.
 bool UnpackFile(zip_t* zip, zip_uint64_t index, const zip_stat_t& st, int dirFd,
