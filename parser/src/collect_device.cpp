@@ -106,15 +106,6 @@ bool ContainsNoCase(const std::string& hay, const char* needle)
     return false;
 }
 
-struct FontInfo {
-    std::string name;
-    bool bold = false;
-    bool italic = false;
-    float asc = 0.8f;
-    float desc = -0.2f;
-    std::vector<float> advance[2]; // by glyph id; NaN = not yet asked
-};
-
 enum class TextKind { Fill, Stroke, Invisible };
 
 // The word being assembled from consecutive glyphs.
@@ -148,15 +139,10 @@ class Collector {
 public:
     Collector(fz_context* ctx, const CollectOptions& opt, fz_rect bounds,
               std::vector<std::unique_ptr<CollectBase>>& out)
-        : ctx_(ctx), opt_(opt), bounds_(bounds), out_(out)
+        : ctx_(ctx), opt_(opt), bounds_(bounds), out_(out), ownFonts_(ctx),
+          fonts_(opt.fonts ? opt.fonts->fonts : ownFonts_.fonts)
     {
         clips_.push_back(bounds);
-    }
-
-    ~Collector()
-    {
-        for (auto& f : fonts_)
-            fz_drop_font(ctx_, f.first);
     }
 
     Collector(const Collector&) = delete;
@@ -948,7 +934,8 @@ private:
     int tileDepth_ = 0;
     std::vector<fz_rect> clips_;
     std::vector<fz_rect> maskAreas_;
-    std::unordered_map<fz_font*, FontInfo> fonts_;
+    FontTable ownFonts_;                               // without opt_.fonts
+    std::unordered_map<fz_font*, FontInfo>& fonts_;   // the table in use
     Word word_;
 
     const fz_path* lastFillPath_ = nullptr;

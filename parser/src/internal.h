@@ -140,6 +140,35 @@ struct PageObjects {
     bool haveBounds = false;
 };
 
+// What the page walk works out for a font: its name without the subset
+// prefix, its style, its ascent and descent in em, and the advances of its
+// glyphs as they are asked for.
+struct FontInfo {
+    std::string name;
+    bool bold = false;
+    bool italic = false;
+    float asc = 0.8f;
+    float desc = -0.2f;
+    std::vector<float> advance[2]; // by glyph id and writing mode; NaN = not yet asked
+};
+
+// The fonts met on the pages of one document, each kept (with a reference)
+// with its FontInfo, so that the pages after the first find them worked
+// out.
+struct FontTable {
+    fz_context* ctx;
+    std::unordered_map<fz_font*, FontInfo> fonts;
+
+    explicit FontTable(fz_context* c) : ctx(c) {}
+    FontTable(const FontTable&) = delete;
+    FontTable& operator=(const FontTable&) = delete;
+    ~FontTable()
+    {
+        for (auto& f : fonts)
+            fz_drop_font(ctx, f.first);
+    }
+};
+
 struct CollectOptions {
     std::uint64_t docId = 0;
     int page = 0;
@@ -147,6 +176,8 @@ struct CollectOptions {
     std::string imageDir;
     std::string imageStem; // e.g. "pimg3_"
     int* imageCounter = nullptr;
+    // The document's fonts worked out on earlier pages (may be null).
+    FontTable* fonts = nullptr;
     // Word objects of earlier pages to reuse (may be null).
     std::vector<std::unique_ptr<TextCollect>>* spareText = nullptr;
 };

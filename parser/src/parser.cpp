@@ -176,10 +176,14 @@ struct ParserImpl {
         nextObject = 0;
     }
 
+    // The fonts of the loaded document, worked out once for all its pages.
+    std::unique_ptr<FontTable> fonts;
+
     void Close()
     {
         ClearObjects();
         spareText.clear();
+        fonts.reset();
         currentPage = -1;
         bounds.clear();
         ocrWords.clear();
@@ -450,6 +454,9 @@ bool Parser::SetCurrentPage(int page)
     opt.imageStem = d.imageStem;
     opt.imageCounter = &d.imageCounter;
     opt.spareText = &d.spareText;
+    if (!d.fonts)
+        d.fonts = std::make_unique<FontTable>(d.ctx);
+    opt.fonts = d.fonts.get();
     PageObjects out;
     out.objects = std::move(d.objects); // empty; keeps its capacity
     const bool ok = CollectPage(d.ctx, d.doc, opt, out);
