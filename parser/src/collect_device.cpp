@@ -123,6 +123,7 @@ struct Word {
     std::string text;
     std::vector<TextPiece> pieces;
     bool thick = false; // also stroked: drawn bold
+    int styleSerial = -1; // the span whose style the word is known to have
 };
 
 // A drawn word as the underline pass needs it (page points, y upward).
@@ -277,6 +278,7 @@ public:
 
         int spanIndex = 0;
         for (const fz_text_span* span = text->head; span; span = span->next, ++spanIndex) {
+            ++spanSerial_;
             FontInfo& info = Font(span->font);
             const int wmode = span->wmode ? 1 : 0;
             // The glyphs of a span share its matrix but for the origin: the
@@ -340,8 +342,17 @@ public:
                                                       item.x * ctm.b + item.y * ctm.d + ctm.f);
                 const fz_point endp = fz_make_point(origin.x + adv * dirv.x,
                                                     origin.y + adv * dirv.y);
-                if (!Continues(span->font, kind, wmode, size, rgb, dir, origin))
+                // Within a span the style is the same from glyph to glyph:
+                // once a word has the span's style, only the place counts.
+                bool follows;
+                if (word_.active && word_.styleSerial == spanSerial_) {
+                    follows = Follows(origin);
+                } else {
+                    follows = Continues(span->font, kind, wmode, size, rgb, dir, origin);
+                }
+                if (!follows)
                     StartWord(span->font, &info, kind, wmode, size, rgb, dir, origin);
+                word_.styleSerial = spanSerial_;
                 // Glyphs without a known character (U+FFFD) keep their
                 // place in the word but add no text.
                 if (item.ucs >= 0 && item.ucs != 0xFFFD)
@@ -717,6 +728,13 @@ private:
                 return false;
         if (dir.x * w.dir.x + dir.y * w.dir.y < 0.999f)
             return false;
+        return Follows(origin);
+    }
+
+    // Whether a glyph at `origin` follows the active word on its baseline.
+    bool Follows(fz_point origin) const
+    {
+        const Word& w = word_;
         const float dx = origin.x - w.end.x, dy = origin.y - w.end.y;
         const float along = dx * w.dir.x + dy * w.dir.y;
         const float sx = origin.x - w.start.x, sy = origin.y - w.start.y;
@@ -937,6 +955,7 @@ private:
     FontTable ownFonts_;                               // without opt_.fonts
     std::unordered_map<fz_font*, FontInfo>& fonts_;   // the table in use
     Word word_;
+    int spanSerial_ = 0; // counts the text spans of the page
 
     const fz_path* lastFillPath_ = nullptr;
     int lastFillSeq_ = -1;
