@@ -2,6 +2,7 @@
 #include "internal.h"
 #include "mupdf_safe.h"
 
+#include <cstring>
 #include <filesystem>
 #include <vector>
 
@@ -42,7 +43,39 @@ struct JpegHeader {
     int height = 0;
     int components = 0;
     int precision = 0;
+    int orientation = 1; // of an Exif segment before the frame; 1 = as stored
 };
+
+// The orientation tag (0x0112) of the first directory of an Exif segment's
+// payload (after "Exif\0\0"); 1 when there is none or it cannot be read.
+int ExifOrientation(const unsigned char* t, std::size_t n)
+{
+    if (n < 8)
+        return 1;
+    const bool little = t[0] == 'I' && t[1] == 'I';
+    if (!little && !(t[0] == 'M' && t[1] == 'M'))
+        return 1;
+    auto u16 = [&](std::size_t at) {
+        return little ? unsigned(t[at]) | unsigned(t[at + 1]) << 8
+                      : unsigned(t[at]) << 8 | unsigned(t[at + 1]);
+    };
+    auto u32 = [&](std::size_t at) {
+        return little ? std::size_t(u16(at)) | std::size_t(u16(at + 2)) << 16
+                      : std::size_t(u16(at)) << 16 | std::size_t(u16(at + 2));
+    };
+    const std::size_t ifd = u32(4);
+    if (ifd > n || n - ifd < 2)
+        return 1;
+    const std::size_t count = u16(ifd);
+    for (std::size_t k = 0; k < count; ++k) {
+        const std::size_t e = ifd + 2 + 12 * k;
+        if (e > n || n - e < 12)
+            break;
+        if (u16(e) == 0x0112)
+            return static_cast<int>(u16(e + 8));
+    }
+    return 1;
+}
 
 // Reads the first frame header (SOFn) of a JPEG stream. False when the data
 // does not start like a JPEG or ends before a frame header.
@@ -68,6 +101,8 @@ bool ReadJpegHeader(const unsigned char* d, std::size_t n, JpegHeader& out)
         const std::size_t len = (std::size_t(d[i + 2]) << 8) | d[i + 3];
         if (len < 2 || i + 2 + len > n)
             return false;
+        if (marker == 0xE1 && len >= 8 && std::memcmp(d + i + 4, "Exif\0\0", 6) == 0)
+            out.orientation = ExifOrientation(d + i + 10, len - 8);
         const bool frame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 &&
                            marker != 0xC8 && marker != 0xCC;
         if (frame) {
@@ -88,10 +123,10 @@ bool ReadJpegHeader(const unsigned char* d, std::size_t n, JpegHeader& out)
 // The picture's stream when it is a JPEG file as it stands: stored with
 // DCTDecode as its last filter (MuPDF has undone any filter before it), in
 // grey or RGB (device or ICC-based), eight bits, no mask, no colour key, no
-// decode array, no colour transform of the stream's own, and the JPEG's own
-// size and channels those of the picture. Such a stream shows the same
-// picture in any viewer and is copied unchanged; anything else is decoded
-// and encoded again.
+// decode array, no colour transform of the stream's own, no Exif
+// orientation that turns it, and the JPEG's own size and channels those of
+// the picture. Such a stream shows the same picture in any viewer and is
+// copied unchanged; anything else is decoded and encoded again.
 fz_buffer* StoredJpeg(fz_context* ctx, fz_image* image)
 {
     if (!image || image->imagemask || image->mask || image->use_colorkey || image->use_decode ||
@@ -113,8 +148,10 @@ fz_buffer* StoredJpeg(fz_context* ctx, fz_image* image)
     JpegHeader h;
     if (!data || !ReadJpegHeader(data, len, h))
         return nullptr;
+    // A JPEG viewer turns a picture by its Exif orientation; the page does
+    // not.
     if (h.width != image->w || h.height != image->h || h.components != image->n ||
-        h.precision != 8)
+        h.precision != 8 || h.orientation != 1)
         return nullptr;
     return cbuf->buffer;
 }

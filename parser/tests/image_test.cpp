@@ -189,6 +189,7 @@ TEST(Images, JpegStreamsAreCopiedAsStored)
         {"soft mask", false},
         {"size other than the JPEG's own", false},
         {"colour transform of its own", false},
+        {"Exif orientation", false},
     };
     ASSERT_EQ(o.images.size(), std::size(cases));
     ASSERT_EQ(stored.size(), std::size(cases));

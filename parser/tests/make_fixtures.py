@@ -354,14 +354,17 @@ def image_object(entries, data):
 
 def jpeg_pictures():
     # One page of pictures stored as JPEG (DCT) streams, drawn left to right
-    # in rows. Those whose stream can serve as a JPEG file as it is come
-    # first; the others need decoding. Objects 1-5 are the catalog, page
-    # tree, font, content and page; the pictures are objects 6 on.
+    # in rows of five. Those whose stream can serve as a JPEG file as it is
+    # come first; the others need decoding. Objects 1-5 are the catalog,
+    # page tree, font, content and page; the pictures are objects 6 on.
     rgb = Image.new("RGB", (64, 48), (30, 120, 200))
     d = ImageDraw.Draw(rgb)
     d.rectangle([10, 10, 40, 30], fill=(250, 200, 40))
     d.line([0, 47, 63, 0], fill=(200, 20, 20), width=3)
     rgb_jpg = jpeg_bytes(rgb, quality=90)
+    exif = Image.Exif()
+    exif[0x0112] = 6  # shown turned a quarter by JPEG viewers, not by PDF readers
+    turned_jpg = jpeg_bytes(rgb, quality=90, exif=exif.tobytes())
     gray_jpg = jpeg_bytes(rgb.convert("L").resize((40, 30)), quality=90)
     smask = zlib.compress(bytes((x * 4) % 256 for y in range(48) for x in range(64)))
     icc = ImageCms.ImageCmsProfile(ImageCms.createProfile("sRGB")).tobytes()
@@ -376,7 +379,8 @@ def jpeg_pictures():
         ("/Width 64 /Height 48 /ColorSpace [/ICCBased %d 0 R] /BitsPerComponent 8 "
          "/Filter /DCTDecode", rgb_jpg),
         # Decoded: colours inverted by a decode array, a soft mask, a size
-        # that is not the JPEG's own, a colour transform of the stream's own.
+        # that is not the JPEG's own, a colour transform of the stream's own,
+        # an Exif orientation.
         ("/Width 64 /Height 48 /ColorSpace /DeviceRGB /BitsPerComponent 8 /Filter /DCTDecode "
          "/Decode [1 0 1 0 1 0]", rgb_jpg),
         ("/Width 64 /Height 48 /ColorSpace /DeviceRGB /BitsPerComponent 8 /Filter /DCTDecode "
@@ -385,6 +389,8 @@ def jpeg_pictures():
          rgb_jpg),
         ("/Width 64 /Height 48 /ColorSpace /DeviceRGB /BitsPerComponent 8 /Filter /DCTDecode "
          "/DecodeParms << /ColorTransform 0 >>", rgb_jpg),
+        ("/Width 64 /Height 48 /ColorSpace /DeviceRGB /BitsPerComponent 8 /Filter /DCTDecode",
+         turned_jpg),
     ]
     first = 6
     icc_obj = first + len(pictures)
@@ -397,8 +403,8 @@ def jpeg_pictures():
             entries = entries % (icc_obj if "ICC" in entries else smask_obj)
         objects.append(image_object(entries, data))
         names.append("/Im%d %d 0 R" % (i, first + i))
-        x, y = 10 + (i % 4) * 95, 170 - (i // 4) * 110
-        content += b"q 80 0 0 60 %d %d cm /Im%d Do Q\n" % (x, y, i)
+        x, y = 8 + (i % 5) * 78, 200 - (i // 5) * 110
+        content += b"q 70 0 0 52 %d %d cm /Im%d Do Q\n" % (x, y, i)
     objects.append(b"<< /N 3 /Alternate /DeviceRGB /Length %d >>\nstream\n" % len(icc) + icc +
                    b"\nendstream")
     objects.append(image_object("/Width 64 /Height 48 /ColorSpace /DeviceGray "
