@@ -14,13 +14,14 @@ Kinds:
   long<N>     N pages of wrapped paragraphs (benchmark input)
 Each file is written as OUTDIR/NAME.pdf (NAME defaults to the kind).
 """
-import io
 import os
 import sys
 
 from reportlab.lib.pagesizes import A4
-from reportlab.lib.utils import ImageReader
 from reportlab.pdfgen import canvas
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "../../../../tests/support"))
+from pdfgen import picture  # noqa: E402  (a small picture with a diagonal line)
 
 WORDS = ("the quick brown fox jumps over a lazy dog while seven wizards "
          "quietly judge boxing matches near the old stone bridge").split()
@@ -104,17 +105,6 @@ def table(path):
     c.drawString(72, 560, "Text below the table.")
     c.showPage()
     c.save()
-
-
-def picture(w, h, colour):
-    from PIL import Image
-    img = Image.new("RGB", (w, h), colour)
-    for x in range(w):
-        img.putpixel((x, x * h // w), (0, 0, 0))
-    buf = io.BytesIO()
-    img.save(buf, format="PNG")
-    buf.seek(0)
-    return ImageReader(buf)
 
 
 def pictures(path):

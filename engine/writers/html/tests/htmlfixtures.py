@@ -10,15 +10,16 @@ usage: htmlfixtures.py OUTDIR
   large.pdf     one page 14400 points square (the largest a PDF page may
                 be) with words near two far corners
 """
-import io
 import os
 import sys
 
 from reportlab.lib.pagesizes import A4
-from reportlab.lib.utils import ImageReader
 from reportlab.pdfbase import pdfmetrics
 from reportlab.pdfbase.ttfonts import TTFont
 from reportlab.pdfgen import canvas
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "../../../../tests/support"))
+from pdfgen import picture as image  # noqa: E402  (a small picture with a diagonal line)
 
 DEJAVU = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"
 FOREIGN = "Gr\u00fc\u00dfe \u0395\u03bb\u03bb\u03ac\u03b4\u03b1 \u041a\u0438\u0440\u0438\u043b\u043b\u0438\u0446\u0430"
@@ -47,17 +48,6 @@ def text(path):
         c.drawString(90, 720, "Text of page %d." % page)
         c.showPage()
     c.save()
-
-
-def image(w, h, colour):
-    from PIL import Image
-    img = Image.new("RGB", (w, h), colour)
-    for x in range(w):
-        img.putpixel((x, x * h // w), (0, 0, 0))
-    buf = io.BytesIO()
-    img.save(buf, format="PNG")
-    buf.seek(0)
-    return ImageReader(buf)
 
 
 def picture(path):
