@@ -1,5 +1,6 @@
 #include "engine/writers/content/chapterbook.h"
 
+#include "engine/layout/strutil.h"
 #include "engine/writers/content/chapter.h"
 
 #include <algorithm>
@@ -13,6 +14,19 @@ ChapterBook::~ChapterBook()
 Chapter* ChapterBook::createNewChapter(const std::string& name)
 {
     return keep(new Chapter(name));
+}
+
+void ChapterBook::addPageChapters(const std::vector<Page*>& pages,
+                                  const std::function<Section*(Page*)>& section)
+{
+    Chapter* previous = nullptr;
+    int n = 1;
+    for (Page* page : pages) {
+        Chapter* chapter = createNewChapter(int2str(n++));
+        chapter->AddContent(section(page));
+        insertChapter(nullptr, previous, chapter);
+        previous = chapter;
+    }
 }
 
 bool ChapterBook::insertChapter(Chapter* parent, Chapter* after, Chapter* chapter)

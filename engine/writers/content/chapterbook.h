@@ -3,10 +3,13 @@
 // The EPUB, HTML and Word 2007 books keep their chapters this way.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
 class Chapter;
+class Section;
+class Page;
 
 class ChapterBook {
 public:
@@ -26,6 +29,11 @@ public:
     bool removeChapter(Chapter* parent, Chapter* previous, Chapter* chapter);
     // Unlinks the chapter, then forgets and deletes it.
     bool deleteChapter(Chapter* parent, Chapter* previous, Chapter* chapter);
+
+    // One chapter per page, named by its number from 1 and linked in page
+    // order; each holds what `section` makes of its page.
+    void addPageChapters(const std::vector<Page*>& pages,
+                         const std::function<Section*(Page*)>& section);
 
     Chapter* getFirstChapter() const { return firstChapter; }
     // Every chapter made, in creation order.

@@ -4,7 +4,6 @@
 #include "engine/layout/book.h"
 #include "engine/layout/imageblock.h"
 #include "engine/layout/page.h"
-#include "engine/layout/strutil.h"
 #include "engine/layout/tableblock.h"
 #include "engine/layout/textblock.h"
 #include "engine/writers/content/chapter.h"
@@ -88,17 +87,11 @@ void EpubWriter::write(Book* source)
     book->setEpubInfo(new EPUBInfo);
     if (!source)
         return;
-    Chapter* previous = nullptr;
-    int n = 1;
-    for (Page* page : source->GetPages()) {
-        Chapter* chapter = book->createNewChapter(int2str(n));
+    book->addPageChapters(source->GetPages(), [](Page* page) -> Section* {
         auto* section = new Section;
         page->write(section);
-        chapter->AddContent(section);
-        book->insertChapter(nullptr, previous, chapter);
-        previous = chapter;
-        ++n;
-    }
+        return section;
+    });
 }
 
 void EpubWriter::writePage(void* ctx, Page* page)

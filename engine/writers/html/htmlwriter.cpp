@@ -47,19 +47,13 @@ void HtmlWriter::write(Book* source)
     book = new HtmlBook(scale);
     if (!source)
         return;
-    Chapter* previous = nullptr;
-    int n = 1;
-    for (Page* page : source->GetPages()) {
-        Chapter* chapter = book->createNewChapter(int2str(n));
+    book->addPageChapters(source->GetPages(), [this](Page* page) {
         auto* section = new HtmlSection(scale);
         section->SetHeight(page->GetHeight());
         section->SetWidth(page->GetWidth());
         page->write(static_cast<ObjectInfo*>(section));
-        chapter->AddContent(section);
-        book->insertChapter(nullptr, previous, chapter);
-        previous = chapter;
-        ++n;
-    }
+        return static_cast<Section*>(section);
+    });
 }
 
 void HtmlWriter::writePage(void* ctx, Page* page)
