@@ -12,27 +12,18 @@
 #include <chrono>
 #include <functional>
 #include <map>
-#include <random>
 #include <sstream>
 
 namespace scrivlet {
 namespace {
 
 using testutil::Quote;
+using testutil::RandomBytes;
 using testutil::ReadFile;
 using testutil::TempDir;
 
 const std::string kFixtures = TRANCEL_SOURCE_DIR "/wordlib/tests/fixtures/";
 const std::string kOleStreams = TRANCEL_SOURCE_DIR "/wordlib/tests/ole_streams.py";
-
-std::string RandomBytes(std::size_t n, unsigned seed)
-{
-    std::mt19937 gen(seed);
-    std::string s(n, '\0');
-    for (char& c : s)
-        c = static_cast<char>(gen() & 0xFF);
-    return s;
-}
 
 // Every stream of the file as olefile reads it, by its "/"-joined path.
 std::map<std::u16string, std::string> OleStreams(const std::string& file, const TempDir& dir)
