@@ -445,25 +445,33 @@ bool CXListCtrl::StartEdit(int row, int column)
     return true;
 }
 
-void CXListCtrl::OnXEditKillFocus()
+QString CXListCtrl::CloseEdit(int& row, int& column)
 {
-    if (!edit_)
-        return;
     CXEdit* edit = edit_.data();
     edit_ = nullptr;
-    QString text = edit->text();
-    if (text.isEmpty())
-        text = editSavedText_;
+    const QString text = edit->text();
     const bool hadFocus = edit->hasFocus();
+    // Hidden without a word: losing the focus now is not a second end.
     edit->blockSignals(true);
     edit->hide();
     edit->deleteLater();
     if (hadFocus)
         setFocus(Qt::OtherFocusReason);
-
-    const int row = editRow_;
-    const int column = editColumn_;
+    row = editRow_;
+    column = editColumn_;
     editRow_ = editColumn_ = -1;
+    return text;
+}
+
+void CXListCtrl::OnXEditKillFocus()
+{
+    if (!edit_)
+        return;
+    int row = 0;
+    int column = 0;
+    QString text = CloseEdit(row, column);
+    if (text.isEmpty())
+        text = editSavedText_;
     XLISTCELL* cell = model_->Cell(row, column);
     if (!cell)
         return;
@@ -479,18 +487,9 @@ void CXListCtrl::OnXEditVkEscape()
 {
     if (!edit_)
         return;
-    CXEdit* edit = edit_.data();
-    edit_ = nullptr;
-    const bool hadFocus = edit->hasFocus();
-    edit->blockSignals(true);
-    edit->hide();
-    edit->deleteLater();
-    if (hadFocus)
-        setFocus(Qt::OtherFocusReason);
-
-    const int row = editRow_;
-    const int column = editColumn_;
-    editRow_ = editColumn_ = -1;
+    int row = 0;
+    int column = 0;
+    CloseEdit(row, column);
     if (XLISTCELL* cell = model_->Cell(row, column)) {
         cell->text = editSavedText_;
         model_->CellChanged(row, column);

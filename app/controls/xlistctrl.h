@@ -172,6 +172,9 @@ private:
     void OnColumnClicked(int column);
     void ToggleCheckbox(int row, int column);
     bool CanStartEditor(int row, int column) const;
+    // Hides and drops the open edit box; its text, and its cell in `row`
+    // and `column`.
+    QString CloseEdit(int& row, int& column);
     void MarkModified(XLISTCELL& cell);
     void UpdateRowHeight();
 
