@@ -7,6 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/lsan_interface.h>
+#endif
+
 #include <clocale>
 #include <cstdlib>
 #include <locale>
@@ -32,6 +36,31 @@ std::string FirstPageContent(PdfMemDocument& doc)
     std::string s(buf, static_cast<std::size_t>(len));
     podofo_free(buf);
     return s;
+}
+
+// Switches the C and C++ number formats to German (decimal comma) from a
+// locale built into `dir`, and back.
+bool UseGermanNumbers(const std::filesystem::path& dir)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    // glibc keeps the LOCPATH search list for the life of the process.
+    __lsan::ScopedDisabler keptByGlibc;
+#endif
+    setenv("LOCPATH", dir.c_str(), 1);
+    if (!std::setlocale(LC_NUMERIC, "de_DE.UTF-8"))
+        return false;
+    std::locale::global(std::locale("de_DE.UTF-8"));
+    return true;
+}
+
+void UseCNumbers()
+{
+#if defined(__SANITIZE_ADDRESS__)
+    __lsan::ScopedDisabler keptByGlibc;
+#endif
+    std::setlocale(LC_NUMERIC, "C");
+    std::locale::global(std::locale::classic());
+    unsetenv("LOCPATH");
 }
 
 class PdfLib : public ::testing::Test {
@@ -135,9 +164,7 @@ TEST_F(PdfLib, DrawXObjectMatrixIgnoresTheLocale)
                       " 2>&1",
                   &status);
     ASSERT_TRUE(status == 0 || status == 1) << "localedef failed";
-    setenv("LOCPATH", locales.path().c_str(), 1);
-    ASSERT_NE(std::setlocale(LC_NUMERIC, "de_DE.UTF-8"), nullptr);
-    const std::locale previous = std::locale::global(std::locale("de_DE.UTF-8"));
+    ASSERT_TRUE(UseGermanNumbers(locales.path()));
     char probe[16];
     std::snprintf(probe, sizeof probe, "%.1f", 1.5);
     EXPECT_STREQ(probe, "1,5");
@@ -151,9 +178,7 @@ TEST_F(PdfLib, DrawXObjectMatrixIgnoresTheLocale)
     painter.DrawXObjectMatrix(&form, 0.5, -1.25, 2.0 / 3.0, 1e-16, -12.5, 1234567.125);
     painter.FinishPage();
 
-    std::setlocale(LC_NUMERIC, "C");
-    std::locale::global(previous);
-    unsetenv("LOCPATH");
+    UseCNumbers();
 
     char* buf = nullptr;
     pdf_long len = 0;
