@@ -1,5 +1,6 @@
 #include "wordlib/sprm.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace scrivlet {
@@ -23,10 +24,25 @@ std::size_t FixedOperandSize(std::uint16_t sprm)
     }
 }
 
+namespace {
+
+// The table definition counts its operand in 16 bits (the count, then
+// count - 1 bytes), unlike every other sprm of variable size: a table of
+// twelve or more columns needs more than 255 bytes.
+bool HasWideCount(std::uint16_t sprm) { return sprm == 0xD608 || sprm == 0xD606; }
+
+std::size_t WideOperandSize(std::uint16_t count) { return std::max<std::size_t>(2, 1 + std::size_t{count}); }
+
+} // namespace
+
 std::size_t SprmSize(const Sprm& sprm)
 {
     std::size_t n = FixedOperandSize(sprm.sprm);
-    if (n == 0) {
+    if (n == 0 && HasWideCount(sprm.sprm)) {
+        if (sprm.operand.size() < 2)
+            return 0;
+        n = WideOperandSize(Load16(sprm.operand.data()));
+    } else if (n == 0) {
         if (sprm.operand.empty())
             return 0;
         n = 1 + std::size_t{sprm.operand[0]};
@@ -53,7 +69,15 @@ bool readSprm(ByteReader& in, Sprm& out)
     if (!in.u16(code))
         return false;
     std::size_t n = FixedOperandSize(code);
-    if (n == 0) {
+    if (n == 0 && HasWideCount(code)) {
+        std::uint16_t count = 0;
+        ByteReader peek = in;
+        if (!peek.u16(count)) {
+            in = start;
+            return false;
+        }
+        n = WideOperandSize(count);
+    } else if (n == 0) {
         std::uint8_t count = 0;
         if (!in.peek8(count)) {
             in = start;

@@ -5,8 +5,8 @@
 // Readers take a bounded ByteReader and fail, without reading past its end,
 // when an operand does not fit; writers go through a StreamOut. The size of
 // a sprm's operand follows from its top three bits (spra); spra 6 operands
-// begin with their own count byte, which the model keeps as the operand's
-// first byte.
+// begin with their own count byte (two bytes for the table definition,
+// sprmTDefTable), which the model keeps as the operand's first bytes.
 #pragma once
 
 #include "wordlib/bytes.h"

@@ -1,0 +1,23 @@
+// Windows code page 1252, the code page of the 8-bit ("compressed") text
+// pieces of Word documents: one byte is one character. Bytes 0x80 to 0x9F
+// hold typographic characters (quotes, dashes, the euro sign); the five
+// bytes that the code page leaves unassigned keep their own value, as
+// Windows maps them.
+#pragma once
+
+#include <cstdint>
+
+namespace scrivlet {
+
+inline char16_t Cp1252ToUtf16(std::uint8_t b)
+{
+    static constexpr char16_t kHigh[32] = {
+        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+        0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+        0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+        0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+    };
+    return b >= 0x80 && b < 0xA0 ? kHigh[b - 0x80] : static_cast<char16_t>(b);
+}
+
+} // namespace scrivlet
