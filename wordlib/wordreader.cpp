@@ -323,8 +323,10 @@ public:
                 std::uint64_t paraEnd = 0;
                 const std::size_t c = Locate(chars_, at, charEnd);
                 const std::size_t p = Locate(paras_, at, paraEnd);
-                const std::uint64_t end = std::min(charEnd, paraEnd);
-                const std::uint64_t count = std::min((end - at + unit - 1) / unit, cpLim - cp);
+                // Both ends lie past `at`: the stretch holds one character
+                // at least.
+                const std::uint64_t span = std::min(charEnd, paraEnd) - at;
+                const std::uint64_t count = std::min(span / unit + (span % unit != 0), cpLim - cp);
                 Segment seg;
                 seg.cpFirst = static_cast<std::uint32_t>(cp);
                 seg.cpLim = static_cast<std::uint32_t>(cp + count);

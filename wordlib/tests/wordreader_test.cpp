@@ -416,6 +416,16 @@ TEST(WordReaderBuilt, BadInputsGiveNoOrPartialEventsInBoundedTime)
                  w[page + i] = static_cast<std::uint8_t>(i * 37);
          }),
          true},
+        {"text at the stream's start, no usable runs",
+         damaged([](Bytes& w, Bytes& t) {
+             std::uint32_t fc = Load32(w.data() + kFcLcbAt + 8 * kClx);
+             Store32(t.data() + fc + 5 + 8 + 2, 0);
+             const std::size_t page = w.size() - 2 * kFkpSize;
+             for (std::size_t k = 0; k <= w[page + kFkpSize - 1]; ++k)
+                 Store32(w.data() + page + 4 * k, 0xFFFFFFF0);
+             Doc::SetPair(w, kBtePapx, 0, 0);
+         }),
+         true},
         {"no table stream", damaged([](Bytes& w, Bytes&) { w[11] &= ~0x02; }), false},
         {"truncated table stream", damaged([](Bytes&, Bytes& t) { t.resize(3); }), false},
     };
