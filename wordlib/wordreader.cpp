@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
+#include <string>
 
 namespace scrivlet {
 
@@ -13,6 +14,7 @@ namespace {
 // Pairs of the FibRgFcLcb97 that the reader uses.
 enum FibPair : std::size_t {
     kPairStshf = 1,
+    kPairPlcffndRef = 2,
     kPairPlcfSed = 6,
     kPairPlcfBteChpx = 12,
     kPairPlcfBtePapx = 13,
@@ -24,6 +26,7 @@ enum FibPair : std::size_t {
     kPairDop = 31,
     kPairSttbfAssoc = 32,
     kPairClx = 33,
+    kPairPlcfendRef = 46,
     kPairPlcftxbxTxt = 56,
     kPairPlcfFldTxbx = 57,
     kPairPlcfTxbxBkd = 75,
@@ -84,6 +87,7 @@ constexpr char16_t kFieldBegin = 0x13;
 constexpr char16_t kFieldSeparator = 0x14;
 constexpr char16_t kFieldEnd = 0x15;
 constexpr char16_t kPictureChar = 0x01;
+constexpr char16_t kNoteMark = 0x02;
 constexpr char16_t kCellMark = 0x07;
 
 // A table has at most 63 columns; style chains are followed this deep.
@@ -291,6 +295,21 @@ public:
         nextRow_.assign(paras_.size() + 1, paras_.size());
         for (std::size_t i = paras_.size(); i-- > 0;)
             nextRow_[i] = IsRowEnd(*paras_[i].entry) ? i : nextRow_[i + 1];
+
+        // The stories in text order: main text, footnotes, headers and
+        // footers, comments, endnotes, text boxes. Headers, footers and
+        // comments are not shown. Lengths that do not fit the text leave
+        // all of it shown.
+        const std::uint64_t total = doc.text_.size();
+        mainEnd_ = doc.fibLong(kCcpText);
+        footnoteEnd_ = mainEnd_ + doc.fibLong(kCcpFtn);
+        endnoteStart_ = footnoteEnd_ + doc.fibLong(kCcpHdd) + doc.fibLong(kCcpAtn);
+        endnoteEnd_ = endnoteStart_ + doc.fibLong(kCcpEdn);
+        const std::uint64_t textBoxEnd = endnoteEnd_ + doc.fibLong(kCcpTxbx);
+        if (mainEnd_ == 0 || textBoxEnd > total)
+            shown_ = {{0, total}};
+        else
+            shown_ = {{0, footnoteEnd_}, {endnoteStart_, textBoxEnd}};
     }
 
     struct Segment {
@@ -306,35 +325,49 @@ public:
     template <class Fn>
     void forEachSegment(Fn&& fn) const
     {
+        // A piece that reaches back into text already walked (a damaged
+        // table) walks only what follows it.
         const Plc<Pcd>& pieces = doc_.clx_.pieces;
-        const std::uint64_t textEnd = doc_.text_.size();
+        std::uint64_t walked = 0;
         for (std::size_t k = 0; k < pieces.items.size(); ++k) {
-            const std::uint64_t cpFirst = pieces.cps[k];
-            const std::uint64_t cpLim = std::min<std::uint64_t>(pieces.cps[k + 1], textEnd);
-            if (cpFirst >= cpLim)
-                continue;
-            const std::uint32_t fc = pieces.items[k].fc;
-            const bool compressed = (fc & 0x40000000) != 0;
-            const std::uint64_t fcStart = compressed ? (fc & 0x3FFFFFFF) / 2 : (fc & 0x3FFFFFFF);
-            const std::uint64_t unit = compressed ? 1 : 2;
-            for (std::uint64_t cp = cpFirst; cp < cpLim;) {
-                const std::uint64_t at = fcStart + (cp - cpFirst) * unit;
-                std::uint64_t charEnd = 0;
-                std::uint64_t paraEnd = 0;
-                const std::size_t c = Locate(chars_, at, charEnd);
-                const std::size_t p = Locate(paras_, at, paraEnd);
-                // Both ends lie past `at`: the stretch holds one character
-                // at least.
-                const std::uint64_t span = std::min(charEnd, paraEnd) - at;
-                const std::uint64_t count = std::min(span / unit + (span % unit != 0), cpLim - cp);
-                Segment seg;
-                seg.cpFirst = static_cast<std::uint32_t>(cp);
-                seg.cpLim = static_cast<std::uint32_t>(cp + count);
-                seg.chpx = c < chars_.size() ? chars_[c].props : nullptr;
-                seg.para = p < paras_.size() ? p : SIZE_MAX;
-                fn(seg);
-                cp += count;
+            const std::uint64_t first = std::max<std::uint64_t>(pieces.cps[k], walked);
+            for (const auto& [shownFirst, shownLim] : shown_) {
+                const std::uint64_t cpFirst = std::max(first, shownFirst);
+                const std::uint64_t cpLim = std::min<std::uint64_t>(pieces.cps[k + 1], shownLim);
+                if (cpFirst < cpLim)
+                    pieceSegments(k, cpFirst, cpLim, fn);
             }
+            walked = std::max<std::uint64_t>(walked, pieces.cps[k + 1]);
+        }
+    }
+
+    // The stretches of piece `k` within [cpFirst, cpLim).
+    template <class Fn>
+    void pieceSegments(std::size_t k, std::uint64_t cpFirst, std::uint64_t cpLim, Fn&& fn) const
+    {
+        const Plc<Pcd>& pieces = doc_.clx_.pieces;
+        const std::uint32_t fc = pieces.items[k].fc;
+        const bool compressed = (fc & 0x40000000) != 0;
+        const std::uint64_t unit = compressed ? 1 : 2;
+        const std::uint64_t fcStart = (compressed ? (fc & 0x3FFFFFFF) / 2 : (fc & 0x3FFFFFFF)) +
+                                      (cpFirst - pieces.cps[k]) * unit;
+        for (std::uint64_t cp = cpFirst; cp < cpLim;) {
+            const std::uint64_t at = fcStart + (cp - cpFirst) * unit;
+            std::uint64_t charEnd = 0;
+            std::uint64_t paraEnd = 0;
+            const std::size_t c = Locate(chars_, at, charEnd);
+            const std::size_t p = Locate(paras_, at, paraEnd);
+            // Both ends lie past `at`: the stretch holds one character at
+            // least.
+            const std::uint64_t span = std::min(charEnd, paraEnd) - at;
+            const std::uint64_t count = std::min(span / unit + (span % unit != 0), cpLim - cp);
+            Segment seg;
+            seg.cpFirst = static_cast<std::uint32_t>(cp);
+            seg.cpLim = static_cast<std::uint32_t>(cp + count);
+            seg.chpx = c < chars_.size() ? chars_[c].props : nullptr;
+            seg.para = p < paras_.size() ? p : SIZE_MAX;
+            fn(seg);
+            cp += count;
         }
     }
 
@@ -478,6 +511,25 @@ private:
         send(CE_TEXT_UTF16, 0, reinterpret_cast<std::uintptr_t>(&style), text.data());
         text.clear();
     }
+    // The number a note mark shows: in the main text the index of its
+    // footnote or endnote reference, in a note story the count of marks so
+    // far; 0 elsewhere.
+    std::size_t NoteNumber(std::uint32_t cp)
+    {
+        auto indexIn = [cp](const std::vector<std::uint32_t>& refs) -> std::size_t {
+            auto it = std::lower_bound(refs.begin(), refs.end(), cp);
+            return it != refs.end() && *it == cp ? static_cast<std::size_t>(it - refs.begin()) + 1 : 0;
+        };
+        if (cp < mainEnd_) {
+            const std::size_t footnote = indexIn(doc_.footnoteRefs_);
+            return footnote ? footnote : indexIn(doc_.endnoteRefs_);
+        }
+        if (cp < footnoteEnd_)
+            return ++footnoteMarks_;
+        if (cp >= endnoteStart_ && cp < endnoteEnd_)
+            return ++endnoteMarks_;
+        return 0;
+    }
     void beginTable(std::size_t para);
     const unsigned char* RowShading(std::size_t para);
     void emitSegment(const Segment& seg);
@@ -489,8 +541,16 @@ private:
     std::map<std::uint32_t, CharProps> styleProps_;
     // Per row end: its cell shading as the typesetter reads it.
     std::map<std::size_t, std::vector<std::uint8_t>> shading_;
+    std::uint64_t mainEnd_ = 0;
+    std::uint64_t footnoteEnd_ = 0;
+    std::uint64_t endnoteStart_ = 0;
+    std::uint64_t endnoteEnd_ = 0;
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> shown_;
     bool inTable_ = false;
     std::size_t picture_ = 0;
+    // Note marks met in the footnote and endnote stories.
+    std::size_t footnoteMarks_ = 0;
+    std::size_t endnoteMarks_ = 0;
     // Open fields, innermost last: true while in the field's instruction.
     std::vector<bool> fields_;
     std::size_t instructions_ = 0;
@@ -655,6 +715,13 @@ void WordBinaryFileParser::Walk::emitSegment(const Segment& seg)
         case 0x1E:   // non-breaking hyphen
             c = u'-';
             break;
+        case kNoteMark:
+            // A footnote or endnote reference shows the note's number.
+            if (const std::size_t number = NoteNumber(cp)) {
+                for (char ch : std::to_string(number))
+                    text.push_back(static_cast<char16_t>(ch));
+            }
+            continue;
         case 0x0A:
         case 0x0B:
         case 0x0D:
@@ -710,6 +777,8 @@ void WordBinaryFileParser::clear()
     bookmarkStarts_ = {};
     bookmarkEnds_.clear();
     bookmarkNames_ = Sttb{};
+    footnoteRefs_.clear();
+    endnoteRefs_.clear();
     textBoxes_ = {};
     textBoxBreaks_ = {};
     text_.clear();
@@ -921,6 +990,21 @@ bool WordBinaryFileParser::loadFieldsAndBookmarks()
         return true;
     });
     optional(kPairSttbfBkmk, [&](ByteReader& in) { return readSttbW(in, bookmarkNames_); });
+    // Note references: CPs followed by 2-byte elements; only the CPs count.
+    auto refs = [](std::vector<std::uint32_t>& out) {
+        return [&out](ByteReader& in) {
+            if (in.left() < 4)
+                return false;
+            const std::size_t n = (in.left() - 4) / 6;
+            std::uint32_t cp = 0;
+            for (std::size_t i = 0; i < n && in.u32(cp); ++i)
+                out.push_back(cp);
+            std::sort(out.begin(), out.end());
+            return true;
+        };
+    };
+    optional(kPairPlcffndRef, refs(footnoteRefs_));
+    optional(kPairPlcfendRef, refs(endnoteRefs_));
     return ok;
 }
 

@@ -117,6 +117,8 @@ private:
     Plc<Elem4> bookmarkStarts_;
     std::vector<std::uint32_t> bookmarkEnds_;
     Sttb bookmarkNames_;
+    std::vector<std::uint32_t> footnoteRefs_;
+    std::vector<std::uint32_t> endnoteRefs_;
     Plc<Ftxbxs> textBoxes_;
     Plc<Tbkd> textBoxBreaks_;
     std::u16string text_;
