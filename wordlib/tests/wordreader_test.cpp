@@ -1,7 +1,7 @@
 // The Word 97-2003 reader: documents saved by LibreOffice read as antiword
 // reads them, run properties, tables and fields, documents built here for
 // the cases LibreOffice does not write, and damaged files.
-#include "wordlib/scrivlet.h"
+#include "wordlib/iscrivlet.h"
 #include "wordlib/wordreader.h"
 
 #include "docbuilder.h"

@@ -1,4 +1,4 @@
-#include "wordlib/scrivlet.h"
+#include "wordlib/iscrivlet.h"
 
 #include "engine/layout/utf8.h"
 #include "wordlib/fileobject.h"
