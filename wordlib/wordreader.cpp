@@ -485,10 +485,10 @@ private:
         const Sprm* jc = ParaSprm(*e, kPJc);
         if (!jc)
             jc = ParaSprm(*e, kPJc80);
-        for (const Std* s : Chain(e->istd)) {
-            if (jc)
-                break;
-            if (const PropertyList* list = StyleList(*s, false)) {
+        // The paragraph's style first, then its bases.
+        const std::vector<const Std*> chain = Chain(e->istd);
+        for (auto it = chain.rbegin(); it != chain.rend() && !jc; ++it) {
+            if (const PropertyList* list = StyleList(**it, false)) {
                 if (const Sprm* found = Find(*list, kPJc))
                     jc = found;
                 else if (const Sprm* old = Find(*list, kPJc80))

@@ -508,3 +508,21 @@ TEST(WordReaderBuilt, TwoTablesAndAnOpenTableAtTheEnd)
     };
     EXPECT_EQ(codes, expected);
 }
+
+TEST(WordReaderBuilt, AlignmentFromTheParagraphAndItsStyles)
+{
+    // Style 1 centres, style 2 (based on 1) aligns right; a paragraph's
+    // own alignment wins over its style's.
+    Doc doc;
+    doc.styles = Styles({Style(1, 0x0FFF, {}), Style(1, 0, {}, {S(0x2461, {1})}), Style(1, 1, {}, {S(0x2461, {2})})});
+    doc.paras = {P({{u"plain\r", {}}}, {}, 0), P({{u"centred\r", {}}}, {}, 1), P({{u"right\r", {}}}, {}, 2),
+                 P({{u"left\r", {}}}, {S(0x2461, {0})}, 2), P({{u"justified\r", {}}}, {S(0x2403, {3})}, 0)};
+    const Recorder r = ReadBytes(doc.build());
+    const std::pair<std::u16string, std::int32_t> cases[] = {
+        {u"plain", 0}, {u"centred", 2}, {u"right", 3}, {u"left", 0}, {u"justified", 4}};
+    for (const auto& [text, align] : cases) {
+        const Event* e = r.TextEvent(text);
+        ASSERT_NE(e, nullptr);
+        EXPECT_EQ(e->style.align, align) << std::string(text.begin(), text.end());
+    }
+}
