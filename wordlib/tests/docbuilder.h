@@ -11,6 +11,7 @@
 #include "wordlib/plc.h"
 #include "wordlib/stsh.h"
 
+#include <algorithm>
 #include <functional>
 #include <optional>
 #include <string>
@@ -42,6 +43,9 @@ constexpr std::size_t kFcLcbAt = 32 + 2 + 28 + 2 + 88 + 2;
 struct Doc {
     std::vector<Para> paras;
     bool eightBit = false;
+    // Non-zero: the paragraph that starts a second piece, whose text is
+    // stored before the first piece's, as Word's fast saves leave it.
+    std::size_t secondPiece = 0;
     std::optional<StyleSheet> styles;
     Bytes data;
     // Runs after the streams are laid out, before they are packed.
@@ -73,7 +77,18 @@ struct Doc {
             paragraphs.push_back({start, static_cast<std::uint32_t>(text.size()), &p.papx, &p});
         }
         const std::size_t unit = eightBit ? 1 : 2;
-        auto fcOf = [&](std::uint32_t cp) { return static_cast<std::uint32_t>(kTextAt + unit * cp); };
+        // With two pieces, the second one's text is stored first.
+        const std::uint32_t n = static_cast<std::uint32_t>(text.size());
+        const std::uint32_t split = secondPiece > 0 && secondPiece < paragraphs.size() ? paragraphs[secondPiece].first : 0;
+        auto fcOf = [&](std::uint32_t cp) {
+            const std::uint32_t stored = cp >= split ? cp - split : n - split + cp;
+            return static_cast<std::uint32_t>(kTextAt + unit * stored);
+        };
+        auto fcLim = [&](const Span& s) { return static_cast<std::uint32_t>(fcOf(s.first) + unit * (s.lim - s.first)); };
+        auto byFc = [&](const Span& a, const Span& b) { return fcOf(a.first) < fcOf(b.first); };
+        std::sort(runs.begin(), runs.end(), byFc);
+        std::sort(paragraphs.begin(), paragraphs.end(), byFc);
+        std::u16string stored = text.substr(split) + text.substr(0, split);
 
         Bytes word(kTextAt, 0);
         Store16(word.data(), 0xA5EC);
@@ -83,7 +98,7 @@ struct Doc {
         Store16(word.data() + 62, 22);
         Store32(word.data() + 64 + 12, static_cast<std::uint32_t>(text.size()));   // ccpText
         Store16(word.data() + kFcLcbAt - 2, kFibPairs);
-        for (char16_t c : text) {
+        for (char16_t c : stored) {
             if (eightBit) {
                 std::uint8_t b = static_cast<std::uint8_t>(c);
                 for (unsigned v = 0x80; v < 0x100; ++v) {
@@ -111,7 +126,7 @@ struct Doc {
                 fkp.fcs.push_back(fcOf(runs[k].first));
                 fkp.lists.push_back(*runs[k].list);
             }
-            fkp.fcs.push_back(fcOf(runs[std::min(i + 20, runs.size()) - 1].lim));
+            fkp.fcs.push_back(fcLim(runs[std::min(i + 20, runs.size()) - 1]));
             const std::size_t at = newPage();
             writeChpxFkp(fkp, word.data() + at);
             bteChpx.cps.push_back(fkp.fcs.front());
@@ -126,7 +141,7 @@ struct Doc {
                 fkp.bx.push_back(BxPap{});
                 fkp.entries.push_back(PapxEntry{paragraphs[k].para->istd, *paragraphs[k].list, {}});
             }
-            fkp.fcs.push_back(fcOf(paragraphs[std::min(i + 10, paragraphs.size()) - 1].lim));
+            fkp.fcs.push_back(fcLim(paragraphs[std::min(i + 10, paragraphs.size()) - 1]));
             const std::size_t at = newPage();
             writePapxFkp(fkp, word.data() + at);
             btePapx.cps.push_back(fkp.fcs.front());
@@ -143,10 +158,18 @@ struct Doc {
             SetPair(word, kStshf, 0, static_cast<std::uint32_t>(out.offset()));
         }
         Clx clx;
-        clx.pieces.cps = {0, static_cast<std::uint32_t>(text.size())};
-        Pcd piece;
-        piece.fc = eightBit ? static_cast<std::uint32_t>(2 * kTextAt) | 0x40000000 : static_cast<std::uint32_t>(kTextAt);
-        clx.pieces.items = {piece};
+        auto piece = [&](std::uint32_t cp) {
+            Pcd pcd;
+            pcd.fc = eightBit ? (2 * fcOf(cp)) | 0x40000000 : fcOf(cp);
+            return pcd;
+        };
+        clx.pieces.cps = {0};
+        if (split > 0) {
+            clx.pieces.cps.push_back(split);
+            clx.pieces.items.push_back(piece(0));
+        }
+        clx.pieces.cps.push_back(n);
+        clx.pieces.items.push_back(piece(split));
         auto place = [&](std::size_t pair, auto&& write) {
             const std::uint64_t at = out.offset();
             write();

@@ -526,3 +526,27 @@ TEST(WordReaderBuilt, AlignmentFromTheParagraphAndItsStyles)
         EXPECT_EQ(e->style.align, align) << std::string(text.begin(), text.end());
     }
 }
+
+TEST(WordReaderBuilt, PiecesArriveInTextOrderWhateverTheirPlaceInTheStream)
+{
+    for (const bool eightBit : {false, true}) {
+        Doc doc;
+        doc.eightBit = eightBit;
+        doc.secondPiece = 2;
+        doc.paras = {P({{u"first ", {S(0x0835, {1})}}, {u"para\r", {}}}), P({{u"second para\r", {}}}, {S(0x2461, {1})}),
+                     P({{u"third ", {}}, {u"para\r", {S(0x0836, {1})}}}), P({{u"fourth\r", {}}})};
+        const Recorder r = ReadBytes(doc.build());
+        EXPECT_EQ(Words(r.Text()),
+                  (std::vector<std::string>{"first", "para", "second", "para", "third", "para", "fourth"}));
+        ASSERT_TRUE(r.TextEvent(u"first") && r.TextEvent(u"second") && r.TextEvent(u"para\r"));
+        EXPECT_EQ(r.TextEvent(u"first")->style.bold, 1);
+        EXPECT_EQ(r.TextEvent(u"second")->style.align, 2);
+        const Event* third = nullptr;
+        for (const Event& e : r.events) {
+            if (e.code == CE_TEXT_UTF16 && e.text == u"para\r")
+                third = &e;
+        }
+        ASSERT_NE(third, nullptr);
+        EXPECT_EQ(third->style.italic, 1);
+    }
+}
