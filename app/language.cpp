@@ -214,7 +214,7 @@ bool LookupSystemLanguage()
     return true;
 }
 
-QString GetLangString(int id)
+QString LookupLangString(int id)
 {
     return LocalizedValue(QStringLiteral("STRING"), QString::number(id), LangEscapes::LineFeedAndTab);
 }

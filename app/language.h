@@ -45,8 +45,10 @@ int SystemLanguageId();
 bool LookupSystemLanguage();
 
 // The text of a string id: the current file's [STRING] value when it is not
-// empty, else the built-in English text (empty when there is none).
-QString GetLangString(int id);
+// empty, else the built-in English text (empty when there is none). This is
+// what the program's GetLangString answers, for its own windows and for the
+// window controls.
+QString LookupLangString(int id);
 // The value of `key` in `section` of the current file, escapes converted;
 // empty when missing or empty.
 QString ReadLangValue(const QString& key, const QString& section);

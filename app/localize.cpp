@@ -108,7 +108,7 @@ void LocalizeMenu(const QList<QAction*>& actions, bool menuBar)
 void SendReloadLanguage(QWidget* root)
 {
     for (QWidget* w : root->findChildren<QWidget*>()) {
-        QEvent e(WM_RELOAD_LANGUAGE);
+        QEvent e(kReloadLanguageEvent);
         QCoreApplication::sendEvent(w, &e);
     }
 }

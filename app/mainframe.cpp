@@ -96,10 +96,10 @@ void MainFrame::Retranslate()
     LocalizeMenu(mainMenu_->actions(), false);
     QStringList headers;
     for (const Column& c : kColumns)
-        headers << GetLangString(c.stringId);
+        headers << LookupLangString(c.stringId);
     list_->setHeaderLabels(headers);
     for (std::size_t i = 0; i < std::size(hints_); ++i)
-        hints_[i]->setText(GetLangString(kHints[i]));
+        hints_[i]->setText(LookupLangString(kHints[i]));
 }
 
 void MainFrame::closeEvent(QCloseEvent* event)

@@ -57,8 +57,8 @@ TEST_F(LanguageFolder, EscapesBecomeLineFeedsAndTabs)
                          "[DIALOG_IDD_900]\ntitle=T\\tI\\nTLE\n1001=c\\td\\ne\n"
                          "[MENU]\n40000=Menu\\titem\n");
     SetCurrentLanguage(QStringLiteral("xx"));
-    EXPECT_EQ(GetLangString(500), QStringLiteral("first\nsecond"));
-    EXPECT_EQ(GetLangString(501), QStringLiteral("a\tb"));
+    EXPECT_EQ(LookupLangString(500), QStringLiteral("first\nsecond"));
+    EXPECT_EQ(LookupLangString(501), QStringLiteral("a\tb"));
     EXPECT_EQ(ReadLangValue(QStringLiteral("500"), QStringLiteral("STRING")), QStringLiteral("first\nsecond"));
 
     QWidget dialog;
@@ -78,9 +78,9 @@ TEST_F(LanguageFolder, ValuesAreCutAt1022Characters)
         umlauts += "\xC3\xA4"; // ä, two bytes each
     Write("lang_xx.ini", "[STRING]\n1=" + ascii + "\n2=" + umlauts + "\n3=" + std::string(1022, 'b') + "\n");
     SetCurrentLanguage(QStringLiteral("xx"));
-    EXPECT_EQ(GetLangString(1), QString(1022, u'a'));
-    EXPECT_EQ(GetLangString(2), QString(1022, QChar(0xE4)));
-    EXPECT_EQ(GetLangString(3), QString(1022, u'b'));
+    EXPECT_EQ(LookupLangString(1), QString(1022, u'a'));
+    EXPECT_EQ(LookupLangString(2), QString(1022, QChar(0xE4)));
+    EXPECT_EQ(LookupLangString(3), QString(1022, u'b'));
 }
 
 TEST_F(LanguageFolder, OnlyFilesThatNameTheirLanguageAreOffered)
@@ -156,10 +156,10 @@ TEST_F(LanguageFolder, MissingTextsFallBackToTheBuiltInEnglish)
     Write("lang_xx.ini", "[General]\nlanguage=Test\n[STRING]\n139=Wandeln\n153=\n"
                          "[DIALOG_IDD_170]\n1020=Name:\n");
     SetCurrentLanguage(QStringLiteral("xx"));
-    EXPECT_EQ(GetLangString(139), QStringLiteral("Wandeln"));
-    EXPECT_EQ(GetLangString(153), QStringLiteral("Success")); // empty in the file
-    EXPECT_EQ(GetLangString(154), QStringLiteral("Failed"));  // not in the file
-    EXPECT_EQ(GetLangString(99999), QString());                 // nowhere
+    EXPECT_EQ(LookupLangString(139), QStringLiteral("Wandeln"));
+    EXPECT_EQ(LookupLangString(153), QStringLiteral("Success")); // empty in the file
+    EXPECT_EQ(LookupLangString(154), QStringLiteral("Failed"));  // not in the file
+    EXPECT_EQ(LookupLangString(99999), QString());                 // nowhere
     EXPECT_EQ(ReadLangValue(QStringLiteral("154"), QStringLiteral("STRING")), QString());
 
     QWidget panel;
@@ -179,7 +179,7 @@ TEST_F(LanguageFolder, MissingTextsFallBackToTheBuiltInEnglish)
     // No file at all for the code, and a code that would leave the folder.
     for (const char* code : {"none", "../lang_xx"}) {
         SetCurrentLanguage(QString::fromUtf8(code));
-        EXPECT_EQ(GetLangString(139), QStringLiteral("Convert")) << code;
+        EXPECT_EQ(LookupLangString(139), QStringLiteral("Convert")) << code;
     }
 }
 
@@ -187,9 +187,9 @@ TEST_F(LanguageFolder, EveryCallReadsTheFileAgain)
 {
     Write("lang_xx.ini", "[STRING]\n139=one\n");
     SetCurrentLanguage(QStringLiteral("xx"));
-    EXPECT_EQ(GetLangString(139), QStringLiteral("one"));
+    EXPECT_EQ(LookupLangString(139), QStringLiteral("one"));
     Write("lang_xx.ini", "[STRING]\n139=two\n");
-    EXPECT_EQ(GetLangString(139), QStringLiteral("two"));
+    EXPECT_EQ(LookupLangString(139), QStringLiteral("two"));
 }
 
 TEST_F(LanguageFolder, MenusTakeTheirTextsAndKeepTheirStates)
@@ -238,7 +238,7 @@ public:
 protected:
     bool event(QEvent* e) override
     {
-        if (e->type() == WM_RELOAD_LANGUAGE)
+        if (e->type() == kReloadLanguageEvent)
             ++reloads;
         return QLabel::event(e);
     }
@@ -272,7 +272,7 @@ TEST_F(LanguageFolder, TheLanguageMenuSwitchesAndTellsEveryWidget)
     EXPECT_TRUE(languages.Choose(32779));
     EXPECT_EQ(settings.languageID, QStringLiteral("de"));
     EXPECT_EQ(GetCurrentLanguage(), QStringLiteral("de"));
-    EXPECT_EQ(GetLangString(139), QStringLiteral("Umwandeln"));
+    EXPECT_EQ(LookupLangString(139), QStringLiteral("Umwandeln"));
     EXPECT_TRUE(actions[1]->isChecked());
     EXPECT_EQ(changed.count(), 1);
     EXPECT_EQ(deep->reloads, 1);
@@ -341,9 +341,9 @@ TEST(ShippedLanguageFiles, EnglishHoldsTheProgramsStrings)
                        224, 250, 251, 252, 253, 254, 255, 256, 257, 258, 259, 263};
     SetLanguageFolder(QStringLiteral("/nonexistent")); // the built-in table alone
     for (int id : ids)
-        EXPECT_FALSE(GetLangString(id).isEmpty()) << id;
-    EXPECT_EQ(GetLangString(253), QStringLiteral(" "));
-    EXPECT_EQ(GetLangString(147), QStringLiteral("A new version is available.\nVersion:%d.%02d\nBuild:%d\n"
+        EXPECT_FALSE(LookupLangString(id).isEmpty()) << id;
+    EXPECT_EQ(LookupLangString(253), QStringLiteral(" "));
+    EXPECT_EQ(LookupLangString(147), QStringLiteral("A new version is available.\nVersion:%d.%02d\nBuild:%d\n"
                                                  "Please download it by clicking the following link and upgrade."));
     SetLanguageFolder(QString());
 }
