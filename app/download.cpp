@@ -1,7 +1,7 @@
 #include "app/download.h"
 
+#include "app/controls/langstring.h"
 #include "app/folders.h"
-#include "app/language.h"
 #include "app/textformat.h"
 
 #include <QFile>
@@ -99,7 +99,7 @@ bool DownloadFile(const QString& url, const QString& localPath, QString& error)
     if (rc != CURLE_OK)
         return Fail(error, QString::fromUtf8(*curlError ? curlError : curl_easy_strerror(rc)));
     if (status != 200) {
-        error = FormatText(LookupLangString(149), {url, status});
+        error = FormatText(GetLangString(149), {url, status});
         return false;
     }
     return true;

@@ -1,11 +1,11 @@
 #include "app/localize.h"
 
+#include "app/controls/windowmessage.h"
 #include "app/language.h"
 
 #include <QAbstractButton>
 #include <QAction>
 #include <QActionGroup>
-#include <QCoreApplication>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -107,10 +107,8 @@ void LocalizeMenu(const QList<QAction*>& actions, bool menuBar)
 
 void SendReloadLanguage(QWidget* root)
 {
-    for (QWidget* w : root->findChildren<QWidget*>()) {
-        QEvent e(kReloadLanguageEvent);
-        QCoreApplication::sendEvent(w, &e);
-    }
+    for (QWidget* w : root->findChildren<QWidget*>())
+        SendWindowMessage(w, WM_RELOAD_LANGUAGE, 0, 0);
 }
 
 LanguageMenu::LanguageMenu(QMenu* menu, QWidget* window, CFSMSettings& settings, std::function<bool()> busy)

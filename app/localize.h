@@ -10,7 +10,6 @@
 
 #include "app/settings.h"
 
-#include <QEvent>
 #include <QObject>
 #include <QStringList>
 
@@ -20,11 +19,6 @@ class QAction;
 class QActionGroup;
 class QMenu;
 class QWidget;
-
-// Sent to every widget of the main window after the user picked another
-// language (the message WM_RELOAD_LANGUAGE, 1134): each receiver fetches its
-// texts again.
-inline constexpr QEvent::Type kReloadLanguageEvent = static_cast<QEvent::Type>(1134);
 
 void SetControlId(QWidget* widget, int id);
 int ControlId(const QWidget* widget); // 0 when none was set
@@ -42,7 +36,8 @@ void LocalizeChildren(QWidget* window, int dialogId);
 // (key "item_<position from 1>") only when `menuBar` is true.
 void LocalizeMenu(const QList<QAction*>& actions, bool menuBar);
 
-// Sends kReloadLanguageEvent to every descendant of `root`, at every depth.
+// Sends the window message WM_RELOAD_LANGUAGE to every descendant of `root`,
+// at every depth: each receiver fetches its texts again.
 void SendReloadLanguage(QWidget* root);
 
 // The Language sub-menu: "auto" (command 32778) and one checkable entry per
@@ -62,7 +57,7 @@ public:
     void Build();
     // The user picked the entry of `commandId`: the settings' languageID
     // becomes its code, the language switches, languageChanged is emitted
-    // and then kReloadLanguageEvent goes to every descendant of the window.
+    // and then WM_RELOAD_LANGUAGE goes to every descendant of the window.
     // False, nothing changed, while busy or for an id outside the menu.
     bool Choose(int commandId);
 

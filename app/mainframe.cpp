@@ -1,6 +1,6 @@
 #include "app/mainframe.h"
 
-#include "app/language.h"
+#include "app/controls/langstring.h"
 #include "app/localize.h"
 #include "app/programsettings.h"
 
@@ -96,10 +96,10 @@ void MainFrame::Retranslate()
     LocalizeMenu(mainMenu_->actions(), false);
     QStringList headers;
     for (const Column& c : kColumns)
-        headers << LookupLangString(c.stringId);
+        headers << GetLangString(c.stringId);
     list_->setHeaderLabels(headers);
     for (std::size_t i = 0; i < std::size(hints_); ++i)
-        hints_[i]->setText(LookupLangString(kHints[i]));
+        hints_[i]->setText(GetLangString(kHints[i]));
 }
 
 void MainFrame::closeEvent(QCloseEvent* event)

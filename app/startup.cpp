@@ -1,6 +1,8 @@
 #include "app/startup.h"
 
+#include "app/controls/langstring.h"
 #include "app/folders.h"
+#include "app/language.h"
 #include "app/mainframe.h"
 #include "app/settingsstorage.h"
 #include "parser/parser.h"
@@ -49,6 +51,9 @@ int RunApplication(int argc, char** argv)
     if (HoldsRecognitionData(program))
         ::setenv("TESSDATA_PREFIX", QFile::encodeName(program).constData(), 1);
     Parser::InitParserStaticParam(program.toStdWString(), tools.toStdWString(), work.toStdWString());
+    // Every window, the controls' too, fetches its texts from the language
+    // files.
+    SetLangStringLookup(LookupLangString);
 
     int rc = 0;
     {

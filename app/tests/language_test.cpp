@@ -3,6 +3,7 @@
 #include "app/language.h"
 #include "app/localize.h"
 
+#include "app/controls/windowmessage.h"
 #include "app/folders.h"
 #include "app/inifile.h"
 #include "app/tests/apptestutil.h"
@@ -238,7 +239,7 @@ public:
 protected:
     bool event(QEvent* e) override
     {
-        if (e->type() == kReloadLanguageEvent)
+        if (const WindowMessage* m = AsWindowMessage(e); m && m->message() == WM_RELOAD_LANGUAGE)
             ++reloads;
         return QLabel::event(e);
     }
