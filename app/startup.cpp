@@ -1,6 +1,7 @@
 #include "app/startup.h"
 
 #include "app/controls/langstring.h"
+#include "app/filetools/pdflib.h"
 #include "app/folders.h"
 #include "app/language.h"
 #include "app/mainframe.h"
@@ -51,6 +52,8 @@ int RunApplication(int argc, char** argv)
     if (HoldsRecognitionData(program))
         ::setenv("TESSDATA_PREFIX", QFile::encodeName(program).constData(), 1);
     Parser::InitParserStaticParam(program.toStdWString(), tools.toStdWString(), work.toStdWString());
+    // The PDF library's encryption (RC4 among it) needs OpenSSL's providers.
+    filetools::SetUpPdfLibrary();
     // Every window, the controls' too, fetches its texts from the language
     // files.
     SetLangStringLookup(LookupLangString);
