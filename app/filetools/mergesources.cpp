@@ -1,6 +1,7 @@
 #include "app/filetools/mergesources.h"
 
 #include "app/filetools/pdflib.h"
+#include "app/filetools/tiffdecode.h"
 #include "engine/layout/fileutil.h"
 #include "engine/layout/utf8.h"
 
@@ -29,6 +30,15 @@ void Report(const std::wstring& path, const char* what)
 {
     PdfError::LogMessage(eLogSeverity_Warning, "Source skipped: %s: %s\n",
                          utf8::FromWide(path).c_str(), what);
+}
+
+// An image XObject of 8-bit RGB samples, Flate-compressed.
+void SetRgbSamples(PdfImage& image, int width, int height, const std::string& rgb)
+{
+    image.SetImageColorSpace(ePdfColorSpace_DeviceRGB);
+    PdfMemoryInputStream in(rgb.data(), static_cast<pdf_long>(rgb.size()));
+    image.SetImageData(static_cast<unsigned>(width), static_cast<unsigned>(height), 8, &in,
+                       TVecFilters{ePdfFilter_FlateDecode});
 }
 
 } // namespace
@@ -107,7 +117,15 @@ void MergeSourceCache::OpenImage(const std::wstring& path, Entry& entry)
         } else if (bytes.compare(0, 8, "\x89PNG\r\n\x1a\n") == 0) {
             image->LoadFromPngData(data, size);
         } else if (bytes.compare(0, 4, "II*\0", 4) == 0 || bytes.compare(0, 4, "MM\0*", 4) == 0) {
-            image->LoadFromTiffData(data, size);
+            // Decoded here: PoDoFo's own TIFF reader leaks on damaged files.
+            int width = 0, height = 0;
+            std::string rgb;
+            if (!DecodeTiff(bytes, width, height, rgb)) {
+                Report(path, "damaged or unsupported TIFF picture");
+                discard();
+                return;
+            }
+            SetRgbSamples(*image, width, height, rgb);
         } else {
             Report(path, "not a JPEG, PNG or TIFF picture");
             discard();

@@ -258,4 +258,7 @@ picture.save(path("photo.bmp"), "BMP")
 picture.save(path("photo.gif"), "GIF")
 with open(path("photo.JPG"), "rb") as f:
     save("damaged.jpg", f.read()[:300])
+with open(path("scan.tiff"), "rb") as f:
+    save("damaged.tif", f.read()[:2000])
+picture.convert("RGBA").save(path("alpha.tif"), "TIFF")
 save("notpicture.png", b"This is text with a picture's name.\n" * 4)

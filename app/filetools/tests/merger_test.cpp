@@ -416,25 +416,34 @@ TEST_F(Merger, EmptySelectionsAndUnreadableSourcesWriteNothing)
 }
 
 // JPEG (any case of the name, ".jpeg" too), PNG and TIFF pictures become
-// pages; a damaged JPEG, a GIF and text named .png are skipped.
+// pages; a damaged JPEG or TIFF, a GIF and text named .png are skipped.
 TEST_F(Merger, PicturesBecomePages)
 {
     Job job;
-    job.sources = {Src("photo.JPG"), Src("damaged.jpg"), Src("photo.jpeg"), Src("tall.png"),
-                   Src("scan.tiff"),  Src("photo.gif"),   Src("notpicture.png")};
+    job.sources = {Src("photo.JPG"),  Src("damaged.jpg"), Src("photo.jpeg"),
+                   Src("tall.png"),   Src("scan.tiff"),   Src("damaged.tif"),
+                   Src("alpha.tif"),  Src("photo.gif"),   Src("notpicture.png")};
     job.paper = 100;
     const fs::path cwd = fs::current_path();
     fs::current_path(tmp_.path());
     const Outcome o = RunMerge(job, Out());
     fs::current_path(cwd);
     ASSERT_TRUE(o.ok);
-    ExpectSoundPdf(Out(), 4);
+    ExpectSoundPdf(Out(), 5);
     // Each sheet takes the picture's size; nothing is left in the folder.
     const auto sheets = ReadSheets(Out());
-    ASSERT_EQ(sheets.size(), 4u);
+    ASSERT_EQ(sheets.size(), 5u);
     EXPECT_NEAR(sheets[0].width, 300, 0.5);
     EXPECT_NEAR(sheets[2].width, 200, 0.5);
     EXPECT_NEAR(sheets[2].height, 300, 0.5);
+    // The TIFF pictures keep their colours (the alpha one laid onto white).
+    for (const char* sheet : {"4", "5"}) {
+        const std::string ppm = testutil::Run("pdftoppm -r 72 -f " + std::string(sheet) + " -l " +
+                                              sheet + " -x 10 -y 150 -W 1 -H 1 " +
+                                              Quote(Out().string()));
+        ASSERT_GE(ppm.size(), 3u);
+        EXPECT_EQ(ppm.substr(ppm.size() - 3), std::string("\xc8\x28\x28", 3)) << sheet;
+    }
     std::vector<std::string> left;
     for (const auto& e : fs::directory_iterator(tmp_.path()))
         left.push_back(e.path().filename().string());
