@@ -10,6 +10,8 @@
 namespace {
 
 constexpr std::uint32_t kRgb = 0;
+constexpr std::uint32_t kRle8 = 1;
+constexpr std::uint32_t kRle4 = 2;
 constexpr std::uint32_t kBitFields = 3;
 constexpr std::uint32_t kAlphaBitFields = 6;
 
@@ -104,6 +106,51 @@ bool ReadHeader(const std::uint8_t* b, std::size_t size, BmpHeader& h)
     return true;
 }
 
+// Run-length coded palette indices (8 or 4 bits), bottom row first, into
+// `indices` (width x height, top row first). Pixels the data skips or does
+// not reach stay 0.
+void DecodeRle(const std::uint8_t* b, std::size_t size, std::uint64_t at, unsigned bits,
+               std::int64_t width, std::int64_t height, std::vector<std::uint8_t>& indices)
+{
+    std::int64_t x = 0, row = 0;   // row 0 is the bottom row
+    auto put = [&](std::uint8_t index) {
+        if (x < width && row < height)
+            indices[std::size_t((height - 1 - row) * width + x)] = index;
+        ++x;
+    };
+    while (at + 2 <= size && row < height) {
+        const std::uint8_t count = b[at];
+        const std::uint8_t value = b[at + 1];
+        at += 2;
+        if (count > 0) {
+            for (unsigned i = 0; i < count && x < width; ++i)
+                put(bits == 8 ? value : (i % 2 == 0 ? value >> 4 : value & 0x0F));
+            continue;
+        }
+        if (value == 0) {          // end of line
+            x = 0;
+            ++row;
+        } else if (value == 1) {   // end of bitmap
+            return;
+        } else if (value == 2) {   // move right and up
+            if (at + 2 > size)
+                return;
+            x += b[at];
+            row += b[at + 1];
+            at += 2;
+        } else {                   // `value` pixels as they stand, padded to 16 bits
+            const std::uint64_t bytes = bits == 8 ? value : (value + 1u) / 2;
+            if (at + bytes > size)
+                return;
+            for (unsigned i = 0; i < value; ++i) {
+                const std::uint8_t byte = b[at + (bits == 8 ? i : i / 2)];
+                put(bits == 8 ? byte : (i % 2 == 0 ? byte >> 4 : byte & 0x0F));
+            }
+            at += (bytes + 1) & ~std::uint64_t(1);
+        }
+    }
+}
+
 } // namespace
 
 bool DecodeBmp(const std::uint8_t* b, std::size_t size, DecodedImage& out)
@@ -121,13 +168,18 @@ bool DecodeBmp(const std::uint8_t* b, std::size_t size, DecodedImage& out)
     if (!indexed && !masked && h.bits != 24)
         return false;
     const bool fields = h.compression == kBitFields || h.compression == kAlphaBitFields;
-    if (h.compression != kRgb && !(fields && masked))
-        return false;   // run-length coded or embedded JPEG/PNG
+    const bool rle = (h.compression == kRle8 && h.bits == 8) || (h.compression == kRle4 && h.bits == 4);
+    if (h.compression != kRgb && !(fields && masked) && !rle)
+        return false;   // embedded JPEG/PNG, or a coding that does not fit the depth
+    if (rle && topDown)
+        return false;   // run-length bitmaps are stored bottom row first
 
     const std::uint64_t stride = ((std::uint64_t(width) * h.bits + 31) / 32) * 4;
     // Missing rows are zero-filled, but a header that claims far more than
-    // the file could ever hold is refused before anything is allocated.
-    if (stride * std::uint64_t(height) > std::uint64_t(size) * 4 + (std::uint64_t(1) << 20))
+    // the file could ever hold is refused before anything is allocated (a
+    // run-length pair stands for at most 255 pixels).
+    const std::uint64_t most = rle ? std::uint64_t(size) * 128 : std::uint64_t(size) * 4;
+    if (stride * std::uint64_t(height) > most + (std::uint64_t(1) << 20))
         return false;
 
     out.width = static_cast<int>(width);
@@ -151,6 +203,10 @@ bool DecodeBmp(const std::uint8_t* b, std::size_t size, DecodedImage& out)
     }
 
     const std::uint64_t dataAt = Le32(b + 10);
+    if (rle) {
+        DecodeRle(b, size, dataAt, h.bits, width, height, out.samples);
+        return true;
+    }
     const Channel red(h.masks[0]), green(h.masks[1]), blue(h.masks[2]);
     for (std::int64_t row = 0; row < height; ++row) {
         const std::uint64_t rowAt = dataAt + std::uint64_t(row) * stride;

@@ -410,7 +410,8 @@ namespace {
 void BlendOntoPage(OPdfImage& image, const OPdfPage& page)
 {
     DecodedImage& img = image.image;
-    if (img.components != 4 || img.width < 1 || img.height < 1)
+    if (img.type == IMAGE_JPEG || img.components != 4 || img.width < 1 || img.height < 1 ||
+        img.samples.size() < std::size_t(img.width) * std::size_t(img.height) * 4)
         return;
     std::vector<const OPdfImage*> below;
     for (const auto& other : page.pictures) {

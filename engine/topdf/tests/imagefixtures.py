@@ -16,6 +16,22 @@ def magick(*args):
     subprocess.run(["convert", *args], check=True)
 
 
+def rle4(path):
+    """A 7 x 3 bitmap coded in 4-bit runs (ImageMagick writes none): runs,
+    an absolute run of an odd count with its padding, a move, the end of the
+    bitmap before the last pixels."""
+    import struct
+    palette = b"".join(struct.pack("<BBBB", (i * 37) % 256, (i * 91) % 256, (i * 53) % 256, 0)
+                       for i in range(16))
+    data = bytes([7, 0x12, 0, 0,                           # bottom row: 1 2 1 2 1 2 1
+                  0, 5, 0x34, 0x56, 0x70, 0x00, 2, 0x9A, 0, 0,   # 3 4 5 6 7, then 9 10
+                  3, 0xBB, 0, 2, 2, 0, 2, 0xCC, 0, 1])     # 11 11 11, skip 2, 12 12, end
+    header = struct.pack("<IiiHHIIiiII", 40, 7, 3, 1, 4, 2, len(data), 2835, 2835, 16, 0)
+    offset = 14 + len(header) + len(palette)
+    with open(path, "wb") as f:
+        f.write(b"BM" + struct.pack("<IHHI", offset + len(data), 0, 0, offset) + header + palette + data)
+
+
 def main(out):
     os.makedirs(out, exist_ok=True)
     p = lambda name: os.path.join(out, name)
@@ -23,12 +39,17 @@ def main(out):
     # old 40-byte header and the current 124-byte one.
     magick("-size", "13x7", "gradient:red-blue", "BMP3:" + p("rgb24_v3.bmp"))
     magick("-size", "13x7", "gradient:red-blue", "BMP:" + p("rgb24_v5.bmp"))
-    # 8-bit palette, odd width, palette after either header.
+    # 8-bit palette, odd width, palette after either header; ImageMagick
+    # codes them run-length unless told not to.
     for fmt, name in (("BMP3", "pal8_v3.bmp"), ("BMP", "pal8_v5.bmp")):
         magick("-seed", "3", "-size", "33x21", "plasma:", "-type", "Palette", "-colors", "200",
-               fmt + ":" + p(name))
-    # 4-bit palette.
-    magick("-size", "11x5", "gradient:red-blue", "-type", "Palette", "-colors", "8", "BMP3:" + p("pal4.bmp"))
+               "-compress", "None", fmt + ":" + p(name))
+    magick("-seed", "3", "-size", "33x21", "plasma:", "-type", "Palette", "-colors", "200",
+           "BMP3:" + p("pal8_rle.bmp"))
+    # 4-bit palette, as it stands and run-length coded.
+    magick("-size", "11x5", "gradient:red-blue", "-type", "Palette", "-colors", "8", "-compress", "None",
+           "BMP3:" + p("pal4.bmp"))
+    rle4(p("pal4_rle.bmp"))
     # PNG: RGB, RGBA, grey, grey with alpha, palette, interlaced.
     magick("-seed", "4", "-size", "17x9", "plasma:", "-depth", "8", "PNG24:" + p("rgb.png"))
     magick("-size", "20x10", "gradient:rgba(255,0,0,1)-rgba(0,0,255,0.2)", "-depth", "8", "PNG32:" + p("rgba.png"))

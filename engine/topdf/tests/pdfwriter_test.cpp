@@ -150,7 +150,7 @@ TEST(PdfWriter, LongTextOfOnePieceAndManyStreamsOnOnePage)
     ASSERT_GT(doc.writeFile(), 0u);
     EXPECT_EQ(QpdfProblems(path), "");
     EXPECT_EQ(PageCount(path), 1);
-    const std::string shown = testutil::Run("qpdf --show-pages " + Quote(path));
+    const std::string shown = Shell("qpdf --show-pages " + Quote(path));
     EXPECT_GE(std::count(shown.begin(), shown.end(), '\n'), 10) << shown;
     // "word19999 " in the one piece of text, as UTF-16 hexadecimal.
     std::string hex;

@@ -15,7 +15,12 @@
 namespace topdftest {
 
 using testutil::Quote;
-using testutil::Run;
+// Runs a shell command (testutil::Run under a name that test fixtures do
+// not hide).
+inline std::string Shell(const std::string& cmd, int* status = nullptr)
+{
+    return testutil::Run(cmd, status);
+}
 
 // Sends content events to a document.
 struct Events {
@@ -42,7 +47,7 @@ struct Events {
 inline std::string QpdfProblems(const std::string& pdf)
 {
     int status = -1;
-    const std::string out = Run("qpdf --check " + Quote(pdf) + " 2>&1", &status);
+    const std::string out = Shell("qpdf --check " + Quote(pdf) + " 2>&1", &status);
     if (status == 0 && out.find("No syntax or stream encoding errors") != std::string::npos)
         return std::string();
     return out.empty() ? std::string("qpdf failed") : out;
@@ -50,7 +55,7 @@ inline std::string QpdfProblems(const std::string& pdf)
 
 inline int PageCount(const std::string& pdf)
 {
-    const std::string info = Run("pdfinfo " + Quote(pdf) + " 2>/dev/null");
+    const std::string info = Shell("pdfinfo " + Quote(pdf) + " 2>/dev/null");
     std::smatch m;
     if (std::regex_search(info, m, std::regex("Pages:\\s+(\\d+)")))
         return std::stoi(m[1]);
@@ -59,13 +64,13 @@ inline int PageCount(const std::string& pdf)
 
 inline std::string PdfText(const std::string& pdf, const std::string& options = std::string())
 {
-    return Run("pdftotext " + options + " " + Quote(pdf) + " - 2>/dev/null");
+    return Shell("pdftotext " + options + " " + Quote(pdf) + " - 2>/dev/null");
 }
 
 // The decoded content of page `page` (from 1) as qpdf reads it.
 inline std::string PageContent(const std::string& pdf, int page)
 {
-    return Run("qpdf --show-pages " + Quote(pdf) + " 2>/dev/null | awk '/^page " + std::to_string(page) +
+    return Shell("qpdf --show-pages " + Quote(pdf) + " 2>/dev/null | awk '/^page " + std::to_string(page) +
                ":/{p=1;c=0;next} /^page /{p=0} p && /content:/{c=1;next} p && c && /[0-9]+ 0 R/{print $1}' | "
                "while read o; do qpdf --show-object=$o --filtered-stream-data " + Quote(pdf) +
                "; echo; done");
@@ -97,7 +102,7 @@ inline std::string XrefProblems(const std::string& file)
 inline std::vector<std::string> MakePictureFixtures(const std::string& dir)
 {
     int status = -1;
-    const std::string list = Run("/usr/bin/python3 " TRANCEL_SOURCE_DIR "/engine/topdf/tests/imagefixtures.py " +
+    const std::string list = Shell("/usr/bin/python3 " TRANCEL_SOURCE_DIR "/engine/topdf/tests/imagefixtures.py " +
                                      Quote(dir) + " 2>&1",
                                  &status);
     std::vector<std::string> names;
