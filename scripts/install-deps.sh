@@ -26,6 +26,8 @@ PACKAGES=(
   # test oracles
   qpdf poppler-utils mupdf-tools python3-reportlab unzip zip libxml2-utils
   epubcheck default-jre-headless
+  # pictures for the to-PDF tests and their benchmark against img2pdf
+  imagemagick python3-pil img2pdf
   # fonts for the non-Latin text fixtures (CJK)
   fonts-wqy-zenhei
   # the standard 14 fonts as poppler substitutes them: the same Nimbus faces

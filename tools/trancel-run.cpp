@@ -5,10 +5,14 @@
 //
 //   trancel-run --type N [--range TEXT] [--password PW] [--extract] [--hires]
 //               [--ocr] [--merge NAME] --dest DIR FILE...
+//   trancel-run --to-pdf --dest DIR SOURCE...
+//
+// With --to-pdf each source (a folder of pictures) becomes a PDF in DIR.
 
 #include "engine/layout/entry.h"
 #include "engine/layout/jobrecords.h"
 #include "engine/layout/utf8.h"
+#include "engine/topdf/topdfroute.h"
 #include "parser/parser.h"
 
 #include <atomic>
@@ -51,6 +55,7 @@ int Usage()
     std::fprintf(stderr,
                  "usage: trancel-run --type N [--range TEXT] [--password PW] [--extract] "
                  "[--hires] [--ocr] [--merge NAME] --dest DIR FILE...\n"
+                 "       trancel-run --to-pdf --dest DIR SOURCE...\n"
                  "  N: 1 EPUB, 2 HTML, 3 text, 4 JPEG, 5 .doc, 6 .docx\n");
     return 2;
 }
@@ -74,12 +79,33 @@ int PageCount(const std::string& path, const std::string& password)
     }
 }
 
+// Each source made into a PDF, with the progress and result lines of a
+// conversion.
+int ToPdf(const std::vector<std::string>& sources, const std::string& dest, const std::wstring& tmpDir)
+{
+    std::vector<std::wstring> results;
+    for (std::size_t i = 0; i < sources.size(); ++i) {
+        const int item = static_cast<int>(i);
+        OnProgress(nullptr, item, WM_PROGRESS_STATE, ITEM_STARTED);
+        results.push_back(CreatePdfFromSource(utf8::ToWide(sources[i]), utf8::ToWide(dest), tmpDir));
+        if (!results.back().empty())
+            OnProgress(nullptr, item, WM_PROGRESS_PERCENT, 100);
+        OnProgress(nullptr, item, WM_PROGRESS_STATE, results.back().empty() ? ITEM_FAILED : ITEM_DONE);
+    }
+    bool failed = false;
+    for (std::size_t i = 0; i < results.size(); ++i) {
+        std::printf("result %zu %s\n", i, utf8::FromWide(results[i]).c_str());
+        failed = failed || results[i].empty();
+    }
+    return failed ? 1 : 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     std::string type, range = "All", password, dest, mergeName;
-    bool extract = false, hires = false, ocr = false, merge = false;
+    bool extract = false, hires = false, ocr = false, merge = false, toPdf = false;
     std::vector<std::string> files;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -111,17 +137,31 @@ int main(int argc, char** argv)
             hires = true;
         } else if (arg == "--ocr") {
             ocr = true;
+        } else if (arg == "--to-pdf") {
+            toPdf = true;
         } else if (arg.rfind("--", 0) == 0) {
             return Usage();
         } else {
             files.push_back(arg);
         }
     }
-    if (type.empty() || files.empty())
+    if ((type.empty() && !toPdf) || files.empty())
         return Usage();
 
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);
+
+    if (toPdf) {
+        std::string tmp = (fs::temp_directory_path() / "trancel-run-XXXXXX").string();
+        if (!mkdtemp(tmp.data())) {
+            std::perror("trancel-run: temporary folder");
+            return 1;
+        }
+        const int rc = ToPdf(files, dest, utf8::ToWide(tmp) + L"/");
+        std::error_code ec;
+        fs::remove_all(tmp, ec);
+        return rc;
+    }
 
     std::vector<Basedata_w> items;
     for (const std::string& file : files) {

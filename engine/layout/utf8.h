@@ -86,6 +86,25 @@ inline std::wstring ToWide(std::string_view s)
     return out;
 }
 
+// UTF-8 to UTF-16, characters beyond the Basic Multilingual Plane as
+// surrogate pairs; malformed sequences become U+FFFD as in ToWide.
+inline std::u16string ToUtf16(std::string_view s)
+{
+    const std::wstring wide = ToWide(s);
+    std::u16string out;
+    out.reserve(wide.size());
+    for (wchar_t wc : wide) {
+        const auto c = static_cast<std::uint32_t>(wc);
+        if (c < 0x10000) {
+            out.push_back(static_cast<char16_t>(c));
+        } else {
+            out.push_back(static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)));
+            out.push_back(static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
+        }
+    }
+    return out;
+}
+
 // A file-system path from a wide string, built from its UTF-8 bytes so that
 // the locale plays no part.
 inline std::filesystem::path Path(std::wstring_view w)
