@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -66,9 +67,14 @@ std::wstring ClaimOutputFile(const std::wstring& stem, const std::wstring& ext);
 // Writes every byte to the descriptor, going on after interrupted writes.
 bool WriteAll(int fd, const void* data, std::size_t size);
 
-// Writes the bytes to a temporary file beside `path` and renames it into
-// place only when every byte was written: a failed write leaves no truncated
-// file, and an existing file as it was.
+// Has `fill` write a file's content into a new temporary file in the folder
+// of `path` (a short hidden name, whatever `path` is called) and renames it
+// to `path` only when `fill` returned true and the file closed cleanly: a
+// failed write leaves no truncated file and an existing file as it was, and
+// no temporary file either way.
+bool WriteThroughTemporary(const std::string& path, const std::function<bool(int fd)>& fill);
+
+// Writes the bytes through a temporary file (WriteThroughTemporary).
 bool WriteFileReplacing(const std::string& path, const void* data, std::size_t size);
 bool WriteFileReplacing(const std::wstring& path, const void* data, std::size_t size);
 
