@@ -25,6 +25,9 @@ PACKAGES=(
   epubcheck default-jre-headless
   # fonts for the non-Latin text fixtures (CJK)
   fonts-wqy-zenhei
+  # the standard 14 fonts as poppler substitutes them: the same Nimbus faces
+  # MuPDF builds in, so renderings of non-embedded fonts can be compared
+  fonts-urw-base35
   # the HTML viewer's browser test: headless Chromium driven from Node
   chromium nodejs
   # Word 2007 output: LibreOffice opens the documents (driven through UNO),
