@@ -333,7 +333,8 @@ TEST(Images, NamesAreUniqueOverLoadsAndParsers)
     EXPECT_EQ(static_cast<int>(names.size()), total);
     // The names never look like the engine's numbered pictures ("<n>.jpg").
     for (const auto& n : names)
-        EXPECT_EQ(utf8::Path(n).filename().string().rfind("pimg", 0), 0u);
+        EXPECT_EQ(std::filesystem::path(parser_detail::ToUtf8(n)).filename().string().rfind("pimg", 0),
+                  0u);
 }
 
 TEST(Images, WorkFolderIsUsedWithoutImageFolder)
@@ -345,7 +346,8 @@ TEST(Images, WorkFolderIsUsedWithoutImageFolder)
         p.Load(WFixture("merge_a.pdf"), false, nullptr);
         PageObjects o = Walk(p, 0);
         ASSERT_EQ(o.images.size(), 1u);
-        EXPECT_EQ(utf8::Path(o.images[0]->GetImagePath()).parent_path(), dir);
+        const std::wstring& path = o.images[0]->GetImagePath();
+        EXPECT_EQ(std::filesystem::path(parser_detail::ToUtf8(path)).parent_path(), dir);
         EXPECT_TRUE(ReadJpeg(parser_detail::ToUtf8(o.images[0]->GetImagePath())).ok);
     }
     Parser::ReleaseAllTextConvertMap();
