@@ -20,6 +20,8 @@ PACKAGES=(
   libtesseract-dev libleptonica-dev tesseract-ocr-eng tesseract-ocr
   # desktop program
   qt6-base-dev fonts-dejavu-core
+  # screenshots of the window controls on a virtual X display
+  xvfb xauth
   # test oracles
   qpdf poppler-utils mupdf-tools python3-reportlab unzip zip libxml2-utils
   epubcheck default-jre-headless

@@ -1,9 +1,11 @@
 #include "app/controls/xlistctrl.h"
 
 #include "app/controls/drawutil.h"
+#include "app/controls/xcombo.h"
 #include "app/controls/xedit.h"
 #include "app/controls/xheaderctrl.h"
 
+#include <QApplication>
 #include <QContextMenuEvent>
 #include <QHelpEvent>
 #include <QKeyEvent>
@@ -74,6 +76,15 @@ CXListCtrl::CXListCtrl(QWidget* parent)
     connect(header_, &QHeaderView::sectionClicked, this, &CXListCtrl::OnColumnClicked);
     // Scrolling with the scroll bars ends an open edit box, as a click
     // anywhere else does.
+    // The combo box closes a moment after it asked to, never inside its own
+    // event handling.
+    comboCancelTimer_.setSingleShot(true);
+    comboCancelTimer_.setInterval(50);
+    connect(&comboCancelTimer_, &QTimer::timeout, this, &CXListCtrl::CancelCombo);
+    comboCompleteTimer_.setSingleShot(true);
+    comboCompleteTimer_.setInterval(50);
+    connect(&comboCompleteTimer_, &QTimer::timeout, this, &CXListCtrl::TakeComboSelection);
+
     for (QScrollBar* bar : {horizontalScrollBar(), verticalScrollBar()}) {
         connect(bar, &QAbstractSlider::actionTriggered, this, [this] {
             if (edit_)
@@ -84,6 +95,7 @@ CXListCtrl::CXListCtrl(QWidget* parent)
 
 CXListCtrl::~CXListCtrl()
 {
+    delete combo_.data();
     delete edit_.data();
 }
 
@@ -150,6 +162,8 @@ int CXListCtrl::InsertItem(int row, const QString& text, const QColor& textColor
     }
     if (edit_ && index <= editRow_)
         ++editRow_;
+    if (combo_ && index <= comboRow_)
+        ++comboRow_;
     return index;
 }
 
@@ -161,6 +175,10 @@ bool CXListCtrl::DeleteItem(int row)
         OnXEditVkEscape();
     else if (edit_ && row < editRow_)
         --editRow_;
+    if (combo_ && row == comboRow_)
+        DestroyCombo();
+    else if (combo_ && row < comboRow_)
+        --comboRow_;
     return model_->RemoveRow(row);
 }
 
@@ -405,9 +423,27 @@ bool CXListCtrl::SetEdit(int row, int column, bool enabled)
     return true;
 }
 
+bool CXListCtrl::SetComboBox(int row, int column, bool enabled, const QStringList& choices,
+                             int visibleRows, int initialChoice)
+{
+    XLISTCELL* cell = model_->Cell(row, column);
+    if (!cell)
+        return false;
+    cell->hasCombo = enabled ? 1 : 0;
+    cell->comboChoices = choices;
+    cell->comboVisibleRows = visibleRows;
+    cell->comboInitialChoice = initialChoice;
+    return true;
+}
+
 CXEdit* CXListCtrl::GetEdit() const
 {
     return edit_.data();
+}
+
+CXCombo* CXListCtrl::GetCombo() const
+{
+    return combo_.data();
 }
 
 bool CXListCtrl::CanStartEditor(int row, int column) const
@@ -495,6 +531,123 @@ void CXListCtrl::OnXEditVkEscape()
         model_->CellChanged(row, column);
         UpdateSubItem(row, column);
     }
+}
+
+bool CXListCtrl::StartComboEdit(int row, int column)
+{
+    if (!CanStartEditor(row, column))
+        return false;
+    if (combo_)
+        DestroyCombo();
+    XLISTCELL* cell = model_->Cell(row, column);
+    QRect rect;
+    GetSubItemRect(row, column, rect);
+    rect.setTop(rect.top() - 1);
+    rect.setLeft(rect.left() + 1);
+    comboRow_ = row;
+    comboColumn_ = column;
+
+    auto* combo = new CXCombo(viewport());
+    combo->Create(CAdvComboBox::CBS_DROPDOWNLIST, rect, viewport(), 0);
+    combo_ = combo;
+    for (const QString& choice : std::as_const(cell->comboChoices))
+        if (!choice.isEmpty())
+            combo->AddString(choice);
+    combo->SetVisibleRows(cell->comboVisibleRows);
+
+    // The entry to show: the initial choice when one is due, else the one
+    // equal to the cell's text (the first when none is, or when the cell is
+    // empty, which then takes its text).
+    int pick = -1;
+    if (!cell->comboChoices.isEmpty() && cell->comboInitialChoice >= 0
+        && cell->comboInitialChoice < combo->GetCount()) {
+        pick = cell->comboInitialChoice;
+        combo->GetLBText(pick, cell->text);
+        cell->comboInitialChoice = -1;
+    } else if (cell->text.isEmpty()) {
+        if (combo->GetCount() > 0) {
+            pick = 0;
+            combo->GetLBText(0, cell->text);
+        }
+    } else {
+        pick = combo->FindStringExact(-1, cell->text);
+        if (pick < 0 && combo->GetCount() > 0)
+            pick = 0;
+    }
+    comboSavedText_.clear();
+    if (pick >= 0) {
+        combo->SetCurSel(pick);
+        combo->GetLBText(pick, comboSavedText_);
+    }
+    model_->CellChanged(row, column);
+
+    connect(combo, &CXCombo::WM_XCOMBOLIST_VK_ESCAPE, this, &CXListCtrl::OnXComboListVkEscape);
+    connect(combo, &CXCombo::WM_XCOMBOLIST_COMPLETE, this, &CXListCtrl::OnXComboListComplete);
+    combo->show();
+    combo->raise();
+    combo->setFocus(Qt::OtherFocusReason);
+    combo->update();
+    return true;
+}
+
+void CXListCtrl::OnXComboListVkEscape()
+{
+    comboCancelTimer_.start();
+}
+
+void CXListCtrl::OnXComboListComplete()
+{
+    // A close without the selection that is already due wins.
+    if (!comboCancelTimer_.isActive())
+        comboCompleteTimer_.start();
+}
+
+void CXListCtrl::CancelCombo()
+{
+    if (!combo_)
+        return;
+    UpdateSubItem(comboRow_, comboColumn_);
+    DestroyCombo();
+}
+
+void CXListCtrl::TakeComboSelection()
+{
+    if (!combo_)
+        return;
+    const int selection = combo_->GetCurSel();
+    XLISTCELL* cell = model_->Cell(comboRow_, comboColumn_);
+    const int row = comboRow_;
+    const int column = comboColumn_;
+    if (selection >= 0 && cell) {
+        QString text;
+        combo_->GetLBText(selection, text);
+        cell->text = text;
+        if (text != comboSavedText_)
+            MarkModified(*cell);
+        model_->CellChanged(row, column);
+        UpdateSubItem(row, column);
+    }
+    DestroyCombo();
+    if (selection >= 0 && cell)
+        emit WM_XLISTCTRL_COMBO_SELECTION(row, column);
+}
+
+void CXListCtrl::DestroyCombo()
+{
+    comboCancelTimer_.stop();
+    comboCompleteTimer_.stop();
+    if (!combo_)
+        return;
+    CXCombo* combo = combo_.data();
+    combo_ = nullptr;
+    const bool hadFocus = combo->isAncestorOf(QApplication::focusWidget())
+        || combo->hasFocus();
+    combo->blockSignals(true);
+    combo->hide();
+    combo->deleteLater();
+    comboRow_ = comboColumn_ = -1;
+    if (hadFocus)
+        setFocus(Qt::OtherFocusReason);
 }
 
 // --- geometry and selection --------------------------------------------------
@@ -772,6 +925,8 @@ void CXListCtrl::mousePressEvent(QMouseEvent* event)
         return;
     }
     if (row < 0) {
+        if (combo_)
+            comboCancelTimer_.start();
         QTreeView::mousePressEvent(event);
         return;
     }
@@ -787,6 +942,8 @@ void CXListCtrl::mousePressEvent(QMouseEvent* event)
     }
     const XLISTCELL* cell = model_->Cell(row, column);
     if (!cell) {
+        if (combo_)
+            comboCancelTimer_.start();
         QTreeView::mousePressEvent(event);
         return;
     }
@@ -795,9 +952,13 @@ void CXListCtrl::mousePressEvent(QMouseEvent* event)
         QTreeView::mousePressEvent(event);
         return;
     }
-    if (cell->hasEdit) {
+    if (cell->hasCombo || cell->hasEdit) {
+        const bool combo = cell->hasCombo;
         QTreeView::mousePressEvent(event);
-        StartEdit(row, column);
+        if (combo)
+            StartComboEdit(row, column);
+        else
+            StartEdit(row, column);
         return;
     }
     QTreeView::mousePressEvent(event);

@@ -15,10 +15,12 @@
 #include <QPixmap>
 #include <QPointer>
 #include <QStringList>
+#include <QTimer>
 #include <QTreeView>
 
 #include <vector>
 
+class CXCombo;
 class CXEdit;
 class CXHeaderCtrl;
 
@@ -108,11 +110,19 @@ public:
     // --- in-cell editors ---------------------------------------------------
     // Marks a cell to open an edit box when clicked.
     bool SetEdit(int row, int column, bool enabled = true);
+    // Marks a cell to open a combo box of `choices` when clicked; the combo
+    // shows at most `visibleRows` rows, and `initialChoice` >= 0 is picked
+    // when it next opens.
+    bool SetComboBox(int row, int column, bool enabled, const QStringList& choices,
+                     int visibleRows = 10, int initialChoice = -1);
     // Opens the edit box over the cell; false when the row or column is out
     // of range, the column is 4 pixels wide or less, or the row is disabled.
     bool StartEdit(int row, int column);
-    // The open edit box, null when none.
+    // Opens the combo box over the cell, under the same conditions.
+    bool StartComboEdit(int row, int column);
+    // The open editors, null when none.
     CXEdit* GetEdit() const;
+    CXCombo* GetCombo() const;
 
     // --- geometry and selection --------------------------------------------
     // The cell's rectangle in viewport coordinates; false out of range. The
@@ -149,6 +159,8 @@ signals:
     void WM_XLISTCTRL_CHECKBOX_CLICKED(int row, int column);
     // An edit box ended with its text kept.
     void WM_XLISTCTRL_EDIT_END(int row, int column);
+    // A combo box completed with a selection.
+    void WM_XLISTCTRL_COMBO_SELECTION(int row, int column);
 
 public slots:
     // Ends the open edit box and keeps its text (an emptied box keeps the
@@ -156,6 +168,11 @@ public slots:
     void OnXEditKillFocus();
     // Ends the open edit box and restores the cell's text.
     void OnXEditVkEscape();
+    // Closes the open combo box soon, without taking its selection.
+    void OnXComboListVkEscape();
+    // Closes the open combo box soon, taking its selection (unless a close
+    // without it is already due).
+    void OnXComboListComplete();
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
@@ -175,6 +192,9 @@ private:
     // Hides and drops the open edit box; its text, and its cell in `row`
     // and `column`.
     QString CloseEdit(int& row, int& column);
+    void CancelCombo();
+    void TakeComboSelection();
+    void DestroyCombo();
     void MarkModified(XLISTCELL& cell);
     void UpdateRowHeight();
 
@@ -202,4 +222,11 @@ private:
     QPointer<CXEdit> edit_;
     int editRow_ = -1;
     int editColumn_ = -1;
+
+    QPointer<CXCombo> combo_;
+    int comboRow_ = -1;
+    int comboColumn_ = -1;
+    QString comboSavedText_;
+    QTimer comboCancelTimer_;     // closes the combo
+    QTimer comboCompleteTimer_;   // takes the combo's selection and closes it
 };

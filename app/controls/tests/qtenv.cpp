@@ -1,6 +1,7 @@
 #include "app/controls/tests/qtenv.h"
 
 #include "app/controls/langstring.h"
+#include "app/controls/windowmessage.h"
 
 #include <QApplication>
 #include <QWidget>
@@ -8,6 +9,15 @@
 #include <gtest/gtest.h>
 
 namespace controlstest {
+
+bool MessageReceiver::event(QEvent* event)
+{
+    if (const WindowMessage* m = AsWindowMessage(event)) {
+        messages.emplace_back(m->message(), m->wParam());
+        return true;
+    }
+    return QObject::event(event);
+}
 
 void InstallLangStrings()
 {

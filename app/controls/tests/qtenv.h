@@ -5,12 +5,25 @@
 
 #include <QColor>
 #include <QImage>
+#include <QObject>
 #include <QRect>
 #include <QString>
+
+#include <utility>
+#include <vector>
 
 class QWidget;
 
 namespace controlstest {
+
+// Records the code and wParam of every window message posted or sent to it.
+class MessageReceiver : public QObject {
+public:
+    std::vector<std::pair<unsigned, quintptr>> messages;
+
+protected:
+    bool event(QEvent* event) override;
+};
 
 // Installs GetLangString answers of the form "text <id>", or the given
 // texts for the ids they name.
