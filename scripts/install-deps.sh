@@ -18,10 +18,11 @@ PACKAGES=(
   libxerces-c-dev libzip-dev libpodofo-dev libssl-dev libcurl4-openssl-dev
   # character recognition
   libtesseract-dev libleptonica-dev tesseract-ocr-eng tesseract-ocr
-  # desktop program
-  qt6-base-dev fonts-dejavu-core
-  # screenshots of the window controls on a virtual X display
-  xvfb xauth
+  # desktop program (X11 and Wayland)
+  qt6-base-dev qt6-wayland fonts-dejavu-core
+  # a virtual X display: screenshots of the window controls, and the
+  # program's start-up test (xdotool finds its window, import shoots it)
+  xvfb xauth xdotool imagemagick
   # test oracles
   qpdf poppler-utils mupdf-tools python3-reportlab unzip zip libxml2-utils
   epubcheck default-jre-headless

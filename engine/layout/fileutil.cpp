@@ -282,7 +282,8 @@ bool WriteAll(int fd, const void* data, std::size_t size)
     return true;
 }
 
-bool WriteThroughTemporary(const std::string& path, const std::function<bool(int fd)>& fill)
+bool WriteThroughTemporary(const std::string& path, const std::function<bool(int fd)>& fill,
+                           unsigned mode)
 {
     if (path.empty() || path.back() == '/')
         return false;
@@ -290,7 +291,8 @@ bool WriteThroughTemporary(const std::string& path, const std::function<bool(int
     int fd = -1;
     for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
         temp = TemporaryNameBeside(path);
-        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                    static_cast<mode_t>(mode));
         if (fd < 0 && errno != EEXIST)
             return false;
     }
@@ -312,9 +314,10 @@ bool WriteThroughTemporary(const std::string& path, const std::function<bool(int
     return ok;
 }
 
-bool WriteFileReplacing(const std::string& path, const void* data, std::size_t size)
+bool WriteFileReplacing(const std::string& path, const void* data, std::size_t size,
+                        unsigned mode)
 {
-    return WriteThroughTemporary(path, [&](int fd) { return WriteAll(fd, data, size); });
+    return WriteThroughTemporary(path, [&](int fd) { return WriteAll(fd, data, size); }, mode);
 }
 
 bool WriteFileReplacing(const std::wstring& path, const void* data, std::size_t size)

@@ -71,11 +71,15 @@ bool WriteAll(int fd, const void* data, std::size_t size);
 // of `path` (a short hidden name, whatever `path` is called) and renames it
 // to `path` only when `fill` returned true and the file closed cleanly: a
 // failed write leaves no truncated file and an existing file as it was, and
-// no temporary file either way.
-bool WriteThroughTemporary(const std::string& path, const std::function<bool(int fd)>& fill);
+// no temporary file either way. The file gets the permission bits `mode`
+// (less the umask) from its creation on, also when it replaces one.
+bool WriteThroughTemporary(const std::string& path, const std::function<bool(int fd)>& fill,
+                           unsigned mode = 0666);
 
-// Writes the bytes through a temporary file (WriteThroughTemporary).
-bool WriteFileReplacing(const std::string& path, const void* data, std::size_t size);
+// Writes the bytes through a temporary file (WriteThroughTemporary), with
+// the permission bits `mode`.
+bool WriteFileReplacing(const std::string& path, const void* data, std::size_t size,
+                        unsigned mode = 0666);
 bool WriteFileReplacing(const std::wstring& path, const void* data, std::size_t size);
 
 // The whole content of a file; false when it cannot be read.
