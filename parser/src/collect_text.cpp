@@ -259,6 +259,9 @@ void Collector::FlushWord()
     }
     ObjectAccess::Text(*t) = w.text;
     ObjectAccess::FontName(*t) = w.info->name;
+    ObjectAccess::FontFamily(*t) = w.info->family;
+    ObjectAccess::FixedPitch(*t) = w.info->fixedPitch;
+    ObjectAccess::Serif(*t) = w.info->serif;
     ObjectAccess::FontSize(*t) = S;
     ObjectAccess::Width(*t) = len;
     ObjectAccess::Height(*t) = height;

@@ -125,7 +125,11 @@ void Collector::Image(fz_image* image, fz_matrix ctm, bool stencil, fz_colorspac
     const int n = ++*opt_.imageCounter;
     const std::string stem = opt_.imageDir + opt_.imageStem + std::to_string(n);
     src->imagePath = stem + ".jpg";
-    const bool hasMask = stencil || image->mask != nullptr || image->use_colorkey;
+    // A picture turned by a multiple of 90 degrees is written as the page
+    // shows it; one turned by another angle or skewed fills only part of
+    // its box, which is told as a mask: it is drawn, not copied.
+    const bool square = ImageTurnOf(ctm, src->turn);
+    const bool hasMask = stencil || image->mask != nullptr || image->use_colorkey || !square;
     if (hasMask)
         src->maskPath = stem + "_mask.jpg";
     auto obj = std::make_unique<ImageCollect>();
@@ -136,8 +140,8 @@ void Collector::Image(fz_image* image, fz_matrix ctm, bool stencil, fz_colorspac
     auto ref = NewRef();
     ref->seqs.push_back(seq_);
     ref->box = box;
-    ref->pixelWidth = image->w;
-    ref->pixelHeight = image->h;
+    ref->pixelWidth = src->turn.transpose ? image->h : image->w;
+    ref->pixelHeight = src->turn.transpose ? image->w : image->h;
     Push(std::move(obj), ref);
 }
 

@@ -40,6 +40,9 @@ FontInfo& FontTable::Info(fz_font* font)
     const std::size_t plus = name.find('+');
     if (plus == 6)
         name.erase(0, 7);
+    info.family = FontFamilyOf(ctx, font, name);
+    info.fixedPitch = fz_font_is_monospaced(ctx, font);
+    info.serif = fz_font_is_serif(ctx, font);
     info.name = name;
     info.bold = fz_font_is_bold(ctx, font) || ContainsNoCase(name, "bold") ||
                 ContainsNoCase(name, "black") || ContainsNoCase(name, "heavy") ||
