@@ -6,7 +6,7 @@
 #include "engine/layout/globalenum.h"
 #include "engine/layout/imageblock.h"
 #include "engine/layout/iwriter.h"
-#include "engine/layout/pageimages.h"
+#include "engine/layout/pictureexport.h"
 #include "engine/layout/textblock.h"
 #include "engine/layout/utf8.h"
 #include "engine/layout/writertable.h"

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <atomic>
+#include <functional>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -65,6 +66,16 @@ void ReportNotFound()
 
 std::atomic<unsigned> g_tempCounter{0};
 
+// A temporary name in the folder of `path`: short whatever the file is
+// called, so that a name near the file system's limit still has room for
+// its temporary, and hidden.
+std::string TemporaryNameBeside(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    return folder + ".tmp" + std::to_string(::getpid()) + "_" + std::to_string(g_tempCounter++);
+}
+
 bool CopyOne(const std::string& source, const std::string& dest, bool move)
 {
     if (move && std::rename(source.c_str(), dest.c_str()) == 0)
@@ -78,43 +89,22 @@ bool CopyOne(const std::string& source, const std::string& dest, bool move)
         ::close(in);
         return false;
     }
-    // A sibling temporary file, renamed over the destination at the end.
-    const std::string temp = dest + ".part" + std::to_string(::getpid()) + "_" +
-                             std::to_string(g_tempCounter++);
-    const int out = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (out < 0) {
-        ::close(in);
-        return false;
-    }
-    bool ok = true;
-    char buf[65536];
-    for (;;) {
-        const ssize_t n = ::read(in, buf, sizeof buf);
-        if (n == 0)
-            break;
-        if (n < 0) {
-            if (errno == EINTR)
+    const bool ok = WriteThroughTemporary(dest, [in](int out) {
+        char buf[65536];
+        for (;;) {
+            const ssize_t n = ::read(in, buf, sizeof buf);
+            if (n == 0)
+                return true;
+            if (n < 0 && errno == EINTR)
                 continue;
-            ok = false;
-            break;
+            if (n < 0 || !WriteAll(out, buf, static_cast<std::size_t>(n)))
+                return false;
         }
-        if (!WriteAll(out, buf, static_cast<std::size_t>(n))) {
-            ok = false;
-            break;
-        }
-    }
+    });
     ::close(in);
-    if (::close(out) != 0)
-        ok = false;
-    if (ok && std::rename(temp.c_str(), dest.c_str()) != 0)
-        ok = false;
-    if (!ok) {
-        ::unlink(temp.c_str());
-        return false;
-    }
-    if (move)
+    if (ok && move)
         ::unlink(source.c_str());
-    return true;
+    return ok;
 }
 
 bool CopyMatches(const std::string& pattern, const std::string& destDir, bool move)
@@ -292,22 +282,42 @@ bool WriteAll(int fd, const void* data, std::size_t size)
     return true;
 }
 
-bool WriteFileReplacing(const std::string& path, const void* data, std::size_t size, unsigned mode)
+bool WriteThroughTemporary(const std::string& path, const std::function<bool(int fd)>& fill,
+                           unsigned mode)
 {
-    if (path.empty())
+    if (path.empty() || path.back() == '/')
         return false;
-    const std::string temp = path + ".part" + std::to_string(::getpid()) + "_" +
-                             std::to_string(g_tempCounter++);
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, static_cast<mode_t>(mode));
+    std::string temp;
+    int fd = -1;
+    for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+        temp = TemporaryNameBeside(path);
+        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                    static_cast<mode_t>(mode));
+        if (fd < 0 && errno != EEXIST)
+            return false;
+    }
     if (fd < 0)
         return false;
-    bool ok = WriteAll(fd, data, size);
+    bool ok = false;
+    try {
+        ok = fill(fd);
+    } catch (...) {
+        ::close(fd);
+        ::unlink(temp.c_str());
+        throw;
+    }
     ok = (::close(fd) == 0) && ok;
     if (ok)
         ok = std::rename(temp.c_str(), path.c_str()) == 0;
     if (!ok)
         ::unlink(temp.c_str());
     return ok;
+}
+
+bool WriteFileReplacing(const std::string& path, const void* data, std::size_t size,
+                        unsigned mode)
+{
+    return WriteThroughTemporary(path, [&](int fd) { return WriteAll(fd, data, size); }, mode);
 }
 
 bool WriteFileReplacing(const std::wstring& path, const void* data, std::size_t size)

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -66,10 +67,17 @@ std::wstring ClaimOutputFile(const std::wstring& stem, const std::wstring& ext);
 // Writes every byte to the descriptor, going on after interrupted writes.
 bool WriteAll(int fd, const void* data, std::size_t size);
 
-// Writes the bytes to a temporary file beside `path` and renames it into
-// place only when every byte was written: a failed write leaves no truncated
-// file, and an existing file as it was. The file gets the permission bits
-// `mode` (less the umask) from its creation on, also when it replaces one.
+// Has `fill` write a file's content into a new temporary file in the folder
+// of `path` (a short hidden name, whatever `path` is called) and renames it
+// to `path` only when `fill` returned true and the file closed cleanly: a
+// failed write leaves no truncated file and an existing file as it was, and
+// no temporary file either way. The file gets the permission bits `mode`
+// (less the umask) from its creation on, also when it replaces one.
+bool WriteThroughTemporary(const std::string& path, const std::function<bool(int fd)>& fill,
+                           unsigned mode = 0666);
+
+// Writes the bytes through a temporary file (WriteThroughTemporary), with
+// the permission bits `mode`.
 bool WriteFileReplacing(const std::string& path, const void* data, std::size_t size,
                         unsigned mode = 0666);
 bool WriteFileReplacing(const std::wstring& path, const void* data, std::size_t size);

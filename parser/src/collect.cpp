@@ -1,7 +1,7 @@
 // The page object classes.
 #include "internal.h"
 
-#include "engine/layout/utf8.h"
+#include "utf8.h"
 
 #include <cmath>
 
@@ -116,8 +116,8 @@ namespace parser_detail {
 void ObjectAccess::SetImage(ImageCollect& i, std::shared_ptr<ImageSource> src, bool hasMask, int w,
                             int h)
 {
-    i.imagePath_ = utf8::ToWide(src->imagePath);
-    i.maskPath_ = hasMask ? utf8::ToWide(src->maskPath) : std::wstring();
+    i.imagePath_ = FromUtf8(src->imagePath);
+    i.maskPath_ = hasMask ? FromUtf8(src->maskPath) : std::wstring();
     i.hasMask_ = hasMask;
     i.sizeW_ = w;
     i.sizeH_ = h;

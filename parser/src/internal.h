@@ -193,7 +193,26 @@ struct FontTable {
         for (auto& f : fonts)
             fz_drop_font(ctx, f.first);
     }
+
+    // The font's FontInfo, worked out when the font is first met: its name
+    // without the subset prefix, bold and italic from its flags or its
+    // name, its ascent and descent.
+    FontInfo& Info(fz_font* font);
+    // The advance of a glyph in em as the font program gives it (0 for a
+    // glyph id out of range), asked of MuPDF once per glyph.
+    float Advance(FontInfo& info, fz_font* font, int gid, int wmode);
 };
+
+
+// The advance (in em) of a glyph to which its font program gives no
+// width, as some embedded CJK fonts do, leaving the widths to the PDF
+// (MuPDF's advances come from the font program, except for Type 3 fonts,
+// whose widths are the PDF's own). In order: the PDF's width of the glyph
+// where MuPDF keeps one; the distance to the next glyph of the span
+// (`step`, in em, negative when there is none) when it is that of
+// neighbouring glyphs; one em for a CJK character, which is set full width;
+// otherwise none.
+float NoWidthAdvance(fz_font* font, int gid, float step, int ucs);
 
 struct CollectOptions {
     std::uint64_t docId = 0;

@@ -1,12 +1,15 @@
-// JPEG files through libjpeg(-turbo). The files are written under a
-// temporary name beside the target and renamed into place, so a failed write
-// never leaves a partial JPEG under the final name.
+// JPEG files through libjpeg(-turbo), and the one way the parser writes a
+// file: under a new temporary name beside the target, renamed into place, so
+// that a failed write never leaves a partial file under the final name.
 #include "internal.h"
 
 #include <atomic>
+#include <cerrno>
 #include <csetjmp>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <unistd.h>
 
 extern "C" {
@@ -30,9 +33,10 @@ extern "C" void OnJpegError(j_common_ptr cinfo)
 extern "C" void OnJpegMessage(j_common_ptr, int) {}
 
 // Plain C-style frame: libjpeg's errors arrive by longjmp, so nothing here
-// has a destructor. Returns 1 on success.
-int EncodeToFile(FILE* file, const unsigned char* samples, int w, int h, int n,
-                 std::ptrdiff_t stride, int quality, int dpi)
+// has a destructor. Returns 1 on success; the encoded bytes are in *out
+// (malloc'ed, also on failure when not null; the caller frees them).
+int EncodeToMemory(unsigned char** out, unsigned long* outSize, const unsigned char* samples,
+                   int w, int h, int n, std::ptrdiff_t stride, int quality, int dpi)
 {
     jpeg_compress_struct cinfo;
     JpegError err;
@@ -45,7 +49,7 @@ int EncodeToFile(FILE* file, const unsigned char* samples, int w, int h, int n,
         return 0;
     }
     jpeg_create_compress(&cinfo);
-    jpeg_stdio_dest(&cinfo, file);
+    jpeg_mem_dest(&cinfo, out, outSize);
     cinfo.image_width = static_cast<JDIMENSION>(w);
     cinfo.image_height = static_cast<JDIMENSION>(h);
     cinfo.input_components = n;
@@ -72,6 +76,31 @@ int EncodeToFile(FILE* file, const unsigned char* samples, int w, int h, int n,
 
 std::atomic<unsigned> g_tempCounter{0};
 
+// A temporary name in the folder of `path`: short whatever the file is
+// called, so that a name near the file system's limit still has room for
+// its temporary, and hidden.
+std::string TemporaryNameBeside(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    const std::string folder =
+        slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    return folder + ".tmp" + std::to_string(::getpid()) + "_p" + std::to_string(g_tempCounter++);
+}
+
+bool WriteAllBytes(int fd, const unsigned char* data, std::size_t size)
+{
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
 } // namespace
 
 bool WriteJpeg(const std::string& path, const unsigned char* samples, int w, int h, int n,
@@ -80,41 +109,40 @@ bool WriteJpeg(const std::string& path, const unsigned char* samples, int w, int
     if (path.empty() || !samples || w <= 0 || h <= 0 || (n != 1 && n != 3) ||
         w > JPEG_MAX_DIMENSION || h > JPEG_MAX_DIMENSION)
         return false;
-    const std::string temp = path + ".part" + std::to_string(::getpid()) + "_" +
-                             std::to_string(g_tempCounter.fetch_add(1));
-    FILE* file = std::fopen(temp.c_str(), "wb");
-    if (!file)
-        return false;
-    int ok = EncodeToFile(file, samples, w, h, n, stride, quality, dpi);
-    if (std::fflush(file) != 0 || std::ferror(file))
-        ok = 0;
-    if (std::fclose(file) != 0)
-        ok = 0;
-    if (ok && std::rename(temp.c_str(), path.c_str()) != 0)
-        ok = 0;
-    if (!ok)
-        std::remove(temp.c_str());
-    return ok != 0;
+    unsigned char* bytes = nullptr;
+    unsigned long size = 0;
+    const int encoded = EncodeToMemory(&bytes, &size, samples, w, h, n, stride, quality, dpi);
+    bool ok = false;
+    try {
+        ok = encoded && bytes && WriteFileBytes(path, bytes, size);
+    } catch (...) {
+        std::free(bytes);
+        throw;
+    }
+    std::free(bytes);
+    return ok;
 }
 
 bool WriteFileBytes(const std::string& path, const unsigned char* data, std::size_t size)
 {
-    if (path.empty() || (!data && size > 0))
+    if (path.empty() || path.back() == '/' || (!data && size > 0))
         return false;
-    const std::string temp = path + ".part" + std::to_string(::getpid()) + "_" +
-                             std::to_string(g_tempCounter.fetch_add(1));
-    FILE* file = std::fopen(temp.c_str(), "wb");
-    if (!file)
+    std::string temp;
+    int fd = -1;
+    for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+        temp = TemporaryNameBeside(path);
+        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST)
+            return false;
+    }
+    if (fd < 0)
         return false;
-    bool ok = size == 0 || std::fwrite(data, 1, size, file) == size;
-    if (std::fflush(file) != 0 || std::ferror(file))
-        ok = false;
-    if (std::fclose(file) != 0)
-        ok = false;
-    if (ok && std::rename(temp.c_str(), path.c_str()) != 0)
-        ok = false;
+    bool ok = WriteAllBytes(fd, data, size);
+    ok = ::close(fd) == 0 && ok;
+    if (ok)
+        ok = std::rename(temp.c_str(), path.c_str()) == 0;
     if (!ok)
-        std::remove(temp.c_str());
+        ::unlink(temp.c_str());
     return ok;
 }
 

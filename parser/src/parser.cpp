@@ -3,7 +3,7 @@
 #include "mupdf_safe.h"
 #include "ocr.h"
 
-#include "engine/layout/utf8.h"
+#include "utf8.h"
 
 #include <atomic>
 #include <cmath>
@@ -221,7 +221,7 @@ struct ParserImpl {
             std::error_code ec;
             return WithSlash(std::filesystem::temp_directory_path(ec).string());
         }
-        return WithSlash(utf8::FromWide(dir));
+        return WithSlash(ToUtf8(dir));
     }
 };
 
@@ -333,7 +333,7 @@ bool Parser::Load(const std::wstring& path, bool checkOnly, const char* password
 {
     ParserImpl& d = *impl_;
     d.Close();
-    const std::string file = utf8::FromWide(path);
+    const std::string file = ToUtf8(path);
     CheckPdfFile(file);
 
     std::string err;
@@ -373,7 +373,7 @@ bool Parser::Load(const std::wstring& path, bool checkOnly, const char* password
 
 bool Parser::CopyPDF(const std::wstring& path)
 {
-    FILE* f = std::fopen(utf8::FromWide(path).c_str(), "rb");
+    FILE* f = std::fopen(ToUtf8(path).c_str(), "rb");
     if (!f)
         return false;
     std::fclose(f);
@@ -385,7 +385,7 @@ void Parser::SetImageDir(const std::wstring& dir)
     impl_->imageDir = dir;
     if (!dir.empty()) {
         std::error_code ec;
-        std::filesystem::create_directories(std::filesystem::path(utf8::FromWide(dir)), ec);
+        std::filesystem::create_directories(std::filesystem::path(ToUtf8(dir)), ec);
     }
 }
 
@@ -502,7 +502,7 @@ bool Parser::ConvertPDFPageToJpeg(const std::wstring& pdfPath, const std::wstrin
 {
     if (page < 1 || dpi <= 0 || dpi > 2400 || jpegPath.empty())
         return false;
-    const std::string file = utf8::FromWide(pdfPath);
+    const std::string file = ToUtf8(pdfPath);
     const std::string pw = password ? password : "";
     struct stat st;
     if (::stat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
@@ -550,7 +550,7 @@ bool Parser::ConvertPDFPageToJpeg(const std::wstring& pdfPath, const std::wstrin
         return false;
     bool ok = false;
     try {
-        ok = WritePixmapJpeg(cache->ctx, pix, utf8::FromWide(jpegPath), 75, dpi);
+        ok = WritePixmapJpeg(cache->ctx, pix, ToUtf8(jpegPath), 75, dpi);
     } catch (...) {
         fz_drop_pixmap(cache->ctx, pix);
         throw;
@@ -608,7 +608,7 @@ bool Parser::DrawObjects(const std::vector<CollectBase*>& objects, const std::ws
         return false;
     bool ok = false;
     try {
-        ok = WritePixmapJpeg(d.ctx, pix, utf8::FromWide(jpegPath), 90,
+        ok = WritePixmapJpeg(d.ctx, pix, ToUtf8(jpegPath), 90,
                              static_cast<int>(std::lround(zoom * 72.0)));
     } catch (...) {
         fz_drop_pixmap(d.ctx, pix);

@@ -358,7 +358,7 @@ TEST(Graphics, ShadingsAndPatternsAreAreas)
         EXPECT_EQ(g->GetPaintPath(0).Count(), 5u);
         ImageCollect region(nullptr);
         const std::string out = (dir / ("area" + std::to_string(i) + ".jpg")).string();
-        ASSERT_TRUE(p.DrawObjects({g}, utf8::ToWide(out), region));
+        ASSERT_TRUE(p.DrawObjects({g}, Wide(out), region));
         Jpeg j = ReadJpeg(out);
         ASSERT_TRUE(j.ok);
         ASSERT_EQ(j.components, 3);

@@ -126,7 +126,7 @@ TEST(Images, PicturesMatchPdfimages)
     for (const char* file : {"picture.pdf", "merge_a.pdf", "scanned.pdf"}) {
         SCOPED_TRACE(file);
         Parser p;
-        p.SetImageDir(utf8::ToWide(dir.string()));
+        p.SetImageDir(Wide(dir.string()));
         p.Load(WFixture(file), false, nullptr);
         PageObjects o = Walk(p, 0);
         std::vector<ListedImage> pictures;
@@ -141,7 +141,7 @@ TEST(Images, PicturesMatchPdfimages)
         int ourMasks = 0;
         for (std::size_t i = 0; i < pictures.size(); ++i) {
             ImageCollect* img = o.images[i];
-            const std::string path = utf8::FromWide(img->GetImagePath());
+            const std::string path = parser_detail::ToUtf8(img->GetImagePath());
             ASSERT_EQ(std::filesystem::path(path).parent_path(), dir);
             Jpeg j = ReadJpeg(path);
             ASSERT_TRUE(j.ok) << path;
@@ -154,7 +154,7 @@ TEST(Images, PicturesMatchPdfimages)
             EXPECT_EQ(img->GetMatrix().a, w);
             if (img->GetMaskPath()) {
                 ++ourMasks;
-                Jpeg m = ReadJpeg(utf8::FromWide(img->GetMaskPath()));
+                Jpeg m = ReadJpeg(parser_detail::ToUtf8(img->GetMaskPath()));
                 ASSERT_TRUE(m.ok);
                 EXPECT_EQ(m.components, 1);
             }
@@ -171,7 +171,7 @@ TEST(Images, JpegStreamsAreCopiedAsStored)
     auto dir = Scratch("jpegs");
     auto oracle = Scratch("jpegs_oracle");
     Parser p;
-    p.SetImageDir(utf8::ToWide(dir.string()));
+    p.SetImageDir(Wide(dir.string()));
     p.Load(WFixture("jpegs.pdf"), false, nullptr);
     PageObjects o = Walk(p, 0);
     const std::vector<std::string> stored = PdfimagesFiles(Fixture("jpegs.pdf"), oracle);
@@ -199,7 +199,7 @@ TEST(Images, JpegStreamsAreCopiedAsStored)
             pictures.push_back(l);
     for (std::size_t i = 0; i < std::size(cases); ++i) {
         SCOPED_TRACE(cases[i].what);
-        const std::string ours = utf8::FromWide(o.images[i]->GetImagePath());
+        const std::string ours = parser_detail::ToUtf8(o.images[i]->GetImagePath());
         const std::string bytes = ReadBytes(ours);
         ASSERT_GT(bytes.size(), 2u);
         EXPECT_EQ(bytes.substr(0, 2), "\xFF\xD8");
@@ -217,7 +217,7 @@ TEST(Images, JpegStreamsAreCopiedAsStored)
 
     // The decode array [1 0 1 0 1 0] shows the stored JPEG's colours
     // inverted: so does our file.
-    Jpeg inverted = ReadJpeg(utf8::FromWide(o.images[4]->GetImagePath()));
+    Jpeg inverted = ReadJpeg(parser_detail::ToUtf8(o.images[4]->GetImagePath()));
     Jpeg plain = ReadJpeg(stored[4]);
     ASSERT_TRUE(inverted.ok && plain.ok);
     ASSERT_EQ(inverted.pixels.size(), plain.pixels.size());
@@ -237,7 +237,7 @@ TEST(Images, FourChannelPicturesBecomeRgbFiles)
 {
     auto dir = Scratch("cmyk");
     Parser p;
-    p.SetImageDir(utf8::ToWide(dir.string()));
+    p.SetImageDir(Wide(dir.string()));
     p.Load(WFixture("cmyk.pdf"), false, nullptr);
     PageObjects o = Walk(p, 0);
     const std::vector<ListedImage> listed = PdfimagesList(Fixture("cmyk.pdf"));
@@ -256,7 +256,7 @@ TEST(Images, FourChannelPicturesBecomeRgbFiles)
         SCOPED_TRACE(i);
         EXPECT_EQ(listed[i].type, "image");
         EXPECT_EQ(o.images[i]->GetMaskPath(), nullptr);
-        const std::string path = utf8::FromWide(o.images[i]->GetImagePath());
+        const std::string path = parser_detail::ToUtf8(o.images[i]->GetImagePath());
         Jpeg j = ReadJpeg(path);
         ASSERT_TRUE(j.ok) << path;
         EXPECT_EQ(j.components, 3);
@@ -297,18 +297,18 @@ TEST(Images, PictureFilesAreWrittenOnlyWhenAskedFor)
 {
     auto dir = Scratch("lazy");
     Parser p;
-    p.SetImageDir(utf8::ToWide(dir.string()));
+    p.SetImageDir(Wide(dir.string()));
     p.Load(WFixture("picture.pdf"), false, nullptr);
     PageObjects o = Walk(p, 0);
     ASSERT_EQ(o.images.size(), 2u);
     EXPECT_TRUE(std::filesystem::is_empty(dir));
-    const std::string path = utf8::FromWide(o.images[1]->GetImagePath());
+    const std::string path = parser_detail::ToUtf8(o.images[1]->GetImagePath());
     EXPECT_TRUE(std::filesystem::exists(path));
-    EXPECT_TRUE(std::filesystem::exists(utf8::FromWide(o.images[1]->GetMaskPath())));
+    EXPECT_TRUE(std::filesystem::exists(parser_detail::ToUtf8(o.images[1]->GetMaskPath())));
     // The folder emptied and removed between reading the page and asking
     // for the picture (the engine empties it after each item).
     std::filesystem::remove_all(dir);
-    const std::string first = utf8::FromWide(o.images[0]->GetImagePath());
+    const std::string first = parser_detail::ToUtf8(o.images[0]->GetImagePath());
     EXPECT_TRUE(ReadJpeg(first).ok);
 }
 
@@ -319,7 +319,7 @@ TEST(Images, NamesAreUniqueOverLoadsAndParsers)
     int total = 0;
     Parser a, b;
     for (Parser* p : {&a, &b}) {
-        p->SetImageDir(utf8::ToWide(dir.string()));
+        p->SetImageDir(Wide(dir.string()));
         for (const char* f : {"merge_a.pdf", "merge_b.pdf", "merge_a.pdf"}) {
             p->Load(WFixture(f), false, nullptr);
             for (int round = 0; round < 2; ++round)
@@ -333,20 +333,22 @@ TEST(Images, NamesAreUniqueOverLoadsAndParsers)
     EXPECT_EQ(static_cast<int>(names.size()), total);
     // The names never look like the engine's numbered pictures ("<n>.jpg").
     for (const auto& n : names)
-        EXPECT_EQ(utf8::Path(n).filename().string().rfind("pimg", 0), 0u);
+        EXPECT_EQ(std::filesystem::path(parser_detail::ToUtf8(n)).filename().string().rfind("pimg", 0),
+                  0u);
 }
 
 TEST(Images, WorkFolderIsUsedWithoutImageFolder)
 {
     auto dir = Scratch("work");
-    Parser::InitParserStaticParam(L"", L"", utf8::ToWide(dir.string()));
+    Parser::InitParserStaticParam(L"", L"", Wide(dir.string()));
     {
         Parser p;
         p.Load(WFixture("merge_a.pdf"), false, nullptr);
         PageObjects o = Walk(p, 0);
         ASSERT_EQ(o.images.size(), 1u);
-        EXPECT_EQ(utf8::Path(o.images[0]->GetImagePath()).parent_path(), dir);
-        EXPECT_TRUE(ReadJpeg(utf8::FromWide(o.images[0]->GetImagePath())).ok);
+        const std::wstring& path = o.images[0]->GetImagePath();
+        EXPECT_EQ(std::filesystem::path(parser_detail::ToUtf8(path)).parent_path(), dir);
+        EXPECT_TRUE(ReadJpeg(parser_detail::ToUtf8(o.images[0]->GetImagePath())).ok);
     }
     Parser::ReleaseAllTextConvertMap();
 }
@@ -372,7 +374,7 @@ TEST(Render, PageSizeMatchesPdftoppm)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
         const std::string out = (dir / "page.jpg").string();
-        ASSERT_TRUE(Parser::ConvertPDFPageToJpeg(WFixture(c.file), utf8::ToWide(out), 1, c.dpi, ""));
+        ASSERT_TRUE(Parser::ConvertPDFPageToJpeg(WFixture(c.file), Wide(out), 1, c.dpi, ""));
         Jpeg ours = ReadJpeg(out);
         ASSERT_TRUE(ours.ok);
         const std::string ppm = (dir / "oracle").string();
@@ -390,14 +392,14 @@ TEST(Render, PageSizeMatchesPdftoppm)
     // The same file page after page, then another file, then the first again.
     for (int i = 1; i <= 2; ++i)
         EXPECT_TRUE(Parser::ConvertPDFPageToJpeg(WFixture("links.pdf"),
-                                                 utf8::ToWide((dir / "l.jpg").string()), i, 50, ""));
+                                                 Wide((dir / "l.jpg").string()), i, 50, ""));
 }
 
 TEST(Render, FailuresLeaveNoFile)
 {
     auto dir = Scratch("renderfail");
     const std::string out = (dir / "x.jpg").string();
-    const std::wstring w = utf8::ToWide(out);
+    const std::wstring w = Wide(out);
     EXPECT_FALSE(Parser::ConvertPDFPageToJpeg(WFixture("links.pdf"), w, 0, 96, ""));
     EXPECT_FALSE(Parser::ConvertPDFPageToJpeg(WFixture("links.pdf"), w, 3, 96, ""));
     EXPECT_FALSE(Parser::ConvertPDFPageToJpeg(WFixture("links.pdf"), w, 1, 0, ""));
@@ -405,7 +407,7 @@ TEST(Render, FailuresLeaveNoFile)
     EXPECT_FALSE(Parser::ConvertPDFPageToJpeg(WFixture("zero.pdf"), w, 1, 96, ""));
     EXPECT_FALSE(Parser::ConvertPDFPageToJpeg(WFixture("aes256.pdf"), w, 1, 96, ""));
     EXPECT_FALSE(Parser::ConvertPDFPageToJpeg(WFixture("links.pdf"),
-                                              utf8::ToWide((dir / "no/such/dir/x.jpg").string()), 1,
+                                              Wide((dir / "no/such/dir/x.jpg").string()), 1,
                                               96, ""));
     EXPECT_TRUE(std::filesystem::is_empty(dir));
     EXPECT_TRUE(Parser::ConvertPDFPageToJpeg(WFixture("aes256.pdf"), w, 1, 30, "userpw"));
@@ -426,8 +428,8 @@ TEST(Render, DrawObjectsOfWholePageMatchesPdftoppm)
                 drawn.push_back(c);
         ImageCollect region(nullptr);
         const std::string out = (dir / "all.jpg").string();
-        ASSERT_TRUE(p.DrawObjects(drawn, utf8::ToWide(out), region));
-        EXPECT_EQ(region.GetImagePath(), utf8::ToWide(out));
+        ASSERT_TRUE(p.DrawObjects(drawn, Wide(out), region));
+        EXPECT_EQ(region.GetImagePath(), Wide(out));
         const ParserMatrix& m = region.GetMatrix();
         double H = 0;
         p.GetPageHeight(H);
@@ -460,7 +462,7 @@ TEST(Render, DrawObjectsRendersOnlyTheListedObjects)
     // The masked picture alone: a red disc whose corners stay white.
     ImageCollect region(nullptr);
     const std::string out = (dir / "disc.jpg").string();
-    ASSERT_TRUE(p.DrawObjects({o.images[1]}, utf8::ToWide(out), region));
+    ASSERT_TRUE(p.DrawObjects({o.images[1]}, Wide(out), region));
     const ParserMatrix& m = region.GetMatrix();
     EXPECT_NEAR(m.e, 300, 0.5);
     EXPECT_NEAR(m.f, 300, 0.5);
@@ -481,7 +483,7 @@ TEST(Render, DrawObjectsRendersOnlyTheListedObjects)
     // inside the area they cover.
     std::vector<CollectBase*> some = {o.text[0], o.images[0], o.text.back()};
     ImageCollect r2(nullptr);
-    ASSERT_TRUE(p.DrawObjects(some, utf8::ToWide((dir / "some.jpg").string()), r2));
+    ASSERT_TRUE(p.DrawObjects(some, Wide((dir / "some.jpg").string()), r2));
     const ParserMatrix& m2 = r2.GetMatrix();
     EXPECT_NEAR(m2.e, 72, 1.0);
     EXPECT_LT(m2.f, 480.0);
@@ -489,14 +491,14 @@ TEST(Render, DrawObjectsRendersOnlyTheListedObjects)
 
     // Nothing drawable, or another document's objects.
     ImageCollect r3(nullptr);
-    EXPECT_FALSE(p.DrawObjects({}, utf8::ToWide((dir / "none.jpg").string()), r3));
+    EXPECT_FALSE(p.DrawObjects({}, Wide((dir / "none.jpg").string()), r3));
     EXPECT_FALSE(p.DrawObjects({o.links.empty() ? nullptr : o.links[0]},
-                               utf8::ToWide((dir / "none.jpg").string()), r3));
+                               Wide((dir / "none.jpg").string()), r3));
     ImageCollect foreign(L"/x.jpg");
-    EXPECT_FALSE(p.DrawObjects({&foreign}, utf8::ToWide((dir / "none.jpg").string()), r3));
+    EXPECT_FALSE(p.DrawObjects({&foreign}, Wide((dir / "none.jpg").string()), r3));
     Parser other;
     other.Load(WFixture("picture.pdf"), false, nullptr);
-    EXPECT_FALSE(other.DrawObjects(some, utf8::ToWide((dir / "none.jpg").string()), r3));
+    EXPECT_FALSE(other.DrawObjects(some, Wide((dir / "none.jpg").string()), r3));
     EXPECT_FALSE(std::filesystem::exists(dir / "none.jpg"));
 }
 
@@ -508,9 +510,9 @@ TEST(Images, CorpusPictureCountsMatchPdfimages)
             continue;
         SCOPED_TRACE(e.path().string());
         Parser p;
-        p.SetImageDir(utf8::ToWide(dir.string()));
+        p.SetImageDir(Wide(dir.string()));
         try {
-            p.Load(utf8::ToWide(e.path().string()), false, nullptr);
+            p.Load(Wide(e.path().string()), false, nullptr);
         } catch (const ParserError&) {
             continue;
         }
@@ -524,7 +526,7 @@ TEST(Images, CorpusPictureCountsMatchPdfimages)
             for (ImageCollect* img : Walk(p, i).images) {
                 ++ours;
                 ourMasks += img->GetMaskPath() != nullptr;
-                EXPECT_TRUE(ReadJpeg(utf8::FromWide(img->GetImagePath())).ok);
+                EXPECT_TRUE(ReadJpeg(parser_detail::ToUtf8(img->GetImagePath())).ok);
             }
         EXPECT_EQ(ours, pictures);
         EXPECT_EQ(ourMasks, masks);

@@ -102,7 +102,7 @@ TEST(Links, CorpusLinkCountsMatchQpdf)
         const std::string file = Corpus() + "/" + name;
         const auto oracle = QpdfLinks(file);
         Parser p;
-        p.Load(utf8::ToWide(file), false, nullptr);
+        p.Load(Wide(file), false, nullptr);
         std::size_t count = 0;
         for (int page = 0; page < p.GetPageCount(); ++page)
             for (LinkCollect* l : Walk(p, page).links) {

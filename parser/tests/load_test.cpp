@@ -122,7 +122,7 @@ TEST(Load, ParsedFilePathAndUtf8Names)
     auto dir = Scratch("names");
     const auto target = dir / "Zürich résumé.pdf";
     std::filesystem::copy_file(Fixture("styles.pdf"), target);
-    const std::wstring wide = utf8::ToWide(target.string());
+    const std::wstring wide = Wide(target.string());
     Parser p;
     ASSERT_TRUE(p.Load(wide, false, nullptr));
     wchar_t buf[1024];
@@ -133,7 +133,7 @@ TEST(Load, ParsedFilePathAndUtf8Names)
     EXPECT_TRUE(Parser::CopyPDF(wide));
     EXPECT_FALSE(Parser::CopyPDF(WFixture("missing.pdf")));
     const auto jpeg = dir / "Seite ä.jpg";
-    EXPECT_TRUE(Parser::ConvertPDFPageToJpeg(wide, utf8::ToWide(jpeg.string()), 1, 36, ""));
+    EXPECT_TRUE(Parser::ConvertPDFPageToJpeg(wide, Wide(jpeg.string()), 1, 36, ""));
     EXPECT_TRUE(ReadJpeg(jpeg.string()).ok);
 }
 
@@ -205,9 +205,9 @@ TEST(Load, CorpusFilesLoadOrFailCleanly)
             continue;
         SCOPED_TRACE(e.path().string());
         Parser p;
-        p.SetImageDir(utf8::ToWide(dir.string()));
+        p.SetImageDir(Wide(dir.string()));
         try {
-            p.Load(utf8::ToWide(e.path().string()), false, nullptr);
+            p.Load(Wide(e.path().string()), false, nullptr);
         } catch (const ParserError&) {
             continue;
         }
@@ -219,8 +219,8 @@ TEST(Load, CorpusFilesLoadOrFailCleanly)
             for (ImageCollect* img : o.images)
                 (void)img->GetImagePath();
         }
-        EXPECT_TRUE(Parser::ConvertPDFPageToJpeg(utf8::ToWide(e.path().string()),
-                                                 utf8::ToWide((dir / "page.jpg").string()), 1, 24,
+        EXPECT_TRUE(Parser::ConvertPDFPageToJpeg(Wide(e.path().string()),
+                                                 Wide((dir / "page.jpg").string()), 1, 24,
                                                  ""));
     }
     EXPECT_GT(loaded, 25);
@@ -257,9 +257,9 @@ TEST(Load, DamagedFilesNeverCrash)
             std::ofstream(file, std::ios::binary) << data;
             SCOPED_TRACE(file.string());
             Parser p;
-            p.SetImageDir(utf8::ToWide(dir.string()));
+            p.SetImageDir(Wide(dir.string()));
             try {
-                p.Load(utf8::ToWide(file.string()), false, nullptr);
+                p.Load(Wide(file.string()), false, nullptr);
             } catch (const ParserError&) {
                 continue;
             }
@@ -269,12 +269,12 @@ TEST(Load, DamagedFilesNeverCrash)
                 for (ImageCollect* img : o.images)
                     (void)img->GetMaskPath(), (void)img->GetImagePath();
                 ImageCollect region(nullptr);
-                p.DrawObjects(o.all, utf8::ToWide((dir / "d.jpg").string()), region);
+                p.DrawObjects(o.all, Wide((dir / "d.jpg").string()), region);
                 double w = 0;
                 p.GetPageWidth(w, i);
             }
-            Parser::ConvertPDFPageToJpeg(utf8::ToWide(file.string()),
-                                         utf8::ToWide((dir / "r.jpg").string()), 1, 20, "");
+            Parser::ConvertPDFPageToJpeg(Wide(file.string()),
+                                         Wide((dir / "r.jpg").string()), 1, 20, "");
         }
     }
     EXPECT_GT(opened, 10) << "MuPDF repairs most of these";

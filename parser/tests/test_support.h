@@ -3,7 +3,7 @@
 #pragma once
 
 #include "parser/parser.h"
-#include "engine/layout/utf8.h"
+#include "parser/src/utf8.h"
 
 #include <gtest/gtest.h>
 
@@ -19,7 +19,10 @@ inline std::string Fixture(const std::string& name)
     return std::string(PARSER_FIXTURE_DIR) + "/" + name;
 }
 
-inline std::wstring WFixture(const std::string& name) { return utf8::ToWide(Fixture(name)); }
+// A UTF-8 path as the parser's wide interface takes it.
+inline std::wstring Wide(const std::string& s) { return parser_detail::FromUtf8(s); }
+
+inline std::wstring WFixture(const std::string& name) { return Wide(Fixture(name)); }
 
 inline std::string Corpus() { return "/work/shared/corpus/pdf"; }
 

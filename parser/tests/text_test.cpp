@@ -100,7 +100,7 @@ TEST(Text, WordsAndBoxesMatchPdftotext)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
         Parser p;
-        p.Load(utf8::ToWide(c.file), false, nullptr);
+        p.Load(Wide(c.file), false, nullptr);
         PageObjects o = Walk(p, c.page - 1);
         double W = 0, H = 0;
         p.GetPageWidth(W);

@@ -29,7 +29,7 @@ TEST(Threads, ParsersOnSeveralThreadsGiveTheSameObjects)
                 got[i] = count(files[i]);
             const std::string out =
                 (dir / std::string("t").append(std::to_string(i)).append(".jpg")).string();
-            rendered[i] = Parser::ConvertPDFPageToJpeg(WFixture(files[i]), utf8::ToWide(out), 1, 40, "");
+            rendered[i] = Parser::ConvertPDFPageToJpeg(WFixture(files[i]), Wide(out), 1, 40, "");
         });
     // Meanwhile, on this thread, the page count of a file as the desktop
     // program asks for it.

@@ -74,15 +74,9 @@ Word07Writer::Word07Writer(wordOp* opts) : options(opts)
 {
 }
 
-Word07Writer::~Word07Writer()
-{
-    delete book;
-}
-
 void Word07Writer::write(Book* source)
 {
-    delete book;
-    book = new Word07Book(options);
+    startBook(new Word07Book(options));
     documentOfPage.clear();
     pageIndexOf.clear();
     const std::vector<Page*> pages = source ? source->GetPages() : std::vector<Page*>();
@@ -143,19 +137,6 @@ void Word07Writer::write(Book* source)
     chapter->AddContent(makeBreak(n > 0 ? pages.back() : nullptr));
     book->insertChapter(nullptr, nullptr, chapter);
     book->SetPageCount(n);
-}
-
-void Word07Writer::writePage(void* ctx, Page* page)
-{
-    if (!page)
-        return;
-    for (Block* block : page->GetBlock())
-        block->Write(ctx);
-}
-
-std::wstring Word07Writer::save(const std::wstring& dir, const std::wstring& name)
-{
-    return book ? book->save(dir, name) : std::wstring();
 }
 
 int Word07Writer::bookmarkFor(const Word07Section* section, int page) const

@@ -7,35 +7,27 @@
 // the .docx content tree; saving writes the package (word07book.h).
 #pragma once
 
-#include "engine/layout/iwriter.h"
+#include "engine/writers/content/chapterbookwriter.h"
+#include "engine/writers/docx/word07book.h"
 
 #include <map>
 #include <string>
 #include <utility>
 #include <vector>
 
-class Word07Book;
 class Word07Section;
 struct wordOp;
 
-class Word07Writer : public IWriter {
+class Word07Writer : public ChapterBookWriter<Word07Book> {
 public:
     // The Word options of the job item (borrowed): the open password
     // protects the package.
     explicit Word07Writer(wordOp* options);
-    ~Word07Writer() override;
-    Word07Writer(const Word07Writer&) = delete;
-    Word07Writer& operator=(const Word07Writer&) = delete;
 
     // Makes the book with one chapter "1": per page a content section and,
     // where the page's section ends (another column layout or another page
     // size follows), a break section; then the final break section.
     void write(Book* book) override;
-    // Every block of the page writes itself, in order, with ctx.
-    void writePage(void* ctx, Page* page) override;
-    // The path of the .docx written; empty when write did not run or the
-    // package could not be made.
-    std::wstring save(const std::wstring& dir, const std::wstring& name) override;
     // A text box, and a rotated text box for each rotated or skewed run.
     void writeText(void* ctx, TextBlock* block) override;
     // Each row, then each cell: every cell's text becomes a text box.
@@ -48,15 +40,12 @@ public:
     void writeTableCol(void* ctx, TableBlock::TableCol* cell) override;
     void copyfiles(const std::string&) override {}
 
-    Word07Book* getBook() const { return book; }
-
 private:
     // The bookmark (page index) that a link from the section's page to page
     // `page` of its document points at; -1 when that page is not in the
     // document. Without a book the page number is taken as it is.
     int bookmarkFor(const Word07Section* section, int page) const;
 
-    Word07Book* book = nullptr;   // owned
     wordOp* options = nullptr;    // borrowed
     std::vector<int> documentOfPage;                 // per page index
     std::map<std::pair<int, int>, int> pageIndexOf;  // (document, page) -> first index

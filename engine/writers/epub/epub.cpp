@@ -6,8 +6,7 @@
 #include "engine/layout/utf8.h"
 #include "engine/writers/content/chapter.h"
 #include "engine/writers/xml/xercesxml.h"
-
-#include <zip.h>
+#include "engine/writers/zip/zippackage.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -55,48 +54,6 @@ Tolvik::IXMLElement* SiblingNamed(Tolvik::IXMLElement* from, const std::string& 
     while (from && from->getName() != name)
         from = from->getFirstSibling();
     return from;
-}
-
-// One part of the package: its entry name and its bytes.
-struct Part {
-    std::string name;
-    std::string bytes;
-};
-
-// Writes the package: "mimetype" first, stored and without extra field, as
-// reading systems require; then the parts from memory and the pictures from
-// their files, each deflated at level 9. Nothing is left at `zipPath`'s
-// place by a failed write but the file the caller claimed there.
-bool WritePackage(const std::wstring& zipPath, const std::vector<Part>& parts,
-                  const std::vector<std::pair<std::string, std::wstring>>& files)
-{
-    int error = 0;
-    zip_t* archive = zip_open(utf8::FromWide(zipPath).c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
-    if (!archive)
-        return false;
-    auto add = [&](const std::string& name, zip_source_t* source, bool store) {
-        if (!source)
-            return false;
-        const zip_int64_t index = zip_file_add(archive, name.c_str(), source, ZIP_FL_ENC_UTF_8);
-        if (index < 0) {
-            zip_source_free(source);
-            return false;
-        }
-        return zip_set_file_compression(archive, static_cast<zip_uint64_t>(index),
-                                        store ? ZIP_CM_STORE : ZIP_CM_DEFLATE, store ? 0 : 9) == 0;
-    };
-    bool ok = add("mimetype", zip_source_buffer(archive, kMimetype, sizeof kMimetype - 1, 0), true);
-    for (const Part& part : parts) {
-        ok = ok && add(part.name, zip_source_buffer(archive, part.bytes.data(), part.bytes.size(), 0),
-                       false);
-    }
-    for (const auto& [name, path] : files) {
-        ok = ok && add(name, zip_source_file(archive, utf8::FromWide(path).c_str(), 0, -1), false);
-    }
-    ok = ok && zip_close(archive) == 0;
-    if (!ok)
-        zip_discard(archive);
-    return ok;
 }
 
 // The document's bytes as saveToFile would write them.
@@ -376,7 +333,7 @@ bool EPUB::fillOPF(Tolvik::IXMLDocument* opf)
 std::wstring EPUB::SaveToEPUB(std::wstring dir, std::wstring name)
 {
     const std::wstring out = ClaimOutputFile(dir + name, L".epub");
-    return out.empty() ? std::wstring() : save(out, name);
+    return out.empty() ? std::wstring() : pack(out, name);
 }
 
 std::string EPUB::SaveToEPUB(std::string dir, std::string name)
@@ -388,7 +345,7 @@ std::string EPUB::SaveToEPUB(std::string dir, std::string name)
             continue;
         bool taken = false;
         if (CreateExclusive(utf8::ToWide(out), taken))
-            return utf8::FromWide(save(utf8::ToWide(out), utf8::ToWide(name)));
+            return utf8::FromWide(pack(utf8::ToWide(out), utf8::ToWide(name)));
         if (!taken)
             return "";
     }
@@ -398,7 +355,7 @@ std::string EPUB::SaveToEPUB(std::string dir, std::string name)
 // is removed again when the package cannot be completed. `name` is the name
 // given to SaveToEPUB, "/" + the base name. Every part is made in memory and
 // goes straight into the zip: the book needs no temporary folder of its own.
-std::wstring EPUB::save(const std::wstring& out, const std::wstring& name)
+std::wstring EPUB::pack(const std::wstring& out, const std::wstring& name)
 {
     const bool written = [&] {
         if (!getFirstChapter())
@@ -410,9 +367,12 @@ std::wstring EPUB::save(const std::wstring& out, const std::wstring& name)
         SetIfEmpty(info->identifier, NewUuidUrn());
         SetIfEmpty(info->language, "en");
 
-        std::vector<Part> parts;
+        // "mimetype" first, stored and without extra field, as reading
+        // systems require; the rest deflated.
+        std::vector<ZipPackageEntry> parts;
+        parts.push_back({"mimetype", kMimetype, std::string(), true});
         auto add = [&](const std::string& entry, Tolvik::IXMLDocument* doc) {
-            parts.push_back({entry, std::string()});
+            parts.push_back({entry, std::string(), std::string(), false});
             return Serialize(doc, parts.back().bytes);
         };
         if (!add("META-INF/container.xml", MakeContainer()))
@@ -437,16 +397,16 @@ std::wstring EPUB::save(const std::wstring& out, const std::wstring& name)
 
         // Exactly the pictures that the manifest lists join the package,
         // from the engine's picture folder.
-        std::vector<std::pair<std::string, std::wstring>> pictures;
         const std::wstring images = GlobalEnum::tmppath + L"ImageFiles/";
         for (const std::wstring& href : packagedImages) {
             const std::wstring file = href.substr(href.rfind(L'/') + 1);
             if (href != L"image/" + file || !IsPlainFileName(utf8::FromWide(file)) ||
                 !IsRegularFile(images + file))
                 return false;
-            pictures.emplace_back("OEBPS/" + utf8::FromWide(href), images + file);
+            parts.push_back({"OEBPS/" + utf8::FromWide(href), std::string(),
+                             utf8::FromWide(images + file), false});
         }
-        return WritePackage(out, parts, pictures);
+        return ZipWritePackage(utf8::FromWide(out), parts);
     }();
     if (!written) {
         DeleteFile(out);

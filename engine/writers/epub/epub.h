@@ -61,6 +61,11 @@ public:
     std::wstring SaveToEPUB(std::wstring dir, std::wstring name);
     // The same with UTF-8 paths; a taken name gets "[N]" instead of "(N)".
     std::string SaveToEPUB(std::string dir, std::string name);
+    // SaveToEPUB under the name by which every chapter book saves itself.
+    std::wstring save(const std::wstring& dir, const std::wstring& name)
+    {
+        return SaveToEPUB(dir, name);
+    }
 
     // The package's documents, each filled and saved to a file of its own
     // (SaveToEPUB fills the same documents and packs them from memory). Each
@@ -86,7 +91,8 @@ public:
     const std::vector<std::wstring>& getPackagedImages() const { return packagedImages; }
 
 private:
-    std::wstring save(const std::wstring& out, const std::wstring& name);
+    // Writes the package into `out`, a file the caller claimed.
+    std::wstring pack(const std::wstring& out, const std::wstring& name);
     // writeNCX and writeOPF without the saving.
     bool fillNCX(Tolvik::IXMLDocument* ncx);
     bool fillOPF(Tolvik::IXMLDocument* opf);

@@ -75,15 +75,9 @@ EpubWriter::EpubWriter(std::wstring folderOfTemplates) : templateFolder(std::mov
 {
 }
 
-EpubWriter::~EpubWriter()
-{
-    delete book;
-}
-
 void EpubWriter::write(Book* source)
 {
-    delete book;
-    book = new EPUB(templateFolder);
+    startBook(new EPUB(templateFolder));
     book->setEpubInfo(new EPUBInfo);
     if (!source)
         return;
@@ -92,19 +86,6 @@ void EpubWriter::write(Book* source)
         page->write(section);
         return section;
     });
-}
-
-void EpubWriter::writePage(void* ctx, Page* page)
-{
-    if (!page)
-        return;
-    for (Block* block : page->GetBlock())
-        block->Write(ctx);
-}
-
-std::wstring EpubWriter::save(const std::wstring& dir, const std::wstring& name)
-{
-    return book ? book->SaveToEPUB(dir, name) : std::wstring();
 }
 
 void EpubWriter::writeText(void* ctx, TextBlock* block)

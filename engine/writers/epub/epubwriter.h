@@ -5,30 +5,21 @@
 // package. Text reflows: runs carry no position, size or style.
 #pragma once
 
-#include "engine/layout/iwriter.h"
+#include "engine/writers/content/chapterbookwriter.h"
+#include "engine/writers/epub/epub.h"
 
 #include <string>
 
-class EPUB;
-
-class EpubWriter : public IWriter {
+class EpubWriter : public ChapterBookWriter<EPUB> {
 public:
     // The folder that nobody reads; the template folder stays empty.
     explicit EpubWriter(std::string folder);
     // The template folder holding "toc.ncx", "content.opf" and "html.html"
     // (the program folder).
     explicit EpubWriter(std::wstring templateFolder);
-    ~EpubWriter() override;
-    EpubWriter(const EpubWriter&) = delete;
-    EpubWriter& operator=(const EpubWriter&) = delete;
 
     // Makes the EPUB book with one chapter holding one section per page.
     void write(Book* book) override;
-    // Every block of the page writes itself, in order, with ctx.
-    void writePage(void* ctx, Page* page) override;
-    // The path of the .epub written; empty when write did not run or the
-    // package could not be made.
-    std::wstring save(const std::wstring& dir, const std::wstring& name) override;
     // Paragraphs of runs, into a Section or a TableColumn.
     void writeText(void* ctx, TextBlock* block) override;
     // A table, into a Section.
@@ -47,7 +38,6 @@ public:
     EPUB* getEpub() const { return book; }
 
 private:
-    EPUB* book = nullptr;          // owned
     std::string folder;            // read by nobody
     std::wstring templateFolder;
 };

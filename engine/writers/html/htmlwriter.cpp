@@ -36,15 +36,9 @@ HtmlWriter::HtmlWriter(double s) : scale(s)
 {
 }
 
-HtmlWriter::~HtmlWriter()
-{
-    delete book;
-}
-
 void HtmlWriter::write(Book* source)
 {
-    delete book;
-    book = new HtmlBook(scale);
+    startBook(new HtmlBook(scale));
     if (!source)
         return;
     book->addPageChapters(source->GetPages(), [this](Page* page) {
@@ -54,19 +48,6 @@ void HtmlWriter::write(Book* source)
         page->write(static_cast<ObjectInfo*>(section));
         return static_cast<Section*>(section);
     });
-}
-
-void HtmlWriter::writePage(void* ctx, Page* page)
-{
-    if (!page)
-        return;
-    for (Block* block : page->GetBlock())
-        block->Write(ctx);
-}
-
-std::wstring HtmlWriter::save(const std::wstring& dir, const std::wstring& name)
-{
-    return book ? book->save(dir, name) : std::wstring();
 }
 
 void HtmlWriter::writeText(void* ctx, TextBlock* block)

@@ -5,27 +5,18 @@
 // HtmlSection per page), which saves them as a folder with a page viewer.
 #pragma once
 
-#include "engine/layout/iwriter.h"
+#include "engine/writers/content/chapterbookwriter.h"
+#include "engine/writers/html/htmlbook.h"
 
 #include <string>
 
-class HtmlBook;
-
-class HtmlWriter : public IWriter {
+class HtmlWriter : public ChapterBookWriter<HtmlBook> {
 public:
     explicit HtmlWriter(double scale = 1.5);
-    ~HtmlWriter() override;
-    HtmlWriter(const HtmlWriter&) = delete;
-    HtmlWriter& operator=(const HtmlWriter&) = delete;
 
     // Makes the HTML book: one chapter named "1", "2", ... per page, each
     // holding one section of the page's size that the page's blocks fill.
     void write(Book* book) override;
-    // Every block of the page writes itself, in order, with ctx.
-    void writePage(void* ctx, Page* page) override;
-    // The path of the output folder; empty when write did not run or the
-    // folder could not be written completely.
-    std::wstring save(const std::wstring& dir, const std::wstring& name) override;
     // One positioned line holding one styled run per text element.
     void writeText(void* ctx, TextBlock* block) override;
     // The cells' blocks are written into the page as positioned text.
@@ -38,11 +29,8 @@ public:
     void writeTableCol(void* ctx, TableBlock::TableCol* cell) override;
     void copyfiles(const std::string&) override {}
 
-    // The book made by write; null before.
-    HtmlBook* getBook() const { return book; }
     double getScale() const { return scale; }
 
 private:
-    HtmlBook* book = nullptr;   // owned
     double scale;
 };

@@ -41,6 +41,32 @@ std::string EntryName(const std::string& name)
     return utf8::FromWide(utf8::ToWide(name));
 }
 
+// Adds the source as an entry (taking it over), deflated at level 9 or
+// stored, encrypted when the packer has a password.
+bool AddSource(Packer& packer, zip_source_t* source, const std::string& entryName, bool store)
+{
+    if (!source)
+        return false;
+    const zip_int64_t index = zip_file_add(packer.zip, EntryName(entryName).c_str(), source,
+                                           ZIP_FL_ENC_UTF_8);
+    if (index < 0) {
+        zip_source_free(source);
+        return false;
+    }
+    ++packer.entries;
+    const auto i = static_cast<zip_uint64_t>(index);
+    bool ok = zip_set_file_compression(packer.zip, i, store ? ZIP_CM_STORE : ZIP_CM_DEFLATE,
+                                       store ? 0 : 9) == 0;
+    if (ok && packer.password && *packer.password)
+        ok = zip_file_set_encryption(packer.zip, i, ZIP_EM_TRAD_PKWARE, packer.password) == 0;
+    if (!ok) {
+        // The entry is not written half-configured.
+        zip_delete(packer.zip, i);
+        --packer.entries;
+    }
+    return ok;
+}
+
 bool AddFile(Packer& packer, const std::string& path, const std::string& entryName)
 {
     // Opened here once so that an unreadable file fails now; libzip itself
@@ -58,25 +84,7 @@ bool AddFile(Packer& packer, const std::string& path, const std::string& entryNa
     zip_error_init(&error);
     zip_source_t* source = zip_source_file_create(path.c_str(), 0, -1, &error);
     zip_error_fini(&error);
-    if (!source)
-        return false;
-    const zip_int64_t index = zip_file_add(packer.zip, EntryName(entryName).c_str(), source,
-                                           ZIP_FL_ENC_UTF_8);
-    if (index < 0) {
-        zip_source_free(source);
-        return false;
-    }
-    ++packer.entries;
-    const auto i = static_cast<zip_uint64_t>(index);
-    bool ok = zip_set_file_compression(packer.zip, i, ZIP_CM_DEFLATE, 9) == 0;
-    if (ok && packer.password && *packer.password)
-        ok = zip_file_set_encryption(packer.zip, i, ZIP_EM_TRAD_PKWARE, packer.password) == 0;
-    if (!ok) {
-        // The entry is not written half-configured.
-        zip_delete(packer.zip, i);
-        --packer.entries;
-    }
-    return ok;
+    return AddSource(packer, source, entryName, false);
 }
 
 bool AddPattern(Packer& packer, const std::string& pattern, const std::string& prefix, int depth)
@@ -149,6 +157,34 @@ bool Pack(const std::string& zipPath, const char* password, const std::vector<st
         zip_discard(packer.zip);
         return false;
     }
+    return ok;
+}
+
+bool WritePackage(const std::string& zipPath, const std::vector<ZipPackageEntry>& entries)
+{
+    int err = 0;
+    Packer packer;
+    packer.zip = zip_open(zipPath.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &err);
+    if (!packer.zip)
+        return false;
+    bool ok = true;
+    for (const ZipPackageEntry& entry : entries) {
+        if (!entry.file.empty()) {
+            ok = AddFile(packer, entry.file, entry.name);
+        } else {
+            zip_error_t error;
+            zip_error_init(&error);
+            zip_source_t* source =
+                zip_source_buffer_create(entry.bytes.data(), entry.bytes.size(), 0, &error);
+            zip_error_fini(&error);
+            ok = AddSource(packer, source, entry.name, entry.store);
+        }
+        if (!ok)
+            break;
+    }
+    ok = ok && packer.entries > 0 && zip_close(packer.zip) == 0;
+    if (!ok)
+        zip_discard(packer.zip);
     return ok;
 }
 
@@ -339,6 +375,11 @@ bool ZipCompress(const char* zipPath, const char* password, const char* pattern,
     }
     va_end(args);
     return Pack(zipPath, password, patterns);
+}
+
+bool ZipWritePackage(const std::string& zipPath, const std::vector<ZipPackageEntry>& entries)
+{
+    return WritePackage(zipPath, entries);
 }
 
 bool unzipPackage(char* destDir, const char* zipPath)

@@ -2,6 +2,9 @@
 // output) and unpacking a whole zip into a folder (Office 2007 input).
 #pragma once
 
+#include <string>
+#include <vector>
+
 // Packs the patterns into a new zip at `zipPath` (replacing any file there
 // once the zip is complete). The patterns follow `pattern` as further
 // arguments of the same type and end with the marker "-1" (L"-1" for the
@@ -23,6 +26,22 @@
 bool ZipCompress(const wchar_t* zipPath, const char* password, const wchar_t* pattern, ...);
 // The same with UTF-8 paths and patterns.
 bool ZipCompress(const char* zipPath, const char* password, const char* pattern, ...);
+
+// One entry of a package written by ZipWritePackage: its name (UTF-8) and
+// either its bytes or, when `file` is not empty, the file that holds them.
+// A stored entry is kept uncompressed and without extra fields (the first
+// entry of an EPUB); every other entry is deflated at level 9.
+struct ZipPackageEntry {
+    std::string name;
+    std::string bytes;
+    std::string file;   // UTF-8 path of a regular file
+    bool store = false;
+};
+
+// Writes a new zip at `zipPath` holding the entries in their order. False
+// when an entry cannot be added (its file missing or not a regular file) or
+// the zip cannot be written; the file at `zipPath` is then as it was.
+bool ZipWritePackage(const std::string& zipPath, const std::vector<ZipPackageEntry>& entries);
 
 // Unpacks every entry of the zip at `zipPath` below `destDir`, creating
 // `destDir` (its parent must exist) and the folders that the entry names

@@ -1,4 +1,4 @@
-#include "engine/layout/pageimages.h"
+#include "engine/layout/pictureexport.h"
 
 #include "engine/layout/fileutil.h"
 #include "engine/layout/globalenum.h"

@@ -1,0 +1,320 @@
+// Word building: the glyphs of the text drawing calls become words, one
+// word object per run of glyphs of one style that follow each other on a
+// baseline.
+#include "collector.h"
+
+#include "mupdf_safe.h"
+#include "text_chars.h"
+#include "utf8.h"
+
+#include <cmath>
+
+namespace parser_detail {
+namespace {
+
+constexpr float kSpaceFactor = 0.15f; // gap (in em) that separates two words
+constexpr float kBaselineTolerance = 0.1f;
+constexpr float kBackTolerance = 0.1f;
+constexpr float kNoWidth = 0.05f; // a glyph advance (in em) at most this is no width
+
+// Appends a character of a word; typographic ligatures (U+FB00 to U+FB06)
+// are written as their letters, so that the text reads and searches as
+// typed.
+void AppendText(std::string& s, int c)
+{
+    static const char* const ligatures[] = {"ff", "fi", "fl", "ffi", "ffl", "st", "st"};
+    if (c >= 0xFB00 && c <= 0xFB06)
+        s += ligatures[c - 0xFB00];
+    else
+        AppendUtf8(s, c);
+}
+
+} // namespace
+
+void Collector::Text(const fz_text* text, fz_matrix ctm, fz_colorspace* cs, const float* color,
+                     fz_color_params cp, TextKind kind)
+{
+    if (!NumberCall())
+        return;
+    lastFill_ = nullptr;
+    // Text painted with fill and stroke (render mode 2) arrives twice
+    // with one text object; the second call only thickens the words.
+    if (kind == TextKind::Stroke && text == lastText_ && lastTextSeq_ == seq_ - 1) {
+        RepeatLastText();
+        lastTextSeq_ = seq_;
+        return;
+    }
+    lastText_ = text;
+    lastTextSeq_ = seq_;
+    lastTextWords_.clear();
+    float rgb[3] = {0, 0, 0};
+    if (kind != TextKind::Invisible)
+        SafeToRgb(ctx_, cs, color, cp, rgb);
+
+    int spanIndex = 0;
+    for (const fz_text_span* span = text->head; span; span = span->next, ++spanIndex) {
+        ++spanSerial_;
+        FontInfo& info = fonts_.Info(span->font);
+        const int wmode = span->wmode ? 1 : 0;
+        // The glyphs of a span share its matrix but for the origin: the
+        // direction and size of the text are worked out once a span.
+        const fz_matrix& trm = span->trm;
+        const float ma = trm.a * ctm.a + trm.b * ctm.c;
+        const float mb = trm.a * ctm.b + trm.b * ctm.d;
+        const float mc = trm.c * ctm.a + trm.d * ctm.c;
+        const float md = trm.c * ctm.b + trm.d * ctm.d;
+        fz_point dirv, upv;
+        if (wmode == 0) {
+            dirv = fz_make_point(ma, mb);
+            upv = fz_make_point(mc, md);
+        } else {
+            dirv = fz_make_point(-mc, -md);
+            upv = fz_make_point(ma, mb);
+        }
+        const float dlen = std::hypot(dirv.x, dirv.y);
+        bool drawable = dlen > 1e-6f && std::isfinite(dlen);
+        fz_point dir{1, 0};
+        float size = 0.0f;
+        if (drawable) {
+            dir = fz_make_point(dirv.x / dlen, dirv.y / dlen);
+            size = std::fabs(dir.x * upv.y - dir.y * upv.x);
+            drawable = size > 1e-4f && std::isfinite(size);
+        }
+        // The pen's direction in the span's text space, to measure the
+        // step from one glyph to the next in em.
+        const float stepX = wmode == 0 ? trm.a : -trm.c;
+        const float stepY = wmode == 0 ? trm.b : -trm.d;
+        const float stepNorm = stepX * stepX + stepY * stepY;
+        for (int i = 0; i < span->len; ++i) {
+            const fz_text_item& item = span->items[i];
+            if (item.gid < 0) {
+                // Further characters of a ligature glyph.
+                if (word_.active && item.ucs >= 0 && item.ucs != 0xFFFD &&
+                    !IsSpace(item.ucs) && !IsControl(item.ucs)) {
+                    AppendText(word_.text, item.ucs);
+                    AddPiece(spanIndex, i);
+                }
+                continue;
+            }
+            if (!drawable || !IsWordChar(item.ucs)) {
+                FlushWord();
+                continue;
+            }
+            float adv = fonts_.Advance(info, span->font, item.gid, wmode);
+            if (!(adv > kNoWidth) && !span->font->t3procs) {
+                float step = -1.0f;
+                int next = i + 1;
+                while (next < span->len && span->items[next].gid < 0)
+                    ++next;
+                if (next < span->len && stepNorm > 0.0f)
+                    step = ((span->items[next].x - item.x) * stepX +
+                            (span->items[next].y - item.y) * stepY) /
+                           stepNorm;
+                adv = NoWidthAdvance(span->font, item.gid, step, item.ucs);
+            }
+            // The glyph's origin, as fz_concat places it.
+            const fz_point origin = fz_make_point(item.x * ctm.a + item.y * ctm.c + ctm.e,
+                                                  item.x * ctm.b + item.y * ctm.d + ctm.f);
+            const fz_point endp = fz_make_point(origin.x + adv * dirv.x,
+                                                origin.y + adv * dirv.y);
+            // Within a span the style is the same from glyph to glyph:
+            // once a word has the span's style, only the place counts.
+            bool follows;
+            if (word_.active && word_.styleSerial == spanSerial_) {
+                follows = Follows(origin);
+            } else {
+                follows = Continues(span->font, kind, wmode, size, rgb, dir, origin);
+            }
+            if (!follows)
+                StartWord(span->font, &info, kind, wmode, size, rgb, dir, origin);
+            word_.styleSerial = spanSerial_;
+            // Glyphs without a known character (U+FFFD) keep their
+            // place in the word but add no text.
+            if (item.ucs >= 0 && item.ucs != 0xFFFD)
+                AppendText(word_.text, item.ucs);
+            word_.end = endp;
+            AddPiece(spanIndex, i);
+        }
+    }
+}
+
+bool Collector::Continues(fz_font* font, TextKind kind, int wmode, float size,
+                          const float rgb[3], fz_point dir, fz_point origin) const
+{
+    const Word& w = word_;
+    if (!w.active || w.font != font || w.kind != kind || w.wmode != wmode)
+        return false;
+    if (std::fabs(size - w.size) > 0.02f * w.size)
+        return false;
+    for (int k = 0; k < 3; ++k)
+        if (std::fabs(rgb[k] - w.color[k]) > 0.004f)
+            return false;
+    if (dir.x * w.dir.x + dir.y * w.dir.y < 0.999f)
+        return false;
+    return Follows(origin);
+}
+
+bool Collector::Follows(fz_point origin) const
+{
+    const Word& w = word_;
+    const float dx = origin.x - w.end.x, dy = origin.y - w.end.y;
+    const float along = dx * w.dir.x + dy * w.dir.y;
+    const float sx = origin.x - w.start.x, sy = origin.y - w.start.y;
+    const float perp = std::fabs(sx * w.dir.y - sy * w.dir.x);
+    return perp <= kBaselineTolerance * w.size && along >= -kBackTolerance * w.size &&
+           along <= kSpaceFactor * w.size;
+}
+
+void Collector::StartWord(fz_font* font, const FontInfo* info, TextKind kind, int wmode,
+                          float size, const float rgb[3], fz_point dir, fz_point origin)
+{
+    FlushWord();
+    word_.active = true;
+    word_.font = font;
+    word_.info = info;
+    word_.kind = kind;
+    word_.wmode = wmode;
+    word_.size = size;
+    for (int k = 0; k < 3; ++k)
+        word_.color[k] = rgb[k];
+    word_.dir = dir;
+    word_.start = origin;
+    word_.end = origin;
+    word_.text.clear();
+    word_.pieces.clear();
+    word_.thick = false;
+}
+
+void Collector::AddPiece(int span, int item)
+{
+    auto& pieces = word_.pieces;
+    if (!pieces.empty() && pieces.back().seq == seq_ && pieces.back().span == span &&
+        pieces.back().itemEnd == item) {
+        pieces.back().itemEnd = item + 1;
+        return;
+    }
+    pieces.push_back(TextPiece{seq_, span, item, item + 1});
+}
+
+void Collector::FlushWord()
+{
+    if (!word_.active)
+        return;
+    word_.active = false;
+    if (word_.text.empty())
+        return;
+    const Word& w = word_;
+    const double S = w.size;
+    // Baseline direction and start in page points, y upward.
+    double c = w.dir.x, s = -w.dir.y;
+    if (std::fabs(s) < 1e-5) {
+        s = 0.0;
+        c = c < 0 ? -1.0 : 1.0;
+    } else if (std::fabs(c) < 1e-5) {
+        c = 0.0;
+        s = s < 0 ? -1.0 : 1.0;
+    }
+    const double sx = frame_.X(w.start.x), sy = frame_.Y(w.start.y);
+    double len = (w.end.x - w.start.x) * w.dir.x + (w.end.y - w.start.y) * w.dir.y;
+    if (!(len > 0))
+        len = 0;
+    // The box is one em high (the font size), set on the baseline in
+    // the font's own proportion of ascent to descent; vertical text is
+    // centred on its line.
+    double below = w.info->desc / (w.info->asc - w.info->desc);
+    if (w.wmode == 1)
+        below = -0.5;
+    const double ex = sx + below * S * (-s), ey = sy + below * S * c;
+    const double height = S;
+
+    // A word drawn again at (almost) the same place is one word drawn
+    // bold by overprinting.
+    if (TextCollect* t = recent_.Overprinted(w.text, ex, ey, S)) {
+        ObjectAccess::Bold(*t) = true;
+        auto* ref = const_cast<DrawRef*>(ObjectAccess::Draw(*t));
+        if (ref)
+            ref->pieces.insert(ref->pieces.end(), w.pieces.begin(), w.pieces.end());
+        return;
+    }
+
+    std::unique_ptr<TextCollect> t;
+    std::shared_ptr<DrawRef> ref;
+    if (opt_.spareText && !opt_.spareText->empty()) {
+        // A word object of an earlier page, with its buffers.
+        t = std::move(opt_.spareText->back());
+        opt_.spareText->pop_back();
+        ref = ObjectAccess::ResetText(*t);
+    } else {
+        t = std::make_unique<TextCollect>();
+    }
+    if (ref) {
+        ref->docId = opt_.docId;
+        ref->page = opt_.page;
+        ref->seqs.clear();
+        ref->pieces.clear();
+        ref->box = Box{};
+        ref->pixelWidth = ref->pixelHeight = 0;
+    } else {
+        ref = NewRef();
+    }
+    ObjectAccess::Text(*t) = w.text;
+    ObjectAccess::FontName(*t) = w.info->name;
+    ObjectAccess::FontFamily(*t) = w.info->family;
+    ObjectAccess::FixedPitch(*t) = w.info->fixedPitch;
+    ObjectAccess::Serif(*t) = w.info->serif;
+    ObjectAccess::FontSize(*t) = S;
+    ObjectAccess::Width(*t) = len;
+    ObjectAccess::Height(*t) = height;
+    t->runWidth = len;
+    t->runHeight = height;
+    ObjectAccess::Bold(*t) = w.info->bold || w.thick;
+    ObjectAccess::Italic(*t) = w.info->italic;
+    ObjectAccess::Color(*t) = ParserColor{w.color[0], w.color[1], w.color[2]};
+    ObjectAccess::SetMatrix(*t, ParserMatrix{c, s, -s, c, ex, ey});
+
+    ref->pieces = w.pieces;
+    // Box of the four corners.
+    const double ux = -s * height, uy = c * height;
+    const double vx = c * len, vy = s * len;
+    const double xs[4] = {ex, ex + vx, ex + ux, ex + vx + ux};
+    const double ys[4] = {ey, ey + vy, ey + uy, ey + vy + uy};
+    Box b{xs[0], ys[0], xs[0], ys[0]};
+    for (int k = 1; k < 4; ++k) {
+        b.x0 = std::min(b.x0, xs[k]);
+        b.x1 = std::max(b.x1, xs[k]);
+        b.y0 = std::min(b.y0, ys[k]);
+        b.y1 = std::max(b.y1, ys[k]);
+    }
+    ref->box = b;
+    TextCollect* raw = t.get();
+    if (!Push(std::move(t), ref))
+        return;
+    recent_.Add(raw);
+    lastTextWords_.push_back(raw);
+    if (s == 0.0 && c == 1.0 && w.wmode == 0 && w.kind != TextKind::Invisible)
+        words_.push_back(WordGeom{raw, sx, sx + len, sy, S});
+}
+
+void Collector::RepeatLastText()
+{
+    auto repeat = [this](std::vector<TextPiece>& pieces) {
+        const std::size_t n = pieces.size();
+        for (std::size_t i = 0; i < n; ++i)
+            if (pieces[i].seq == lastTextSeq_) {
+                TextPiece p = pieces[i];
+                p.seq = seq_;
+                pieces.push_back(p);
+            }
+    };
+    for (TextCollect* t : lastTextWords_) {
+        ObjectAccess::Bold(*t) = true;
+        if (auto* ref = const_cast<DrawRef*>(ObjectAccess::Draw(*t)))
+            repeat(ref->pieces);
+    }
+    if (word_.active) {
+        repeat(word_.pieces);
+        word_.thick = true;
+    }
+}
+
+} // namespace parser_detail

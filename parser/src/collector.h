@@ -1,0 +1,159 @@
+// The collector behind the collecting device: it receives the drawing calls
+// of one page run and turns them into page objects (words of text, vector
+// paths, pictures, areas painted by shadings and patterns), numbering every
+// drawing call made outside a soft-mask definition and outside a
+// tiling-pattern cell (its "call number") in the order of the run.
+//
+// Its work is split by concern: the drawing calls of graphics and pictures
+// (collector.cpp), word building from glyphs (collect_text.cpp), with the
+// helpers of font metrics (font_metrics.cpp), path walking (path_walk.h)
+// and bold, underline and strike-out detection (text_style.h). The MuPDF
+// device that feeds it is in collect_device.cpp.
+#pragma once
+
+#include "internal.h"
+#include "path_walk.h"
+#include "text_style.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace parser_detail {
+
+enum class TextKind { Fill, Stroke, Invisible };
+
+// The word being assembled from consecutive glyphs.
+struct Word {
+    bool active = false;
+    fz_font* font = nullptr;
+    const FontInfo* info = nullptr;
+    TextKind kind = TextKind::Fill;
+    int wmode = 0;
+    float size = 0.0f;
+    float color[3] = {0, 0, 0};
+    fz_point dir{1, 0}; // unit vector along the baseline, device space
+    fz_point start{0, 0};
+    fz_point end{0, 0};
+    std::string text;
+    std::vector<TextPiece> pieces;
+    bool thick = false; // also stroked: drawn bold
+    int styleSerial = -1; // the span whose style the word is known to have
+};
+
+class Collector {
+public:
+    Collector(fz_context* ctx, const CollectOptions& opt, fz_rect bounds,
+              std::vector<std::unique_ptr<CollectBase>>& out)
+        : ctx_(ctx), opt_(opt), frame_{bounds}, out_(out), ownFonts_(ctx),
+          fonts_(opt.fonts ? *opt.fonts : ownFonts_)
+    {
+        clips_.push_back(bounds);
+    }
+
+    Collector(const Collector&) = delete;
+    Collector& operator=(const Collector&) = delete;
+
+    bool Failed() const { return failed_; }
+    void Fail() { failed_ = true; }
+    int NextId() const { return nextId_; }
+
+    // Calls at the top level (outside mask definitions and pattern cells)
+    // are numbered; after a failure they are still numbered but no longer
+    // reported.
+    bool Counted() const { return maskDepth_ == 0 && tileDepth_ == 0; }
+    // Numbers a drawing call when it is counted; true when it is to be
+    // reported.
+    bool NumberCall()
+    {
+        if (!Counted())
+            return false;
+        ++seq_;
+        return !failed_;
+    }
+
+    // ---- drawing calls (collector.cpp) --------------------------------------
+    void FillPath(const fz_path* path, int evenOdd, fz_matrix ctm, fz_colorspace* cs,
+                  const float* color, fz_color_params cp);
+    void StrokePath(const fz_path* path, const fz_stroke_state* stroke, fz_matrix ctm,
+                    fz_colorspace* cs, const float* color, fz_color_params cp);
+    void FillShade(fz_shade* shade, fz_matrix ctm);
+    void Image(fz_image* image, fz_matrix ctm, bool stencil, fz_colorspace* cs,
+               const float* color, fz_color_params cp);
+    // `area` is the region to fill in the pattern's space, `ctm` maps it to
+    // the page.
+    void BeginTile(fz_rect area, fz_matrix ctm);
+    void EndTile();
+    void BeginMask(fz_rect area);
+    void EndMask();
+    void PushClip(fz_rect r) { clips_.push_back(fz_intersect_rect(r, clips_.back())); }
+    void PopClip();
+
+    // ---- text (collect_text.cpp) ----------------------------------------------
+    void Text(const fz_text* text, fz_matrix ctm, fz_colorspace* cs, const float* color,
+              fz_color_params cp, TextKind kind);
+
+    // ---- end of the page ----------------------------------------------------
+    // Ends the last word and marks the words that rules underline or strike
+    // out.
+    void Finish();
+
+private:
+    std::shared_ptr<DrawRef> NewRef();
+    // Adds the object unless it lies wholly outside the visible page (it
+    // cannot be seen there, and readers leave it out). Returns the object
+    // kept, or null.
+    CollectBase* Push(std::unique_ptr<CollectBase> obj, const std::shared_ptr<DrawRef>& ref,
+                      GraphicsCollect* graphic = nullptr);
+    // An area painted by a shading or a tiling pattern, as its rectangle.
+    void AddArea(fz_rect r);
+    // The subpaths of a path into the graphic; false when it has none (or
+    // they could not be stored, which fails the collector).
+    bool WalkInto(const fz_path* path, fz_matrix ctm, GraphicsCollect& g);
+
+    // ---- word building ------------------------------------------------------
+    bool Continues(fz_font* font, TextKind kind, int wmode, float size, const float rgb[3],
+                   fz_point dir, fz_point origin) const;
+    // Whether a glyph at `origin` follows the active word on its baseline.
+    bool Follows(fz_point origin) const;
+    void StartWord(fz_font* font, const FontInfo* info, TextKind kind, int wmode, float size,
+                   const float rgb[3], fz_point dir, fz_point origin);
+    void AddPiece(int span, int item);
+    // Ends the active word: it becomes a word object, or thickens the same
+    // word drawn just before at the same place.
+    void FlushWord();
+    // The stroke of text just filled (render mode 2) thickens its words.
+    void RepeatLastText();
+
+    fz_context* ctx_;
+    const CollectOptions& opt_;
+    PageFrame frame_;
+    std::vector<std::unique_ptr<CollectBase>>& out_;
+    bool failed_ = false;
+    int seq_ = 0;
+    int nextId_ = 1;
+    int maskDepth_ = 0;
+    int tileDepth_ = 0;
+    std::vector<fz_rect> clips_;
+    std::vector<fz_rect> maskAreas_;
+    FontTable ownFonts_; // without opt_.fonts
+    FontTable& fonts_;   // the table in use
+    Word word_;
+    int spanSerial_ = 0; // counts the text spans of the page
+
+    const fz_path* lastFillPath_ = nullptr;
+    int lastFillSeq_ = -1;
+    fz_matrix lastFillCtm_ = fz_identity;
+    GraphicsCollect* lastFill_ = nullptr;
+    std::shared_ptr<DrawRef> lastFillRef_;
+
+    const fz_text* lastText_ = nullptr;
+    int lastTextSeq_ = -1;
+    std::vector<TextCollect*> lastTextWords_;
+
+    RecentWords recent_;          // for words drawn twice
+    std::vector<WordGeom> words_; // upright words, for rules
+    std::vector<LineGeom> lines_; // rules that may underline or strike out
+};
+
+} // namespace parser_detail
