@@ -18,13 +18,19 @@ PACKAGES=(
   libxerces-c-dev libzip-dev libpodofo-dev libssl-dev libcurl4-openssl-dev
   # character recognition
   libtesseract-dev libleptonica-dev tesseract-ocr-eng tesseract-ocr
-  # desktop program
-  qt6-base-dev fonts-dejavu-core
+  # desktop program (X11 and Wayland)
+  qt6-base-dev qt6-wayland fonts-dejavu-core
+  # a virtual X display: screenshots of the window controls, and the
+  # program's start-up test (xdotool finds its window, import shoots it)
+  xvfb xauth xdotool imagemagick
   # test oracles
   qpdf poppler-utils mupdf-tools python3-reportlab unzip zip libxml2-utils
   epubcheck default-jre-headless
   # fonts for the non-Latin text fixtures (CJK)
   fonts-wqy-zenhei
+  # the standard 14 fonts as poppler substitutes them: the same Nimbus faces
+  # MuPDF builds in, so renderings of non-embedded fonts can be compared
+  fonts-urw-base35
   # the HTML viewer's browser test: headless Chromium driven from Node
   chromium nodejs
   # Word 2007 output: LibreOffice opens the documents (driven through UNO),

@@ -292,13 +292,13 @@ bool WriteAll(int fd, const void* data, std::size_t size)
     return true;
 }
 
-bool WriteFileReplacing(const std::string& path, const void* data, std::size_t size)
+bool WriteFileReplacing(const std::string& path, const void* data, std::size_t size, unsigned mode)
 {
     if (path.empty())
         return false;
     const std::string temp = path + ".part" + std::to_string(::getpid()) + "_" +
                              std::to_string(g_tempCounter++);
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, static_cast<mode_t>(mode));
     if (fd < 0)
         return false;
     bool ok = WriteAll(fd, data, size);

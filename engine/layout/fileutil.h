@@ -68,8 +68,10 @@ bool WriteAll(int fd, const void* data, std::size_t size);
 
 // Writes the bytes to a temporary file beside `path` and renames it into
 // place only when every byte was written: a failed write leaves no truncated
-// file, and an existing file as it was.
-bool WriteFileReplacing(const std::string& path, const void* data, std::size_t size);
+// file, and an existing file as it was. The file gets the permission bits
+// `mode` (less the umask) from its creation on, also when it replaces one.
+bool WriteFileReplacing(const std::string& path, const void* data, std::size_t size,
+                        unsigned mode = 0666);
 bool WriteFileReplacing(const std::wstring& path, const void* data, std::size_t size);
 
 // The whole content of a file; false when it cannot be read.
