@@ -6,8 +6,10 @@ usage: wordcoverage.py PDF OUTPUT
 OUTPUT is a .txt file, an .epub book (its chapters) or an HTML output folder
 (its page files html/P*.html). The words of `pdftotext -raw` and of the
 output are compared as multisets after the same normalisation on both sides:
-Unicode NFC, a word broken by a hyphen at a line end joined again, and
-punctuation around words dropped. Prints "FOUND TOTAL", then the missing
+Unicode NFC and punctuation around words dropped. A word broken by a hyphen
+at a line end is joined again in pdftotext's lines, and in the positioned
+words of HTML pages, which keep the lines of the PDF; text and EPUB output
+must have joined it themselves. Prints "FOUND TOTAL", then the missing
 words, most frequent first.
 """
 import collections
@@ -59,11 +61,11 @@ def output_text(path):
         chapters = [n for n in book.namelist() if re.match(r"OEBPS/\d+\.html$", n)]
         return " ".join(markup_text(book.read(n).decode("utf-8")) for n in sorted(chapters, key=number))
     pages = glob.glob(os.path.join(path, "html", "P*.html"))
-    parts = []
+    runs = []
     for page in sorted(pages, key=number):
         with open(page, encoding="utf-8") as f:
-            parts.append(markup_text(f.read()))
-    return " ".join(parts)
+            runs += [html.unescape(r) for r in re.findall(r"<span[^>]*>([^<]*)</span>", f.read())]
+    return "\n".join(joined([r.strip() for r in runs if r.strip()]))
 
 
 def main():

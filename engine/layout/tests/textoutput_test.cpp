@@ -117,10 +117,35 @@ std::vector<std::string> Pages(const std::string& text)
     return pages;
 }
 
-// pdftotext -raw, page by page.
+bool AsciiLetter(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+// Lines whose word is broken by a hyphen at the end joined to the next, as
+// a reader reads them: "adip-" "iscing" is "adipiscing", "Jean-" "Pierre"
+// is "Jean-Pierre".
+std::string JoinHyphenatedLines(const std::string& text)
+{
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '-' && i > 0 && AsciiLetter(text[i - 1]) && i + 2 < text.size() &&
+            text[i + 1] == '\n' && AsciiLetter(text[i + 2])) {
+            if (!(text[i + 2] >= 'a' && text[i + 2] <= 'z'))
+                out.push_back('-');
+            ++i;   // the line break
+            continue;
+        }
+        out.push_back(text[i]);
+    }
+    return out;
+}
+
+// pdftotext -raw, page by page, with words broken at line ends joined.
 std::vector<std::string> ReferencePages(const std::string& pdf)
 {
-    const std::string all = testutil::Run("pdftotext -raw -enc UTF-8 " + Quote(pdf) + " - 2>/dev/null");
+    const std::string all = JoinHyphenatedLines(
+        testutil::Run("pdftotext -raw -enc UTF-8 " + Quote(pdf) + " - 2>/dev/null"));
     std::vector<std::string> pages;
     std::string cur;
     for (char ch : all) {
