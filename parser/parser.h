@@ -113,6 +113,14 @@ public:
     const std::string& GetText() const { return text_; }
     // Font name without the subset prefix ("ABCDEF+").
     const std::string& GetFontName() const { return fontName_; }
+    // The font's family, as a word processor names it: the family name of
+    // a TrueType or OpenType font program ("Times New Roman"), else the font
+    // name without its style ("Arial-BoldMT", "Arial,Bold" give "Arial") and
+    // without the suffixes "PSMT", "MT" and "PS".
+    const std::string& GetFontFamily() const { return fontFamily_; }
+    // The font's glyphs all have one width (code), and have serifs.
+    bool IsFixedPitch() const { return fixedPitch_; }
+    bool IsSerif() const { return serif_; }
     // Font size in points (the em size after every scaling).
     double GetFontSize() const { return fontSize_; }
     // Length of the word along its baseline, in points.
@@ -138,6 +146,7 @@ private:
     friend struct parser_detail::ObjectAccess;
     std::string text_;
     std::string fontName_;
+    std::string fontFamily_;
     double fontSize_ = 0.0;
     double width_ = 0.0;
     double height_ = 0.0;
@@ -145,6 +154,8 @@ private:
     bool italic_ = false;
     bool underline_ = false;
     bool strikeOut_ = false;
+    bool fixedPitch_ = false;
+    bool serif_ = false;
     ParserColor color_;
 };
 
@@ -262,6 +273,10 @@ private:
 // where P numbers the parser objects of the process and N the pictures of
 // the parser object: unique for the whole life of the parser, over all the
 // documents it loads. A stencil mask's picture file is its colour on white.
+// A picture that the page turns or mirrors by a multiple of 90 degrees is
+// written turned so, as the page shows it. One that the page turns by
+// another angle or skews fills only part of its box: it reports a mask path
+// (no mask file is written for it), so that it is drawn, not copied.
 class PARSER_API ImageCollect : public CollectBase {
 public:
     // A picture object for a file of the caller's, or (null) an empty one to
@@ -274,7 +289,8 @@ public:
 
     // Path of the JPEG file (empty when none).
     const std::wstring& GetImagePath() const;
-    // Path of the mask JPEG, or null when the picture has no mask.
+    // Path of the mask JPEG, or null when the picture has no mask (and
+    // fills its box as its file shows it).
     const wchar_t* GetMaskPath() const;
     // Size of the picture's box on the page in whole points (rounded).
     bool GetImageSizeInPdf(int& width, int& height) const;

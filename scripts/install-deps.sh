@@ -36,6 +36,10 @@ PACKAGES=(
   # Word 2007 output: LibreOffice opens the documents (driven through UNO),
   # msoffcrypto-tool decrypts password-protected ones
   libreoffice-writer-nogui python3-uno python3-msoffcrypto-tool
+  # Word 97-2003 files: independent readers of compound files and documents
+  python3-olefile libgsf-bin antiword wv
+  # fuzzing: clang with libFuzzer
+  clang libclang-rt-14-dev
 )
 
 missing=()

@@ -13,3 +13,6 @@ cmake -S . -B build/asan -G Ninja \
   -DTRANCEL_SANITIZE=ON -DTRANCEL_TESTS=ON -DTRANCEL_BENCH=OFF
 cmake --build build/asan -j "$jobs"
 ctest --test-dir build/asan --output-on-failure --timeout 900 -j "$jobs"
+
+# Every fuzz target for a short fixed time (scripts/fuzz.sh).
+./scripts/fuzz.sh

@@ -10,6 +10,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cwchar>
+#include <limits>
 #include <mutex>
 
 using namespace PoDoFo;
@@ -124,9 +125,15 @@ bool LoadWithPassword(PdfMemDocument& doc, const std::wstring& path, bool checkO
     if (checkOnly)
         return CheckEncrypted(path);
     SetUpPdfLibrary();
-    const std::string file = utf8::FromWide(path);
+    // The parser reads objects on demand; from a file every read is a seek
+    // and a system call, from memory it is not.
+    std::string bytes;
+    if (!ReadWholeFile(path, bytes))
+        PODOFO_RAISE_ERROR_INFO(ePdfError_FileNotFound, utf8::FromWide(path).c_str());
+    if (bytes.size() > static_cast<std::size_t>(std::numeric_limits<long>::max()))
+        PODOFO_RAISE_ERROR(ePdfError_OutOfMemory);
     try {
-        doc.Load(file.c_str());
+        doc.LoadFromBuffer(bytes.data(), static_cast<long>(bytes.size()));
     } catch (PdfError& e) {
         // The empty password failed: the document waits for the real one.
         if (e.GetError() != ePdfError_InvalidPassword || !password || !*password)

@@ -183,7 +183,12 @@ void Page::ParserPage(Parser* parser, int page, bool ignoreImages, bool pageAsIm
                 graphic->GetRegion(left, top, right, bottom);
                 if (top > height)
                     overflowAbove = std::max(overflowAbove, top - height);
-                if (!ignoreTables || drawGraphics)
+                // An area painted by a shading or a pattern has no vector
+                // form for a writer that draws the graphics: it is drawn
+                // into a picture of its own.
+                if (drawGraphics && !ignoreImages && graphic->GetPaintWay() == kPaintShading)
+                    pictureObjects.push_back(graphic);
+                else if (!ignoreTables || drawGraphics)
                     graphics.push_back(graphic);
                 else
                     pictureObjects.push_back(graphic);

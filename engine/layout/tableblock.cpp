@@ -103,6 +103,9 @@ void TableBlock::TableCol::appendText(TextCollect* run)
     const ParserMatrix& m = run->GetMatrix();
     auto* t = new Text;
     t->fontName = run->GetFontName();
+    t->fontFamily = run->GetFontFamily();
+    t->fixedPitch = run->IsFixedPitch();
+    t->serif = run->IsSerif();
     t->text = CleanRunText(run->GetText());
     t->fontSize = RunFontSize(*run);
     t->italic = run->IsItalic();

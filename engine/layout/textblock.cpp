@@ -28,6 +28,9 @@ Text* MakeText(const TextCollect& run, double pageHeight, double pageWidth)
     auto* t = new Text;
     const ParserMatrix& m = run.GetMatrix();
     t->fontName = run.GetFontName();
+    t->fontFamily = run.GetFontFamily();
+    t->fixedPitch = run.IsFixedPitch();
+    t->serif = run.IsSerif();
     t->text = CleanRunText(run.GetText());
     t->fontSize = RunFontSize(run);
     t->italic = run.IsItalic();
@@ -283,6 +286,9 @@ Text* scaleText(const Text* src, double scale, double sizeScale, double pageHeig
 {
     auto* t = new Text;
     t->fontName = src->fontName;
+    t->fontFamily = src->fontFamily;
+    t->fixedPitch = src->fixedPitch;
+    t->serif = src->serif;
     t->text = src->text;
     t->italic = src->italic;
     t->bold = src->bold;

@@ -19,6 +19,9 @@ void ResetTextCreationOrder();
 // One run of text on a page, as the parser reports it, with its link.
 struct Text {
     std::string fontName;
+    std::string fontFamily;      // the family a word processor knows it by
+    bool fixedPitch = false;     // the font's glyphs all have one width
+    bool serif = false;          // the font has serifs
     std::string text;            // UTF-8
     double matrix[6] = {0, 0, 0, 0, 0, 0};   // a b c d e f
     double color[3] = {0, 0, 0};             // r g b, each 0..1

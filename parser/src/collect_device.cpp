@@ -397,7 +397,11 @@ public:
         const int n = ++*opt_.imageCounter;
         const std::string stem = opt_.imageDir + opt_.imageStem + std::to_string(n);
         src->imagePath = stem + ".jpg";
-        const bool hasMask = stencil || image->mask != nullptr || image->use_colorkey;
+        // A picture turned by a multiple of 90 degrees is written as the page
+        // shows it; one turned by another angle or skewed fills only part
+        // of its box, which is told as a mask: it is drawn, not copied.
+        const bool square = ImageTurnOf(ctm, src->turn);
+        const bool hasMask = stencil || image->mask != nullptr || image->use_colorkey || !square;
         if (hasMask)
             src->maskPath = stem + "_mask.jpg";
         auto obj = std::make_unique<ImageCollect>();
@@ -408,8 +412,8 @@ public:
         auto ref = NewRef();
         ref->seqs.push_back(seq_);
         ref->box = box;
-        ref->pixelWidth = image->w;
-        ref->pixelHeight = image->h;
+        ref->pixelWidth = src->turn.transpose ? image->h : image->w;
+        ref->pixelHeight = src->turn.transpose ? image->w : image->h;
         Push(std::move(obj), ref);
     }
 
@@ -673,6 +677,9 @@ private:
         const std::size_t plus = name.find('+');
         if (plus == 6)
             name.erase(0, 7);
+        info.family = FontFamilyOf(ctx_, font, name);
+        info.fixedPitch = fz_font_is_monospaced(ctx_, font);
+        info.serif = fz_font_is_serif(ctx_, font);
         info.name = name;
         info.bold = fz_font_is_bold(ctx_, font) || ContainsNoCase(name, "bold") ||
                     ContainsNoCase(name, "black") || ContainsNoCase(name, "heavy") ||
@@ -843,6 +850,9 @@ private:
         }
         ObjectAccess::Text(*t) = w.text;
         ObjectAccess::FontName(*t) = w.info->name;
+        ObjectAccess::FontFamily(*t) = w.info->family;
+        ObjectAccess::FixedPitch(*t) = w.info->fixedPitch;
+        ObjectAccess::Serif(*t) = w.info->serif;
         ObjectAccess::FontSize(*t) = S;
         ObjectAccess::Width(*t) = len;
         ObjectAccess::Height(*t) = height;

@@ -2,6 +2,8 @@
 #include "internal.h"
 #include "mupdf_safe.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <vector>
@@ -156,7 +158,59 @@ fz_buffer* StoredJpeg(fz_context* ctx, fz_image* image)
     return cbuf->buffer;
 }
 
+// Writes samples as a JPEG the way `turn` lays them on the page.
+bool WriteTurnedJpeg(const std::string& path, const unsigned char* samples, int w, int h, int n,
+                     std::ptrdiff_t stride, const ImageTurn& turn)
+{
+    if (turn.Identity())
+        return WriteJpeg(path, samples, w, h, n, stride, 90, 0);
+    const int ow = turn.transpose ? h : w;
+    const int oh = turn.transpose ? w : h;
+    std::vector<unsigned char> out(static_cast<std::size_t>(ow) * static_cast<std::size_t>(oh) *
+                                   static_cast<std::size_t>(n));
+    unsigned char* o = out.data();
+    for (int oy = 0; oy < oh; ++oy) {
+        for (int ox = 0; ox < ow; ++ox) {
+            int u = turn.transpose ? oy : ox;
+            int v = turn.transpose ? ox : oy;
+            if (turn.flipU)
+                u = w - 1 - u;
+            if (turn.flipV)
+                v = h - 1 - v;
+            const unsigned char* px = samples + stride * v + static_cast<std::ptrdiff_t>(u) * n;
+            for (int k = 0; k < n; ++k)
+                *o++ = px[k];
+        }
+    }
+    return WriteJpeg(path, out.data(), ow, oh, n, static_cast<std::ptrdiff_t>(ow) * n, 90, 0);
+}
+
 } // namespace
+
+bool ImageTurnOf(fz_matrix ctm, ImageTurn& turn)
+{
+    // The unit square's u axis runs along (a, b), its v axis (top row
+    // first) along (c, d); device y grows downward, as picture rows do.
+    const float big = std::max(std::max(std::fabs(ctm.a), std::fabs(ctm.b)),
+                               std::max(std::fabs(ctm.c), std::fabs(ctm.d)));
+    const float tiny = big * 1e-4f;
+    turn = ImageTurn{};
+    if (std::fabs(ctm.b) <= tiny && std::fabs(ctm.c) <= tiny && std::fabs(ctm.a) > tiny &&
+        std::fabs(ctm.d) > tiny) {
+        turn.flipU = ctm.a < 0;
+        turn.flipV = ctm.d < 0;
+        return true;
+    }
+    if (std::fabs(ctm.a) <= tiny && std::fabs(ctm.d) <= tiny && std::fabs(ctm.b) > tiny &&
+        std::fabs(ctm.c) > tiny) {
+        // u runs down the page, v across it.
+        turn.transpose = true;
+        turn.flipU = ctm.b < 0;
+        turn.flipV = ctm.c < 0;
+        return true;
+    }
+    return false;
+}
 
 void ImageSource::Write()
 {
@@ -165,7 +219,7 @@ void ImageSource::Write()
     // read; make it again.
     std::error_code ec;
     std::filesystem::create_directories(std::filesystem::path(imagePath).parent_path(), ec);
-    if (!stencil) {
+    if (!stencil && turn.Identity()) {
         if (fz_buffer* jpeg = StoredJpeg(ctx, image)) {
             unsigned char* data = nullptr;
             const std::size_t len = fz_buffer_storage(ctx, jpeg, &data);
@@ -201,9 +255,9 @@ void ImageSource::Write()
                     }
                 }
             }
-            WriteJpeg(imagePath, rgb.data(), w, h, 3, static_cast<std::ptrdiff_t>(w) * 3, 90, 0);
+            WriteTurnedJpeg(imagePath, rgb.data(), w, h, 3, static_cast<std::ptrdiff_t>(w) * 3, turn);
             if (!maskPath.empty())
-                WriteJpeg(maskPath, mask.data(), w, h, 1, w, 90, 0);
+                WriteTurnedJpeg(maskPath, mask.data(), w, h, 1, w, turn);
         } else if (alpha) {
             // Own transparency: the picture over white, its alpha as the mask.
             std::vector<unsigned char> col(static_cast<std::size_t>(w) * h * c);
@@ -220,11 +274,11 @@ void ImageSource::Write()
                     }
                 }
             }
-            WriteJpeg(imagePath, col.data(), w, h, c, static_cast<std::ptrdiff_t>(w) * c, 90, 0);
+            WriteTurnedJpeg(imagePath, col.data(), w, h, c, static_cast<std::ptrdiff_t>(w) * c, turn);
             if (!maskPath.empty() && !image->mask)
-                WriteJpeg(maskPath, mask.data(), w, h, 1, w, 90, 0);
+                WriteTurnedJpeg(maskPath, mask.data(), w, h, 1, w, turn);
         } else if (c == 1 || c == 3) {
-            WriteJpeg(imagePath, s, w, h, c, stride, 90, 0);
+            WriteTurnedJpeg(imagePath, s, w, h, c, stride, turn);
         }
     } catch (...) {
         fz_drop_pixmap(ctx, pix);
@@ -239,7 +293,7 @@ void ImageSource::Write()
         try {
             int mw = 0, mh = 0;
             std::vector<unsigned char> gray = MaskSamples(ctx, m, mw, mh);
-            WriteJpeg(maskPath, gray.data(), mw, mh, 1, mw, 90, 0);
+            WriteTurnedJpeg(maskPath, gray.data(), mw, mh, 1, mw, turn);
         } catch (...) {
             fz_drop_pixmap(ctx, m);
             throw;

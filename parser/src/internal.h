@@ -71,6 +71,25 @@ struct DrawRef {
     int pixelHeight = 0;
 };
 
+// How a picture lies on the page when the page turns or mirrors it by a
+// multiple of 90 degrees: the page's row and column of a pixel are the
+// picture's column and row (transpose), counted from the far end where a
+// flag is set. The picture files are written the way the page shows them.
+struct ImageTurn {
+    bool transpose = false;
+    bool flipU = false; // the picture's columns run from right to left
+    bool flipV = false; // its rows run from bottom to top
+    bool Identity() const { return !transpose && !flipU && !flipV; }
+};
+
+// The turn of a picture drawn with `ctm` (the unit square to device space);
+// false when the page turns it by another angle or skews it.
+bool ImageTurnOf(fz_matrix ctm, ImageTurn& turn);
+
+// The family name of a font (TextCollect::GetFontFamily) whose name without
+// subset prefix is `name`.
+std::string FontFamilyOf(fz_context* ctx, fz_font* font, const std::string& name);
+
 // Writes a picture of a page object to JPEG when it is first asked for.
 struct ImageSource {
     fz_context* ctx = nullptr; // the owning parser's context
@@ -79,6 +98,7 @@ struct ImageSource {
     float color[3] = {0, 0, 0};
     std::string imagePath; // UTF-8
     std::string maskPath;  // UTF-8, empty when none
+    ImageTurn turn;        // applied to the picture and its mask when written
     bool written = false;
 
     ImageSource() = default;
@@ -98,6 +118,9 @@ struct ObjectAccess {
 
     static std::string& Text(TextCollect& t) { return t.text_; }
     static std::string& FontName(TextCollect& t) { return t.fontName_; }
+    static std::string& FontFamily(TextCollect& t) { return t.fontFamily_; }
+    static bool& FixedPitch(TextCollect& t) { return t.fixedPitch_; }
+    static bool& Serif(TextCollect& t) { return t.serif_; }
     static double& FontSize(TextCollect& t) { return t.fontSize_; }
     static double& Width(TextCollect& t) { return t.width_; }
     static double& Height(TextCollect& t) { return t.height_; }
@@ -145,6 +168,9 @@ struct PageObjects {
 // glyphs as they are asked for.
 struct FontInfo {
     std::string name;
+    std::string family;   // see TextCollect::GetFontFamily
+    bool fixedPitch = false;
+    bool serif = false;
     bool bold = false;
     bool italic = false;
     float asc = 0.8f;

@@ -460,6 +460,7 @@ bool Parser::SetCurrentPage(int page)
             auto t = std::make_unique<TextCollect>();
             ObjectAccess::Text(*t) = w.text + " ";
             ObjectAccess::FontName(*t) = "Arial";
+            ObjectAccess::FontFamily(*t) = "Arial";
             ObjectAccess::FontSize(*t) = size;
             ObjectAccess::Width(*t) = width;
             ObjectAccess::Height(*t) = size;

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
@@ -54,6 +55,16 @@ inline std::string ReadFile(const fs::path& p)
     std::ostringstream s;
     s << in.rdbuf();
     return s.str();
+}
+
+// `n` bytes from a fixed pseudo-random sequence of `seed`.
+inline std::string RandomBytes(std::size_t n, unsigned seed)
+{
+    std::mt19937 gen(seed);
+    std::string s(n, '\0');
+    for (char& c : s)
+        c = static_cast<char>(gen() & 0xFF);
+    return s;
 }
 
 // Runs a shell command; returns its standard output, sets `status` to the

@@ -1,6 +1,5 @@
-// The file tools' test fixtures: made once per test program by
-// make_fixtures.py into a scratch folder, and the shared corpus of
-// real-world PDFs.
+// The file tools' test fixtures, made by make_fixtures.py when the tests are
+// built, and the shared corpus of real-world PDFs.
 #pragma once
 
 #include "tests/support/testutil.h"
@@ -15,21 +14,11 @@ namespace fixtures {
 
 namespace fs = std::filesystem;
 
-// The folder holding the generated fixtures (see make_fixtures.py).
-inline const fs::path& Dir()
+// The folder holding the generated fixtures (made by make_fixtures.py when
+// the tests are built).
+inline fs::path Dir()
 {
-    static testutil::TempDir dir;
-    static const bool made = [] {
-        int status = -1;
-        testutil::Run("/usr/bin/python3 " TRANCEL_SOURCE_DIR
-                      "/app/filetools/tests/make_fixtures.py " +
-                          testutil::Quote(dir.path().string()),
-                      &status);
-        return status == 0;
-    }();
-    if (!made)
-        std::abort();
-    return dir.path();
+    return FILETOOLS_FIXTURES;
 }
 
 inline std::string Path(const std::string& name)

@@ -209,3 +209,53 @@ for name, args in (("r2", ["40"]), ("r3", ["128", "--use-aes=n"]),
                    ("r6", ["256"])):
     qpdf("--allow-weak-crypto", "--encrypt", "user", "owner", *args, "--",
          path("classic.pdf"), path("enc_%s.pdf" % name))
+
+# ---- SWF viewer templates ----------------------------------------------------
+def swf_rect(xmax, ymax, nbits=15):
+    bits = format(nbits, "05b") + "".join(format(v & ((1 << nbits) - 1), "0%db" % nbits)
+                                          for v in (0, xmax, 0, ymax))
+    bits += "0" * (-len(bits) % 8)
+    return bytes(int(bits[i:i + 8], 2) for i in range(0, len(bits), 8))
+
+
+def swf_tag(code, payload, long_header=False):
+    if long_header or len(payload) >= 63:
+        return (code << 6 | 63).to_bytes(2, "little") + len(payload).to_bytes(4, "little") + payload
+    return (code << 6 | len(payload)).to_bytes(2, "little") + payload
+
+
+def swf(signature):
+    """A 550 x 400 pixel stage at 24 frames per second with: a background
+    colour, a DefineBits tag of 10 bytes written with a short header, a
+    DefineBinaryData with id 48, the one with id 47 (short header), a frame
+    and the End tag."""
+    body = swf_rect(550 * 20, 400 * 20) + bytes([0, 24]) + (1).to_bytes(2, "little")
+    body += swf_tag(9, bytes([255, 255, 255]))
+    body += swf_tag(6, bytes(range(10)))
+    body += swf_tag(87, (48).to_bytes(2, "little") + bytes(4) + b"other")
+    body += swf_tag(87, (47).to_bytes(2, "little") + bytes(4) + b"tiny")
+    body += swf_tag(1, b"") + swf_tag(0, b"")
+    length = (8 + len(body)).to_bytes(4, "little")
+    if signature == "CWS":
+        return b"CWS" + bytes([10]) + length + zlib.compress(body)
+    return b"FWS" + bytes([10]) + length + body
+
+
+save("template_fws.swf", swf("FWS"))
+save("template_cws.swf", swf("CWS"))
+
+# ---- pictures ---------------------------------------------------------------
+from PIL import Image  # noqa: E402 - only the picture fixtures need Pillow
+
+picture = Image.new("RGB", (300, 200), (200, 40, 40))
+for x in range(300):
+    picture.putpixel((x, x * 2 // 3), (0, 0, 0))
+picture.save(path("photo.JPG"), "JPEG")
+picture.save(path("photo.jpeg"), "JPEG")
+picture.rotate(90, expand=True).save(path("tall.png"), "PNG")
+picture.save(path("scan.tiff"), "TIFF")
+picture.save(path("photo.bmp"), "BMP")
+picture.save(path("photo.gif"), "GIF")
+with open(path("photo.JPG"), "rb") as f:
+    save("damaged.jpg", f.read()[:300])
+save("notpicture.png", b"This is text with a picture's name.\n" * 4)

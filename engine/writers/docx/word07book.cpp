@@ -22,7 +22,6 @@ const std::pair<const wchar_t*, const wchar_t*> kFixedParts[] = {
     {L".rels", L"/_rels/.rels"},
     {L"app.xml", L"/docProps/app.xml"},
     {L"core.xml", L"/docProps/core.xml"},
-    {L"fontTable.xml", L"/word/fontTable.xml"},
     {L"settings.xml", L"/word/settings.xml"},
     {L"styles.xml", L"/word/styles.xml"},
     {L"webSettings.xml", L"/word/webSettings.xml"},
@@ -111,6 +110,42 @@ std::wstring Word07Book::save(const std::wstring& dir, const std::wstring& docNa
     return result;
 }
 
+void Word07Book::UseFont(const std::string& family, bool fixedPitch, bool serif)
+{
+    if (family.empty() || !fontNames.insert(family).second)
+        return;
+    fonts.push_back(UsedFont{family, fixedPitch, serif});
+}
+
+bool Word07Book::writeFontTable(const std::wstring& templ, const std::wstring& part) const
+{
+    Tolvik::IXMLDocument* table = XercesXMLFactory::getSingleton().DecodeDocumentFromFile(templ);
+    Tolvik::IXMLElement* root = table ? table->getRootElement() : nullptr;
+    if (!root)
+        return false;
+    std::set<std::string> listed;
+    for (Tolvik::IXMLElement* font : root->getChildElementsByName("w:font")) {
+        if (Tolvik::IXMLAttribute* name = font ? font->getAttribute("w:name") : nullptr)
+            listed.insert(name->getStrValue());
+    }
+    for (const UsedFont& used : fonts) {
+        if (listed.count(used.family))
+            continue;
+        Tolvik::IXMLElement* font = root->appendChildElement("w:font");
+        if (!font)
+            return false;
+        font->addAttribute("w:name", used.family, "UTF-8");
+        // The kind of a font a reader may put in its place: fixed pitch
+        // ("modern"), serif ("roman") or sans serif ("swiss").
+        const char* family = used.fixedPitch ? "modern" : (used.serif ? "roman" : "swiss");
+        if (Tolvik::IXMLElement* e = font->appendChildElement("w:family"))
+            e->addAttribute("w:val", family, "UTF-8");
+        if (Tolvik::IXMLElement* e = font->appendChildElement("w:pitch"))
+            e->addAttribute("w:val", used.fixedPitch ? "fixed" : "variable", "UTF-8");
+    }
+    return table->saveToFile(part) == 0;
+}
+
 // Writes the package into `out`, a file claimed (empty) by the caller.
 std::wstring Word07Book::build(const std::wstring& out)
 {
@@ -132,6 +167,9 @@ std::wstring Word07Book::build(const std::wstring& out)
         if (!CopyFile(templates + L"/" + file, t + part, false))
             return L"";
     }
+
+    if (!writeFontTable(templates + L"/fontTable.xml", t + L"/word/fontTable.xml"))
+        return L"";
 
     XercesXMLFactory& factory = XercesXMLFactory::getSingleton();
     // The main document comes first: writing it makes the relationships of

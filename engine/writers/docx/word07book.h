@@ -6,6 +6,7 @@
 
 #include "engine/writers/content/chapterbook.h"
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,11 @@ public:
     // without pages makes no package.
     void SetPageCount(int count) { pageCount = count; }
 
+    // A font family that runs of the document use, with its kind: the font
+    // table lists each one (in the order first used), so that a word
+    // processor without the font picks a substitute of the same kind.
+    void UseFont(const std::string& family, bool fixedPitch, bool serif);
+
     // Writes the package dir + name + ".docx" ("(N)" before ".docx" when the
     // file exists; name starts with "/"). With the options' open password
     // set (and not empty) the package is stored encrypted with it. Returns
@@ -44,9 +50,19 @@ public:
 
 private:
     std::wstring build(const std::wstring& out);
+    // The template's font table with every used font that it does not name.
+    bool writeFontTable(const std::wstring& templ, const std::wstring& part) const;
+
+    struct UsedFont {
+        std::string family;
+        bool fixedPitch = false;
+        bool serif = false;
+    };
 
     Word07RelDocument* relDocument = nullptr;   // owned
     std::string name;                          // stays empty
     wordOp* options = nullptr;                 // borrowed
     int pageCount = 0;
+    std::vector<UsedFont> fonts;       // in the order first used
+    std::set<std::string> fontNames;   // the families in `fonts`
 };

@@ -4,6 +4,7 @@
 #include "engine/writers/docx/word07shapes.h"
 #include "engine/writers/xml/ixml.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -11,13 +12,6 @@
 namespace {
 
 const std::string kUtf8 = "UTF-8";
-
-// An exact line height in twips: whole points times 20 (or the value given),
-// never below one point, so that no line collapses and hides its text.
-std::string LineTwips(int twips)
-{
-    return int2str(twips < 20 ? 20 : twips);
-}
 
 // Font names go into CSS text between quotation marks.
 std::string CssFontName(const std::string& name)
@@ -189,7 +183,6 @@ void ResetWord07Counters()
     Word07TextBlockInfo::totalcount = 0;
     Word07ImageInfo::COUNT = 0;
     Word07Graphic::COUNT = 0;
-    Word07Section::PreHeight = 0;
     word07::ShapeTypes::Reset();
 }
 
@@ -251,8 +244,9 @@ void Word07TextBlockInfo::writeXML(Tolvik::IXMLElement* parent)
         return;
     }
     Attr(shape, "type", "#_x0000_t202");
-    Attr(shape, "stroked", "t");
-    Attr(shape, "strokecolor", "#ffffff");
+    // A box of text has no outline: any line drawn around it would cut
+    // through the text beside it.
+    Attr(shape, "stroked", "f");
     Attr(shape, "filled", "f");
     Attr(shape, "style", "position:absolute;left:0;text-align:left;margin-left:" + double2str(x) +
                              "pt;margin-top:" + double2str(y) + "pt;width:" + double2str(width) +
@@ -267,10 +261,20 @@ void Word07TextBlockInfo::writeXML(Tolvik::IXMLElement* parent)
     Tolvik::IXMLElement* content = textbox->appendChildElement("w:txbxContent");
     if (!content)
         return;
-    // Each box measures its paragraphs from its own top.
-    Word07Section::PreHeight = 0;
-    for (ObjectInfo* object : objects)
+    // Each paragraph starts where its line starts below the box's top: the
+    // space above it is what lies between the end of the line before (in
+    // the whole twips the lines are written in) and its own top. The writer
+    // gives a line that would start above the end of the line before a box
+    // of its own.
+    int bottom = 0;
+    for (ObjectInfo* object : objects) {
+        if (auto* line = dynamic_cast<Word07LineInfo*>(object)) {
+            const int top = WholeNumber(line->getY() * 20 + 0.5);
+            line->setSpaceBefore(top > bottom ? top - bottom : 0);
+            bottom = std::max(top, bottom) + line->HeightTwips();
+        }
         object->writeXML(content);
+    }
     // A text box holds at least one paragraph.
     if (content->getAllChildElements().empty())
         content->appendChildElement("w:p");
@@ -315,43 +319,29 @@ void Word07LineInfo::writeXML(Tolvik::IXMLElement* parent)
 {
     if (!parent)
         return;
-    double& pre = Word07Section::PreHeight;
-    if (pre > top)
-        pre = 0;
-    if (top >= 0) {
-        // The gap above the paragraph, in lines of 12 points.
-        const int gap = WholeNumber((top - pre - height) / 12);
-        for (int k = 0; k < gap; ++k) {
-            Tolvik::IXMLElement* p = parent->appendChildElement("w:p");
-            Tolvik::IXMLElement* pPr = p ? p->appendChildElement("w:pPr") : nullptr;
-            if (!pPr)
-                continue;
-            if (Tolvik::IXMLElement* spacing = pPr->appendChildElement("w:spacing")) {
-                Attr(spacing, "w:lineRule", "exact");
-                Attr(spacing, "w:line", LineTwips(WholeNumber(height * 20)));
-                Attr(spacing, "w:after", "0");
-                Attr(spacing, "w:before", "0");
-            }
-            pPr->appendChildElement("w:rPr");
+    Tolvik::IXMLElement* p = parent->appendChildElement("w:p");
+    if (!p)
+        return;
+    if (Tolvik::IXMLElement* pPr = p->appendChildElement("w:pPr")) {
+        if (Tolvik::IXMLElement* spacing = pPr->appendChildElement("w:spacing")) {
+            Attr(spacing, "w:lineRule", "exact");
+            Attr(spacing, "w:line", int2str(HeightTwips()));
+            Attr(spacing, "w:after", "0");
+            Attr(spacing, "w:before", int2str(spaceBefore));
         }
-        Tolvik::IXMLElement* p = parent->appendChildElement("w:p");
-        if (!p)
-            return;
-        if (Tolvik::IXMLElement* pPr = p->appendChildElement("w:pPr")) {
-            if (Tolvik::IXMLElement* spacing = pPr->appendChildElement("w:spacing")) {
-                Attr(spacing, "w:lineRule", "exact");
-                Attr(spacing, "w:line", LineTwips(WholeNumber(height) * 20));
-                Attr(spacing, "w:after", "0");
-                Attr(spacing, "w:before", "0");
-            }
-            if (Tolvik::IXMLElement* ind = pPr->appendChildElement("w:ind"))
-                Attr(ind, "w:firstLine", int2str(WholeNumber(indent) * 20));
-            pPr->appendChildElement("w:rPr");
-        }
-        for (ObjectInfo* object : contents)
-            object->writeXML(p);
+        if (Tolvik::IXMLElement* ind = pPr->appendChildElement("w:ind"))
+            Attr(ind, "w:firstLine", int2str(WholeNumber(indent * 20 + 0.5)));
+        pPr->appendChildElement("w:rPr");
     }
-    pre = top;
+    for (ObjectInfo* object : contents)
+        object->writeXML(p);
+}
+
+int Word07LineInfo::HeightTwips() const
+{
+    // Never below one point, so that no line collapses and hides its text.
+    const int twips = WholeNumber(height * 20 + 0.5);
+    return twips < 20 ? 20 : twips;
 }
 
 // --- Word07WordsInfo -------------------------------------------------------------------
@@ -401,8 +391,6 @@ void Word07WordsInfo::writeXML(Tolvik::IXMLElement* parent)
 }
 
 // --- Word07Section ---------------------------------------------------------------------
-
-double Word07Section::PreHeight = 0;
 
 void Word07Section::AddCol(double colWidth)
 {

@@ -30,9 +30,8 @@ enum Word07Kind : int {
     kWord07Graphic = 5,
 };
 
-// Numbers that name shapes in the document, and the paragraph bookkeeping
-// of the text boxes, start afresh with every job so that two conversions
-// in one process give the same output.
+// Numbers that name shapes in the document start afresh with every job so
+// that two conversions in one process give the same output.
 void ResetWord07Counters();
 
 // A text box: an absolutely placed VML shape (points from the page's top
@@ -82,8 +81,8 @@ private:
     double matrix[6] = {0, 0, 0, 0, 0, 0};
 };
 
-// One paragraph of a text box: an exact line height and a first-line indent,
-// preceded by empty paragraphs that stand for the vertical gap above it.
+// One paragraph of a text box: an exact line height, the space above it that
+// puts it where its line is, and a first-line indent.
 class Word07LineInfo : public LineInfo {
 public:
     Word07LineInfo();
@@ -96,11 +95,16 @@ public:
     double getX() const { return indent; }
     double getY() const { return top; }
     double getHeight() const { return height; }
+    // Twips of space above the paragraph (the box sets it when it writes).
+    void setSpaceBefore(int twips) { spaceBefore = twips; }
+    // The exact line height as written: whole twips, at least one point.
+    int HeightTwips() const;
 
 private:
     double indent = 0;   // points from the box's left edge
     double top = 0;      // points from the box's top edge
     double height = 0;   // points
+    int spaceBefore = 0; // twips
 };
 
 // A run of text with font, size and colour; a run that links to a page of
@@ -132,9 +136,6 @@ struct Word07Column {
 // before it.
 class Word07Section : public Section {
 public:
-    // The top of the last text-box paragraph written (points).
-    static double PreHeight;
-
     Word07Section() = default;
     ~Word07Section() override = default;
 

@@ -53,7 +53,9 @@ WordsInfo::WordStyle StyleOf(const Text* t, const std::string& colour)
 {
     WordsInfo::WordStyle style;
     style.color = colour;
-    style.fontName = t->fontName;
+    // Word processors know fonts by their family names, not by the PDF's
+    // PostScript names.
+    style.fontName = t->fontFamily.empty() ? t->fontName : t->fontFamily;
     style.fontSize = t->fontSize;
     style.bold = t->bold;
     style.italic = t->italic;
@@ -181,6 +183,7 @@ void Word07Writer::writeText(void* ctx, TextBlock* block)
     box->setWidth(block->getWidth());
     section->appendObject(box);
 
+    std::vector<Word07TextBlockInfo*> boxes{box};
     Word07LineInfo* line = nullptr;
     double lineY = 0;
     const Text* previous = nullptr;   // the run before, on the same line
@@ -190,16 +193,36 @@ void Word07Writer::writeText(void* ctx, TextBlock* block)
         if (t->matrix[1] == 0 && t->matrix[2] == 0) {
             widest = std::max(widest, t->width);
             right = std::max(right, t->x + t->width);
-            box->setY(t->pageHeight - block->getY() - block->getHeight());
+            const double runTop = t->pageHeight - t->y - t->height;   // from the page's top
+            if (boxes.size() == 1)
+                box->setY(t->pageHeight - block->getY() - block->getHeight());
             if (!line || std::fabs(t->y - lineY) >= 1) {
                 const bool first = !line;
+                // A box stacks its lines downward: a line that starts above
+                // the end of the line before (a subscript, a label under a
+                // formula) gets a box of its own at its place.
+                if (line && runTop < box->getY() + line->getY() + line->getHeight() - 0.5) {
+                    box = new Word07TextBlockInfo;
+                    box->setX(block->getX());
+                    box->setY(runTop);
+                    box->setHeight(t->height);
+                    box->setWidth(block->getWidth());
+                    section->appendObject(box);
+                    boxes.push_back(box);
+                }
                 line = new Word07LineInfo;
                 line->setX(std::fabs(t->x - box->getX()));
-                line->setY(std::fabs(t->pageHeight - t->y - t->height - box->getY()));
+                line->setY(std::max(0.0, runTop - box->getY()));
                 line->setHeight(t->height);
                 box->AddObject(line);
                 lineY = first ? std::fabs(t->y) : t->y;
                 previous = nullptr;
+            }
+            // A taller run raises the top of its line.
+            if (runTop - box->getY() < line->getY()) {
+                const double raise = line->getY() - std::max(0.0, runTop - box->getY());
+                line->setY(line->getY() - raise);
+                line->setHeight(line->getHeight() + raise);
             }
             if (t->height > line->getHeight())
                 line->setHeight(t->height);
@@ -208,6 +231,8 @@ void Word07Writer::writeText(void* ctx, TextBlock* block)
                 run->setLinkPage(bookmarkFor(section, t->linkPage));
             run->setContent((NeedsSpace(previous, t) ? " " : "") + CleanRunText(t->text));
             run->setStyle(StyleOf(t, ColourText(t)));
+            if (book)
+                book->UseFont(run->getStyle().fontName, t->fixedPitch, t->serif);
             line->appendContent(run);
             previous = t;
         } else {
@@ -226,20 +251,28 @@ void Word07Writer::writeText(void* ctx, TextBlock* block)
             auto* run = new Word07WordsInfo;
             run->setContent(CleanRunText(copy->text));
             run->setStyle(StyleOf(copy, ColourText(t)));
+            if (book)
+                book->UseFont(run->getStyle().fontName, t->fixedPitch, t->serif);
             rotated->AddObject(run);
             section->appendObject(rotated);
             delete copy;
         }
     }
-    // Some readers wrap the text of a box at its width whatever its no-wrap
-    // style says, and break a word that is wider than the box apart. The
-    // block's width is cut to whole points, and a substituted font runs
-    // wider: the box gets room for its longest line and its widest word in
-    // a somewhat wider font.
-    const double room = std::max(std::ceil((right - block->getX()) * 1.05 + 2),
-                                 std::ceil(widest * 1.15 + 1));
-    if (widest > 0 && box->getWidth() < room)
-        box->setWidth(room);
+    // A line of a box never wraps. Some readers wrap the text of a box at
+    // its width whatever its no-wrap style says, and a reader without the
+    // PDF's font sets the line in a substitute that may run much wider. The
+    // box has no outline and no fill, and its text starts at its left edge,
+    // so the box reaches to the right edge of the page, and further when
+    // the longest line could need it in a font half as wide again.
+    if (widest > 0) {
+        const double longest = right - block->getX();
+        const double room = std::max({std::ceil(longest * 1.5 + 2), std::ceil(widest * 1.5 + 1),
+                                      std::ceil(section->GetWidth() - block->getX())});
+        for (Word07TextBlockInfo* b : boxes) {
+            if (b->getWidth() < room)
+                b->setWidth(room);
+        }
+    }
 }
 
 void Word07Writer::writeTable(void* ctx, TableBlock* block)

@@ -17,6 +17,14 @@ Kinds (each written as OUTDIR/NAME.pdf, NAME defaulting to the kind):
             page 3 to page 2 (links to places in the document)
   shapes    one page with filled and stroked paths, a curve, and text
             turned by 90 degrees
+  turned    one page holding a picture of 3 by 2 coloured squares eight
+            times, under each matrix that turns or mirrors it by a
+            multiple of 90 degrees
+  pattern   one page with a circle filled with a tiling pattern of
+            stripes
+  narrow    one page of lines set in a condensed face under a family name
+            no reader has, which readers set in a wider face ("session."
+            ends a line, "1967" fills a table cell just as wide as it)
 """
 import io
 import os
@@ -153,6 +161,99 @@ def shapes(path):
     c.save()
 
 
+# The picture of turned: 3 columns by 2 rows of distinct colours.
+SQUARES = [[(220, 30, 30), (30, 180, 30), (30, 30, 220)],
+           [(240, 200, 20), (200, 30, 200), (20, 200, 200)]]
+# (a, b, c, d) of the 8 matrices that turn or mirror a picture by a multiple
+# of 90 degrees; each picture is drawn into a 90 by 90 point square.
+TURNS = [(1, 0, 0, 1), (0, 1, -1, 0), (-1, 0, 0, -1), (0, -1, 1, 0),
+         (-1, 0, 0, 1), (1, 0, 0, -1), (0, 1, 1, 0), (0, -1, -1, 0)]
+
+
+def turned(path):
+    from PIL import Image
+    img = Image.new("RGB", (60, 40))
+    for y in range(40):
+        for x in range(60):
+            img.putpixel((x, y), SQUARES[y // 20][x // 20])
+    buf = io.BytesIO()
+    img.save(buf, format="PNG")
+    buf.seek(0)
+    reader = ImageReader(buf)
+    c = canvas.Canvas(path, pagesize=A4)
+    for k, (a, b, cc, d) in enumerate(TURNS):
+        # Square k: column k % 4, row k // 4; its centre is (cx, cy).
+        cx = 100 + 130 * (k % 4)
+        cy = 650 - 200 * (k // 4)
+        c.saveState()
+        c.transform(a, b, cc, d, cx, cy)
+        c.drawImage(reader, -45, -30, width=90, height=60)
+        c.restoreState()
+    c.setFont(FONT, 12)
+    c.drawString(72, 300, "eight turned pictures")
+    c.showPage()
+    c.save()
+
+
+def pattern(path):
+    # reportlab has no tiling patterns: the page is written by hand.
+    cell = b"0 0 1 rg 0 0 4 10 re f"
+    content = (b"q /Pattern cs /P1 scn 300 500 m 300 555.2 255.2 600 200 600 c "
+               b"144.8 600 100 555.2 100 500 c 100 444.8 144.8 400 200 400 c "
+               b"255.2 400 300 444.8 300 500 c f Q "
+               b"BT /F1 12 Tf 72 300 Td (circle filled with stripes) Tj ET")
+    objects = [
+        b"<< /Type /Catalog /Pages 2 0 R >>",
+        b"<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+        b"<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] /Contents 4 0 R "
+        b"/Resources << /Pattern << /P1 5 0 R >> /Font << /F1 6 0 R >> >> >>",
+        b"<< /Length %d >>\nstream\n" % len(content) + content + b"\nendstream",
+        b"<< /PatternType 1 /PaintType 1 /TilingType 1 /BBox [0 0 8 10] /XStep 8 /YStep 10 "
+        b"/Resources << >> /Length %d >>\nstream\n" % len(cell) + cell + b"\nendstream",
+        b"<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>",
+    ]
+    out = b"%PDF-1.4\n"
+    offsets = []
+    for i, body in enumerate(objects, start=1):
+        offsets.append(len(out))
+        out += b"%d 0 obj\n" % i + body + b"\nendobj\n"
+    xref = len(out)
+    out += b"xref\n0 %d\n0000000000 65535 f \n" % (len(objects) + 1)
+    for o in offsets:
+        out += b"%010d 00000 n \n" % o
+    out += b"trailer\n<< /Size %d /Root 1 0 R >>\nstartxref\n%d\n%%%%EOF\n" % (len(objects) + 1, xref)
+    with open(path, "wb") as f:
+        f.write(out)
+
+
+def narrow(path):
+    # DejaVu Sans Condensed under a family name that no reader has: readers
+    # set its text in their default font, which runs some 15 % wider. The
+    # names are changed in the font's bytes (same lengths, both encodings).
+    data = open("/usr/share/fonts/truetype/dejavu/DejaVuSansCondensed.ttf", "rb").read()
+    for old, new in (("DejaVu", "QejaVu"), ("DejaVuSans", "QejaVuSans")):
+        data = data.replace(old.encode("ascii"), new.encode("ascii"))
+        data = data.replace(old.encode("utf-16-be"), new.encode("utf-16-be"))
+    pdfmetrics.registerFont(TTFont("NarrowFace", io.BytesIO(data)))
+    c = canvas.Canvas(path, pagesize=A4)
+    c.setFont("NarrowFace", 11)
+    lines = [
+        "The committee closed the first meeting of the spring session.",
+        "Every member of the board signed the minutes of that session.",
+        "Narrow words fill this line from its left edge to its right end.",
+    ]
+    y = 760
+    for line in lines:
+        c.drawString(72, y, line)
+        y -= 16
+    # A table of narrow cells, each just as wide as its number.
+    for row, years in enumerate([("1967", "1968", "1969"), ("1970", "1971", "1972")]):
+        for col, year in enumerate(years):
+            c.drawString(72 + 30 * col, 680 - 16 * row, year)
+    c.showPage()
+    c.save()
+
+
 KINDS = {
     "text": text,
     "columns": columns,
@@ -162,6 +263,9 @@ KINDS = {
     "huge": huge,
     "links": links,
     "shapes": shapes,
+    "turned": turned,
+    "pattern": pattern,
+    "narrow": narrow,
 }
 
 

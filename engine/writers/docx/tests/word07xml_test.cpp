@@ -265,7 +265,7 @@ TEST_F(Word07Xml, TextBoxPlacesLinesWithSpacesBetweenWords)
     auto block = MakeBlock({{"Hello", 72, 700, 30, 10.7},
                             {"wor", 106, 700.5, 15, 10.7},    // within a point: the same line
                             {"ld", 121.2, 700.5, 10, 10.7},   // touches: the same word
-                            {"next", 80, 699, 20, 10}});      // a point lower: a new line
+                            {"next", 80, 688, 20, 10}});      // the next line
     block->getElements()[0]->color[0] = 1;
     block->getElements()[0]->color[1] = 0.5;
     Word07Writer writer(nullptr);
@@ -290,7 +290,10 @@ TEST_F(Word07Xml, TextBoxPlacesLinesWithSpacesBetweenWords)
     const std::string first = paragraphs + "[1]";
     EXPECT_EQ(RunText(xml, first), "Hello world");
     EXPECT_EQ(RunText(xml, paragraphs + "[2]"), "next");
-    EXPECT_EQ(XPathFile(xml, "string(" + first + "//" + Q("w:spacing") + "/@w:line)"), "200");
+    // Exact line heights in whole twips; the second line starts 12 points
+    // below the top of the first, which is 10.7 high.
+    EXPECT_EQ(XPathFile(xml, "string(" + first + "//" + Q("w:spacing") + "/@w:line)"), "214");
+    EXPECT_EQ(XPathFile(xml, "string(" + paragraphs + "[2]//" + Q("w:spacing") + "/@w:before)"), "26");
     EXPECT_EQ(XPathFile(xml, "string(" + first + "//" + Q("w:spacing") + "/@w:lineRule)"), "exact");
     EXPECT_EQ(XPathFile(xml, "string(" + paragraphs + "[2]//" + Q("w:ind") + "/@w:firstLine)"), "160");
     const std::string rPr = first + "/" + Q("w:r") + "[1]/" + Q("w:rPr");
@@ -299,7 +302,7 @@ TEST_F(Word07Xml, TextBoxPlacesLinesWithSpacesBetweenWords)
     EXPECT_EQ(XPathFile(xml, "string(" + rPr + "/" + Q("w:rFonts") + "/@w:ascii)"), "Helvetica");
 }
 
-TEST_F(Word07Xml, GapAboveALineIsEmptyParagraphsOfWholeTwips)
+TEST_F(Word07Xml, SpaceAboveALineTakesItToItsPlace)
 {
     auto block = MakeBlock({{"top", 72, 700, 20, 10.53}, {"lower", 72, 640, 20, 10.53}});
     block->setPosition(72, 630);
@@ -308,28 +311,57 @@ TEST_F(Word07Xml, GapAboveALineIsEmptyParagraphsOfWholeTwips)
     Word07Section section;
     writer.writeText(&section, block.get());
     const std::string xml = WriteBody(section);
-    // 59.47 points below a line at 0.47: four empty lines of 12 points.
+    // The second line's top lies 59.47 points (1189 twips) below the box's
+    // top, the first line ends 211 twips below it.
     const std::string paragraphs = "(//" + Q("w:txbxContent") + "/" + Q("w:p") + ")";
-    ASSERT_EQ(XPathFile(xml, "count" + paragraphs), "6");
-    for (int i = 2; i <= 5; ++i) {
-        const std::string p = paragraphs + "[" + std::to_string(i) + "]";
-        EXPECT_EQ(XPathFile(xml, "count(" + p + "/" + Q("w:r") + ")"), "0");
-        EXPECT_EQ(XPathFile(xml, "string(" + p + "//" + Q("w:spacing") + "/@w:line)"), "210");
-    }
-    EXPECT_EQ(XPathFile(xml, "string(" + paragraphs + "[6]//" + Q("w:spacing") + "/@w:line)"), "200");
-    EXPECT_EQ(RunText(xml, paragraphs + "[6]"), "lower");
+    ASSERT_EQ(XPathFile(xml, "count" + paragraphs), "2");
+    EXPECT_EQ(XPathFile(xml, "string(" + paragraphs + "[1]//" + Q("w:spacing") + "/@w:before)"), "0");
+    EXPECT_EQ(XPathFile(xml, "string(" + paragraphs + "[2]//" + Q("w:spacing") + "/@w:line)"), "211");
+    EXPECT_EQ(XPathFile(xml, "string(" + paragraphs + "[2]//" + Q("w:spacing") + "/@w:before)"), "978");
+    EXPECT_EQ(RunText(xml, paragraphs + "[2]"), "lower");
 }
 
-TEST_F(Word07Xml, BoxHasRoomForItsWidestWord)
+TEST_F(Word07Xml, LineStartingAboveTheEndOfTheLineBeforeGetsABoxOfItsOwn)
 {
-    // The page model's block is as wide as its one word, in whole points.
-    auto block = MakeBlock({{"jumpfour", 72, 700, 63.4, 14}});
-    block->setWidth(63);
+    // A subscript 3 points below its line: stacked under that line it would
+    // land 8 points too low.
+    auto block = MakeBlock({{"x", 72, 700, 8, 11}, {"i", 80, 697, 4, 7}, {"next", 72, 686, 20, 11}});
     Word07Writer writer(nullptr);
     Word07Section section;
     writer.writeText(&section, block.get());
-    const std::string style = XPathFile(WriteBody(section), "string(//" + Q("v:shape") + "/@style)");
-    EXPECT_NE(style.find(";width:74pt;"), std::string::npos) << style;
+    const std::string xml = WriteBody(section);
+    const std::string shape = "(//" + Q("v:shape") + ")";
+    ASSERT_EQ(XPathFile(xml, "count" + shape), "2");
+    EXPECT_EQ(RunText(xml, shape + "[1]"), "x");
+    // The subscript's box stands at its own top (792 - 697 - 7 = 88), and
+    // the line after it follows it in that box.
+    EXPECT_NE(XPathFile(xml, "string(" + shape + "[2]/@style)").find("margin-top:88pt;"), std::string::npos);
+    EXPECT_EQ(RunText(xml, shape + "[2]"), "inext");
+}
+
+TEST_F(Word07Xml, BoxesHaveNoOutlineAndRoomForTheirLongestLine)
+{
+    // The page model's block is as wide as its one word, in whole points;
+    // the box reaches to the page's right edge, or 1.5 times the line
+    // beyond it.
+    struct Case {
+        double x;
+        const char* width;
+    };
+    for (const Case& c : {Case{72, ";width:540pt;"}, Case{560, ";width:98pt;"}}) {
+        auto block = MakeBlock({{"jumpfour", c.x, 700, 63.4, 14}});
+        block->setPosition(c.x, 690);
+        block->setWidth(63);
+        Word07Writer writer(nullptr);
+        Word07Section section;
+        section.SetWidth(612);
+        writer.writeText(&section, block.get());
+        const std::string xml = WriteBody(section);
+        const std::string style = XPathFile(xml, "string(//" + Q("v:shape") + "/@style)");
+        EXPECT_NE(style.find(c.width), std::string::npos) << style;
+        EXPECT_EQ(XPathFile(xml, "string(//" + Q("v:shape") + "/@stroked)"), "f");
+        EXPECT_EQ(XPathFile(xml, "count(//" + Q("v:shape") + "/@strokecolor)"), "0");
+    }
 }
 
 TEST_F(Word07Xml, PageLinksBecomeHyperlinksAddressLinksDoNot)
