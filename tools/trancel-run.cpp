@@ -1,19 +1,22 @@
-// Command-line driver of the engine: fills job items from its arguments and
-// calls convert, or mergeall with --merge. Prints every progress call as one
-// line ("item message value") and each item's result path; exits non-zero
-// when any item failed.
+// Command-line driver of the engine: fills one job item per PDF from its
+// arguments, with every option the desktop program sets, and calls convert,
+// or mergeall with --merge. On a terminal each file's progress is one
+// updating line that ends in "done" with the written path or "failed" with
+// the reason; elsewhere only those last lines are printed. --protocol prints
+// instead every progress call as one line ("item message value") and each
+// item's result ("result item path"), for scripts. Exits with 1 when an item
+// failed, with 2 on a usage error.
 //
-//   trancel-run --type N [--range TEXT] [--password PW] [--extract] [--hires]
-//               [--ocr] [--merge NAME] --dest DIR FILE...
-//   trancel-run --to-pdf --dest DIR SOURCE...
-//
-// With --to-pdf each source (a folder of pictures) becomes a PDF in DIR.
+// With --to-pdf each source (a folder of pictures) becomes a PDF in DIR
+// instead, with the same lines.
 
 #include "engine/layout/entry.h"
 #include "engine/layout/jobrecords.h"
 #include "engine/layout/utf8.h"
 #include "engine/topdf/topdfroute.h"
 #include "parser/parser.h"
+
+#include <unistd.h>
 
 #include <atomic>
 #include <csignal>
@@ -28,36 +31,193 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::atomic<bool> g_cancel{false};
-std::vector<int> g_lastState;
+const char kUsage[] =
+    "usage: trancel-run --type N [options] --dest DIR FILE...\n"
+    "       trancel-run --to-pdf [--protocol] --dest DIR SOURCE...\n"
+    "\n"
+    "  --type N          output type: 1 EPUB, 2 HTML folder with a page viewer,\n"
+    "                    3 plain text, 4 JPEG pages, 6 Word 2007 (.docx)\n"
+    "  --dest DIR        output folder\n"
+    "  --range TEXT      pages: All (default), Odd, Even, or numbers and ranges\n"
+    "                    such as 1-3,5\n"
+    "  --password PW     open password of the PDF files\n"
+    "  --merge NAME      put every file into one output called NAME\n"
+    "  --page-pictures   EPUB: every page becomes one picture\n"
+    "  --no-pictures     EPUB and HTML: text only, pictures left out\n"
+    "  --extract         JPEG: the pictures embedded in the pages, not whole pages\n"
+    "  --hires           JPEG: pages at 192 dpi instead of 96\n"
+    "  --config-layout   Word: text in reading order, graphics drawn as the\n"
+    "                    program folder's config.txt says (DrawGraphic: true)\n"
+    "  --word-password PW             Word: open password of the document\n"
+    "  --word-permission-password PW  Word: permission password\n"
+    "  --ocr             run character recognition (text output, or the pages\n"
+    "                    that --range lists)\n"
+    "  --ocr-mode MODE   recognition: speed (default) or quality\n"
+    "  --protocol        machine-readable lines: every progress call as\n"
+    "                    \"item message value\", then \"result item path\"\n"
+    "  --to-pdf          make a PDF of each source (a folder of pictures)\n"
+    "  --help            this text\n";
 
-void OnProgress(void*, int item, unsigned message, int value)
-{
-    std::printf("%d %u %d\n", item, message, value);
-    std::fflush(stdout);
-    if (message == WM_PROGRESS_STATE && item >= 0 &&
-        static_cast<std::size_t>(item) < g_lastState.size())
-        g_lastState[static_cast<std::size_t>(item)] = value;
-}
+// What the arguments ask for.
+struct Options {
+    int type = 0;
+    std::string range = "All";
+    std::string password;
+    std::string dest;
+    std::string mergeName;
+    bool merge = false;
+    bool pagePictures = false;
+    bool noPictures = false;
+    bool extract = false;
+    bool hires = false;
+    bool configLayout = false;
+    std::string wordPassword;
+    bool haveWordPassword = false;
+    std::string wordPermissionPassword;
+    bool haveWordPermissionPassword = false;
+    bool ocr = false;
+    int ocrMode = 0;
+    bool protocol = false;
+    bool toPdf = false;
+    std::vector<std::string> files;
+};
 
-bool OnCancel(void*)
+int UsageError(const std::string& what)
 {
-    return g_cancel.load();
-}
-
-void OnSignal(int)
-{
-    g_cancel = true;
-}
-
-int Usage()
-{
-    std::fprintf(stderr,
-                 "usage: trancel-run --type N [--range TEXT] [--password PW] [--extract] "
-                 "[--hires] [--ocr] [--merge NAME] --dest DIR FILE...\n"
-                 "       trancel-run --to-pdf --dest DIR SOURCE...\n"
-                 "  N: 1 EPUB, 2 HTML, 3 text, 4 JPEG, 5 .doc, 6 .docx\n");
+    std::fprintf(stderr, "trancel-run: %s\n%s", what.c_str(), kUsage);
     return 2;
+}
+
+// A page selection the desktop program could send: a keyword, or numbers
+// joined by commas and hyphens (spaces allowed).
+bool ValidRange(const std::string& r)
+{
+    if (r == "All" || r == "Odd" || r == "Even")
+        return true;
+    bool digit = false;
+    for (char c : r) {
+        if (c >= '0' && c <= '9')
+            digit = true;
+        else if (c != ',' && c != '-' && c != ' ')
+            return false;
+    }
+    return digit;
+}
+
+// Reads the arguments into `o`; 0 when they are sound, else the exit code
+// (after printing the usage or the help).
+int ParseArguments(int argc, char** argv, Options& o)
+{
+    std::string type, ocrMode;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        auto value = [&](std::string& out) {
+            if (i + 1 >= argc)
+                return false;
+            out = argv[++i];
+            return true;
+        };
+        bool ok = true;
+        if (arg == "--help") {
+            std::fputs(kUsage, stdout);
+            return -1;
+        } else if (arg == "--type") {
+            ok = value(type);
+        } else if (arg == "--range") {
+            ok = value(o.range);
+        } else if (arg == "--password") {
+            ok = value(o.password);
+        } else if (arg == "--dest") {
+            ok = value(o.dest);
+        } else if (arg == "--merge") {
+            ok = value(o.mergeName);
+            o.merge = true;
+        } else if (arg == "--word-password") {
+            ok = value(o.wordPassword);
+            o.haveWordPassword = true;
+        } else if (arg == "--word-permission-password") {
+            ok = value(o.wordPermissionPassword);
+            o.haveWordPermissionPassword = true;
+        } else if (arg == "--ocr-mode") {
+            ok = value(ocrMode);
+        } else if (arg == "--page-pictures") {
+            o.pagePictures = true;
+        } else if (arg == "--no-pictures") {
+            o.noPictures = true;
+        } else if (arg == "--extract") {
+            o.extract = true;
+        } else if (arg == "--hires") {
+            o.hires = true;
+        } else if (arg == "--config-layout") {
+            o.configLayout = true;
+        } else if (arg == "--ocr") {
+            o.ocr = true;
+        } else if (arg == "--protocol") {
+            o.protocol = true;
+        } else if (arg == "--to-pdf") {
+            o.toPdf = true;
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            return UsageError("unknown option " + arg);
+        } else {
+            o.files.push_back(arg);
+        }
+        if (!ok)
+            return UsageError(arg + " needs a value");
+    }
+
+    if (o.toPdf) {
+        // Making PDF files takes only the folder and the sources.
+        if (!type.empty() || o.merge || o.range != "All" || !o.password.empty() || o.pagePictures ||
+            o.noPictures || o.extract || o.hires || o.configLayout || o.haveWordPassword ||
+            o.haveWordPermissionPassword || o.ocr || !ocrMode.empty())
+            return UsageError("--to-pdf takes only --dest, --protocol and the sources");
+        if (o.dest.empty())
+            return UsageError("--dest is missing");
+        if (o.files.empty())
+            return UsageError("no source given");
+        return 0;
+    }
+    if (type.empty())
+        return UsageError("--type is missing");
+    if (type.size() != 1 || type[0] < '1' || type[0] > '6')
+        return UsageError("--type must be one of 1 to 6, not \"" + type + "\"");
+    o.type = type[0] - '0';
+    if (o.dest.empty())
+        return UsageError("--dest is missing");
+    if (o.files.empty())
+        return UsageError("no PDF file given");
+    if (!ValidRange(o.range))
+        return UsageError("--range \"" + o.range + "\" names no pages");
+    if (o.merge && o.mergeName.empty())
+        return UsageError("--merge needs a name");
+    if (ocrMode == "speed" || ocrMode == "0" || ocrMode.empty())
+        o.ocrMode = 0;
+    else if (ocrMode == "quality" || ocrMode == "1")
+        o.ocrMode = 1;
+    else
+        return UsageError("--ocr-mode must be speed or quality, not \"" + ocrMode + "\"");
+
+    // Options that the chosen output type has no use for are mistakes.
+    struct ForTypes {
+        bool given;
+        const char* name;
+        bool applies;
+    } const checks[] = {
+        {o.pagePictures, "--page-pictures", o.type == 1},
+        {o.noPictures, "--no-pictures", o.type == 1 || o.type == 2},
+        {o.extract, "--extract", o.type == 4},
+        {o.hires, "--hires", o.type == 4},
+        {o.configLayout, "--config-layout", o.type == 5 || o.type == 6},
+        {o.haveWordPassword, "--word-password", o.type == 5 || o.type == 6},
+        {o.haveWordPermissionPassword, "--word-permission-password", o.type == 5 || o.type == 6},
+    };
+    for (const ForTypes& c : checks) {
+        if (c.given && !c.applies)
+            return UsageError(std::string(c.name) + " does not apply to --type " + type);
+    }
+    if (o.pagePictures && o.noPictures)
+        return UsageError("--page-pictures and --no-pictures exclude each other");
+    return 0;
 }
 
 // The folder of this program: templates and data ship beside it.
@@ -68,119 +228,202 @@ std::wstring ProgramFolder()
     return ec ? std::wstring(L".") : utf8::ToWide(exe.parent_path().string());
 }
 
-int PageCount(const std::string& path, const std::string& password)
+// The page count of a PDF, or 0 with the reason it cannot be opened.
+int PageCount(const std::string& path, const std::string& password, std::string& error)
 {
     try {
         Parser parser;
         parser.Load(utf8::ToWide(path), false, password.c_str());
         return parser.GetPageCount();
+    } catch (const std::exception& e) {
+        error = e.what();
     } catch (...) {
-        return 0;
+        error = "the PDF file cannot be read";
+    }
+    return 0;
+}
+
+// What the job reported so far, item by item.
+struct ItemView {
+    std::string name;     // the file's name, as the progress line shows it
+    std::string error;    // why the file cannot be opened, when known
+    int state = 0;        // last item state reported
+    int percent = 0;
+    bool ended = false;   // its last line is printed
+};
+
+struct Job {
+    Options options;
+    std::vector<Basedata_w> items;
+    std::vector<ItemView> views;
+    std::wstring wordPassword, wordPermissionPassword;   // kept alive for wordOp
+    bool terminal = false;
+    int shown = -1;       // the item whose line is open on the terminal
+};
+
+std::atomic<bool> g_cancel{false};
+
+void OnSignal(int)
+{
+    g_cancel = true;
+}
+
+bool OnCancel(void*)
+{
+    return g_cancel.load();
+}
+
+// Ends the open progress line so that the next output starts on a line of
+// its own.
+void CloseOpenLine(Job& job)
+{
+    if (job.shown >= 0) {
+        std::fputs("\n", stdout);
+        job.shown = -1;
     }
 }
 
-// Each source made into a PDF, with the progress and result lines of a
-// conversion.
-int ToPdf(const std::vector<std::string>& sources, const std::string& dest, const std::wstring& tmpDir)
+void ShowProgress(Job& job, int i)
 {
-    std::vector<std::wstring> results;
-    for (std::size_t i = 0; i < sources.size(); ++i) {
+    if (!job.terminal)
+        return;
+    if (job.shown != i)
+        CloseOpenLine(job);
+    const ItemView& v = job.views[static_cast<std::size_t>(i)];
+    std::printf("\r\x1b[K%s  %d%%", v.name.c_str(), v.percent);
+    std::fflush(stdout);
+    job.shown = i;
+}
+
+// Prints the item's last line: done with the written path, or failed with
+// the reason.
+void ShowEnd(Job& job, std::size_t i)
+{
+    ItemView& v = job.views[i];
+    if (v.ended)
+        return;
+    v.ended = true;
+    const std::string result = utf8::FromWide(job.items[i].result);
+    std::string line;
+    if (v.state == ITEM_DONE && !result.empty()) {
+        line = v.name + "  done  " + result;
+    } else {
+        std::string reason = v.error;
+        if (reason.empty())
+            reason = g_cancel ? "cancelled" : "the conversion did not complete";
+        line = v.name + "  failed: " + reason;
+    }
+    if (job.terminal && job.shown == static_cast<int>(i)) {
+        std::printf("\r\x1b[K%s\n", line.c_str());
+        job.shown = -1;
+    } else {
+        CloseOpenLine(job);
+        std::printf("%s\n", line.c_str());
+    }
+    std::fflush(stdout);
+}
+
+void OnProgress(void* ctx, int item, unsigned message, int value)
+{
+    Job& job = *static_cast<Job*>(ctx);
+    if (job.options.protocol) {
+        std::printf("%d %u %d\n", item, message, value);
+        std::fflush(stdout);
+    }
+    if (item < 0 || static_cast<std::size_t>(item) >= job.views.size())
+        return;
+    ItemView& v = job.views[static_cast<std::size_t>(item)];
+    if (message == WM_PROGRESS_STATE)
+        v.state = value;
+    else if (message == WM_PROGRESS_PERCENT)
+        v.percent = value;
+    if (job.options.protocol)
+        return;
+    // A merged item's output is written after the last item: its line ends
+    // when the job does.
+    const bool ends = message == WM_PROGRESS_STATE &&
+                      (value == ITEM_FAILED || (value == ITEM_DONE && !job.options.merge));
+    if (ends)
+        ShowEnd(job, static_cast<std::size_t>(item));
+    else
+        ShowProgress(job, item);
+}
+
+void FillItems(Job& job)
+{
+    const Options& o = job.options;
+    job.wordPassword = utf8::ToWide(o.wordPassword);
+    job.wordPermissionPassword = utf8::ToWide(o.wordPermissionPassword);
+    const std::wstring programFolder = ProgramFolder();
+    for (const std::string& file : o.files) {
+        ItemView view;
+        view.name = fs::path(file).filename().string();
+
+        exportdata_w in;
+        in.type = std::to_string(o.type);
+        in.source = utf8::ToWide(file);
+        in.dest = utf8::ToWide(o.dest);
+        in.range = utf8::ToWide(o.range);
+        in.epubIgnoreImg = o.type == 1 && o.noPictures;
+        in.htmlIgnoreImg = o.type == 2 && o.noPictures;
+        in.convertKind = (o.type == 1 && o.pagePictures) ||
+                         ((o.type == 5 || o.type == 6) && o.configLayout);
+        in.imgExtract = o.extract;
+        in.imgHighRes = o.hires ? 1 : 0;
+        in.exePath = programFolder;
+        in.wordOp.bOpenPassword = o.haveWordPassword;
+        in.wordOp.openPassword = o.haveWordPassword ? job.wordPassword.c_str() : nullptr;
+        in.wordOp.bPermissionPassword = o.haveWordPermissionPassword;
+        in.wordOp.permissionPassword =
+            o.haveWordPermissionPassword ? job.wordPermissionPassword.c_str() : nullptr;
+        in.enableOCR = o.ocr;
+        in.ocrMode = o.ocrMode;
+        in.password = o.password;
+        Basedata_w item;
+        item.last = PageCount(file, o.password, view.error);
+        exportdata2basedata_w(&item, &in);
+        job.items.push_back(item);
+        job.views.push_back(view);
+    }
+}
+
+// Each source made into a PDF, with the progress and end lines of a
+// conversion; the written files become the items' results.
+void ToPdf(Job& job, const std::wstring& tmpDir)
+{
+    const Options& o = job.options;
+    for (const std::string& source : o.files) {
+        ItemView view;
+        view.name = fs::path(source).filename().string();
+        job.views.push_back(view);
+        job.items.emplace_back();
+    }
+    for (std::size_t i = 0; i < o.files.size() && !g_cancel; ++i) {
         const int item = static_cast<int>(i);
-        OnProgress(nullptr, item, WM_PROGRESS_STATE, ITEM_STARTED);
-        results.push_back(CreatePdfFromSource(utf8::ToWide(sources[i]), utf8::ToWide(dest), tmpDir));
-        if (!results.back().empty())
-            OnProgress(nullptr, item, WM_PROGRESS_PERCENT, 100);
-        OnProgress(nullptr, item, WM_PROGRESS_STATE, results.back().empty() ? ITEM_FAILED : ITEM_DONE);
+        OnProgress(&job, item, WM_PROGRESS_STATE, ITEM_STARTED);
+        job.items[i].result = CreatePdfFromSource(utf8::ToWide(o.files[i]), utf8::ToWide(o.dest), tmpDir);
+        if (job.items[i].result.empty()) {
+            job.views[i].error = "no PDF could be made of it (not a folder with pictures)";
+        } else {
+            OnProgress(&job, item, WM_PROGRESS_PERCENT, 100);
+        }
+        OnProgress(&job, item, WM_PROGRESS_STATE, job.items[i].result.empty() ? ITEM_FAILED : ITEM_DONE);
     }
-    bool failed = false;
-    for (std::size_t i = 0; i < results.size(); ++i) {
-        std::printf("result %zu %s\n", i, utf8::FromWide(results[i]).c_str());
-        failed = failed || results[i].empty();
-    }
-    return failed ? 1 : 0;
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    std::string type, range = "All", password, dest, mergeName;
-    bool extract = false, hires = false, ocr = false, merge = false, toPdf = false;
-    std::vector<std::string> files;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        auto value = [&](std::string& out) {
-            if (i + 1 >= argc)
-                return false;
-            out = argv[++i];
-            return true;
-        };
-        if (arg == "--type") {
-            if (!value(type))
-                return Usage();
-        } else if (arg == "--range") {
-            if (!value(range))
-                return Usage();
-        } else if (arg == "--password") {
-            if (!value(password))
-                return Usage();
-        } else if (arg == "--dest") {
-            if (!value(dest))
-                return Usage();
-        } else if (arg == "--merge") {
-            if (!value(mergeName))
-                return Usage();
-            merge = true;
-        } else if (arg == "--extract") {
-            extract = true;
-        } else if (arg == "--hires") {
-            hires = true;
-        } else if (arg == "--ocr") {
-            ocr = true;
-        } else if (arg == "--to-pdf") {
-            toPdf = true;
-        } else if (arg.rfind("--", 0) == 0) {
-            return Usage();
-        } else {
-            files.push_back(arg);
-        }
-    }
-    if ((type.empty() && !toPdf) || files.empty())
-        return Usage();
+    Job job;
+    if (const int code = ParseArguments(argc, argv, job.options))
+        return code < 0 ? 0 : code;
+    job.terminal = !job.options.protocol && isatty(STDOUT_FILENO);
 
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);
-
-    if (toPdf) {
-        std::string tmp = (fs::temp_directory_path() / "trancel-run-XXXXXX").string();
-        if (!mkdtemp(tmp.data())) {
-            std::perror("trancel-run: temporary folder");
-            return 1;
-        }
-        const int rc = ToPdf(files, dest, utf8::ToWide(tmp) + L"/");
-        std::error_code ec;
-        fs::remove_all(tmp, ec);
-        return rc;
-    }
-
-    std::vector<Basedata_w> items;
-    for (const std::string& file : files) {
-        exportdata_w in;
-        in.type = type;
-        in.source = utf8::ToWide(file);
-        in.dest = utf8::ToWide(dest);
-        in.range = utf8::ToWide(range);
-        in.imgExtract = extract;
-        in.imgHighRes = hires ? 1 : 0;
-        in.exePath = ProgramFolder();
-        in.enableOCR = ocr;
-        in.password = password;
-        Basedata_w item;
-        item.last = PageCount(file, password);
-        exportdata2basedata_w(&item, &in);
-        items.push_back(item);
-    }
-    g_lastState.assign(items.size(), 0);
+    if (!job.options.toPdf)
+        FillItems(job);
 
     // A private temporary folder for the job, removed afterwards.
     std::string tmp = (fs::temp_directory_path() / "trancel-run-XXXXXX").string();
@@ -193,20 +436,26 @@ int main(int argc, char** argv)
     callback_funcs callbacks;
     callbacks.progress = OnProgress;
     callbacks.cancel = OnCancel;
-    if (merge) {
-        std::wstring name = utf8::ToWide(mergeName);
-        mergeall(items, tmpDir, nullptr, callbacks, name);
+    if (job.options.toPdf) {
+        ToPdf(job, tmpDir);
+    } else if (job.options.merge) {
+        std::wstring name = utf8::ToWide(job.options.mergeName);
+        mergeall(job.items, tmpDir, &job, callbacks, name);
     } else {
-        convert(items, tmpDir, nullptr, callbacks);
+        convert(job.items, tmpDir, &job, callbacks);
     }
     std::error_code ec;
     fs::remove_all(tmp, ec);
 
     bool failed = false;
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        std::printf("result %zu %s\n", i, utf8::FromWide(items[i].result).c_str());
-        if (g_lastState[i] != 2 || items[i].result.empty())
+    for (std::size_t i = 0; i < job.items.size(); ++i) {
+        if (job.views[i].state != ITEM_DONE || job.items[i].result.empty())
             failed = true;
+        if (job.options.protocol)
+            std::printf("result %zu %s\n", i, utf8::FromWide(job.items[i].result).c_str());
+        else
+            ShowEnd(job, i);
     }
+    CloseOpenLine(job);
     return failed ? 1 : 0;
 }

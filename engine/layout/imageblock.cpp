@@ -123,6 +123,18 @@ ImageBlock::ImageBlock(IWriter* writer)
     dim = 1.0;
 }
 
+bool ImageBlock::ObjectRect(CollectBase* obj, double& x, double& y, double& width, double& height)
+{
+    Rect r;
+    if (!TestRect(obj, r))
+        return false;
+    x = r.x;
+    y = r.y;
+    width = r.width;
+    height = r.height;
+    return true;
+}
+
 void ImageBlock::Write(void* ctx)
 {
     writer->writeImage(ctx, this);
@@ -239,8 +251,13 @@ bool ImageBlock::getImage(Parser* parser)
     if (img->GetMaskPath() != nullptr)
         return draw(name, true);   // drawn with its mask over white
 
+    // A picture that reaches beyond the page is drawn, cut at the page's
+    // edges, rather than copied whole.
+    const bool onPage = pageWidth <= 0 || pageHeight <= 0 ||
+                        (x >= 0 && y >= 0 && x + width <= pageWidth + 0.5 &&
+                         y + height <= pageHeight + 0.5);
     int w = -1, h = -1;
-    if (img->GetImageSizeInPdf(w, h) && w >= 0 && h >= 0) {
+    if (onPage && img->GetImageSizeInPdf(w, h) && w >= 0 && h >= 0) {
         imagePath = L"image/" + name;
         return CopyFile(source, folder + name, false);
     }

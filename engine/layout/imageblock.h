@@ -31,6 +31,10 @@ public:
     int getImageId() const { return imageId; }
 
     bool isContainObject(CollectBase* obj, double kx, double ky, double margin);
+    // The rectangle by which isContainObject sees a text run, graphic or
+    // picture (x, y its lower-left corner); false for other objects and a
+    // graphic without points.
+    static bool ObjectRect(CollectBase* obj, double& x, double& y, double& width, double& height);
     void addElement(CollectBase* obj);
     // Makes the picture file in the work folder; true when it was made.
     bool getImage(Parser* parser);
@@ -40,6 +44,9 @@ public:
     const std::vector<CollectBase*>& getObjects() const { return objects; }
     void SetPageHeight(double h) { pageHeight = h; }
     double GetPageHeight() const { return pageHeight; }
+    // The page's width; with the height it keeps a copied picture on the
+    // page (0: not known).
+    void SetPageWidth(double w) { pageWidth = w; }
 
 private:
     int imageId;
@@ -47,6 +54,7 @@ private:
     std::string workDir;
     std::vector<CollectBase*> objects;   // owned by the parser
     double pageHeight = 0;
+    double pageWidth = 0;
 };
 
 class GraphicBlock : public Block {

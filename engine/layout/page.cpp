@@ -218,9 +218,15 @@ void Page::ParserPage(Parser* parser, int page, bool ignoreImages, bool pageAsIm
         return;
     }
 
-    // 4. Picture regions.
-    if (!ignoreImages)
-        creatImages(ignoreTables);
+    // 4. Picture regions, which take their places among the text blocks (a
+    // page is one picture only with pageAsImage). With tables, drawings that
+    // are not ruling lines are pictures too.
+    if (!ignoreImages) {
+        if (!ignoreTables && !drawGraphics)
+            placePictureRegions();
+        else
+            creatImages(ignoreTables);
+    }
 
     // 5. Keep the regions on the page.
     for (ImageBlock* b : imageBlocks) {
@@ -230,15 +236,6 @@ void Page::ParserPage(Parser* parser, int page, bool ignoreImages, bool pageAsIm
             b->setWidth(width);
         if (b->getHeight() > height)
             b->setHeight(height);
-    }
-
-    // 6. Neither pictures left out nor graphics drawn: the page is one picture.
-    if (!ignoreImages && !drawGraphics) {
-        for (ImageBlock* b : imageBlocks)
-            delete b;
-        imageBlocks.clear();
-        makePagePicture(parser, page);
-        return;
     }
 
     // 7.1 Tables from ruling lines, and the text that falls into them.

@@ -71,6 +71,9 @@ private:
     // Tables from ruling lines.
     void createtables();
     bool convertlines(GraphicsCollect* graphic);
+    // Whether every path of the graphic is a rectangle or upright and level
+    // segments: what the table step takes as ruling lines.
+    static bool IsRulingGraphic(const GraphicsCollect* graphic);
     bool rectangel(const GraphPath& path, int paintWay);
     TableBlock* createtable(lineblock* group);
     void combinelines(lineblock* group);
@@ -78,6 +81,10 @@ private:
 
     // Picture regions and links.
     void creatImages(bool ignoreTables);
+    // Picture regions placed among text blocks and tables: pictures and
+    // drawings (not ruling lines) with the text drawn over them; graphics
+    // of regions that are no pictures go back to the table step.
+    void placePictureRegions();
     void ResolveLinks(std::vector<LinkCollect*>& links);
     void AddLink(Text* text, LinkCollect* link);
     bool addimage(CollectBase* image);

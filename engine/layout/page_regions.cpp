@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <unordered_set>
 #include <vector>
 
 namespace {
@@ -20,13 +21,86 @@ constexpr double kRegionMargin = 1.0;
 // be covered by it.
 constexpr double kLinkMargin = 3.0;
 
+// More words than this over one region make it a background or a frame
+// around text rather than a figure with its labels: the words stay text.
+constexpr std::size_t kMaxFigureWords = 40;
+
+bool LiesOn(ImageBlock* b, CollectBase* obj)
+{
+    return b->isContainObject(obj, kRegionFactor, kRegionFactor, kRegionMargin);
+}
+
 ImageBlock* FirstContaining(const std::vector<ImageBlock*>& blocks, CollectBase* obj)
 {
     for (ImageBlock* b : blocks) {
-        if (b->isContainObject(obj, kRegionFactor, kRegionFactor, kRegionMargin))
+        if (LiesOn(b, obj))
             return b;
     }
     return nullptr;
+}
+
+// The index of the first region the object lies on that holds something
+// drawn before it (the object is drawn over it); -1 when there is none.
+int FirstUnder(const std::vector<ImageBlock*>& blocks, CollectBase* obj)
+{
+    for (std::size_t i = 0; i < blocks.size(); ++i) {
+        const std::vector<CollectBase*>& objects = blocks[i]->getObjects();
+        const bool drawnBefore = std::any_of(objects.begin(), objects.end(), [obj](const CollectBase* o) {
+            return o->GetID() < obj->GetID();
+        });
+        if (drawnBefore && LiesOn(blocks[i], obj))
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+// Each object joins the first region it lies on, or seeds a region of its
+// own.
+void SeedRegions(const std::vector<CollectBase*>& objects, std::vector<ImageBlock*>& regions,
+                 IWriter* writer, double pageWidth, double pageHeight)
+{
+    for (CollectBase* obj : objects) {
+        if (ImageBlock* b = FirstContaining(regions, obj)) {
+            b->addElement(obj);
+            continue;
+        }
+        auto* b = new ImageBlock(writer);
+        b->SetPageHeight(pageHeight);
+        b->SetPageWidth(pageWidth);
+        b->addElement(obj);
+        if (b->getObjects().empty())
+            delete b;   // a graphic without any point: nothing to show
+        else
+            regions.push_back(b);
+    }
+}
+
+// Regions that lie close together become one.
+void MergeRegions(std::vector<ImageBlock*>& regions)
+{
+    bool merged = true;
+    while (merged) {
+        merged = false;
+        for (std::size_t a = 0; a < regions.size(); ++a) {
+            std::size_t b = a + 1;
+            while (b < regions.size()) {
+                if (regions[a]->isContain(regions[b]) && regions[a]->EatBlock(regions[b])) {
+                    delete regions[b];
+                    regions.erase(regions.begin() + static_cast<std::ptrdiff_t>(b));
+                    merged = true;
+                } else {
+                    ++b;
+                }
+            }
+        }
+    }
+}
+
+bool HoldsImage(const ImageBlock& b)
+{
+    const std::vector<CollectBase*>& objects = b.getObjects();
+    return std::any_of(objects.begin(), objects.end(),
+                       [](CollectBase* o) { return dynamic_cast<ImageCollect*>(o) != nullptr; });
 }
 
 } // namespace
@@ -35,19 +109,7 @@ void Page::creatImages(bool ignoreTables)
 {
     // Seed a region with every picture object; objects lying on a region
     // join it.
-    for (CollectBase* obj : pictureObjects) {
-        if (ImageBlock* b = FirstContaining(imageBlocks, obj)) {
-            b->addElement(obj);
-            continue;
-        }
-        auto* b = new ImageBlock(writer);
-        b->SetPageHeight(height);
-        b->addElement(obj);
-        if (b->getObjects().empty())
-            delete b;   // a graphic without any point: nothing to show
-        else
-            imageBlocks.push_back(b);
-    }
+    SeedRegions(pictureObjects, imageBlocks, writer, width, height);
 
     // A graphic lying on a region joins the first region it lies on. When it
     // was drawn before something of a region it lies on (a frame or
@@ -57,7 +119,7 @@ void Page::creatImages(bool ignoreTables)
         bool received = false;
         bool underPicture = false;
         for (ImageBlock* b : imageBlocks) {
-            if (!b->isContainObject(g, kRegionFactor, kRegionFactor, kRegionMargin))
+            if (!LiesOn(b, g))
                 continue;
             if (!received) {
                 b->addElement(g);
@@ -79,36 +141,116 @@ void Page::creatImages(bool ignoreTables)
     }
 
     // Text over a picture is drawn into it (unless tables are off, where
-    // text stays text).
+    // text stays text). Over means drawn on top: text that a region's
+    // objects were drawn over (a highlight laid on a line) stays text.
+    // Every run is measured against the regions as their pictures and
+    // drawings make them: a region grown by the text it took must not reach
+    // the next line and take it too.
     if (!ignoreTables) {
+        std::vector<std::pair<ImageBlock*, TextCollect*>> taken;
         for (auto it = textObjects.begin(); it != textObjects.end();) {
-            if (ImageBlock* b = FirstContaining(imageBlocks, *it)) {
-                b->addElement(*it);
+            const int i = FirstUnder(imageBlocks, *it);
+            if (i >= 0) {
+                taken.emplace_back(imageBlocks[static_cast<std::size_t>(i)], *it);
                 it = textObjects.erase(it);
             } else {
                 ++it;
             }
         }
+        for (const auto& [b, t] : taken)
+            b->addElement(t);
     }
 
-    // Regions that lie close together become one.
-    bool merged = true;
-    while (merged) {
-        merged = false;
-        for (std::size_t a = 0; a < imageBlocks.size(); ++a) {
-            std::size_t b = a + 1;
-            while (b < imageBlocks.size()) {
-                if (imageBlocks[a]->isContain(imageBlocks[b]) &&
-                    imageBlocks[a]->EatBlock(imageBlocks[b])) {
-                    delete imageBlocks[b];
-                    imageBlocks.erase(imageBlocks.begin() + static_cast<std::ptrdiff_t>(b));
-                    merged = true;
-                } else {
-                    ++b;
-                }
+    MergeRegions(imageBlocks);
+}
+
+void Page::placePictureRegions()
+{
+    // Pictures and drawings, in drawing order, make the regions.
+    std::vector<CollectBase*> seeds = pictureObjects;
+    seeds.insert(seeds.end(), graphics.begin(), graphics.end());
+    std::stable_sort(seeds.begin(), seeds.end(),
+                     [](const CollectBase* a, const CollectBase* b) { return a->GetID() < b->GetID(); });
+    graphics.clear();
+    SeedRegions(seeds, imageBlocks, writer, width, height);
+    MergeRegions(imageBlocks);
+
+    // A region is given back to the table step (its graphics, in drawing
+    // order) when it is no picture: nothing but ruling lines.
+    auto dissolve = [this](std::size_t i) {
+        for (CollectBase* o : imageBlocks[i]->getObjects()) {
+            if (auto* g = dynamic_cast<GraphicsCollect*>(o))
+                graphics.push_back(g);
+        }
+        delete imageBlocks[i];
+        imageBlocks.erase(imageBlocks.begin() + static_cast<std::ptrdiff_t>(i));
+    };
+    for (std::size_t i = imageBlocks.size(); i-- > 0;) {
+        const std::vector<CollectBase*>& objects = imageBlocks[i]->getObjects();
+        const bool drawing = std::any_of(objects.begin(), objects.end(), [](CollectBase* o) {
+            auto* g = dynamic_cast<GraphicsCollect*>(o);
+            return g != nullptr && !IsRulingGraphic(g);
+        });
+        if (!drawing && !HoldsImage(*imageBlocks[i]))
+            dissolve(i);
+    }
+
+    // Text drawn over a figure is part of it: a run at least half of which
+    // lies on a picture or a drawing (not a ruling line) of the region that
+    // was drawn before it. A region with more words over it than a figure
+    // has labels is a background or a frame: its words stay text, and a
+    // frame without a picture is no picture at all.
+    struct Cover {
+        int id;
+        double x0, y0, x1, y1;
+    };
+    std::vector<std::vector<Cover>> covers(imageBlocks.size());
+    for (std::size_t i = 0; i < imageBlocks.size(); ++i) {
+        for (CollectBase* o : imageBlocks[i]->getObjects()) {
+            auto* g = dynamic_cast<GraphicsCollect*>(o);
+            double x = 0, y = 0, w = 0, h = 0;
+            if ((g == nullptr || !IsRulingGraphic(g)) && ImageBlock::ObjectRect(o, x, y, w, h))
+                covers[i].push_back({o->GetID(), x, y, x + w, y + h});
+        }
+    }
+    auto lies = [&](std::size_t i, TextCollect* t) {
+        double x = 0, y = 0, w = 0, h = 0;
+        if (!ImageBlock::ObjectRect(t, x, y, w, h) || !(w > 0) || !(h > 0))
+            return false;
+        const ImageBlock* b = imageBlocks[i];
+        if (x + w <= b->getX() || x >= b->getX() + b->getWidth() || y + h <= b->getY() ||
+            y >= b->getY() + b->getHeight())
+            return false;
+        for (const Cover& c : covers[i]) {
+            const double ow = std::min(x + w, c.x1) - std::max(x, c.x0);
+            const double oh = std::min(y + h, c.y1) - std::max(y, c.y0);
+            if (c.id < t->GetID() && ow > 0 && oh > 0 && ow * oh >= 0.5 * w * h)
+                return true;
+        }
+        return false;
+    };
+    std::vector<std::vector<TextCollect*>> over(imageBlocks.size());
+    for (TextCollect* t : textObjects) {
+        for (std::size_t i = 0; i < imageBlocks.size(); ++i) {
+            if (lies(i, t)) {
+                over[i].push_back(t);
+                break;
             }
         }
     }
+    std::unordered_set<TextCollect*> taken;
+    for (std::size_t i = imageBlocks.size(); i-- > 0;) {
+        if (over[i].size() <= kMaxFigureWords) {
+            for (TextCollect* t : over[i])
+                imageBlocks[i]->addElement(t);
+            taken.insert(over[i].begin(), over[i].end());
+        } else if (!HoldsImage(*imageBlocks[i])) {
+            dissolve(i);
+        }
+    }
+    std::erase_if(textObjects, [&taken](TextCollect* t) { return taken.count(t) != 0; });
+    std::sort(graphics.begin(), graphics.end(),
+              [](const CollectBase* a, const CollectBase* b) { return a->GetID() < b->GetID(); });
 }
 
 void Page::ResolveLinks(std::vector<LinkCollect*>& links)

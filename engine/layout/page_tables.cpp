@@ -209,6 +209,27 @@ bool Page::convertlines(GraphicsCollect* graphic)
     return result;
 }
 
+bool Page::IsRulingGraphic(const GraphicsCollect* graphic)
+{
+    const int paintWay = graphic->GetPaintWay();
+    for (int i = 0; i < graphic->GetPathCount(); ++i) {
+        const GraphPath path = graphic->GetPaintPath(i);
+        const unsigned count = path.Count();
+        // A closed path of five points that rectangel takes as one line.
+        if (count == 5 && paintWay != 0 && paintWay != 1 && finitePoint(path.GetAt(0)) &&
+            path.GetAt(4).x == path.GetAt(0).x && path.GetAt(4).y == path.GetAt(0).y)
+            continue;
+        for (unsigned k = 0; k < count; ++k) {
+            const PathPoint& p = path.GetAt(k);
+            if (!p.IsGeneralPoint() || !finitePoint(p))
+                return false;
+            if (k > 0 && p.x != path.GetAt(k - 1).x && p.y != path.GetAt(k - 1).y)
+                return false;   // a slanted segment
+        }
+    }
+    return true;
+}
+
 bool Page::rectangel(const GraphPath& path, int paintWay)
 {
     if (path.Count() != 5 || paintWay == 0 || paintWay == 1)

@@ -1,6 +1,7 @@
 #include "engine/layout/strutil.h"
 
 #include <algorithm>
+#include <charconv>
 #include <climits>
 #include <cmath>
 #include <cstdio>
@@ -99,10 +100,12 @@ int wstr2int(const wchar_t* text)
 
 std::string double2str(double value)
 {
-    std::ostringstream out;
-    out.imbue(std::locale::classic());
-    out << value;
-    return out.str();
+    // The shortest of fixed and exponent notation with six significant
+    // digits, as a stream writes a double, in the "C" notation whatever the
+    // process locale.
+    char buf[32];
+    const auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, 6);
+    return std::string(buf, r.ptr);
 }
 
 std::string double2rgbstring(const double (&rgb)[3])

@@ -2,6 +2,7 @@
 
 #include "engine/layout/iwriter.h"
 #include "engine/layout/safemath.h"
+#include "engine/layout/utf8.h"
 #include "parser/parser.h"
 
 #include <algorithm>
@@ -100,7 +101,78 @@ bool JoinsWord(const Text& p, const Text& q)
     return q.x - (p.x + p.width) < 0.2 * p.fontSize;
 }
 
+// The first and the last character of UTF-8 text (0 for empty text), and
+// the number of bytes of the last one.
+char32_t FirstChar(std::string_view s)
+{
+    std::size_t len = 1;
+    while (len < s.size() && len < 4 && (static_cast<unsigned char>(s[len]) & 0xC0) == 0x80)
+        ++len;
+    const std::wstring w = utf8::ToWide(s.substr(0, len));
+    return w.empty() ? 0 : static_cast<char32_t>(w[0]);
+}
+
+char32_t LastChar(std::string_view s, std::size_t* bytes = nullptr)
+{
+    std::size_t start = s.size();
+    while (start > 0 && s.size() - start < 4) {
+        --start;
+        if ((static_cast<unsigned char>(s[start]) & 0xC0) != 0x80)
+            break;
+    }
+    if (bytes)
+        *bytes = s.size() - start;
+    const std::wstring w = utf8::ToWide(s.substr(start));
+    return w.empty() ? 0 : static_cast<char32_t>(w.back());
+}
+
+// Letters of the scripts that hyphenate words: Latin, Greek, Cyrillic.
+bool IsLetter(char32_t c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+           (c >= 0xC0 && c <= 0x24F && c != 0xD7 && c != 0xF7) || (c >= 0x370 && c <= 0x4FF);
+}
+
+bool IsLowerCase(char32_t c)
+{
+    if (c >= 'a' && c <= 'z')
+        return true;
+    if (c >= 0xDF && c <= 0xFF)
+        return c != 0xF7;
+    if (c >= 0x100 && c <= 0x17F) {
+        // Latin Extended-A pairs capital and small letter, the small one
+        // odd in most of the block and even in two stretches.
+        const bool evenSmall = (c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E);
+        return c == 0x138 || c == 0x17F || ((c % 2 == 0) == evenSmall);
+    }
+    return (c >= 0x3AC && c <= 0x3CE) || (c >= 0x430 && c <= 0x45F);
+}
+
+bool IsHyphen(char32_t c)
+{
+    return c == '-' || c == 0x2010 || c == 0xAD;
+}
+
 } // namespace
+
+LineJoin JoinAtLineEnd(std::string_view end, std::string_view next)
+{
+    std::size_t bytes = 0;
+    const char32_t hyphen = LastChar(end, &bytes);
+    if (!IsHyphen(hyphen) || end.size() <= bytes || !IsLetter(LastChar(end.substr(0, end.size() - bytes))))
+        return LineJoin::Space;
+    const char32_t first = FirstChar(next);
+    if (!IsLetter(first))
+        return LineJoin::Space;
+    return hyphen == 0xAD || IsLowerCase(first) ? LineJoin::DropHyphen : LineJoin::KeepHyphen;
+}
+
+void DropLineEndHyphen(std::string& text)
+{
+    std::size_t bytes = 0;
+    if (IsHyphen(LastChar(text, &bytes)))
+        text.resize(text.size() - bytes);
+}
 
 std::uint64_t NextTextCreationOrder()
 {

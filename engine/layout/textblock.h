@@ -64,6 +64,16 @@ double RunFontSize(const TextCollect& run);
 // tab, line feed and carriage return are dropped. UTF-8 stays intact.
 std::string CleanRunText(std::string_view text);
 
+// How reflowed text joins the run that ends a line to the first run of the
+// next line of the same paragraph. A hyphen between letters breaks a word:
+// the two join without a space, and the hyphen goes where the word goes on
+// in lower case ("adip-" "iscing"), as readers print the word, and stays
+// before anything else ("Jean-" "Pierre"); a soft hyphen always goes.
+enum class LineJoin { Space, KeepHyphen, DropHyphen };
+LineJoin JoinAtLineEnd(std::string_view end, std::string_view next);
+// Removes the hyphen that ends `text` (as JoinAtLineEnd saw it).
+void DropLineEndHyphen(std::string& text);
+
 // The run as an upright box for a writer whose y axis grows downward.
 Text* scaleText(const Text* src, double scale, double sizeScale, double pageHeight);
 

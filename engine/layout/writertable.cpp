@@ -45,8 +45,10 @@ std::unique_ptr<IWriter> MakeWriter(Basedata_w& item, const std::wstring& /*tmpD
     case 6:   // Word 2007
         options.ignoreTables = true;
         if (item.convertKind) {
+            // With the switch off every page is one picture.
             options.keepObjectOrder = false;
             options.drawGraphics = ReadDrawGraphicSwitch(item.exePath);
+            options.pageAsImage = !options.drawGraphics;
         } else {
             options.keepObjectOrder = true;
             options.drawGraphics = true;

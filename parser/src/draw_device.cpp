@@ -356,9 +356,10 @@ fz_device* NewFilterDevice(fz_context* ctx, fz_device* target, const Selection* 
 }
 
 // Plain frame shared by both renderers: draws `page` scaled by `zoom` into a
-// pixmap covering `area` (fz page space), optionally through the filter.
+// pixmap covering `area` (fz page space), optionally through the filter,
+// from the page's content or from its recording.
 fz_pixmap* Render(fz_context* ctx, fz_document* doc, int pageIndex, float zoom, bool gray,
-                  const fz_rect* area, const Selection* sel)
+                  const fz_rect* area, const Selection* sel, fz_display_list* recorded = nullptr)
 {
     fz_page* page = nullptr;
     fz_pixmap* pix = nullptr;
@@ -370,7 +371,8 @@ fz_pixmap* Render(fz_context* ctx, fz_document* doc, int pageIndex, float zoom, 
     fz_var(filter);
     fz_try(ctx)
     {
-        page = fz_load_page(ctx, doc, pageIndex);
+        if (!recorded || !area)
+            page = fz_load_page(ctx, doc, pageIndex);
         fz_rect r = area ? *area : fz_bound_page(ctx, page);
         const fz_matrix ctm = fz_scale(zoom, zoom);
         const fz_irect bbox = fz_round_rect(fz_transform_rect(r, ctm));
@@ -382,7 +384,13 @@ fz_pixmap* Render(fz_context* ctx, fz_document* doc, int pageIndex, float zoom, 
         draw = fz_new_draw_device(ctx, fz_identity, pix);
         if (sel) {
             filter = NewFilterDevice(ctx, draw, sel);
-            fz_run_page(ctx, page, filter, ctm, nullptr);
+            // The whole recording is replayed: a call left out for lying
+            // outside the area would put the numbering of the rest out of
+            // step.
+            if (page)
+                fz_run_page(ctx, page, filter, ctm, nullptr);
+            else
+                fz_run_display_list(ctx, recorded, filter, ctm, fz_infinite_rect, nullptr);
             fz_close_device(ctx, filter);
         } else {
             fz_run_page(ctx, page, draw, ctm, nullptr);
@@ -420,17 +428,39 @@ fz_pixmap* RenderPage(fz_context* ctx, fz_document* doc, int page, float zoom, b
 }
 
 fz_pixmap* RenderSelection(fz_context* ctx, fz_document* doc, int page, const Selection& sel,
-                           const Box& region, float zoom)
+                           const Box& region, float zoom, fz_display_list* recorded)
 {
     fz_rect bounds;
-    if (!PageBounds(ctx, doc, page, bounds))
+    if (recorded)
+        bounds = fz_bound_display_list(ctx, recorded);
+    else if (!PageBounds(ctx, doc, page, bounds))
         return nullptr;
     // Page points (y up) back to fz page space.
     const fz_rect area{static_cast<float>(region.x0 + bounds.x0),
                        static_cast<float>(bounds.y1 - region.y1),
                        static_cast<float>(region.x1 + bounds.x0),
                        static_cast<float>(bounds.y1 - region.y0)};
-    return Render(ctx, doc, page, zoom, false, &area, &sel);
+    return Render(ctx, doc, page, zoom, false, &area, &sel, recorded);
+}
+
+fz_display_list* RecordPage(fz_context* ctx, fz_document* doc, int pageIndex)
+{
+    fz_page* page = nullptr;
+    fz_display_list* list = nullptr;
+    fz_var(page);
+    fz_var(list);
+    fz_try(ctx)
+    {
+        page = fz_load_page(ctx, doc, pageIndex);
+        list = fz_new_display_list_from_page(ctx, page);
+    }
+    fz_always(ctx) fz_drop_page(ctx, page);
+    fz_catch(ctx)
+    {
+        fz_drop_display_list(ctx, list);
+        list = nullptr;
+    }
+    return list;
 }
 
 bool PageBounds(fz_context* ctx, fz_document* doc, int pageIndex, fz_rect& out)

@@ -253,9 +253,15 @@ struct Selection {
 };
 
 // Renders only the selected objects of one page over the area `region`
-// (page points, y upward) at `zoom`, over white. Null on failure.
+// (page points, y upward) at `zoom`, over white. `recorded`, when not null,
+// is the page recorded by RecordPage: drawing it again spares reading the
+// page's content. Null on failure.
 fz_pixmap* RenderSelection(fz_context* ctx, fz_document* doc, int page, const Selection& sel,
-                           const Box& region, float zoom);
+                           const Box& region, float zoom, fz_display_list* recorded = nullptr);
+
+// Every drawing call of a page, recorded in the order of a page run (the
+// order in which the collecting device numbers them). Null on failure.
+fz_display_list* RecordPage(fz_context* ctx, fz_document* doc, int page);
 
 // JPEG writing (libjpeg). Writes to a temporary file beside `path` and
 // renames it into place. n is 1 (grey) or 3 (RGB). False on failure.

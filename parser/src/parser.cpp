@@ -179,8 +179,34 @@ struct ParserImpl {
     // The fonts of the loaded document, worked out once for all its pages.
     std::unique_ptr<FontTable> fonts;
 
+    // The page whose objects were last drawn, recorded: a page usually has
+    // several regions to draw, and each draws from the recording.
+    fz_display_list* recorded = nullptr;
+    int recordedPage = -1;
+
+    void DropRecording()
+    {
+        fz_drop_display_list(ctx, recorded);
+        recorded = nullptr;
+        recordedPage = -1;
+    }
+
+    // The recording of the page (made when another page was recorded last);
+    // null when the page cannot be recorded.
+    fz_display_list* Recording(int page)
+    {
+        if (recordedPage != page) {
+            DropRecording();
+            recorded = RecordPage(ctx, doc, page);
+            if (recorded)
+                recordedPage = page;
+        }
+        return recorded;
+    }
+
     void Close()
     {
+        DropRecording();
         ClearObjects();
         spareText.clear();
         fonts.reset();
@@ -603,7 +629,8 @@ bool Parser::DrawObjects(const std::vector<CollectBase*>& objects, const std::ws
     if (pixels > 4e7)
         zoom = std::max(0.25, zoom * std::sqrt(4e7 / pixels));
 
-    fz_pixmap* pix = RenderSelection(d.ctx, d.doc, page, sel, area, static_cast<float>(zoom));
+    fz_pixmap* pix = RenderSelection(d.ctx, d.doc, page, sel, area, static_cast<float>(zoom),
+                                     d.Recording(page));
     if (!pix)
         return false;
     bool ok = false;

@@ -132,6 +132,32 @@ inline bool JpegSize(const fs::path& p, int& width, int& height)
     return false;
 }
 
+// The folder of real-world PDFs beside the source tree; empty when it is
+// missing, which a test reports as a skip, or as a failure when CI=true.
+inline fs::path CorpusDir()
+{
+    const fs::path corpus = fs::path(TRANCEL_SOURCE_DIR).parent_path() / "shared/corpus/pdf";
+    return fs::is_directory(corpus) ? corpus : fs::path();
+}
+
+// How many of pdftotext's words a conversion's output kept (see
+// tests/support/wordcoverage.py); false when the count could not be made.
+// `missing` lists the words not found.
+inline bool WordCoverage(const fs::path& pdf, const fs::path& output, int& found, int& total,
+                         std::string& missing)
+{
+    int status = -1;
+    const std::string out = Run("/usr/bin/python3 " TRANCEL_SOURCE_DIR "/tests/support/wordcoverage.py " +
+                                    Quote(pdf.string()) + " " + Quote(output.string()),
+                                &status);
+    std::istringstream in(out);
+    if (status != 0 || !(in >> found >> total))
+        return false;
+    std::getline(in, missing);
+    std::getline(in, missing);
+    return true;
+}
+
 // Makes the named PDF fixtures (see tests/support/pdfgen.py) in `dir`.
 inline bool MakePdfFixtures(const fs::path& dir, const std::string& kinds)
 {

@@ -17,6 +17,10 @@ Kinds:
   scanned    one page that is only a picture of printed text (for
              recognition); also writes NAME.png, the picture itself
   hello2     two pages, each with the two words "Hello World" on one line
+  hyphens    a paragraph of lines of one length (Courier) whose words are
+             broken at the line ends: "adip-" "iscing", "pla-" "cerat",
+             "Jean-" "Pierre", "com-" "mittee"; one line ends in a dash set
+             apart ("-" "and")
   long<N>    N pages of prose for the benchmark; every third page has two
              columns
 Each file is written as OUTDIR/NAME.pdf (NAME defaults to the kind).
@@ -233,7 +237,29 @@ def hello2(path):
     c.save()
 
 
+HYPHENATED = [
+    "Lorem ipsum dolor sit amet, consectetuer adip-",
+    "iscing elit, ut purus elit vestibulum ut pla-",
+    "cerat ac, adipiscing vitae felis, wrote Jean-",
+    "Pierre to the committee and to the whole com-",
+    "mittee of the town, a letter with a dash set -",
+    "and then a last word on the last line of it.",
+]
+
+
+def hyphens(path):
+    c = canvas.Canvas(path, pagesize=A4)
+    c.setFont("Courier", 10)
+    y = 760
+    for line in HYPHENATED:
+        c.drawString(72, y, line)
+        y -= 13
+    c.showPage()
+    c.save()
+
+
 KINDS = {
+    "hyphens": hyphens,
     "hello2": hello2,
     "twocol": twocol,
     "threecol": threecol,

@@ -460,6 +460,42 @@ TEST(Words, JoinRules)
     }
 }
 
+// A word broken by a hyphen at a line end, in reflowed text: joined without
+// a space; the hyphen goes before lower case and stays before anything else.
+TEST(Words, LineEndHyphens)
+{
+    struct Case {
+        const char* end;
+        const char* next;
+        LineJoin join;
+        const char* endAfter;   // the end's text once the join is made
+    } const cases[] = {
+        {"adip-", "iscing", LineJoin::DropHyphen, "adip"},
+        {"Jean-", "Pierre", LineJoin::KeepHyphen, "Jean-"},
+        {"Gro\xC3\x9F-", "st\xC3\xA4" "dte", LineJoin::DropHyphen, "Gro\xC3\x9F"},          // German
+        {"\xD0\xBF\xD1\x80\xD0\xB8-", "\xD0\xBC\xD0\xB5\xD1\x80", LineJoin::DropHyphen,
+         "\xD0\xBF\xD1\x80\xD0\xB8"},                                                      // Cyrillic
+        {"\xC3\xA9t\xC3\xA9-", "\xC3\x89t\xC3\xA9", LineJoin::KeepHyphen, "\xC3\xA9t\xC3\xA9-"}, // capital after
+        {"co\xE2\x80\x90", "operate", LineJoin::DropHyphen, "co"},                             // U+2010
+        {"Ver\xC2\xAD", "Sion", LineJoin::DropHyphen, "Ver"},                                   // soft hyphen
+        {"sto\xC5\x82-", "\xC5\x82y", LineJoin::DropHyphen, "sto\xC5\x82"},                  // l with stroke
+        {"x-", "2", LineJoin::Space, "x-"},        // a number after the hyphen
+        {"-", "iscing", LineJoin::Space, "-"},     // a dash, no word before it
+        {"1990-", "iscing", LineJoin::Space, "1990-"},
+        {"word", "next", LineJoin::Space, "word"},
+        {"en\xE2\x80\x93", "dash", LineJoin::Space, "en\xE2\x80\x93"},                      // en dash
+        {"", "", LineJoin::Space, ""},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(JoinAtLineEnd(c.end, c.next), c.join) << c.end << " " << c.next;
+        if (c.join == LineJoin::DropHyphen) {
+            std::string text = c.end;
+            DropLineEndHyphen(text);
+            EXPECT_EQ(text, c.endAfter) << c.end;
+        }
+    }
+}
+
 TEST(Words, JoinedRunTakesTheSpan)
 {
     TextBlock b(nullptr);

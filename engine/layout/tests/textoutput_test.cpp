@@ -48,7 +48,7 @@ protected:
                                 Quote(std::string(TRANCEL_SOURCE_DIR) +
                                       "/engine/layout/tests/textfixtures.py") +
                                 " " + Quote(fixtures->str()) +
-                                " twocol threecol prose intl rotated controls scanned 2>&1";
+                                " twocol threecol prose intl rotated controls scanned hyphens 2>&1";
         int status = -1;
         const std::string out = testutil::Run(cmd, &status);
         ASSERT_EQ(status, 0) << out;
@@ -117,10 +117,35 @@ std::vector<std::string> Pages(const std::string& text)
     return pages;
 }
 
-// pdftotext -raw, page by page.
+bool AsciiLetter(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+// Lines whose word is broken by a hyphen at the end joined to the next, as
+// a reader reads them: "adip-" "iscing" is "adipiscing", "Jean-" "Pierre"
+// is "Jean-Pierre".
+std::string JoinHyphenatedLines(const std::string& text)
+{
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '-' && i > 0 && AsciiLetter(text[i - 1]) && i + 2 < text.size() &&
+            text[i + 1] == '\n' && AsciiLetter(text[i + 2])) {
+            if (!(text[i + 2] >= 'a' && text[i + 2] <= 'z'))
+                out.push_back('-');
+            ++i;   // the line break
+            continue;
+        }
+        out.push_back(text[i]);
+    }
+    return out;
+}
+
+// pdftotext -raw, page by page, with words broken at line ends joined.
 std::vector<std::string> ReferencePages(const std::string& pdf)
 {
-    const std::string all = testutil::Run("pdftotext -raw -enc UTF-8 " + Quote(pdf) + " - 2>/dev/null");
+    const std::string all = JoinHyphenatedLines(
+        testutil::Run("pdftotext -raw -enc UTF-8 " + Quote(pdf) + " - 2>/dev/null"));
     std::vector<std::string> pages;
     std::string cur;
     for (char ch : all) {
@@ -280,6 +305,20 @@ TEST_F(TextOutput, NonAsciiTextIsUtf8)
     EXPECT_NE(joined.find("中文文本测试"), std::string::npos) << o.text;
     // Valid UTF-8 throughout: decoding finds no replacement character.
     EXPECT_EQ(utf8::ToWide(o.text).find(L'\uFFFD'), std::wstring::npos);
+}
+
+// Words broken by a hyphen at a line end are whole again: the hyphen goes
+// before lower case, stays before a capital, and a dash set apart keeps its
+// spaces.
+TEST_F(TextOutput, HyphenatedWordsAreJoinedAcrossLines)
+{
+    const Outcome o = Convert(Fixture("hyphens"));
+    ASSERT_EQ(o.state, 2);
+    for (const char* joined : {"consectetuer adipiscing elit,", "ut placerat ac,", "wrote Jean-Pierre to",
+                               "whole committee of", "dash set - and then"})
+        EXPECT_NE(o.text.find(joined), std::string::npos) << joined << " in\n" << o.text;
+    for (const char* broken : {"adip-", "pla-", "com-", "- iscing", "Jean- "})
+        EXPECT_EQ(o.text.find(broken), std::string::npos) << broken << " in\n" << o.text;
 }
 
 TEST_F(TextOutput, ControlCharactersNeverReachTheOutput)

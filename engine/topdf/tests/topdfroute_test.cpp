@@ -12,7 +12,7 @@ namespace fs = std::filesystem;
 
 std::string Driver(const std::string& args, int* status)
 {
-    return Shell(TRANCEL_BINARY_DIR "/bin/trancel-run --to-pdf " + args + " 2>&1", status);
+    return Shell(TRANCEL_BINARY_DIR "/bin/trancel-run --to-pdf --protocol " + args + " 2>&1", status);
 }
 
 TEST(ToPdfDriver, FolderOfPicturesBecomesOnePdf)
@@ -41,6 +41,17 @@ TEST(ToPdfDriver, FolderOfPicturesBecomesOnePdf)
     log = Driver("--dest " + Quote(out.string()) + " " + Quote(pictures.string()), &status);
     EXPECT_EQ(status, 0) << log;
     EXPECT_TRUE(fs::exists(out / "holiday pictures(1).pdf"));
+
+    // Without --protocol each source ends in one line: done and the file.
+    log = Shell(TRANCEL_BINARY_DIR "/bin/trancel-run --to-pdf --dest " + Quote(out.string()) + " " +
+                    Quote(pictures.string()) + " " + Quote((dir.path() / "missing").string()) + " 2>&1",
+                &status);
+    EXPECT_EQ(status, 1) << log;
+    EXPECT_NE(log.find("holiday pictures  done  " + (out / "holiday pictures(2).pdf").string() + "\n"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("missing  failed: "), std::string::npos) << log;
+    EXPECT_EQ(log.find(" 1227 "), std::string::npos) << log;
 }
 
 TEST(ToPdfDriver, SourcesWithoutAPdfFailAlone)

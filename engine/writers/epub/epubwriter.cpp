@@ -48,6 +48,17 @@ bool NeedsSpace(const Text* prev, const Text* t, bool newLine)
 void AppendText(LineInfo* paragraph, WordsInfo*& lastRun, const Text* prev, const Text* t,
                 bool newLine)
 {
+    // A word broken by a hyphen at the end of the line is whole again.
+    if (newLine && prev && lastRun) {
+        const LineJoin join = JoinAtLineEnd(prev->text, t->text);
+        if (join != LineJoin::Space) {
+            std::string content = lastRun->getContent();
+            if (join == LineJoin::DropHyphen)
+                DropLineEndHyphen(content);
+            lastRun->setContent(content + t->text);
+            return;
+        }
+    }
     const std::string text = NeedsSpace(prev, t, newLine) ? " " + t->text : t->text;
     if (lastRun && prev && !newLine) {
         lastRun->setContent(lastRun->getContent() + text);

@@ -54,23 +54,32 @@ void TxtWriter::writeText(void*, TextBlock* block)
 {
     const double blockX = block->getX();
     const double blockRight = blockX + block->getWidth();
-    bool first = true;
+    const Text* prev = nullptr;
     double lineY = 0;
     double prevRight = 0;
     double prevHeight = 0;
     block->returnTheFirst();
     while (Text* t = block->getCurrentElement()) {
-        if (first) {
+        if (!prev) {
             lineY = t->y;
-            first = false;
         } else {
             const double d = t->y - lineY;
             if (!(d > -1 && d < 1)) {
                 const bool indented = t->x - blockX > t->height;
                 const bool leadingSpaces = t->text.size() >= 4 && t->text.compare(0, 3, "   ") == 0;
                 const bool shortLine = blockRight > prevRight + 5.0 * prevHeight;
-                if (indented || leadingSpaces || shortLine)
+                if (indented || leadingSpaces || shortLine) {
                     buffer += kLineEnd;
+                } else if (const LineJoin join = JoinAtLineEnd(prev->text, t->text);
+                           join != LineJoin::Space) {
+                    // A word broken by a hyphen at the end of the line is
+                    // whole again: no space, and no hyphen where it goes on
+                    // in lower case.
+                    if (!buffer.empty() && buffer.back() == ' ')
+                        buffer.pop_back();
+                    if (join == LineJoin::DropHyphen)
+                        DropLineEndHyphen(buffer);
+                }
                 lineY = t->y;
             }
         }
@@ -78,6 +87,7 @@ void TxtWriter::writeText(void*, TextBlock* block)
         buffer += ' ';
         prevRight = t->x + t->width;
         prevHeight = t->height;
+        prev = t;
         block->setNext();
     }
 }

@@ -13,6 +13,7 @@
 #include <xercesc/util/XMLString.hpp>
 #include <xercesc/util/XMLUni.hpp>
 
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
 
@@ -23,17 +24,6 @@ template class Tolvik::IXMLFactory<XercesXMLFactory>;
 namespace {
 
 // --- text conversion ---------------------------------------------------------
-
-std::u16string ToX(const std::string& utf8Text)
-{
-    XMLStringTranslate translate("UTF-8");
-    return translate.translate(utf8Text);
-}
-
-std::u16string ToX(const std::wstring& wide)
-{
-    return ToX(utf8::FromWide(wide));
-}
 
 std::string FromX(const XMLCh* text)
 {
@@ -71,6 +61,50 @@ void DropNonXmlChars(std::u16string& text)
             out.push_back(c);
     }
     text.swap(out);
+}
+
+// UTF-16 for Xerces: the text XMLStringTranslate gives (each malformed
+// sequence one U+FFFD, what XML cannot hold left out), made directly,
+// without a transcoder for every string written.
+std::u16string ToX(std::wstring_view wide)
+{
+    std::u16string out;
+    out.reserve(wide.size());
+    for (wchar_t wc : wide) {
+        auto c = static_cast<char32_t>(wc);
+        if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
+            c = 0xFFFD;
+        if (!IsXmlChar(c))
+            continue;
+        if (c >= 0x10000) {
+            c -= 0x10000;
+            out.push_back(static_cast<char16_t>(0xD800 + (c >> 10)));
+            out.push_back(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
+        } else {
+            out.push_back(static_cast<char16_t>(c));
+        }
+    }
+    return out;
+}
+
+std::u16string ToX(const std::string& utf8Text)
+{
+    const bool ascii = std::all_of(utf8Text.begin(), utf8Text.end(),
+                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    if (!ascii)
+        return ToX(std::wstring_view(utf8::ToWide(utf8Text)));
+    std::u16string out;
+    out.reserve(utf8Text.size());
+    for (char c : utf8Text) {
+        if (IsXmlChar(static_cast<char32_t>(c)))
+            out.push_back(static_cast<char16_t>(c));
+    }
+    return out;
+}
+
+std::u16string ToX(const std::wstring& wide)
+{
+    return ToX(std::wstring_view(wide));
 }
 
 bool HasSpecialChars(const std::string& text)

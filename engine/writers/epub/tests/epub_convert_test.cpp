@@ -9,7 +9,11 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <iterator>
+#include <map>
+#include <regex>
 #include <set>
+#include <sstream>
 
 namespace {
 
@@ -28,7 +32,7 @@ const testutil::TempDir& Pdfs()
         testutil::Run("/usr/bin/python3 " TRANCEL_SOURCE_DIR
                       "/engine/writers/epub/tests/epubfixtures.py " +
                           testutil::Quote(dir.path().string()) +
-                          " text twocolumn table pictures onepage blank special",
+                          " text twocolumn table pictures onepage blank special figures",
                       &status);
         return status == 0;
     }();
@@ -42,16 +46,24 @@ struct States {
 
 class EpubConvert : public ::testing::Test {
 protected:
+    // How the pages come out: text only, pages as pictures, or text with
+    // its pictures (the desktop program's default).
+    enum class Mode { Text, PagePictures, TextAndPictures };
+
     // Converts one PDF of the fixtures; returns the item after the job.
     Basedata_w Convert(const std::string& pdf, bool pagesAsPictures = false,
                        const std::string& dest = "")
+    {
+        return Convert(pdf, pagesAsPictures ? Mode::PagePictures : Mode::Text, dest);
+    }
+    Basedata_w Convert(const std::string& pdf, Mode mode, const std::string& dest = "")
     {
         Basedata_w item;
         item.type = 1;
         item.source = utf8::ToWide((Pdfs().path() / (pdf + ".pdf")).string());
         item.dest = utf8::ToWide(dest.empty() ? out.path().string() : dest);
-        item.convertKind = pagesAsPictures;
-        item.epubIgnoreImg = !pagesAsPictures;
+        item.convertKind = mode == Mode::PagePictures;
+        item.epubIgnoreImg = mode == Mode::Text;
         item.exePath = utf8::ToWide(TRANCEL_SOURCE_DIR "/resources");
         std::vector<Basedata_w> items{item};
         callback_funcs cb{};
@@ -154,6 +166,76 @@ TEST_F(EpubConvert, TextTablesAndPicturesReachTheChapters)
         EXPECT_EQ(XPath(Entry(pictures, page), "count(//*[local-name()='img'])"), "1") << page;
 }
 
+// With pictures the page's text, tables and picture regions come in reading
+// order: a picture with what was drawn on it, a drawing of curves with its
+// label, a highlight laid over a line (the line stays text), a ruled table
+// as a table, and a framed paragraph whose words stay text.
+TEST_F(EpubConvert, PicturesTakeTheirPlacesAmongTheText)
+{
+    const Basedata_w item = Convert("figures", Mode::TextAndPictures);
+    const std::string epub = utf8::FromWide(item.result);
+    ASSERT_FALSE(epub.empty());
+    EXPECT_TRUE(PassesEpubcheck(epub));
+    const std::string page = Entry(epub, "OEBPS/1.html");
+
+    // What the body holds, in order: p for a paragraph, img for a picture,
+    // table for a table.
+    std::string order;
+    const int n = std::stoi(XPath(page, "count(//*[local-name()='body']/*)"));
+    for (int i = 1; i <= n; ++i) {
+        const std::string path = "(//*[local-name()='body']/*)[" + std::to_string(i) + "]";
+        std::string kind = XPath(page, "local-name(" + path + ")");
+        if (kind == "div")
+            kind = XPath(page, "local-name(" + path + "/*)");
+        order += (order.empty() ? "" : " ") + kind;
+    }
+    EXPECT_EQ(order, "p img img p img img table p p") << page;
+
+    const std::string text = BookText(epub);
+    for (const char* kept : {"Figures and tables", "A line with a highlight over it.", "cell22",
+                             "The closing line."})
+        EXPECT_NE(text.find(kept), std::string::npos) << kept << " in " << text;
+    // The framed paragraph's 60 words are all there.
+    EXPECT_EQ(XPath(page, "count(//*[local-name()='p'][contains(., 'wizards')])"), "1");
+    const std::string framed = XPath(page, "string(//*[local-name()='p'][contains(., 'wizards')])");
+    std::istringstream words(framed);
+    EXPECT_EQ(std::distance(std::istream_iterator<std::string>(words), std::istream_iterator<std::string>()), 60)
+        << framed;
+    // Labels drawn on a picture or inside a drawing are part of it.
+    for (const char* drawn : {"Overprint", "Inside"})
+        EXPECT_EQ(text.find(drawn), std::string::npos) << drawn;
+    EXPECT_EQ(XPath(page, "count(//*[local-name()='td'])"), "4");
+
+    // Every picture is packed, each used once.
+    std::set<std::string> packed;
+    for (const std::string& e : Entries(epub)) {
+        if (e.rfind("OEBPS/image/", 0) == 0)
+            packed.insert(e.substr(6));
+    }
+    std::set<std::string> shown;
+    for (int i = 1; i <= 4; ++i)
+        shown.insert(XPath(page, "string((//*[local-name()='img'])[" + std::to_string(i) + "]/@src)"));
+    EXPECT_EQ(packed, shown);
+    EXPECT_EQ(packed.size(), 4u);
+}
+
+// A paragraph whose words are broken at the line ends reads as one text.
+TEST_F(EpubConvert, HyphenatedWordsAreJoinedAcrossLines)
+{
+    int status = -1;
+    testutil::Run("/usr/bin/python3 " TRANCEL_SOURCE_DIR "/engine/layout/tests/textfixtures.py " +
+                      testutil::Quote(Pdfs().path().string()) + " hyphens",
+                  &status);
+    ASSERT_EQ(status, 0);
+    const std::string text = BookText(utf8::FromWide(Convert("hyphens").result));
+    EXPECT_NE(text.find("Lorem ipsum dolor sit amet, consectetuer adipiscing elit, ut purus elit "
+                        "vestibulum ut placerat ac, adipiscing vitae felis, wrote Jean-Pierre to the "
+                        "committee and to the whole committee of the town, a letter with a dash set - "
+                        "and then a last word on the last line of it."),
+              std::string::npos)
+        << text;
+}
+
 TEST_F(EpubConvert, TwoRunsGiveTheSameChaptersAndTakenNamesAreKept)
 {
     testutil::WriteFile(out.path() / "onepage(1).epub", "not ours");
@@ -181,6 +263,66 @@ TEST_F(EpubConvert, AnOutputFolderThatCannotTakeTheBookFailsTheItem)
 } // namespace
 
 namespace {
+
+// Real manuals as books with pictures: the chapters hold at least 98% of
+// pdftotext's words, every picture of a page is in its chapter (each use a
+// picture of its own), and epubcheck finds no error.
+TEST_F(EpubConvert, ManualsKeepTheirWordsAndPictures)
+{
+    const fs::path corpus = testutil::CorpusDir();
+    if (corpus.empty()) {
+        if (const char* ci = std::getenv("CI"); ci && std::string(ci) == "true") {
+            FAIL() << "the corpus of real-world PDFs is missing";
+        }
+        GTEST_SKIP() << "no corpus beside the source tree";
+    }
+    for (const char* name : {"003-pdflatex-image_pdflatex-image", "004-pdflatex-4-pages_pdflatex-4-pages",
+                             "006-pdflatex-outline_pdflatex-outline", "026-latex-multicolumn_multicolumn"}) {
+        SCOPED_TRACE(name);
+        const fs::path pdf = corpus / (std::string(name) + ".pdf");
+        Basedata_w item;
+        item.type = 1;
+        item.source = utf8::ToWide(pdf.string());
+        item.dest = utf8::ToWide(out.path().string());
+        item.exePath = utf8::ToWide(TRANCEL_SOURCE_DIR "/resources");
+        std::vector<Basedata_w> items{item};
+        convert(items, utf8::ToWide(work.str()), nullptr, callback_funcs{});
+        const std::string epub = utf8::FromWide(items[0].result);
+        ASSERT_FALSE(epub.empty());
+        EXPECT_TRUE(PassesEpubcheck(epub));
+
+        int found = 0, total = 0;
+        std::string missing;
+        ASSERT_TRUE(testutil::WordCoverage(pdf, epub, found, total, missing));
+        EXPECT_GE(found, 0.98 * total) << found << " of " << total << "; missing: " << missing;
+
+        // pdfimages lists each use of a picture: "page num type ...".
+        std::map<int, int> uses;
+        std::istringstream list(testutil::Run("pdfimages -list " + testutil::Quote(pdf.string())));
+        std::string line;
+        while (std::getline(list, line)) {
+            std::istringstream fields(line);
+            int page = 0, num = 0;
+            std::string type;
+            if (fields >> page >> num >> type && type == "image")
+                ++uses[page];
+        }
+        std::set<std::string> sources;
+        int pictures = 0;
+        for (const std::string& e : Entries(epub)) {
+            if (!std::regex_match(e, std::regex("OEBPS/[0-9]+\\.html")))
+                continue;
+            const std::string chapter = Entry(epub, e);
+            const int n = std::stoi(XPath(chapter, "count(//*[local-name()='img'])"));
+            const int page = std::stoi(e.substr(6));
+            EXPECT_GE(n, uses[page]) << "page " << page;
+            for (int i = 1; i <= n; ++i)
+                sources.insert(XPath(chapter, "string((//*[local-name()='img'])[" + std::to_string(i) + "]/@src)"));
+            pictures += n;
+        }
+        EXPECT_EQ(sources.size(), static_cast<std::size_t>(pictures));
+    }
+}
 
 // Every file of the corpus converts, with pictures and as text, into a book
 // whose parts are well-formed and whose package starts right, or fails its

@@ -11,6 +11,12 @@ Kinds:
   onepage     1 page, one paragraph
   blank       1 empty page
   special     1 page of non-ASCII text and the characters < & >
+  figures     1 page mixing everything a book page may hold, top down: a
+              heading; a picture with the label "Overprint" drawn on it; a
+              line of text with a highlight laid over it afterwards; a
+              drawing of curves and a slanted arrow around the label
+              "Inside"; a ruled 2 x 2 table; a paragraph of 60 words in a
+              frame with rounded corners; a closing line
   long<N>     N pages of wrapped paragraphs (benchmark input)
 Each file is written as OUTDIR/NAME.pdf (NAME defaults to the kind).
 """
@@ -138,6 +144,39 @@ def special(path):
     c.save()
 
 
+def figures(path):
+    c = canvas.Canvas(path, pagesize=A4)
+    c.setFont("Helvetica-Bold", 16)
+    c.drawString(72, 790, "Figures and tables")
+    c.drawImage(picture(120, 80, (200, 30, 30)), 72, 640, width=180, height=120)
+    c.setFont("Helvetica", 11)
+    c.drawString(90, 700, "Overprint")
+    c.drawString(72, 610, "A line with a highlight over it.")
+    c.setFillColorRGB(1, 1, 0)
+    c.roundRect(68, 606, 170, 16, 4, stroke=0, fill=1)
+    c.setFillColorRGB(0, 0, 0)
+    c.setLineWidth(1)
+    c.circle(150, 520, 50)
+    c.line(220, 470, 280, 560)
+    c.drawString(130, 516, "Inside")
+    left, top, cw, rh = 72, 440, 120, 24
+    for r in range(3):
+        c.line(left, top - r * rh, left + 2 * cw, top - r * rh)
+    for k in range(3):
+        c.line(left + k * cw, top, left + k * cw, top - 2 * rh)
+    for r in range(2):
+        for k in range(2):
+            c.drawString(left + k * cw + 8, top - r * rh - 16, "cell%d%d" % (r + 1, k + 1))
+    c.roundRect(66, 250, 460, 110, 10)
+    y = 340
+    for line in paragraph_lines(5, 5, 12):
+        c.drawString(76, y, line)
+        y -= 18
+    c.drawString(72, 220, "The closing line.")
+    c.showPage()
+    c.save()
+
+
 def main():
     out = sys.argv[1]
     os.makedirs(out, exist_ok=True)
@@ -149,7 +188,7 @@ def main():
             continue
         makers = {"text": text, "twocolumn": twocolumn, "table": table,
                   "pictures": pictures, "onepage": onepage, "blank": blank,
-                  "special": special}
+                  "special": special, "figures": figures}
         if kind not in makers:
             sys.exit("unknown kind " + kind)
         makers[kind](path)

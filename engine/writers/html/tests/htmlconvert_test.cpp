@@ -169,11 +169,16 @@ private:
 // come from different font metrics), with the size and colour of the text.
 TEST_F(HtmlConvert, TextLandsWherePdftotextSeesIt)
 {
-    for (const char* name : {"text", "large"}) {
-        SCOPED_TRACE(name);
+    // With pictures too: they take their places beside the text, which
+    // stays where it was.
+    const std::pair<const char*, bool> cases[] = {
+        {"text", true}, {"large", true}, {"text", false}, {"picture", false}, {"drawing", false}};
+    for (const auto& [name, ignoreImages] : cases) {
+        SCOPED_TRACE(std::string(name) + (ignoreImages ? " without pictures" : " with pictures"));
         const fs::path pdf = Pdfs() / (std::string(name) + ".pdf");
+        fs::remove_all(dest / name);
         int state = 0;
-        const Basedata_w item = Convert(pdf, true, &state);
+        const Basedata_w item = Convert(pdf, ignoreImages, &state);
         ASSERT_EQ(state, 2);
         ASSERT_EQ(utf8::Path(item.result), dest / name);
 
@@ -210,31 +215,117 @@ TEST_F(HtmlConvert, TextLandsWherePdftotextSeesIt)
         EXPECT_EQ(style[word], "font-size:18;color:000000") << word;
 }
 
-// With pictures, every page is one picture of the whole page at its top
-// left corner, and the picture is in the folder the page names.
-TEST_F(HtmlConvert, PicturePagesCoverThePage)
+// A picture on a page: where it lies, in points, measured from the page's
+// top left corner.
+struct Placed {
+    std::string src;
+    double left = 0, top = 0, width = 0, height = 0;
+};
+
+std::vector<Placed> PagePictures(const fs::path& page, double& pageWidth, double& pageHeight)
 {
-    for (const char* name : {"picture", "large"}) {
+    Tolvik::IXMLDocument* doc = htmltest::ReadPage(page);
+    const auto tables = Elements(doc, "table");
+    pageWidth = tables.empty() ? 0 : std::atof(Attr(tables[0], "width").c_str()) / 1.5;
+    pageHeight = tables.empty() ? 0 : std::atof(Attr(tables[0], "height").c_str()) / 1.5;
+    std::vector<Placed> pictures;
+    for (Tolvik::IXMLElement* div : Elements(doc, "div")) {
+        for (Tolvik::IXMLElement* img : div->getChildElementsByName("img")) {
+            const std::string box = Attr(div, "style");
+            pictures.push_back({Attr(img, "src"), StyleNumber(box, "left") / 1.5, StyleNumber(box, "top") / 1.5,
+                                std::atof(Attr(img, "width").c_str()) / 1.5,
+                                std::atof(Attr(img, "height").c_str()) / 1.5});
+        }
+    }
+    return pictures;
+}
+
+// With pictures, each picture region lies at its place on the page, inside
+// the page's box, in a file of the page's folder: a picture, a drawing, a
+// shaded box under a line of text, and a picture cut at the page's edge.
+TEST_F(HtmlConvert, PicturesTakeTheirPlacesOnThePage)
+{
+    struct Expect {
+        const char* pdf;
+        int page;
+        double left, top, width, height;   // points
+    } const expected[] = {
+        {"picture", 1, 100, 841.89 - 600, 300, 200},
+        {"picture", 2, 72, 841.89 - 700, 200, 200},
+        {"drawing", 1, 66, 841.89 - 718, 250, 22},        // the shaded box
+        {"drawing", 1, 89.5, 841.89 - 620.5, 121, 121},   // the circle and its stroke
+        {"drawing", 1, 480, 841.89 - 450, 115, 150},      // cut at the right edge
+    };
+    for (const char* name : {"picture", "drawing"}) {
+        fs::remove_all(dest / name);
+        ASSERT_FALSE(Convert(Pdfs() / (std::string(name) + ".pdf"), false).result.empty());
+    }
+    Reader reader;   // after the conversions, which bracket the XML layer themselves
+    std::map<std::string, int> perPage;
+    for (const Expect& e : expected)
+        ++perPage[std::string(e.pdf) + std::to_string(e.page)];
+    for (const Expect& e : expected) {
+        SCOPED_TRACE(std::string(e.pdf) + " page " + std::to_string(e.page));
+        const fs::path html = dest / e.pdf / "html";
+        double pageWidth = 0, pageHeight = 0;
+        const std::vector<Placed> pictures =
+            PagePictures(html / ("P" + std::to_string(e.page) + ".html"), pageWidth, pageHeight);
+        EXPECT_EQ(static_cast<int>(pictures.size()), perPage[std::string(e.pdf) + std::to_string(e.page)]);
+        const Placed* at = nullptr;
+        for (const Placed& p : pictures) {
+            if (std::fabs(p.left - e.left) < 1.5 && std::fabs(p.top - e.top) < 1.5)
+                at = &p;
+        }
+        ASSERT_NE(at, nullptr) << "no picture at " << e.left << "," << e.top;
+        EXPECT_NEAR(at->width, e.width, 1.5);
+        EXPECT_NEAR(at->height, e.height, 1.5);
+        EXPECT_LE(at->left + at->width, pageWidth + 0.5);
+        EXPECT_LE(at->top + at->height, pageHeight + 0.5);
+        int w = 0, h = 0;
+        ASSERT_TRUE(testutil::JpegSize(html / at->src, w, h)) << at->src;
+        EXPECT_NEAR(static_cast<double>(w) / h, e.width / e.height, 0.05 * e.width / e.height);
+    }
+}
+
+// Real manuals with pictures: the page files hold at least 98% of
+// pdftotext's words, and every picture lies inside its page's box.
+TEST_F(HtmlConvert, ManualsKeepTheirWordsAndPicturesStayOnThePage)
+{
+    const fs::path corpus = testutil::CorpusDir();
+    if (corpus.empty()) {
+        if (const char* ci = std::getenv("CI"); ci && std::string(ci) == "true") {
+            FAIL() << "the corpus of real-world PDFs is missing";
+        }
+        GTEST_SKIP() << "no corpus beside the source tree";
+    }
+    for (const char* name : {"003-pdflatex-image_pdflatex-image", "004-pdflatex-4-pages_pdflatex-4-pages",
+                             "006-pdflatex-outline_pdflatex-outline", "026-latex-multicolumn_multicolumn"}) {
         SCOPED_TRACE(name);
-        const Basedata_w item = Convert(Pdfs() / (std::string(name) + ".pdf"), false);
-        ASSERT_FALSE(item.result.empty());
-        const double width = name == std::string("large") ? 14400 : 595;
-        const double height = name == std::string("large") ? 14400 : 841;
+        const fs::path pdf = corpus / (std::string(name) + ".pdf");
+        const Basedata_w item = Convert(pdf, false);
         Reader reader;
-        const fs::path html = dest / name / "html";
-        for (int p = 1; fs::exists(html / ("P" + std::to_string(p) + ".html")); ++p) {
-            Tolvik::IXMLDocument* doc = htmltest::ReadPage(html / ("P" + std::to_string(p) + ".html"));
-            auto imgs = Elements(doc, "img");
-            ASSERT_EQ(imgs.size(), 1u);
-            EXPECT_TRUE(Elements(doc, "span").empty());
-            auto divs = Elements(doc, "div");
-            ASSERT_EQ(divs.size(), 1u);
-            EXPECT_EQ(Attr(divs[0], "style"), "position:absolute;top:0;left:0;font-size:0px");
-            EXPECT_EQ(std::atof(Attr(imgs[0], "width").c_str()), width * 1.5);
-            EXPECT_EQ(std::atof(Attr(imgs[0], "height").c_str()), height * 1.5);
-            int w = 0, h = 0;
-            ASSERT_TRUE(testutil::JpegSize(html / Attr(imgs[0], "src"), w, h)) << Attr(imgs[0], "src");
-            EXPECT_NEAR(static_cast<double>(w) / h, width / height, 0.01);
+        ASSERT_FALSE(item.result.empty());
+        const fs::path folder = utf8::Path(item.result);
+        int found = 0, total = 0;
+        std::string missing;
+        ASSERT_TRUE(testutil::WordCoverage(pdf, folder, found, total, missing));
+        EXPECT_GE(found, 0.98 * total) << found << " of " << total << "; missing: " << missing;
+
+        int pictures = 0;
+        for (int p = 1; fs::exists(folder / "html" / ("P" + std::to_string(p) + ".html")); ++p) {
+            double pageWidth = 0, pageHeight = 0;
+            for (const Placed& pic : PagePictures(folder / "html" / ("P" + std::to_string(p) + ".html"),
+                                                  pageWidth, pageHeight)) {
+                ++pictures;
+                EXPECT_GE(pic.left, 0) << pic.src;
+                EXPECT_GE(pic.top, 0) << pic.src;
+                EXPECT_LE(pic.left + pic.width, pageWidth + 0.5) << pic.src;
+                EXPECT_LE(pic.top + pic.height, pageHeight + 0.5) << pic.src;
+                EXPECT_TRUE(fs::exists(folder / "html" / pic.src)) << pic.src;
+            }
+        }
+        if (std::string(name).rfind("003", 0) == 0) {
+            EXPECT_GE(pictures, 1);
         }
     }
 }

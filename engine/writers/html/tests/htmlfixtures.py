@@ -9,6 +9,9 @@ usage: htmlfixtures.py OUTDIR
   picture.pdf   page 1 holds only a picture; page 2 a picture and a line
   large.pdf     one page 14400 points square (the largest a PDF page may
                 be) with words near two far corners
+  drawing.pdf   one page: a line of text on a shaded box, a circle with the
+                label "Inside", and a picture that reaches beyond the page's
+                right edge
 """
 import os
 import sys
@@ -70,12 +73,27 @@ def large(path):
     c.save()
 
 
+def drawing(path):
+    c = canvas.Canvas(path, pagesize=A4)
+    c.setFillColorRGB(0.85, 0.85, 0.95)
+    c.rect(66, 696, 250, 22, stroke=0, fill=1)
+    c.setFillColorRGB(0, 0, 0)
+    c.setFont("Helvetica", 12)
+    c.drawString(72, 702, "Shaded line of text")
+    c.circle(150, 560, 60)
+    c.drawString(130, 556, "Inside")
+    c.drawImage(image(80, 60, (30, 160, 30)), 480, 300, width=200, height=150)
+    c.showPage()
+    c.save()
+
+
 def main():
     out = sys.argv[1]
     os.makedirs(out, exist_ok=True)
     text(os.path.join(out, "text.pdf"))
     picture(os.path.join(out, "picture.pdf"))
     large(os.path.join(out, "large.pdf"))
+    drawing(os.path.join(out, "drawing.pdf"))
 
 
 if __name__ == "__main__":
