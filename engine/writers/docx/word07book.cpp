@@ -12,7 +12,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <set>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -47,21 +49,8 @@ std::wstring MakePackageFolder()
     return utf8::ToWide(tmpl);
 }
 
-// Removes the package folder when the save ends, on every road.
-class FolderRemover {
-public:
-    explicit FolderRemover(std::wstring path) : path_(std::move(path)) {}
-    ~FolderRemover()
-    {
-        if (!path_.empty())
-            DeleteFiles(path_, false);
-    }
-    FolderRemover(const FolderRemover&) = delete;
-    FolderRemover& operator=(const FolderRemover&) = delete;
-
-private:
-    std::wstring path_;
-};
+// The body is written to the file in pieces of about this size.
+constexpr std::size_t kBodyPiece = 1 << 20;
 
 // Picture files are named by the page model ("12.jpg", "pimg1_3.jpg"); only
 // such plain names become parts, so that every target stays in word/media
@@ -87,11 +76,75 @@ Word07Book::Word07Book(wordOp* opts) : options(opts)
 Word07Book::~Word07Book()
 {
     delete relDocument;
+    if (bodyFd >= 0)
+        ::close(bodyFd);
+    if (!folder.empty())
+        DeleteFiles(folder + L"/*", false);   // its content, then the emptied folder
 }
 
-Word07Chapter* Word07Book::createNewChapter(const std::string& chapterName)
+bool Word07Book::BeginBody()
 {
-    return keep(new Word07Chapter(chapterName));
+    if (!folder.empty())
+        return false;
+    std::string document;
+    word07::BodyFrame frame;
+    if (!ReadWholeFile(GlobalEnum::exepath + L"/word07template/document.xml", document) ||
+        !word07::SplitAtBody(document, frame))
+        return false;
+    folder = MakePackageFolder();
+    if (folder.empty())
+        return false;
+    for (const wchar_t* sub : {L"/_rels", L"/docProps", L"/word", L"/word/_rels", L"/word/media",
+                               L"/word/theme"}) {
+        if (!MakeDir(folder + sub))
+            return false;
+    }
+    bodyFd = ::open(utf8::FromWide(folder + L"/word/document.xml").c_str(),
+                    O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (bodyFd < 0)
+        return false;
+    bodyBuffer = std::move(frame.head);
+    bodyTail = std::move(frame.tail);
+    return true;
+}
+
+bool Word07Book::flushBody()
+{
+    if (bodyFd < 0)
+        return false;
+    if (!WriteAll(bodyFd, bodyBuffer.data(), bodyBuffer.size())) {
+        ::close(bodyFd);
+        bodyFd = -1;
+        return false;
+    }
+    bodyBuffer.clear();
+    return true;
+}
+
+void Word07Book::AppendBody(const std::string& xml)
+{
+    if (bodyFd < 0)
+        return;
+    if (bodyBuffer.size() + xml.size() < kBodyPiece) {
+        bodyBuffer += xml;
+        return;
+    }
+    // A large piece goes to the file as it is, without a copy.
+    if (flushBody() && !WriteAll(bodyFd, xml.data(), xml.size())) {
+        ::close(bodyFd);
+        bodyFd = -1;
+    }
+}
+
+void Word07Book::EndBody()
+{
+    if (bodyFd < 0)
+        return;
+    bodyBuffer += bodyTail;
+    const bool written = flushBody();
+    bodyDone = written && ::close(bodyFd) == 0;
+    bodyFd = -1;
+    std::string().swap(bodyBuffer);
 }
 
 std::string Word07Book::save(const std::string&, const std::string&)
@@ -149,18 +202,10 @@ bool Word07Book::writeFontTable(const std::wstring& templ, const std::wstring& p
 // Writes the package into `out`, a file claimed (empty) by the caller.
 std::wstring Word07Book::build(const std::wstring& out)
 {
-    if (!getFirstChapter() || pageCount < 1)
+    if (!bodyDone || pageCount < 1)
         return L"";
     const std::wstring templates = GlobalEnum::exepath + L"/word07template";
-    const std::wstring t = MakePackageFolder();
-    if (t.empty())
-        return L"";
-    FolderRemover remover(t);
-    for (const wchar_t* sub : {L"/_rels", L"/docProps", L"/word", L"/word/_rels", L"/word/media",
-                               L"/word/theme"}) {
-        if (!MakeDir(t + sub))
-            return L"";
-    }
+    const std::wstring& t = folder;
     // The fixed parts are the template's files as they are; a package
     // without one of them would not open.
     for (const auto& [file, part] : kFixedParts) {
@@ -171,16 +216,11 @@ std::wstring Word07Book::build(const std::wstring& out)
     if (!writeFontTable(templates + L"/fontTable.xml", t + L"/word/fontTable.xml"))
         return L"";
 
+    // The main document is written: its pictures made their relationships.
     XercesXMLFactory& factory = XercesXMLFactory::getSingleton();
-    // The main document comes first: writing it makes the relationships of
-    // its pictures.
-    Tolvik::IXMLDocument* document = factory.DecodeDocumentFromFile(templates + L"/document.xml");
-    if (!getFirstChapter()->writeXml(document) || document->saveToFile(t + L"/word/document.xml") != 0)
-        return L"";
     Tolvik::IXMLDocument* rels = factory.DecodeDocumentFromFile(templates + L"/rel_document.rels");
     if (!relDocument->writeXml(rels) || rels->saveToFile(t + L"/word/_rels/document.xml.rels") != 0)
         return L"";
-
     // Exactly the pictures that relationships name join the package.
     const std::wstring images = GlobalEnum::tmppath + L"ImageFiles/";
     std::set<std::wstring> copied;

@@ -1,34 +1,38 @@
-// The book behind the Word 2007 writer: the .docx content tree (one chapter
-// for the document body, one for the picture relationships) and its saving
-// as a WordprocessingML package made from the template folder
-// "word07template" beside the program.
+// The book behind the Word 2007 writer: the main document's body, written
+// page by page as text into a package folder below the engine's temporary
+// folder, the picture relationships, and the saving of all of it as a
+// WordprocessingML package made from the template folder "word07template"
+// beside the program.
 #pragma once
-
-#include "engine/writers/content/chapterbook.h"
 
 #include <set>
 #include <string>
 #include <vector>
 
-class Chapter;
-class Word07Chapter;
 class Word07RelDocument;
 struct wordOp;
 
-class Word07Book : public ChapterBook {
+class Word07Book {
 public:
     // Keeps the options (borrowed from the job item) and makes the picture
     // relationship document "imagerel" with one empty section, to which
     // every picture adds its relationship.
     explicit Word07Book(wordOp* options);
+    // Removes the package folder.
     ~Word07Book();
     Word07Book(const Word07Book&) = delete;
     Word07Book& operator=(const Word07Book&) = delete;
 
-    // A new chapter of that name, kept (owned) but not linked.
-    Word07Chapter* createNewChapter(const std::string& name);
-    bool getChapter(const std::string&) { return true; }
     Word07RelDocument* GetRelDocument() const { return relDocument; }
+
+    // The body of the main document, written as it is made: BeginBody makes
+    // the package folder and writes the template's main document up to its
+    // body; AppendBody adds the WordprocessingML of the next page; EndBody
+    // writes the rest of the template. A failure of any of them (no
+    // template, a full disk) makes the book write no package.
+    bool BeginBody();
+    void AppendBody(const std::string& xml);
+    void EndBody();
 
     // The number of pages the document holds (set by the writer); a book
     // without pages makes no package.
@@ -49,6 +53,7 @@ public:
     std::string save(const std::string& dir, const std::string& name);
 
 private:
+    bool flushBody();
     std::wstring build(const std::wstring& out);
     // The template's font table with every used font that it does not name.
     bool writeFontTable(const std::wstring& templ, const std::wstring& part) const;
@@ -60,9 +65,13 @@ private:
     };
 
     Word07RelDocument* relDocument = nullptr;   // owned
-    std::string name;                          // stays empty
     wordOp* options = nullptr;                 // borrowed
     int pageCount = 0;
+    std::wstring folder;      // the package folder; empty before BeginBody
+    int bodyFd = -1;          // word/document.xml while the body is written
+    std::string bodyBuffer;   // written out in large pieces
+    std::string bodyTail;     // the template after the body
+    bool bodyDone = false;    // EndBody wrote the whole main document
     std::vector<UsedFont> fonts;       // in the order first used
     std::set<std::string> fontNames;   // the families in `fonts`
 };

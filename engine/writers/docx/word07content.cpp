@@ -3,6 +3,7 @@
 #include "engine/layout/strutil.h"
 #include "engine/writers/docx/word07shapes.h"
 #include "engine/writers/xml/ixml.h"
+#include "engine/writers/xml/xercesxml.h"
 
 #include <algorithm>
 #include <cmath>
@@ -30,12 +31,6 @@ std::string CssFontName(const std::string& name)
 
 namespace word07 {
 
-void Attr(Tolvik::IXMLElement* element, const std::string& name, const std::string& value)
-{
-    if (element)
-        element->addAttribute(name, value, kUtf8);
-}
-
 int WholeNumber(double value)
 {
     if (std::isnan(value))
@@ -46,6 +41,82 @@ int WholeNumber(double value)
     if (t <= static_cast<double>(std::numeric_limits<int>::min()))
         return std::numeric_limits<int>::min();
     return static_cast<int>(t);
+}
+
+void Attr(std::string& out, const char* name, std::string_view value)
+{
+    out += ' ';
+    out += name;
+    out += "=\"";
+    AppendXmlEscaped(out, value);
+    out += '"';
+}
+
+void Attr(std::string& out, const char* name, int value)
+{
+    out += ' ';
+    out += name;
+    out += "=\"";
+    out += int2str(value);
+    out += '"';
+}
+
+void WriteObject(std::string& out, const ObjectInfo* object)
+{
+    // The kind tags name the classes below; objects of other kinds write
+    // nothing into a .docx body.
+    switch (object ? object->GetType() : 0) {
+    case kWord07TextBox:
+        static_cast<Word07TextBlockInfo*>(const_cast<ObjectInfo*>(object))->writeText(out);
+        break;
+    case kWord07Line:
+        static_cast<const Word07LineInfo*>(object)->writeText(out);
+        break;
+    case kWord07Words:
+        static_cast<const Word07WordsInfo*>(object)->writeText(out);
+        break;
+    case kWord07Image:
+        static_cast<Word07ImageInfo*>(const_cast<ObjectInfo*>(object))->writeText(out);
+        break;
+    case kWord07Graphic:
+        static_cast<const Word07Graphic*>(object)->writeText(out);
+        break;
+    case kWord07Section:
+        static_cast<const Word07Section*>(object)->writeText(out);
+        break;
+    default:
+        break;
+    }
+}
+
+bool SplitAtBody(const std::string& document, BodyFrame& frame)
+{
+    // The first element named "w:body" (the template's root holds nothing
+    // else of that name; its namespace declarations come before it).
+    std::size_t open = document.find("<w:body");
+    while (open != std::string::npos) {
+        const char next = open + 7 < document.size() ? document[open + 7] : '\0';
+        if (next == '>' || next == '/' || next == ' ' || next == '\t' || next == '\r' || next == '\n')
+            break;
+        open = document.find("<w:body", open + 7);
+    }
+    if (open == std::string::npos)
+        return false;
+    const std::size_t close = document.find('>', open);
+    if (close == std::string::npos)
+        return false;
+    std::size_t rest;
+    if (document[close - 1] == '/') {
+        rest = close + 1;
+    } else {
+        rest = document.find("</w:body>", close);
+        if (rest == std::string::npos)
+            return false;
+        rest += 9;
+    }
+    frame.head = document.substr(0, open) + "<w:body>";
+    frame.tail = "</w:body>" + document.substr(rest);
+    return true;
 }
 
 bool ShapeTypes::picture = false;
@@ -59,117 +130,60 @@ void ShapeTypes::Reset()
     textBox = false;
 }
 
-Tolvik::IXMLElement* ShapeRun(Tolvik::IXMLElement* parent)
-{
-    Tolvik::IXMLElement* run = parent ? parent->appendChildElement("w:r") : nullptr;
-    if (!run)
-        return nullptr;
-    if (Tolvik::IXMLElement* rPr = run->appendChildElement("w:rPr"))
-        rPr->appendChildElement("w:noProof");
-    return run->appendChildElement("w:pict");
-}
-
 namespace {
 
-void Formulas(Tolvik::IXMLElement* type, std::initializer_list<const char*> equations)
+void Formulas(std::string& out, std::initializer_list<const char*> equations)
 {
-    Tolvik::IXMLElement* formulas = type->appendChildElement("v:formulas");
-    if (!formulas)
-        return;
-    for (const char* eqn : equations)
-        Attr(formulas->appendChildElement("v:f"), "eqn", eqn);
+    out += "<v:formulas>";
+    for (const char* eqn : equations) {
+        out += "<v:f";
+        Attr(out, "eqn", eqn);
+        out += "/>";
+    }
+    out += "</v:formulas>";
 }
 
 } // namespace
 
 // The shape type of pictures (75): no fill and no outline of its own.
-void WritePictureShapeType(Tolvik::IXMLElement* pict)
+void WritePictureShapeType(std::string& out)
 {
-    Tolvik::IXMLElement* type = pict ? pict->appendChildElement("v:shapetype") : nullptr;
-    if (!type)
-        return;
-    Attr(type, "id", "_x0000_t75");
-    Attr(type, "coordsize", "21600,21600");
-    Attr(type, "o:spt", "75");
-    Attr(type, "o:preferrelative", "t");
-    Attr(type, "path", "m@4@5l@4@11@9@11@9@5xe");
-    Attr(type, "filled", "f");
-    Attr(type, "stroked", "f");
-    Attr(type->appendChildElement("v:stroke"), "joinstyle", "miter");
-    Formulas(type, {"if lineDrawn pixelLineWidth 0", "sum @0 1 0", "sum 0 0 @1", "prod @2 1 2",
-                    "prod @3 21600 pixelWidth", "prod @3 21600 pixelHeight", "sum @0 0 1",
-                    "prod @6 1 2", "prod @7 21600 pixelWidth", "sum @8 21600 0",
-                    "prod @7 21600 pixelHeight", "sum @10 21600 0"});
-    if (Tolvik::IXMLElement* path = type->appendChildElement("v:path")) {
-        Attr(path, "o:extrusionok", "f");
-        Attr(path, "gradientshapeok", "t");
-        Attr(path, "o:connecttype", "rect");
-    }
-    if (Tolvik::IXMLElement* lock = type->appendChildElement("o:lock")) {
-        Attr(lock, "v:ext", "edit");
-        Attr(lock, "aspectratio", "t");
-    }
+    out += "<v:shapetype id=\"_x0000_t75\" coordsize=\"21600,21600\" o:spt=\"75\" "
+           "o:preferrelative=\"t\" path=\"m@4@5l@4@11@9@11@9@5xe\" filled=\"f\" stroked=\"f\">"
+           "<v:stroke joinstyle=\"miter\"/>";
+    Formulas(out, {"if lineDrawn pixelLineWidth 0", "sum @0 1 0", "sum 0 0 @1", "prod @2 1 2",
+                   "prod @3 21600 pixelWidth", "prod @3 21600 pixelHeight", "sum @0 0 1",
+                   "prod @6 1 2", "prod @7 21600 pixelWidth", "sum @8 21600 0",
+                   "prod @7 21600 pixelHeight", "sum @10 21600 0"});
+    out += "<v:path o:extrusionok=\"f\" gradientshapeok=\"t\" o:connecttype=\"rect\"/>"
+           "<o:lock v:ext=\"edit\" aspectratio=\"t\"/></v:shapetype>";
     ShapeTypes::picture = true;
 }
 
-namespace {
-
-// A text box type: a rectangle whose text area is the whole shape.
-void TextBoxType(Tolvik::IXMLElement* type, const std::string& id)
-{
-    Attr(type, "id", id);
-    Attr(type, "path", "m,l,21600r21600,l21600,xe");
-    Attr(type, "o:spt", "202");
-    Attr(type, "coordsize", "21600,21600");
-    Attr(type->appendChildElement("v:stroke"), "joinstyle", "miter");
-    if (Tolvik::IXMLElement* path = type->appendChildElement("v:path")) {
-        Attr(path, "o:connecttype", "rect");
-        Attr(path, "gradientshapeok", "t");
-    }
-}
-
-} // namespace
-
 // The predefined text box type (202), which readers know by its id, so that
-// they give every box the text area its inset asks for.
-void WriteTextBoxShapeType(Tolvik::IXMLElement* pict)
+// they give every box the text area its inset asks for: a rectangle whose
+// text area is the whole shape.
+void WriteTextBoxShapeType(std::string& out)
 {
-    if (Tolvik::IXMLElement* type = pict ? pict->appendChildElement("v:shapetype") : nullptr) {
-        TextBoxType(type, "_x0000_t202");
-        ShapeTypes::textBox = true;
-    }
+    out += "<v:shapetype id=\"_x0000_t202\" path=\"m,l,21600r21600,l21600,xe\" o:spt=\"202\" "
+           "coordsize=\"21600,21600\"><v:stroke joinstyle=\"miter\"/>"
+           "<v:path o:connecttype=\"rect\" gradientshapeok=\"t\"/></v:shapetype>";
+    ShapeTypes::textBox = true;
 }
 
 // The shape type of text drawn along a path (136, plain text).
-void WriteTextPathShapeType(Tolvik::IXMLElement* pict)
+void WriteTextPathShapeType(std::string& out)
 {
-    Tolvik::IXMLElement* type = pict ? pict->appendChildElement("v:shapetype") : nullptr;
-    if (!type)
-        return;
-    Attr(type, "id", "_x0000_t136");
-    Attr(type, "coordsize", "21600,21600");
-    Attr(type, "o:spt", "136");
-    Attr(type, "adj", "10800");
-    Attr(type, "path", "m@7,l@8,m@5,21600l@6,21600e");
-    Formulas(type, {"sum #0 0 10800", "prod #0 2 1", "sum 21600 0 @1", "sum 0 0 @2",
-                    "sum 21600 0 @3", "if @0 @3 0", "if @0 21600 @1", "if @0 0 @2",
-                    "if @0 @4 21600", "mid @5 @6", "mid @8 @5", "mid @7 @8", "mid @6 @7",
-                    "sum @6 0 @5"});
-    if (Tolvik::IXMLElement* path = type->appendChildElement("v:path")) {
-        Attr(path, "textpathok", "t");
-        Attr(path, "o:connecttype", "custom");
-        Attr(path, "o:connectlocs", "@9,0;@10,10800;@11,21600;@12,10800");
-        Attr(path, "o:connectangles", "270,180,90,0");
-    }
-    if (Tolvik::IXMLElement* textpath = type->appendChildElement("v:textpath")) {
-        Attr(textpath, "on", "t");
-        Attr(textpath, "fitshape", "t");
-    }
-    if (Tolvik::IXMLElement* lock = type->appendChildElement("o:lock")) {
-        Attr(lock, "v:ext", "edit");
-        Attr(lock, "text", "t");
-        Attr(lock, "shapetype", "t");
-    }
+    out += "<v:shapetype id=\"_x0000_t136\" coordsize=\"21600,21600\" o:spt=\"136\" adj=\"10800\" "
+           "path=\"m@7,l@8,m@5,21600l@6,21600e\">";
+    Formulas(out, {"sum #0 0 10800", "prod #0 2 1", "sum 21600 0 @1", "sum 0 0 @2",
+                   "sum 21600 0 @3", "if @0 @3 0", "if @0 21600 @1", "if @0 0 @2",
+                   "if @0 @4 21600", "mid @5 @6", "mid @8 @5", "mid @7 @8", "mid @6 @7",
+                   "sum @6 0 @5"});
+    out += "<v:path textpathok=\"t\" o:connecttype=\"custom\" "
+           "o:connectlocs=\"@9,0;@10,10800;@11,21600;@12,10800\" o:connectangles=\"270,180,90,0\"/>"
+           "<v:textpath on=\"t\" fitshape=\"t\"/><o:lock v:ext=\"edit\" text=\"t\" shapetype=\"t\"/>"
+           "</v:shapetype>";
     ShapeTypes::textPath = true;
 }
 
@@ -213,99 +227,98 @@ void Word07TextBlockInfo::AddObject(ObjectInfo* object)
         objects.push_back(object);
 }
 
-void Word07TextBlockInfo::writeXML(Tolvik::IXMLElement* parent)
+namespace {
+
+// "position:absolute;left:0;text-align:left;margin-left:Xpt;margin-top:Ypt;
+// width:Wpt;height:Hpt" of a shape's style.
+void PlacedStyle(std::string& out, double x, double y, double width, double height)
 {
-    Tolvik::IXMLElement* pict = word07::ShapeRun(parent);
-    if (!pict)
-        return;
-    const std::string n = int2str(id);
-    if (Tolvik::IXMLElement* type = pict->appendChildElement("v:shapetype"))
-        word07::TextBoxType(type, "textblock_" + n);
+    out += "position:absolute;left:0;text-align:left;margin-left:";
+    out += double2str(x);
+    out += "pt;margin-top:";
+    out += double2str(y);
+    out += "pt;width:";
+    out += double2str(width);
+    out += "pt;height:";
+    out += double2str(height);
+    out += "pt";
+}
 
+} // namespace
+
+void Word07TextBlockInfo::writeText(std::string& out)
+{
     const bool rotated = matrix[1] != 0 || matrix[2] != 0;
-    auto* run = rotated && !objects.empty() ? dynamic_cast<Word07WordsInfo*>(objects.front())
-                                            : nullptr;
+    auto* run = rotated && !objects.empty() && objects.front()->GetType() == kWord07Words
+                    ? static_cast<Word07WordsInfo*>(objects.front())
+                    : nullptr;
+    out += word07::kShapeRunStart;
     if (run && !word07::ShapeTypes::textPath)
-        word07::WriteTextPathShapeType(pict);
+        word07::WriteTextPathShapeType(out);
     if (!run && !word07::ShapeTypes::textBox)
-        word07::WriteTextBoxShapeType(pict);
+        word07::WriteTextBoxShapeType(out);
 
-    Tolvik::IXMLElement* shape = pict->appendChildElement("v:shape");
-    if (!shape)
-        return;
-    Attr(shape, "id", "brontix_textblock_" + n);
+    out += "<v:shape";
+    Attr(out, "id", "brontix_textblock_" + int2str(id));
     // A shape refers to its type by fragment ("#" + id); boxes use the
     // predefined text box type, which every reader resolves.
     if (rotated) {
-        if (run)
-            writeRotated(shape);
-        else
-            Attr(shape, "type", "#_x0000_t202");
+        if (run) {
+            writeRotated(out);
+        } else {
+            out += " type=\"#_x0000_t202\"/>";
+        }
+        out += word07::kShapeRunEnd;
         return;
     }
-    Attr(shape, "type", "#_x0000_t202");
     // A box of text has no outline: any line drawn around it would cut
     // through the text beside it.
-    Attr(shape, "stroked", "f");
-    Attr(shape, "filled", "f");
-    Attr(shape, "style", "position:absolute;left:0;text-align:left;margin-left:" + double2str(x) +
-                             "pt;margin-top:" + double2str(y) + "pt;width:" + double2str(width) +
-                             "pt;height:" + double2str(height) +
-                             "pt;z-index:2;mso-wrap-style:none;mso-position-horizontal-relative:page"
-                             ";mso-position-vertical-relative:page");
-    Tolvik::IXMLElement* textbox = shape->appendChildElement("v:textbox");
-    if (!textbox)
-        return;
-    Attr(textbox, "inset", "0,0,0,0");
-    Attr(textbox, "style", "mso-fit-shape-to-text:t");
-    Tolvik::IXMLElement* content = textbox->appendChildElement("w:txbxContent");
-    if (!content)
-        return;
+    out += " type=\"#_x0000_t202\" stroked=\"f\" filled=\"f\" style=\"";
+    PlacedStyle(out, x, y, width, height);
+    out += ";z-index:2;mso-wrap-style:none;mso-position-horizontal-relative:page"
+           ";mso-position-vertical-relative:page\">"
+           "<v:textbox inset=\"0,0,0,0\" style=\"mso-fit-shape-to-text:t\"><w:txbxContent>";
     // Each paragraph starts where its line starts below the box's top: the
     // space above it is what lies between the end of the line before (in
     // the whole twips the lines are written in) and its own top. The writer
     // gives a line that would start above the end of the line before a box
     // of its own.
     int bottom = 0;
+    bool paragraph = false;
     for (ObjectInfo* object : objects) {
-        if (auto* line = dynamic_cast<Word07LineInfo*>(object)) {
+        if (object->GetType() == kWord07Line) {
+            auto* line = static_cast<Word07LineInfo*>(object);
             const int top = WholeNumber(line->getY() * 20 + 0.5);
             line->setSpaceBefore(top > bottom ? top - bottom : 0);
             bottom = std::max(top, bottom) + line->HeightTwips();
+            paragraph = true;
         }
-        object->writeXML(content);
+        word07::WriteObject(out, object);
     }
     // A text box holds at least one paragraph.
-    if (content->getAllChildElements().empty())
-        content->appendChildElement("w:p");
+    if (!paragraph)
+        out += "<w:p/>";
+    out += "</w:txbxContent></v:textbox></v:shape>";
+    out += word07::kShapeRunEnd;
 }
 
-void Word07TextBlockInfo::writeRotated(Tolvik::IXMLElement* shape)
+void Word07TextBlockInfo::writeRotated(std::string& out)
 {
     auto* run = static_cast<Word07WordsInfo*>(objects.front());
     const WordsInfo::WordStyle& style = run->getStyle();
-    Attr(shape, "type", "#_x0000_t136");
-    Attr(shape, "o:allowincell", "f");
-    Attr(shape, "style", "position:absolute;left:0;text-align:left;margin-left:" + double2str(x) +
-                             "pt;margin-top:" + double2str(y) + "pt;width:" + double2str(width) +
-                             "pt;height:" + double2str(height) +
-                             "pt;rotation:" + double2str(rotation) +
-                             ";z-index:0;mso-position-horizontal-relative:page"
-                             ";mso-position-vertical-relative:page");
+    out += " type=\"#_x0000_t136\" o:allowincell=\"f\" style=\"";
+    PlacedStyle(out, x, y, width, height);
+    out += ";rotation:";
+    out += double2str(rotation);
+    out += ";z-index:0;mso-position-horizontal-relative:page;mso-position-vertical-relative:page\"";
     // VML colours carry "#" before their hexadecimal digits.
-    Attr(shape, "fillcolor", "#" + style.color);
-    Attr(shape, "stroked", "f");
-    if (Tolvik::IXMLElement* textpath = shape->appendChildElement("v:textpath")) {
-        Attr(textpath, "style", "font-family:\"" + CssFontName(style.fontName) +
-                                    "\";font-size:" + double2str(height) + "pt;v-text-kern:t");
-        Attr(textpath, "trim", "t");
-        Attr(textpath, "fitpath", "t");
-        Attr(textpath, "string", run->getContent());
-    }
-    if (Tolvik::IXMLElement* wrap = shape->appendChildElement("w10:wrap")) {
-        Attr(wrap, "anchorx", "margin");
-        Attr(wrap, "anchory", "margin");
-    }
+    Attr(out, "fillcolor", "#" + style.color);
+    out += " stroked=\"f\"><v:textpath";
+    Attr(out, "style", "font-family:\"" + CssFontName(style.fontName) + "\";font-size:" +
+                           double2str(height) + "pt;v-text-kern:t");
+    out += " trim=\"t\" fitpath=\"t\"";
+    Attr(out, "string", run->getContent());
+    out += "/><w10:wrap anchorx=\"margin\" anchory=\"margin\"/></v:shape>";
 }
 
 // --- Word07LineInfo ------------------------------------------------------------------
@@ -315,26 +328,23 @@ Word07LineInfo::Word07LineInfo()
     SetType(kWord07Line);
 }
 
-void Word07LineInfo::writeXML(Tolvik::IXMLElement* parent)
+void Word07LineInfo::writeText(std::string& out) const
 {
-    if (!parent)
-        return;
-    Tolvik::IXMLElement* p = parent->appendChildElement("w:p");
-    if (!p)
-        return;
-    if (Tolvik::IXMLElement* pPr = p->appendChildElement("w:pPr")) {
-        if (Tolvik::IXMLElement* spacing = pPr->appendChildElement("w:spacing")) {
-            Attr(spacing, "w:lineRule", "exact");
-            Attr(spacing, "w:line", int2str(HeightTwips()));
-            Attr(spacing, "w:after", "0");
-            Attr(spacing, "w:before", int2str(spaceBefore));
-        }
-        if (Tolvik::IXMLElement* ind = pPr->appendChildElement("w:ind"))
-            Attr(ind, "w:firstLine", int2str(WholeNumber(indent * 20 + 0.5)));
-        pPr->appendChildElement("w:rPr");
+    // No space after a paragraph, as the styles' defaults say.
+    out += "<w:p><w:pPr><w:spacing w:lineRule=\"exact\"";
+    Attr(out, "w:line", HeightTwips());
+    if (spaceBefore != 0)
+        Attr(out, "w:before", spaceBefore);
+    out += "/>";
+    if (const int firstLine = WholeNumber(indent * 20 + 0.5)) {
+        out += "<w:ind";
+        Attr(out, "w:firstLine", firstLine);
+        out += "/>";
     }
-    for (ObjectInfo* object : contents)
-        object->writeXML(p);
+    out += "</w:pPr>";
+    for (const ObjectInfo* object : contents)
+        word07::WriteObject(out, object);
+    out += "</w:p>";
 }
 
 int Word07LineInfo::HeightTwips() const
@@ -351,43 +361,65 @@ Word07WordsInfo::Word07WordsInfo()
     SetType(kWord07Words);
 }
 
-void Word07WordsInfo::writeXML(Tolvik::IXMLElement* parent)
+namespace {
+
+// Spaces at the ends of a text, or two in a row, would be lost without
+// xml:space="preserve".
+bool NeedsPreserve(const std::string& text)
 {
-    if (!parent)
-        return;
-    Tolvik::IXMLElement* run = nullptr;
-    if (linkPage == -1) {
-        run = parent->appendChildElement("w:r");
-    } else if (Tolvik::IXMLElement* link = parent->appendChildElement("w:hyperlink")) {
-        Attr(link, "w:anchor", int2str(linkPage));
-        run = link->appendChildElement("w:r");
+    if (text.empty())
+        return false;
+    auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
+    if (blank(text.front()) || blank(text.back()))
+        return true;
+    for (std::size_t i = 1; i < text.size(); ++i) {
+        if (blank(text[i]) && blank(text[i - 1]))
+            return true;
     }
-    if (!run)
-        return;
-    // Run properties in the order the schema lists them.
-    if (Tolvik::IXMLElement* rPr = run->appendChildElement("w:rPr")) {
-        if (Tolvik::IXMLElement* fonts = rPr->appendChildElement("w:rFonts")) {
-            Attr(fonts, "w:cs", style.fontName);
-            Attr(fonts, "w:hAnsi", style.fontName);
-            Attr(fonts, "w:ascii", style.fontName);
-        }
-        Attr(rPr->appendChildElement("w:noProof"), "w:val", "true");
-        if (!style.color.empty())
-            Attr(rPr->appendChildElement("w:color"), "w:val", style.color);
-        Attr(rPr->appendChildElement("w:spacing"), "w:val", "0");
-        Attr(rPr->appendChildElement("w:position"), "w:val", "0");
-        // Half-points, within what Word accepts (1 to 1638 points); a
-        // mirrored run reports a negative size.
-        int size = std::abs(WholeNumber(style.fontSize));
-        size = size < 1 ? 1 : (size > 1638 ? 1638 : size);
-        Attr(rPr->appendChildElement("w:sz"), "w:val", int2str(size * 2));
-        Attr(rPr->appendChildElement("w:u"), "w:val", "none");
+    return text.find_first_of("\t\n\r") != std::string::npos;
+}
+
+} // namespace
+
+void Word07WordsInfo::writeText(std::string& out) const
+{
+    const bool link = linkPage != -1;
+    if (link) {
+        out += "<w:hyperlink";
+        Attr(out, "w:anchor", linkPage);
+        out += '>';
     }
-    if (Tolvik::IXMLElement* text = run->appendChildElement("w:t")) {
-        // Spaces between words belong to the text.
-        Attr(text, "xml:space", "preserve");
-        text->setStrValue(content, false);
+    // Run properties in the order the schema lists them; black text is the
+    // styles' default.
+    out += "<w:r><w:rPr><w:rFonts";
+    Attr(out, "w:ascii", style.fontName);
+    Attr(out, "w:hAnsi", style.fontName);
+    Attr(out, "w:cs", style.fontName);
+    out += "/>";
+    // A link keeps its own colour and no underline whatever style a reader
+    // gives links.
+    if (!style.color.empty() && (link || style.color != "000000")) {
+        out += "<w:color";
+        Attr(out, "w:val", style.color);
+        out += "/>";
     }
+    // Half-points, within what Word accepts (1 to 1638 points); a mirrored
+    // run reports a negative size.
+    int size = std::abs(WholeNumber(style.fontSize));
+    size = size < 1 ? 1 : (size > 1638 ? 1638 : size);
+    out += "<w:sz";
+    Attr(out, "w:val", size * 2);
+    out += "/>";
+    if (link)
+        out += "<w:u w:val=\"none\"/>";
+    out += "</w:rPr><w:t";
+    if (NeedsPreserve(content))
+        out += " xml:space=\"preserve\"";
+    out += '>';
+    AppendXmlEscaped(out, content);
+    out += "</w:t></w:r>";
+    if (link)
+        out += "</w:hyperlink>";
 }
 
 // --- Word07Section ---------------------------------------------------------------------
@@ -407,53 +439,46 @@ void Word07Section::SetSectionEnd(Word07Section* breakSection)
         breakSection->endsPage = true;
 }
 
-void Word07Section::writeXML(Tolvik::IXMLElement* body)
+void Word07Section::writeText(std::string& out) const
 {
-    if (!body)
-        return;
     if (!pageSize)
-        writeContent(body);
+        writeContent(out);
     else if (!endsPage)
-        writeSectPr(body);
+        writeSectPr(out);
 }
 
-void Word07Section::writeContent(Tolvik::IXMLElement* body)
+void Word07Section::writeContent(std::string& out) const
 {
     // The page's bookmark, named by its index in the document.
-    if (Tolvik::IXMLElement* p = body->appendChildElement("w:p")) {
-        Tolvik::IXMLElement* pPr = p->appendChildElement("w:pPr");
-        Tolvik::IXMLElement* rPr = pPr ? pPr->appendChildElement("w:rPr") : nullptr;
-        if (rPr)
-            Attr(rPr->appendChildElement("w:rFonts"), "w:hint", "eastAsia");
-        const std::string index = int2str(pageIndex);
-        if (Tolvik::IXMLElement* start = p->appendChildElement("w:bookmarkStart")) {
-            Attr(start, "w:name", index);
-            Attr(start, "w:id", index);
-        }
-        Attr(p->appendChildElement("w:bookmarkEnd"), "w:id", index);
-    }
+    out += "<w:p><w:pPr><w:rPr><w:rFonts w:hint=\"eastAsia\"/></w:rPr></w:pPr><w:bookmarkStart";
+    Attr(out, "w:name", pageIndex);
+    Attr(out, "w:id", pageIndex);
+    out += "/><w:bookmarkEnd";
+    Attr(out, "w:id", pageIndex);
+    out += "/></w:p>";
 
     // The shapes go into one paragraph, which also ends the page: with a
     // page break, or with the section break of sectionEnd (whose properties
     // must come first in the paragraph). A page without shapes keeps its
     // page through an empty paragraph of its own.
-    Tolvik::IXMLElement* shapes = nullptr;
-    Tolvik::IXMLElement* shapesPPr = nullptr;
+    bool shapes = false;
     auto shapesParagraph = [&] {
-        if (!shapes) {
-            shapes = body->appendChildElement("w:p");
-            if (shapes && sectionEnd)
-                shapesPPr = shapes->appendChildElement("w:pPr");
+        if (shapes)
+            return;
+        shapes = true;
+        out += "<w:p>";
+        if (sectionEnd) {
+            out += "<w:pPr>";
+            sectionEnd->writeSectPr(out);
+            out += "</w:pPr>";
         }
-        return shapes;
     };
-    for (ObjectInfo* object : objects) {
+    // A page holds shapes only; other objects have no place on it.
+    for (const ObjectInfo* object : objects) {
         const int kind = object->GetType();
         if (kind == kWord07TextBox || kind == kWord07Image || kind == kWord07Graphic) {
-            if (Tolvik::IXMLElement* p = shapesParagraph())
-                object->writeXML(p);
-        } else {
-            object->writeXML(body);
+            shapesParagraph();
+            word07::WriteObject(out, object);
         }
     }
     const bool lastPage = pageIndex == pageCount - 1;
@@ -461,61 +486,33 @@ void Word07Section::writeContent(Tolvik::IXMLElement* body)
         shapesParagraph();
     if (!shapes)
         return;
-    if (sectionEnd) {
-        sectionEnd->writeSectPr(shapesPPr);
-    } else if (!lastPage) {
-        if (Tolvik::IXMLElement* run = shapes->appendChildElement("w:r"))
-            Attr(run->appendChildElement("w:br"), "w:type", "page");
-    }
+    if (!sectionEnd && !lastPage)
+        out += "<w:r><w:br w:type=\"page\"/></w:r>";
+    out += "</w:p>";
 }
 
-void Word07Section::writeSectPr(Tolvik::IXMLElement* parent) const
+void Word07Section::writeSectPr(std::string& out) const
 {
-    Tolvik::IXMLElement* sectPr = parent ? parent->appendChildElement("w:sectPr") : nullptr;
-    if (!sectPr)
-        return;
-    Attr(sectPr->appendChildElement("w:type"), "w:val", sectionStart);
-    if (Tolvik::IXMLElement* size = sectPr->appendChildElement("w:pgSz")) {
-        Attr(size, "w:w", int2str(WholeNumber(static_cast<double>(WholeNumber(width)) * 20)));
-        Attr(size, "w:h", int2str(WholeNumber(static_cast<double>(WholeNumber(height)) * 20)));
-    }
-    if (Tolvik::IXMLElement* margins = sectPr->appendChildElement("w:pgMar")) {
-        for (const char* side : {"w:left", "w:gutter", "w:footer", "w:header", "w:bottom",
-                                 "w:right", "w:top"})
-            Attr(margins, side, "0");
-    }
+    out += "<w:sectPr><w:type";
+    Attr(out, "w:val", sectionStart);
+    out += "/><w:pgSz";
+    Attr(out, "w:w", WholeNumber(static_cast<double>(WholeNumber(width)) * 20));
+    Attr(out, "w:h", WholeNumber(static_cast<double>(WholeNumber(height)) * 20));
+    out += "/><w:pgMar w:left=\"0\" w:gutter=\"0\" w:footer=\"0\" w:header=\"0\" w:bottom=\"0\" "
+           "w:right=\"0\" w:top=\"0\"/>";
     if (!cols.empty()) {
-        if (Tolvik::IXMLElement* columns = sectPr->appendChildElement("w:cols")) {
-            Attr(columns, "w:equalWidth", "0");
-            Attr(columns, "w:space", "720");
-            for (const Word07Column& col : cols) {
-                Tolvik::IXMLElement* c = columns->appendChildElement("w:col");
-                Attr(c, "w:w", int2str(WholeNumber(static_cast<double>(WholeNumber(col.width)) * 20)));
-                Attr(c, "w:space", "0");
-            }
+        out += "<w:cols w:equalWidth=\"0\" w:space=\"720\">";
+        for (const Word07Column& col : cols) {
+            out += "<w:col";
+            Attr(out, "w:w", WholeNumber(static_cast<double>(WholeNumber(col.width)) * 20));
+            out += " w:space=\"0\"/>";
         }
+        out += "</w:cols>";
     }
-    if (Tolvik::IXMLElement* grid = sectPr->appendChildElement("w:docGrid")) {
-        Attr(grid, "w:type", "lines");
-        Attr(grid, "w:linePitch", "312");
-    }
+    out += "<w:docGrid w:type=\"lines\" w:linePitch=\"312\"/></w:sectPr>";
 }
 
-// --- chapters ----------------------------------------------------------------------------
-
-bool Word07Chapter::writeXml(Tolvik::IXMLDocument* doc)
-{
-    Tolvik::IXMLElement* root = doc ? doc->getRootElement() : nullptr;
-    if (!root)
-        return false;
-    Tolvik::IXMLElement* body = root->getFirstChild();
-    while (body && body->getName() != "w:body" && body->getName() != "w:BODY")
-        body = body->getFirstSibling();
-    if (!body)
-        return false;
-    word07::ShapeTypes::Reset();
-    return writexml(body);
-}
+// --- relationships -------------------------------------------------------------------------
 
 bool Word07RelDocument::writeXml(Tolvik::IXMLDocument* doc)
 {
@@ -525,8 +522,6 @@ bool Word07RelDocument::writeXml(Tolvik::IXMLDocument* doc)
     return writexml(root);
 }
 
-// --- Word07ImageRel -------------------------------------------------------------------------
-
 const char* const Word07ImageRel::TYPENAME =
     "http://schemas.openxmlformats.org/officeDocument/2006/relationships/image";
 
@@ -535,7 +530,7 @@ void Word07ImageRel::writeXML(Tolvik::IXMLElement* parent)
     Tolvik::IXMLElement* rel = parent ? parent->appendChildElement("Relationship") : nullptr;
     if (!rel)
         return;
-    Attr(rel, "Id", id);
+    rel->addAttribute("Id", id, kUtf8);
     rel->addAttribute(L"Target", target);
-    Attr(rel, "Type", TYPENAME);
+    rel->addAttribute("Type", TYPENAME, kUtf8);
 }

@@ -1,10 +1,15 @@
 // The .docx content tree: the kinds of content object that the Word 2007
-// writer builds while the book walks its pages, and the WordprocessingML
-// they write. A page is a content section holding positioned shapes (text
-// boxes, pictures, vector paths, see word07shapes.h); break sections carry
-// the page size (and columns) of the pages before them. The whole document
-// is one chapter written into the template's "w:body"; the picture
-// relationships are a second chapter written into the relationships part.
+// writer builds for one page, and the WordprocessingML they write. A page is
+// a content section holding positioned shapes (text boxes, pictures, vector
+// paths, see word07shapes.h); break sections carry the page size (and
+// columns) of the pages before them. The objects write themselves as text
+// (writeText), page by page into the body of the main document, so that no
+// tree of the whole document is ever held; the picture relationships are a
+// chapter written into the relationships part.
+//
+// What every run and paragraph would repeat (no proofing, black text, no
+// space after a paragraph) is set once in the template's styles; the
+// objects write only what differs from it.
 //
 // Lengths in the XML are twentieths of a point (twips), font sizes
 // half-points; positions in shape styles are points.
@@ -14,6 +19,7 @@
 #include "engine/writers/content/objectinfo.h"
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace Tolvik {
@@ -28,6 +34,7 @@ enum Word07Kind : int {
     kWord07Words = 3,
     kWord07Image = 4,
     kWord07Graphic = 5,
+    kWord07Section = 6,
 };
 
 // Numbers that name shapes in the document start afresh with every job so
@@ -48,8 +55,11 @@ public:
     Word07TextBlockInfo& operator=(const Word07TextBlockInfo&) = delete;
     ~Word07TextBlockInfo() override;
 
-    void writeXML(Tolvik::IXMLElement* parent) override;
+    // Written as text only (writeText), as every object of this tree.
+    void writeXML(Tolvik::IXMLElement*) override {}
     void writeOPF(Tolvik::IXMLElement*, int&) override {}
+    // The run holding "w:pict" with the box, appended to `out`.
+    void writeText(std::string& out);
 
     void setX(double v) { x = v; }
     void setY(double v) { y = v; }
@@ -69,7 +79,7 @@ public:
     const ObjectList& getObjects() const { return objects; }
 
 private:
-    void writeRotated(Tolvik::IXMLElement* shape);
+    void writeRotated(std::string& out);
 
     double x = 0;
     double y = 0;          // top edge, measured down from the page's top
@@ -87,7 +97,9 @@ class Word07LineInfo : public LineInfo {
 public:
     Word07LineInfo();
 
-    void writeXML(Tolvik::IXMLElement* parent) override;
+    void writeXML(Tolvik::IXMLElement*) override {}
+    // "w:p" with its runs.
+    void writeText(std::string& out) const;
 
     void setX(double indentFromBoxLeft) { indent = indentFromBoxLeft; }
     void setY(double topFromBoxTop) { top = topFromBoxTop; }
@@ -113,7 +125,9 @@ class Word07WordsInfo : public WordsInfo {
 public:
     Word07WordsInfo();
 
-    void writeXML(Tolvik::IXMLElement* parent) override;
+    void writeXML(Tolvik::IXMLElement*) override {}
+    // "w:r" (inside "w:hyperlink" for a link).
+    void writeText(std::string& out) const;
     void setContent(const std::string& text) override { content = text; }
     virtual void setStyle(const WordStyle& s) { style = s; }
     const WordStyle& getStyle() const { return style; }
@@ -136,10 +150,13 @@ struct Word07Column {
 // before it.
 class Word07Section : public Section {
 public:
-    Word07Section() = default;
+    Word07Section() { SetType(kWord07Section); }
     ~Word07Section() override = default;
 
-    void writeXML(Tolvik::IXMLElement* body) override;
+    void writeXML(Tolvik::IXMLElement*) override {}
+    // The page's paragraphs (content section), or "w:sectPr" (a break
+    // section that ends no page), appended to the body text `out`.
+    void writeText(std::string& out) const;
 
     void SetHeight(double h) { height = h; }
     void SetWidth(double w) { width = w; }
@@ -164,11 +181,11 @@ public:
     // How the section of a break section starts: "continuous" for the
     // document's first section, "nextPage" after a section break.
     void SetSectionStart(const std::string& type) { sectionStart = type; }
-    // "w:sectPr" of a break section, appended to `parent`.
-    void writeSectPr(Tolvik::IXMLElement* parent) const;
+    // "w:sectPr" of a break section.
+    void writeSectPr(std::string& out) const;
 
 private:
-    void writeContent(Tolvik::IXMLElement* body);
+    void writeContent(std::string& out) const;
 
     double height = 0;
     double width = 0;
@@ -179,16 +196,6 @@ private:
     Word07Section* sectionEnd = nullptr;   // content sections; not owned
     bool endsPage = false;                 // break sections owned by a page
     std::string sectionStart = "continuous";
-};
-
-// The document body: its sections are written into the root's "w:body".
-class Word07Chapter : public Chapter {
-public:
-    explicit Word07Chapter(const std::string& name) : Chapter(name) {}
-
-    // False, with nothing written, when the document has no "w:body" (or
-    // "w:BODY") child of its root.
-    bool writeXml(Tolvik::IXMLDocument* doc) override;
 };
 
 // The picture relationships of the main document, appended directly under
@@ -221,8 +228,21 @@ private:
 // Helpers shared by the .docx content classes.
 namespace word07 {
 
-// Adds a UTF-8 attribute.
-void Attr(Tolvik::IXMLElement* element, const std::string& name, const std::string& value);
+// Appends ` name="value"`, the value escaped.
+void Attr(std::string& out, const char* name, std::string_view value);
+void Attr(std::string& out, const char* name, int value);
+// Appends any .docx content object of this tree (by its kind) as text.
+void WriteObject(std::string& out, const ObjectInfo* object);
+
+// The main document of the template split around its body: `head` ends with
+// the start tag "<w:body>", `tail` starts with "</w:body>". A self-closing
+// empty body is opened; what an open body holds is dropped. False when the
+// root has no "w:body" element.
+struct BodyFrame {
+    std::string head;
+    std::string tail;
+};
+bool SplitAtBody(const std::string& document, BodyFrame& frame);
 // A number of twips (or half-points) as written: the value truncated toward
 // zero; NaN and values beyond the int range give 0 or the range's end.
 int WholeNumber(double value);
@@ -234,11 +254,11 @@ struct ShapeTypes {
     static bool textBox;    // _x0000_t202
     static void Reset();
 };
-void WritePictureShapeType(Tolvik::IXMLElement* pict);
-void WriteTextBoxShapeType(Tolvik::IXMLElement* pict);
-void WriteTextPathShapeType(Tolvik::IXMLElement* pict);
-// "w:r" holding "w:rPr" with an empty "w:noProof", then "w:pict": every
-// shape starts so. Returns the "w:pict" (null when it could not be made).
-Tolvik::IXMLElement* ShapeRun(Tolvik::IXMLElement* parent);
+void WritePictureShapeType(std::string& out);
+void WriteTextBoxShapeType(std::string& out);
+void WriteTextPathShapeType(std::string& out);
+// Every shape stands in "w:pict" inside a run of its own.
+constexpr const char* kShapeRunStart = "<w:r><w:pict>";
+constexpr const char* kShapeRunEnd = "</w:pict></w:r>";
 
 } // namespace word07

@@ -2,7 +2,6 @@
 
 #include "engine/layout/strutil.h"
 #include "engine/writers/docx/word07content.h"
-#include "engine/writers/xml/ixml.h"
 
 namespace {
 
@@ -48,23 +47,28 @@ Word07ImageInfo::Word07ImageInfo() : number(COUNT++)
     SetType(kWord07Image);
 }
 
-void Word07ImageInfo::writeXML(Tolvik::IXMLElement* parent)
+void Word07ImageInfo::writeText(std::string& out)
 {
-    Tolvik::IXMLElement* pict = word07::ShapeRun(parent);
-    if (!pict)
-        return;
+    out += word07::kShapeRunStart;
     if (!word07::ShapeTypes::picture)
-        word07::WritePictureShapeType(pict);
+        word07::WritePictureShapeType(out);
     const std::string n = int2str(WholeNumber(number));
-    if (Tolvik::IXMLElement* shape = pict->appendChildElement("v:shape")) {
-        Attr(shape, "id", "image_" + n);
-        Attr(shape, "style", "position:absolute;margin-left:" + double2str(x) + "pt;margin-top:" +
-                                 double2str(pageHeight - y - height) + "pt;width:" +
-                                 double2str(width) + "pt;height:" + double2str(height) +
-                                 "pt;z-index:0" + kPagePosition);
-        Attr(shape, "type", "#_x0000_t75");
-        Attr(shape->appendChildElement("v:imagedata"), "r:id", "imgid" + n);
-    }
+    out += "<v:shape";
+    Attr(out, "id", "image_" + n);
+    out += " style=\"position:absolute;margin-left:";
+    out += double2str(x);
+    out += "pt;margin-top:";
+    out += double2str(pageHeight - y - height);
+    out += "pt;width:";
+    out += double2str(width);
+    out += "pt;height:";
+    out += double2str(height);
+    out += "pt;z-index:0";
+    out += kPagePosition;
+    out += "\" type=\"#_x0000_t75\"><v:imagedata";
+    Attr(out, "r:id", "imgid" + n);
+    out += "/></v:shape>";
+    out += word07::kShapeRunEnd;
 
     // The relationship names the picture's file in the package's media folder.
     auto* rel = new Word07ImageRel;
@@ -137,7 +141,7 @@ std::string Word07Graphic::parsepath() const
     return text;
 }
 
-void Word07Graphic::writeXML(Tolvik::IXMLElement* parent)
+void Word07Graphic::writeText(std::string& out) const
 {
     // An area painted by a shading has no vector form to draw.
     if (paintWay == kPaintShading)
@@ -145,52 +149,47 @@ void Word07Graphic::writeXML(Tolvik::IXMLElement* parent)
     const std::string p = parsepath();
     if (p.size() > kMaxPathText)
         return;
-    Tolvik::IXMLElement* pict = word07::ShapeRun(parent);
-    if (!pict)
-        return;
-    const std::string n = int2str(number);
     // The coordinate space has at least one unit each way, also for the
     // straight lines of a rule.
     const int cw = WholeNumber(width * 20);
     const int ch = WholeNumber(height * 20);
     const std::string coordsize = int2str(cw < 1 ? 1 : cw) + "," + int2str(ch < 1 ? 1 : ch);
-    if (Tolvik::IXMLElement* type = pict->appendChildElement("v:shapetype")) {
-        Attr(type, "id", "graphic_" + n);
-        Attr(type, "path", p);
-        Attr(type, "coordsize", coordsize);
-        Attr(type, "o:spt", "12");
-        Attr(type->appendChildElement("v:stroke"), "joinstyle", "miter");
-    }
-    Tolvik::IXMLElement* shape = pict->appendChildElement("v:shape");
-    if (!shape)
-        return;
-    Attr(shape, "id", "brontix_grphic_" + n);
-    Attr(shape, "type", "#graphic_" + n);
-    // The shape carries its geometry too, with commas between all numbers:
-    // readers that resolve no custom shape type, or read only commas
-    // between a command's pairs, draw the path all the same.
+    out += word07::kShapeRunStart;
+    out += "<v:shape";
+    Attr(out, "id", "brontix_grphic_" + int2str(number));
+    // The shape carries its own geometry, with commas between all numbers:
+    // readers that read only commas between a command's pairs draw the path
+    // all the same.
     std::string commas = p;
     for (std::size_t i = 1; i + 1 < commas.size(); ++i) {
         if (commas[i] == ' ' && commas[i - 1] >= '0' && commas[i - 1] <= '9' &&
             ((commas[i + 1] >= '0' && commas[i + 1] <= '9') || commas[i + 1] == '-'))
             commas[i] = ',';
     }
-    Attr(shape, "path", commas);
-    Attr(shape, "coordsize", coordsize);
+    Attr(out, "path", commas);
+    Attr(out, "coordsize", coordsize);
     // Behind pictures (0) and text boxes (2).
-    Attr(shape, "style", "position:absolute;left:0;text-align:left;margin-left:" + double2str(left) +
-                             "pt;margin-top:" + double2str(pageHeight - top) + "pt;width:" +
-                             double2str(width) + "pt;height:" + double2str(height) +
-                             "pt;z-index:-1" + kPagePosition);
-    Attr(shape, "strokeweight", double2str(path.getLineWidth()) + "pt");
-    Attr(shape, "strokecolor", "#" + Rgb(path.GetStrokeColor()));
+    out += " style=\"position:absolute;left:0;text-align:left;margin-left:";
+    out += double2str(left);
+    out += "pt;margin-top:";
+    out += double2str(pageHeight - top);
+    out += "pt;width:";
+    out += double2str(width);
+    out += "pt;height:";
+    out += double2str(height);
+    out += "pt;z-index:-1";
+    out += kPagePosition;
+    out += '"';
+    Attr(out, "strokeweight", double2str(path.getLineWidth()) + "pt");
+    Attr(out, "strokecolor", "#" + Rgb(path.GetStrokeColor()));
     // A path that is only filled has no outline.
     if (paintWay == kPaintFill || paintWay == kPaintFillEvenOdd)
-        Attr(shape, "stroked", "f");
-    if (Tolvik::IXMLElement* fill = shape->appendChildElement("v:fill")) {
-        if (Fills(paintWay))
-            Attr(fill, "color", "#" + Rgb(path.GetNonStrokeColor()));
-        else
-            Attr(fill, "opacity", "0");
-    }
+        out += " stroked=\"f\"";
+    out += "><v:stroke joinstyle=\"miter\"/><v:fill";
+    if (Fills(paintWay))
+        Attr(out, "color", "#" + Rgb(path.GetNonStrokeColor()));
+    else
+        out += " opacity=\"0\"";
+    out += "/></v:shape>";
+    out += word07::kShapeRunEnd;
 }

@@ -19,8 +19,11 @@ public:
 
     Word07ImageInfo();
 
-    void writeXML(Tolvik::IXMLElement* parent) override;
+    // Written as text only (writeText).
+    void writeXML(Tolvik::IXMLElement*) override {}
     void writeOPF(Tolvik::IXMLElement*, int&) override {}
+    // The shape run; adds the picture's relationship.
+    void writeText(std::string& out);
     void writeRel() {}
 
     void SetPosition(double px, double py) { x = px; y = py; }
@@ -36,17 +39,20 @@ private:
     double pageHeight = 0;
 };
 
-// One path of a group of vector graphics: a VML shape type whose path is the
+// One path of a group of vector graphics: a VML shape whose path is the
 // path's points in twentieths of a point from the path's top left corner,
-// and a shape of that type stroked (and filled) in the path's colours.
+// stroked (and filled) in the path's colours.
 class Word07Graphic : public ObjectInfo {
 public:
     static int COUNT;
 
     Word07Graphic(const GraphPath& path, double pageHeight, int paintWay);
 
-    void writeXML(Tolvik::IXMLElement* parent) override;
+    // Written as text only (writeText).
+    void writeXML(Tolvik::IXMLElement*) override {}
     void writeOPF(Tolvik::IXMLElement*, int&) override {}
+    // The shape run; nothing for a shading or an overlong path.
+    void writeText(std::string& out) const;
 
     // The VML path text ("m" ... "e", with " x" for closed paint ways).
     std::string parsepath() const;

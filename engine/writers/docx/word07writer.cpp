@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
 namespace {
 
@@ -95,47 +96,57 @@ void Word07Writer::write(Book* source)
         }
     }
 
-    Word07Chapter* chapter = book->createNewChapter(int2str(1));
+    if (n == 0 || !book->BeginBody())
+        return;
+    word07::ShapeTypes::Reset();
     bool firstBreak = true;
     auto makeBreak = [&](const Page* page) {
-        auto* breakSection = new Word07Section;
+        auto breakSection = std::make_unique<Word07Section>();
         breakSection->SetIfPageSize(true);
-        breakSection->SetHeight(WholePoints(page ? page->GetHeight() : 0));
-        breakSection->SetWidth(WholePoints(page ? page->GetWidth() : 0));
+        breakSection->SetHeight(WholePoints(page->GetHeight()));
+        breakSection->SetWidth(WholePoints(page->GetWidth()));
         breakSection->SetSectionStart(firstBreak ? "continuous" : "nextPage");
         firstBreak = false;
-        if (page && page->isMultiCol()) {
+        if (page->isMultiCol()) {
             for (Page::PageCol* col : page->GetCols())
                 breakSection->AddCol(col ? col->width : 0);
         }
         return breakSection;
     };
+    // Each page is made, written into the body and let go before the next:
+    // the writer holds one page's content at a time.
+    std::string xml;
     for (int i = 0; i < n; ++i) {
         Page* page = pages[static_cast<std::size_t>(i)];
-        auto* section = new Word07Section;
-        section->SetIfPageSize(false);
-        section->SetPageIndex(i);
-        section->SetPageCount(n);
-        section->SetHeight(page->GetHeight());
-        section->SetWidth(page->GetWidth());
-        page->write(section);
-        chapter->AddContent(section);
-        if (i == n - 1)
-            break;   // the final section holds the last page
+        Word07Section section;
+        section.SetIfPageSize(false);
+        section.SetPageIndex(i);
+        section.SetPageCount(n);
+        section.SetHeight(page->GetHeight());
+        section.SetWidth(page->GetWidth());
+        page->write(&section);
         // A page ends its section when it is laid out in columns, and when
         // the next page has another size: a section carries one page size,
         // and a page given the size of another would lose what lies beyond.
-        const Page* next = pages[static_cast<std::size_t>(i) + 1];
-        const bool otherSize = WholePoints(page->GetWidth()) != WholePoints(next->GetWidth()) ||
-                               WholePoints(page->GetHeight()) != WholePoints(next->GetHeight());
-        if (page->isMultiCol() || otherSize) {
-            Word07Section* breakSection = makeBreak(page);
-            section->SetSectionEnd(breakSection);
-            chapter->AddContent(breakSection);
+        std::unique_ptr<Word07Section> breakSection;
+        if (i < n - 1) {
+            const Page* next = pages[static_cast<std::size_t>(i) + 1];
+            const bool otherSize = WholePoints(page->GetWidth()) != WholePoints(next->GetWidth()) ||
+                                   WholePoints(page->GetHeight()) != WholePoints(next->GetHeight());
+            if (page->isMultiCol() || otherSize) {
+                breakSection = makeBreak(page);
+                section.SetSectionEnd(breakSection.get());
+            }
         }
+        xml.clear();
+        section.writeText(xml);
+        book->AppendBody(xml);
     }
-    chapter->AddContent(makeBreak(n > 0 ? pages.back() : nullptr));
-    book->insertChapter(nullptr, nullptr, chapter);
+    // The final section holds the last page.
+    xml.clear();
+    makeBreak(pages.back())->writeText(xml);
+    book->AppendBody(xml);
+    book->EndBody();
     book->SetPageCount(n);
 }
 

@@ -3,8 +3,9 @@
 // text block is an absolutely placed text box (one paragraph per text line,
 // exact line heights, runs with font, size and colour), every picture a
 // placed picture and every vector path a VML shape, all in points from the
-// page's top left corner. While the book walks the pages the writer builds
-// the .docx content tree; saving writes the package (word07book.h).
+// page's top left corner. The writer makes each page's content, writes it
+// into the book's body and lets it go before the next page; saving writes
+// the package (word07book.h).
 #pragma once
 
 #include "engine/writers/content/chapterbookwriter.h"
@@ -24,7 +25,7 @@ public:
     // protects the package.
     explicit Word07Writer(wordOp* options);
 
-    // Makes the book with one chapter "1": per page a content section and,
+    // Makes the book and writes its body: per page a content section and,
     // where the page's section ends (another column layout or another page
     // size follows), a break section; then the final break section.
     void write(Book* book) override;

@@ -127,6 +127,60 @@ std::string CData(const std::string& text)
     return out;
 }
 
+// One character of the text, escaped where XML needs it.
+void AppendEscapedChar(std::string& out, char32_t c)
+{
+    switch (c) {
+    case '&': out += "&amp;"; return;
+    case '<': out += "&lt;"; return;
+    case '>': out += "&gt;"; return;
+    case '"': out += "&quot;"; return;
+    case 0x09: out += "&#9;"; return;
+    case 0x0A: out += "&#10;"; return;
+    case 0x0D: out += "&#13;"; return;
+    default: break;
+    }
+    if (!IsXmlChar(c))
+        return;
+    if (c < 0x80)
+        out.push_back(static_cast<char>(c));
+    else
+        out += utf8::FromWide(std::wstring(1, static_cast<wchar_t>(c)));
+}
+
+} // namespace
+
+void AppendXmlEscaped(std::string& out, std::string_view utf8Text)
+{
+    // Plain ASCII goes over in stretches; the rest one character at a time.
+    auto plain = [](char c) {
+        const auto u = static_cast<unsigned char>(c);
+        return u >= 0x20 && u < 0x80 && c != '&' && c != '<' && c != '>' && c != '"';
+    };
+    std::size_t i = 0;
+    while (i < utf8Text.size()) {
+        std::size_t end = i;
+        while (end < utf8Text.size() && plain(utf8Text[end]))
+            ++end;
+        out.append(utf8Text.data() + i, end - i);
+        i = end;
+        if (i == utf8Text.size())
+            return;
+        if (static_cast<unsigned char>(utf8Text[i]) >= 0x80)
+            break;
+        AppendEscapedChar(out, static_cast<char32_t>(utf8Text[i]));
+        ++i;
+    }
+    for (wchar_t wc : utf8::ToWide(utf8Text.substr(i))) {
+        auto c = static_cast<char32_t>(wc);
+        if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
+            c = 0xFFFD;
+        AppendEscapedChar(out, c);
+    }
+}
+
+namespace {
+
 // --- files -------------------------------------------------------------------
 
 // Settings every parser of the layer shares: nothing outside the text being

@@ -17,9 +17,17 @@
 
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class XercesXMLDocument;
+
+// Appends UTF-8 text as XML character data that is also fit for an attribute
+// value between double quotes: "&", "<", ">" and '"' escaped, tab, line feed
+// and carriage return as character references, and, as for text given to
+// the DOM, each malformed sequence one U+FFFD and what XML cannot hold left
+// out. For writers that produce large documents as text, without a DOM.
+void AppendXmlEscaped(std::string& out, std::string_view utf8Text);
 
 class XercesXMLFactory : public Tolvik::IXMLFactory<XercesXMLFactory> {
 public:

@@ -48,17 +48,19 @@ protected:
         RezovirorRelease();
     }
 
-    // Writes the objects into the body of the document template and saves
-    // the document; returns its path.
+    // Writes the objects as text into the body of the document template,
+    // as the book does, and saves the document; returns its path.
     std::string WriteBody(const std::vector<ObjectInfo*>& objects)
     {
-        Tolvik::IXMLDocument* doc = XercesXMLFactory::getSingleton().DecodeDocumentFromFile(kTemplate);
-        Tolvik::IXMLElement* body = doc->getRootElement()->getChildElement("w:body");
-        EXPECT_NE(body, nullptr);
+        word07::BodyFrame frame;
+        EXPECT_TRUE(word07::SplitAtBody(testutil::ReadFile(utf8::FromWide(kTemplate)), frame));
+        word07::ShapeTypes::Reset();
+        std::string xml = frame.head;
         for (ObjectInfo* o : objects)
-            o->writeXML(body);
+            word07::WriteObject(xml, o);
+        xml += frame.tail;
         const std::string path = dir.str() + "document" + std::to_string(++saved) + ".xml";
-        EXPECT_EQ(doc->saveToFile(path), 0);
+        WriteFile(path, xml);
         return path;
     }
     std::string WriteBody(ObjectInfo& object) { return WriteBody(std::vector<ObjectInfo*>{&object}); }
@@ -116,15 +118,12 @@ TEST_F(Word07Xml, VectorPathsTable)
             EXPECT_EQ(XPathFile(xml, "count(//" + Q("w:pict") + ")"), "0");
             continue;
         }
-        const std::string n = std::to_string(graphic.GetNumber());
-        const std::string type = "//" + Q("v:shapetype");
-        EXPECT_EQ(XPathFile(xml, "string(" + type + "/@id)"), "graphic_" + n);
-        EXPECT_EQ(XPathFile(xml, "string(" + type + "/@path)"), c.path);
-        EXPECT_EQ(XPathFile(xml, "string(" + type + "/@coordsize)"), c.coordsize);
-        EXPECT_EQ(XPathFile(xml, "string(" + type + "/@o:spt)"), "12");
+        // One shape with its own geometry (commas between all numbers) and
+        // no shape type of its own.
+        EXPECT_EQ(XPathFile(xml, "count(//" + Q("v:shapetype") + ")"), "0");
         const std::string shape = "//" + Q("v:shape");
-        EXPECT_EQ(XPathFile(xml, "string(" + shape + "/@type)"), "#graphic_" + n);
-        // The shape repeats the geometry, with commas between all numbers.
+        EXPECT_EQ(XPathFile(xml, "string(" + shape + "/@id)"),
+                  "brontix_grphic_" + std::to_string(graphic.GetNumber()));
         std::string commas = c.path;
         for (std::size_t i = 1; i + 1 < commas.size(); ++i) {
             if (commas[i] == ' ' && isdigit(static_cast<unsigned char>(commas[i - 1])) &&
@@ -273,9 +272,9 @@ TEST_F(Word07Xml, TextBoxPlacesLinesWithSpacesBetweenWords)
     writer.writeText(&section, block.get());
     const std::string xml = WriteBody(section);
 
-    const std::string type = "//" + Q("v:shapetype");
-    EXPECT_EQ(XPathFile(xml, "string(" + type + "/@id)"), "textblock_0");
-    EXPECT_EQ(XPathFile(xml, "string(" + type + "/@path)"), "m,l,21600r21600,l21600,xe");
+    // The box refers to the predefined text box type, defined once.
+    EXPECT_EQ(XPathFile(xml, "count(//" + Q("v:shapetype") + ")"), "1");
+    EXPECT_EQ(XPathFile(xml, "string(//" + Q("v:shapetype") + "/@path)"), "m,l,21600r21600,l21600,xe");
     const std::string shape = "//" + Q("v:shape");
     EXPECT_EQ(XPathFile(xml, "string(" + shape + "/@id)"), "brontix_textblock_0");
     EXPECT_EQ(XPathFile(xml, "string(" + shape + "/@type)"), "#_x0000_t202");
@@ -300,6 +299,13 @@ TEST_F(Word07Xml, TextBoxPlacesLinesWithSpacesBetweenWords)
     EXPECT_EQ(XPathFile(xml, "string(" + rPr + "/" + Q("w:color") + "/@w:val)"), "ff7f00");
     EXPECT_EQ(XPathFile(xml, "string(" + rPr + "/" + Q("w:sz") + "/@w:val)"), "20");
     EXPECT_EQ(XPathFile(xml, "string(" + rPr + "/" + Q("w:rFonts") + "/@w:ascii)"), "Helvetica");
+    // Black text and the first line's indent of 0 are the defaults: not
+    // repeated. Only a text with a space at an end asks to keep its spaces.
+    const std::string second = paragraphs + "[2]";
+    EXPECT_EQ(XPathFile(xml, "count(" + second + "//" + Q("w:color") + ")"), "0");
+    EXPECT_EQ(XPathFile(xml, "count(" + first + "//" + Q("w:ind") + ")"), "0");
+    EXPECT_EQ(XPathFile(xml, "count(//" + Q("w:t") + "[@xml:space])"), "1");
+    EXPECT_EQ(XPathFile(xml, "string(//" + Q("w:t") + "[@xml:space])"), " wor");
 }
 
 TEST_F(Word07Xml, SpaceAboveALineTakesItToItsPlace)
@@ -315,7 +321,8 @@ TEST_F(Word07Xml, SpaceAboveALineTakesItToItsPlace)
     // top, the first line ends 211 twips below it.
     const std::string paragraphs = "(//" + Q("w:txbxContent") + "/" + Q("w:p") + ")";
     ASSERT_EQ(XPathFile(xml, "count" + paragraphs), "2");
-    EXPECT_EQ(XPathFile(xml, "string(" + paragraphs + "[1]//" + Q("w:spacing") + "/@w:before)"), "0");
+    // No space above the first line: nothing written, the styles' default.
+    EXPECT_EQ(XPathFile(xml, "count(" + paragraphs + "[1]//" + Q("w:spacing") + "/@w:before)"), "0");
     EXPECT_EQ(XPathFile(xml, "string(" + paragraphs + "[2]//" + Q("w:spacing") + "/@w:line)"), "211");
     EXPECT_EQ(XPathFile(xml, "string(" + paragraphs + "[2]//" + Q("w:spacing") + "/@w:before)"), "978");
     EXPECT_EQ(RunText(xml, paragraphs + "[2]"), "lower");
@@ -387,6 +394,9 @@ TEST_F(Word07Xml, PageLinksBecomeHyperlinksAddressLinksDoNot)
     EXPECT_EQ(XPathFile(xml, "count(" + link + ")"), "1");
     EXPECT_EQ(XPathFile(xml, "string(" + link + "/@w:anchor)"), "3");
     EXPECT_EQ(RunText(xml, link), "page");
+    // A link keeps its black and no underline whatever a reader's link style says.
+    EXPECT_EQ(XPathFile(xml, "string(" + link + "//" + Q("w:color") + "/@w:val)"), "000000");
+    EXPECT_EQ(XPathFile(xml, "string(" + link + "//" + Q("w:u") + "/@w:val)"), "none");
 }
 
 TEST_F(Word07Xml, RotatedRunBecomesTextPathAfterTheBlocksBox)
@@ -493,15 +503,13 @@ Word07Section* BreakSection(double width, double height, const char* start = "co
 
 TEST_F(Word07Xml, ThreePagesBreakAfterPagesOneAndTwoAndEndWithTheSectionProperties)
 {
-    Word07Chapter chapter("1");
-    chapter.AddContent(ContentSection(0, 3, true));
-    chapter.AddContent(ContentSection(1, 3, false));   // a blank page keeps its page
-    chapter.AddContent(ContentSection(2, 3, true));
-    chapter.AddContent(BreakSection(595.3, 841.9));
-    Tolvik::IXMLDocument* doc = XercesXMLFactory::getSingleton().DecodeDocumentFromFile(kTemplate);
-    ASSERT_TRUE(chapter.writeXml(doc));
-    const std::string xml = dir.str() + "three.xml";
-    ASSERT_EQ(doc->saveToFile(xml), 0);
+    std::vector<std::unique_ptr<Word07Section>> sections;
+    sections.emplace_back(ContentSection(0, 3, true));
+    sections.emplace_back(ContentSection(1, 3, false));   // a blank page keeps its page
+    sections.emplace_back(ContentSection(2, 3, true));
+    sections.emplace_back(BreakSection(595.3, 841.9));
+    const std::string xml = WriteBody({sections[0].get(), sections[1].get(), sections[2].get(),
+                                       sections[3].get()});
 
     const std::string body = "/" + Q("w:document") + "/" + Q("w:body");
     // Per page: the bookmark paragraph, then the paragraph that ends the page.
@@ -533,20 +541,15 @@ TEST_F(Word07Xml, ThreePagesBreakAfterPagesOneAndTwoAndEndWithTheSectionProperti
 
 TEST_F(Word07Xml, SectionEndingWithAPageGoesIntoThatPagesLastParagraph)
 {
-    Word07Chapter chapter("1");
-    Word07Section* first = ContentSection(0, 2, true);
-    Word07Section* firstEnd = BreakSection(612, 792);
+    std::unique_ptr<Word07Section> first(ContentSection(0, 2, true));
+    std::unique_ptr<Word07Section> firstEnd(BreakSection(612, 792));
     firstEnd->AddCol(100.5);
     firstEnd->AddCol(200);
-    first->SetSectionEnd(firstEnd);
-    chapter.AddContent(first);
-    chapter.AddContent(firstEnd);
-    chapter.AddContent(ContentSection(1, 2, true));
-    chapter.AddContent(BreakSection(842, 595, "nextPage"));
-    Tolvik::IXMLDocument* doc = XercesXMLFactory::getSingleton().DecodeDocumentFromFile(kTemplate);
-    ASSERT_TRUE(chapter.writeXml(doc));
-    const std::string xml = dir.str() + "sections.xml";
-    ASSERT_EQ(doc->saveToFile(xml), 0);
+    first->SetSectionEnd(firstEnd.get());
+    std::unique_ptr<Word07Section> second(ContentSection(1, 2, true));
+    std::unique_ptr<Word07Section> last(BreakSection(842, 595, "nextPage"));
+    // The break section that ends a page writes nothing of its own.
+    const std::string xml = WriteBody({first.get(), firstEnd.get(), second.get(), last.get()});
 
     const std::string body = "/" + Q("w:document") + "/" + Q("w:body");
     // No page break: the section break starts the next page.
@@ -562,14 +565,34 @@ TEST_F(Word07Xml, SectionEndingWithAPageGoesIntoThatPagesLastParagraph)
     EXPECT_EQ(XPathFile(xml, "string(" + body + "/" + Q("w:sectPr") + "/" + Q("w:pgSz") + "/@w:h)"), "11900");
 }
 
-TEST_F(Word07Xml, TemplateWithoutBodyIsRefused)
+TEST(Word07Body, TemplateIsSplitAroundItsBody)
 {
-    WriteFile(dir.path() / "nobody.xml", "<w:document xmlns:w=\"urn:x\"><w:other/></w:document>");
-    Tolvik::IXMLDocument* doc =
-        XercesXMLFactory::getSingleton().DecodeDocumentFromFile(dir.str() + "nobody.xml");
-    Word07Chapter chapter("1");
-    chapter.AddContent(ContentSection(0, 1, true));
-    EXPECT_FALSE(chapter.writeXml(doc));
+    struct Case {
+        const char* document;
+        bool ok;
+        const char* head;
+        const char* tail;
+    };
+    const Case cases[] = {
+        {"<w:document a=\"1\">\n  <w:body/>\n</w:document>", true, "<w:document a=\"1\">\n  <w:body>",
+         "</w:body>\n</w:document>"},
+        {"<w:document><w:body><w:p/></w:body><x/></w:document>", true, "<w:document><w:body>",
+         "</w:body><x/></w:document>"},
+        // A longer name that starts the same is not the body.
+        {"<w:document><w:bodyPr/><w:body ></w:body></w:document>", true,
+         "<w:document><w:bodyPr/><w:body>", "</w:body></w:document>"},
+        {"<w:document><w:other/></w:document>", false, "", ""},
+        {"<w:document><w:body><w:p/></w:document>", false, "", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.document);
+        word07::BodyFrame frame;
+        ASSERT_EQ(word07::SplitAtBody(c.document, frame), c.ok);
+        if (!c.ok)
+            continue;
+        EXPECT_EQ(frame.head, c.head);
+        EXPECT_EQ(frame.tail, c.tail);
+    }
 }
 
 } // namespace

@@ -288,6 +288,41 @@ TEST_F(XmlLayer, InvalidUtf8LosesOnlyTheBadBytes)
     EXPECT_EQ(e->getStrValue(), "ab\xEF\xBF\xBD\xEF\xBF\xBD" "cd");
 }
 
+// Text escaped without the DOM parses back, as element text and as an
+// attribute value, to what the DOM keeps of the same text.
+TEST_F(XmlLayer, EscapedTextParsesBackAsTheDomKeepsIt)
+{
+    struct Case {
+        const char* text;
+        const char* kept;
+    };
+    const Case cases[] = {
+        {"plain ascii", "plain ascii"},
+        {"<&>\"' a]]>b", "<&>\"' a]]>b"},
+        {"tab\tline\nreturn\r end ", "tab\tline\nreturn\r end "},
+        {"ctl\x01\x1f gone", "ctl gone"},
+        {"Gr\xc3\xbc\xc3\x9f\xc3\xa9 \xe6\x96\x87 \xf0\x9f\x98\x80 & <", "Gr\xc3\xbc\xc3\x9f\xc3\xa9 \xe6\x96\x87 \xf0\x9f\x98\x80 & <"},
+        {"ab\xff\xfe" "cd<", "ab\xEF\xBF\xBD\xEF\xBF\xBD" "cd<"},
+        {"noncharacter \xef\xbf\xbe.", "noncharacter ."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        std::string xml = "<r a=\"";
+        AppendXmlEscaped(xml, c.text);
+        xml += "\">";
+        AppendXmlEscaped(xml, c.text);
+        xml += "</r>";
+        const std::string path = dir.str() + "escaped.xml";
+        WriteFile(path, xml);
+        IXMLDocument* back = Decode(path);
+        ASSERT_NE(back, nullptr);
+        IXMLElement* r = back->getRootElement();
+        ASSERT_NE(r, nullptr) << xml;
+        EXPECT_EQ(r->getStrValue(), c.kept);
+        EXPECT_EQ(r->getAttribute("a")->getStrValue(), c.kept);
+    }
+}
+
 // Files that must not give a tree: each fails with a message and no tree,
 // without touching the network or any other file.
 TEST_F(XmlLayer, BadInputGivesACleanError)
