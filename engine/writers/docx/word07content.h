@@ -129,6 +129,7 @@ public:
     // "w:r" (inside "w:hyperlink" for a link).
     void writeText(std::string& out) const;
     void setContent(const std::string& text) override { content = text; }
+    void appendContent(const std::string& text) { content += text; }
     virtual void setStyle(const WordStyle& s) { style = s; }
     const WordStyle& getStyle() const { return style; }
     // The bookmark number of the linked page; -1 for no link.

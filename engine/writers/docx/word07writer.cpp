@@ -64,6 +64,13 @@ WordsInfo::WordStyle StyleOf(const Text* t, const std::string& colour)
     return style;
 }
 
+// Two runs that a reader shows alike: the properties a run writes.
+bool SameLook(const WordsInfo::WordStyle& a, const WordsInfo::WordStyle& b)
+{
+    return a.fontName == b.fontName && a.fontSize == b.fontSize && a.color == b.color &&
+           a.bold == b.bold && a.italic == b.italic && a.underline == b.underline;
+}
+
 int WholePoints(double v)
 {
     return word07::WholeNumber(v);
@@ -179,6 +186,7 @@ void Word07Writer::writeText(void* ctx, TextBlock* block)
     Word07LineInfo* line = nullptr;
     double lineY = 0;
     const Text* previous = nullptr;   // the run before, on the same line
+    Word07WordsInfo* lineRun = nullptr;   // the line's last run (owned by the line)
     double widest = 0;                // the widest upright run
     double right = block->getX();     // the right end of the longest line
     for (Text* t = block->getCurrentElement(); t; block->setNext(), t = block->getCurrentElement()) {
@@ -209,6 +217,7 @@ void Word07Writer::writeText(void* ctx, TextBlock* block)
                 box->AddObject(line);
                 lineY = first ? std::fabs(t->y) : t->y;
                 previous = nullptr;
+                lineRun = nullptr;
             }
             // A taller run raises the top of its line.
             if (runTop - box->getY() < line->getY()) {
@@ -218,14 +227,23 @@ void Word07Writer::writeText(void* ctx, TextBlock* block)
             }
             if (t->height > line->getHeight())
                 line->setHeight(t->height);
-            auto* run = new Word07WordsInfo;
-            if (t->hasLink && t->linkKind == 0)
-                run->setLinkPage(bookmarkFor(section, t->linkPage));
-            run->setContent((NeedsSpace(previous, t) ? " " : "") + CleanRunText(t->text));
-            run->setStyle(StyleOf(t, ColourText(t)));
-            if (book)
-                book->UseFont(run->getStyle().fontName, t->fixedPitch, t->serif);
-            line->appendContent(run);
+            const int linkPage = t->hasLink && t->linkKind == 0 ? bookmarkFor(section, t->linkPage) : -1;
+            const std::string text = (NeedsSpace(previous, t) ? " " : "") + CleanRunText(t->text);
+            WordsInfo::WordStyle style = StyleOf(t, ColourText(t));
+            // The words of a line that look alike share one run: a reader
+            // shows the same, and a document of a run per word is many
+            // times larger and slower to open.
+            if (lineRun && lineRun->getLinkPage() == linkPage && SameLook(lineRun->getStyle(), style)) {
+                lineRun->appendContent(text);
+            } else {
+                lineRun = new Word07WordsInfo;
+                lineRun->setLinkPage(linkPage);
+                lineRun->setContent(text);
+                lineRun->setStyle(style);
+                if (book)
+                    book->UseFont(style.fontName, t->fixedPitch, t->serif);
+                line->appendContent(lineRun);
+            }
             previous = t;
         } else {
             // A rotated or skewed run becomes a text box of its own, the

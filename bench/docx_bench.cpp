@@ -1,0 +1,223 @@
+// Word 2007 output as a user meets it: whole runs of the driver trancel-run,
+// each a process of its own, timed (wall clock) with its peak memory (the
+// child's maximum resident set), median of several runs.
+//
+//  1. A manual of 100+ pages (by default the 117-page LaTeX manual of the
+//     corpus beside the source tree) to .docx against our own text output
+//     of it. Targets: at most 2 times the text output's time, peak memory
+//     at most 150 MB.
+//  2. With --long N: a generated text document of N pages (make_long_pdf.py)
+//     to EPUB, HTML and .docx. Target: peak memory at most 150 MB each.
+//  3. With --libreoffice N: the .docx of a generated N-page document opened
+//     by LibreOffice (headless conversion to PDF, a private profile).
+//     Target for 311 pages: within 2 minutes.
+//
+//   docx_bench [--runs N] [--long PAGES] [--libreoffice PAGES] [FILE.pdf]
+
+#include "bench/benchutil.h"
+
+#include <functional>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+using namespace bench;
+
+const char kManual[] = "/../shared/corpus/pdf/009-pdflatex-geotopo_GeoTopo-komprimiert.pdf";
+
+struct Measure {
+    double wall = 0;
+    double peakMb = 0;
+    bool ok = false;
+};
+
+// Runs the program with its arguments and waits for it; its output goes to
+// /dev/null.
+Measure RunChild(const std::vector<std::string>& args)
+{
+    Measure m;
+    std::vector<char*> argv;
+    for (const std::string& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    const auto t0 = Clock::now();
+    const pid_t pid = fork();
+    if (pid < 0)
+        return m;
+    if (pid == 0) {
+        if (FILE* null = std::freopen("/dev/null", "w", stdout))
+            (void)null;
+        if (FILE* null = std::freopen("/dev/null", "w", stderr))
+            (void)null;
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    if (wait4(pid, &status, 0, &usage) != pid)
+        return m;
+    m.wall = std::chrono::duration<double>(Clock::now() - t0).count();
+    m.peakMb = static_cast<double>(usage.ru_maxrss) / 1024.0;
+    m.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return m;
+}
+
+// The median wall time and the median peak memory of `runs` runs.
+Measure Median(int runs, const std::function<Measure(int)>& once)
+{
+    std::vector<double> walls, peaks;
+    for (int r = 0; r < runs; ++r) {
+        const Measure m = once(r);
+        if (!m.ok)
+            return m;
+        walls.push_back(m.wall);
+        peaks.push_back(m.peakMb);
+    }
+    std::sort(walls.begin(), walls.end());
+    std::sort(peaks.begin(), peaks.end());
+    return Measure{walls[walls.size() / 2], peaks[peaks.size() / 2], true};
+}
+
+// One conversion of `pdf` to output type `type` into a fresh folder below
+// `work`.
+Measure Convert(const std::string& pdf, int type, const fs::path& work, const std::string& tag)
+{
+    const fs::path out = work / ("out-" + std::to_string(type) + "-" + tag);
+    fs::create_directories(out);
+    return RunChild({TRANCEL_RUN, "--type", std::to_string(type), "--dest", out.string(), pdf});
+}
+
+std::string LongPdf(const fs::path& work, int pages)
+{
+    // About six paragraphs of the script to a letter page.
+    const int paragraphs = pages * 2000 / 330;
+    const std::string pdf = (work / ("long" + std::to_string(pages) + ".pdf")).string();
+    const std::string cmd = "/usr/bin/python3 " + Quote(std::string(TRANCEL_SOURCE_DIR) + "/bench/make_long_pdf.py") +
+                            " " + Quote(pdf) + " " + std::to_string(paragraphs);
+    return std::system(cmd.c_str()) == 0 ? pdf : std::string();
+}
+
+// The first file with that extension in the folder.
+std::string FindOutput(const fs::path& dir, const std::string& ext)
+{
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(dir, ec)) {
+        if (e.path().extension() == ext)
+            return e.path().string();
+    }
+    return {};
+}
+
+int PageCount(const std::string& pdf)
+{
+    const std::string cmd = "pdfinfo " + Quote(pdf) + " 2>/dev/null | awk '/^Pages:/{print $2}'";
+    FILE* p = popen(cmd.c_str(), "r");
+    int n = 0;
+    if (p) {
+        if (std::fscanf(p, "%d", &n) != 1)
+            n = 0;
+        pclose(p);
+    }
+    return n;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    int runs = 5;
+    int longPages = 0;
+    int loPages = 0;
+    std::string pdf;
+    for (int i = 1; i < argc; ++i) {
+        const std::string s = argv[i];
+        if (s == "--runs" && i + 1 < argc)
+            runs = std::max(1, std::atoi(argv[++i]));
+        else if (s == "--long" && i + 1 < argc)
+            longPages = std::max(1, std::atoi(argv[++i]));
+        else if (s == "--libreoffice" && i + 1 < argc)
+            loPages = std::max(1, std::atoi(argv[++i]));
+        else
+            pdf = s;
+    }
+    if (pdf.empty())
+        pdf = std::string(TRANCEL_SOURCE_DIR) + kManual;
+    if (!fs::exists(pdf)) {
+        std::fprintf(stderr, "no such PDF: %s\n", pdf.c_str());
+        return 1;
+    }
+    WorkDir work("docx-bench");
+
+    // 1. The manual to .docx and to text, in turns.
+    auto tag = [](int r) { return std::to_string(r); };
+    const Measure d = Median(runs, [&](int r) { return Convert(pdf, 6, work.path(), "m" + tag(r)); });
+    const Measure t = Median(runs, [&](int r) { return Convert(pdf, 3, work.path(), "m" + tag(r)); });
+    if (!d.ok || !t.ok) {
+        std::fprintf(stderr, "a conversion failed\n");
+        return 1;
+    }
+    std::printf("file: %s (%d pages), median of %d runs, whole process\n", pdf.c_str(), PageCount(pdf), runs);
+    std::printf("                  wall       peak memory\n");
+    std::printf(".docx (type 6)    %6.3f s   %6.1f MB\n", d.wall, d.peakMb);
+    std::printf("text (type 3)     %6.3f s   %6.1f MB\n", t.wall, t.peakMb);
+    std::printf(".docx / text: %.2fx time (target: at most 2.0), peak memory %.0f MB (target: at most 150)\n",
+                d.wall / t.wall, d.peakMb);
+    const std::string made = FindOutput(work.path() / "out-6-m0", ".docx");
+    if (!made.empty()) {
+        const std::string cmd = "unzip -l " + Quote(made) + " word/document.xml | awk 'NR==4{print $1}'";
+        FILE* p = popen(cmd.c_str(), "r");
+        long bytes = 0;
+        if (p) {
+            if (std::fscanf(p, "%ld", &bytes) != 1)
+                bytes = 0;
+            pclose(p);
+        }
+        std::printf("document.xml: %.1f MB, package %.1f MB\n", bytes / 1048576.0,
+                    static_cast<double>(fs::file_size(made)) / 1048576.0);
+    }
+
+    // 2. Peak memory of the chapter-book outputs of a long document.
+    if (longPages > 0) {
+        const std::string longPdf = LongPdf(work.path(), longPages);
+        if (longPdf.empty()) {
+            std::fprintf(stderr, "could not make the long PDF\n");
+            return 1;
+        }
+        std::printf("\n%d-page generated document (%d pages), median of %d runs\n", longPages,
+                    PageCount(longPdf), runs);
+        for (const auto& [type, name] : {std::pair<int, const char*>{1, "EPUB (type 1)"},
+                                         {2, "HTML (type 2)"}, {6, ".docx (type 6)"}, {3, "text (type 3)"}}) {
+            const Measure m =
+                Median(runs, [&](int r) { return Convert(longPdf, type, work.path(), "l" + tag(r)); });
+            if (!m.ok) {
+                std::fprintf(stderr, "%s failed\n", name);
+                return 1;
+            }
+            std::printf("%-17s %6.3f s   %6.1f MB%s\n", name, m.wall, m.peakMb,
+                        type == 3 ? "" : " (target: at most 150 MB)");
+        }
+    }
+
+    // 3. LibreOffice opening the .docx of a long document.
+    if (loPages > 0) {
+        const std::string longPdf = LongPdf(work.path(), loPages);
+        const Measure conv = longPdf.empty() ? Measure{} : Convert(longPdf, 6, work.path(), "lo");
+        const std::string made = FindOutput(work.path() / "out-6-lo", ".docx");
+        if (!conv.ok || made.empty()) {
+            std::fprintf(stderr, "could not make the .docx for LibreOffice\n");
+            return 1;
+        }
+        const fs::path profile = work.path() / "lo-profile";
+        const Measure lo = RunChild({"/usr/bin/soffice", "-env:UserInstallation=file://" + profile.string(),
+                                     "--headless", "--convert-to", "pdf", "--outdir",
+                                     (work.path() / "lo-out").string(), made});
+        const std::string back = FindOutput(work.path() / "lo-out", ".pdf");
+        std::printf("\nLibreOffice opening the .docx of a %d-page document (%d pages): %s in %.1f s "
+                    "(target: within 120 s), its PDF has %d pages\n",
+                    loPages, PageCount(longPdf), lo.ok && !back.empty() ? "converted" : "FAILED", lo.wall,
+                    back.empty() ? 0 : PageCount(back));
+    }
+    return 0;
+}
