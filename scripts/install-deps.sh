@@ -25,6 +25,9 @@ PACKAGES=(
   xvfb xauth xdotool imagemagick
   # test oracles
   qpdf poppler-utils mupdf-tools python3-reportlab unzip zip libxml2-utils
+  # the CMaps pdftotext needs for text in CID fonts (our PDF writer's
+  # UniGB-UCS2-H fonts); a recommendation of poppler-utils, not a dependency
+  poppler-data
   epubcheck default-jre-headless
   # pictures for the to-PDF tests and their benchmark against img2pdf
   imagemagick python3-pil img2pdf
@@ -40,6 +43,8 @@ PACKAGES=(
   libreoffice-writer-nogui python3-uno python3-msoffcrypto-tool
   # Word 97-2003 files: independent readers of compound files and documents
   python3-olefile libgsf-bin antiword wv
+  # SWF files: an independent reader of the rewritten viewer files
+  python3-yaswfp
   # fuzzing: clang with libFuzzer
   clang libclang-rt-14-dev
 )
