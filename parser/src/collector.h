@@ -56,6 +56,8 @@ public:
 
     bool Failed() const { return failed_; }
     void Fail() { failed_ = true; }
+    // True once the caller asked to stop the page.
+    bool Stopped() const { return opt_.cancel && opt_.cancel->Stopped(); }
     int NextId() const { return nextId_; }
 
     // Calls at the top level (outside mask definitions and pattern cells)

@@ -10,6 +10,7 @@
 #pragma once
 
 #include "parser/parser.h"
+#include "cancel_probe.h"
 
 extern "C" {
 #include <mupdf/fitz.h>
@@ -99,13 +100,19 @@ struct ImageSource {
     std::string imagePath; // UTF-8
     std::string maskPath;  // UTF-8, empty when none
     ImageTurn turn;        // applied to the picture and its mask when written
-    bool written = false;
+    bool written = false;  // Write has run
+    bool ok = false;       // and left the picture (and its mask) on disk
 
     ImageSource() = default;
     ImageSource(const ImageSource&) = delete;
     ImageSource& operator=(const ImageSource&) = delete;
     ~ImageSource();
-    void Write();
+    // Writes the picture and its mask; false (and neither file left) when
+    // either could not be made.
+    bool Write();
+
+private:
+    bool WriteFiles();
 };
 
 // Access to the private state of the public object classes.
@@ -225,6 +232,9 @@ struct CollectOptions {
     FontTable* fonts = nullptr;
     // Word objects of earlier pages to reuse (may be null).
     std::vector<std::unique_ptr<TextCollect>>* spareText = nullptr;
+    // Asked during the page run; a request to stop ends the run (may be
+    // null).
+    CancelProbe* cancel = nullptr;
 };
 
 // Runs the page through the collecting device and appends its objects
@@ -256,8 +266,11 @@ struct Selection {
 // (page points, y upward) at `zoom`, over white. `recorded`, when not null,
 // is the page recorded by RecordPage: drawing it again spares reading the
 // page's content. Null on failure.
+// A request to stop through `cancel` (may be null) ends the drawing with
+// no picture.
 fz_pixmap* RenderSelection(fz_context* ctx, fz_document* doc, int page, const Selection& sel,
-                           const Box& region, float zoom, fz_display_list* recorded = nullptr);
+                           const Box& region, float zoom, fz_display_list* recorded = nullptr,
+                           CancelProbe* cancel = nullptr);
 
 // Every drawing call of a page, recorded in the order of a page run (the
 // order in which the collecting device numbers them). Null on failure.
