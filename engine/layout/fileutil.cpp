@@ -368,6 +368,17 @@ std::wstring ClaimOutputFile(const std::wstring& stem, const std::wstring& ext)
     }
 }
 
+std::wstring ClaimOutputFolder(const std::wstring& stem)
+{
+    for (;;) {
+        const std::wstring path = FreeOutputPath(stem, L"");
+        if (::mkdir(utf8::FromWide(path).c_str(), 0777) == 0)
+            return path;
+        if (errno != EEXIST)
+            return std::wstring();
+    }
+}
+
 std::wstring FreeOutputPath(const std::wstring& stem, const std::wstring& ext)
 {
     std::wstring path = stem + ext;

@@ -64,6 +64,11 @@ bool CreateExclusive(const std::wstring& path, bool& taken);
 // cannot be written.
 std::wstring ClaimOutputFile(const std::wstring& stem, const std::wstring& ext);
 
+// Claims the first free folder name of the "(N)" rule by making the folder,
+// so that two conversions never share one. The claimed path, or empty when
+// the folder that should hold it cannot be written.
+std::wstring ClaimOutputFolder(const std::wstring& stem);
+
 // Writes every byte to the descriptor, going on after interrupted writes.
 bool WriteAll(int fd, const void* data, std::size_t size);
 
