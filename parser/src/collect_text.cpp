@@ -126,7 +126,8 @@ void Collector::Text(const fz_text* text, fz_matrix ctm, fz_colorspace* cs, cons
                 follows = Continues(span->font, kind, wmode, size, rgb, dir, origin);
             }
             if (!follows)
-                StartWord(span->font, &info, kind, wmode, size, rgb, dir, origin);
+                StartWord(span->font, &info, kind, wmode, size, std::min(size, dlen), rgb, dir,
+                          origin);
             word_.styleSerial = spanSerial_;
             // Glyphs without a known character (U+FFFD) keep their
             // place in the word but add no text.
@@ -162,11 +163,11 @@ bool Collector::Follows(fz_point origin) const
     const float sx = origin.x - w.start.x, sy = origin.y - w.start.y;
     const float perp = std::fabs(sx * w.dir.y - sy * w.dir.x);
     return perp <= kBaselineTolerance * w.size && along >= -kBackTolerance * w.size &&
-           along <= kSpaceFactor * w.size;
+           along <= kSpaceFactor * w.em;
 }
 
 void Collector::StartWord(fz_font* font, const FontInfo* info, TextKind kind, int wmode,
-                          float size, const float rgb[3], fz_point dir, fz_point origin)
+                          float size, float em, const float rgb[3], fz_point dir, fz_point origin)
 {
     FlushWord();
     word_.active = true;
@@ -175,6 +176,7 @@ void Collector::StartWord(fz_font* font, const FontInfo* info, TextKind kind, in
     word_.kind = kind;
     word_.wmode = wmode;
     word_.size = size;
+    word_.em = em;
     for (int k = 0; k < 3; ++k)
         word_.color[k] = rgb[k];
     word_.dir = dir;

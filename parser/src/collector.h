@@ -31,6 +31,10 @@ struct Word {
     TextKind kind = TextKind::Fill;
     int wmode = 0;
     float size = 0.0f;
+    // The em by which the gaps between words are measured: the size, or
+    // less along a baseline that horizontal scaling (Tz) condenses, whose
+    // spaces shrink with the glyphs.
+    float em = 0.0f;
     float color[3] = {0, 0, 0};
     fz_point dir{1, 0}; // unit vector along the baseline, device space
     fz_point start{0, 0};
@@ -119,7 +123,7 @@ private:
     // Whether a glyph at `origin` follows the active word on its baseline.
     bool Follows(fz_point origin) const;
     void StartWord(fz_font* font, const FontInfo* info, TextKind kind, int wmode, float size,
-                   const float rgb[3], fz_point dir, fz_point origin);
+                   float em, const float rgb[3], fz_point dir, fz_point origin);
     void AddPiece(int span, int item);
     // Ends the active word: it becomes a word object, or thickens the same
     // word drawn just before at the same place.

@@ -333,6 +333,16 @@ BT /F1 10 Tf 0 0 0 rg 3 Tr 20 280 Td (Hidden) Tj 0 Tr ET
     raw_pdf("paths.pdf", [(content, "")])
 
 
+def horizontal_scaling():
+    # Words set apart only by TJ offsets (no space characters) under
+    # horizontal scaling (Tz): the gaps shrink and grow with the glyphs.
+    content = b"""BT /F1 20 Tf 50 Tz 40 250 Td [(Narrow) -250 (words) -250 (apart)] TJ ET
+BT /F1 20 Tf 50 Tz 40 200 Td [(Nar) -30 (row) -250 (kept)] TJ ET
+BT /F1 20 Tf 100 Tz 40 150 Td [(Plain) -250 (words)] TJ ET
+BT /F1 20 Tf 200 Tz 40 100 Td [(Wide) -120 (pair)] TJ ET"""
+    raw_pdf("hscale.pdf", [(content, "")])
+
+
 def many_paths_page():
     # 200,000 separate small filled squares: a page that takes long to read.
     rows = []
@@ -522,6 +532,7 @@ pictures()
 scanned()
 links()
 paths_page()
+horizontal_scaling()
 many_paths_page()
 shading_page()
 jpeg_pictures()
