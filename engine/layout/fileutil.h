@@ -72,6 +72,11 @@ std::wstring ClaimOutputFolder(const std::wstring& stem);
 // Writes every byte to the descriptor, going on after interrupted writes.
 bool WriteAll(int fd, const void* data, std::size_t size);
 
+// A temporary name in the folder of `path`: short whatever the file is
+// called, so that a name near the file system's limit still has room for
+// its temporary, hidden, and unique within the process.
+std::string TemporaryNameBeside(const std::string& path);
+
 // Has `fill` write a file's content into a new temporary file in the folder
 // of `path` (a short hidden name, whatever `path` is called) and renames it
 // to `path` only when `fill` returned true and the file closed cleanly: a

@@ -283,6 +283,31 @@ TEST(Driver, FailedItemsSayWhy)
     EXPECT_TRUE(fs::is_empty(outDir));
 }
 
+// A source name of 250 bytes: the output's name is near the file system's
+// limit of 255, and the temporary files beside it must stay short.
+TEST(Driver, LongSourceNamesConvertInEveryType)
+{
+    const TempDir work;
+    const std::string stem(246, 'n');
+    const fs::path source = work.path() / (stem + ".pdf");
+    fs::copy_file(Pdf("pictures"), source);
+    for (const char* type : {"1", "2", "3", "4", "6"}) {
+        const fs::path dest = work.path() / (std::string("out") + type);
+        fs::create_directories(dest);
+        int status = -1;
+        const std::string log = Driver("--protocol --type " + std::string(type) + " --dest " +
+                                           Quote(dest.string()) + " " + Quote(source.string()),
+                                       &status);
+        EXPECT_EQ(status, 0) << "type " << type << "\n" << log;
+        std::size_t entries = 0;
+        for (const auto& e : fs::directory_iterator(dest)) {
+            ++entries;
+            EXPECT_EQ(e.path().filename().string().rfind(stem, 0), 0u) << e.path();
+        }
+        EXPECT_EQ(entries, 1u) << "type " << type;
+    }
+}
+
 TEST(Driver, WithoutTerminalEachFileGetsOneLastLine)
 {
     const TempDir out;
