@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -89,12 +90,21 @@ void Report(const callback_funcs& cb, void* ctx, int index, int value)
 // the caller, which alone talks to the callbacks.
 class JobPool {
 public:
+    // Starts up to `threads` threads; one that cannot be started leaves the
+    // pool with those already running (size() says how many, maybe none).
     JobPool(int threads, std::function<bool(int)> work, int jobs)
         : work_(std::move(work)), state_(static_cast<std::size_t>(jobs), kWaiting)
     {
-        for (int t = 0; t < threads; ++t)
-            threads_.emplace_back([this] { run(); });
+        threads_.reserve(static_cast<std::size_t>(threads));
+        for (int t = 0; t < threads; ++t) {
+            try {
+                threads_.emplace_back([this] { run(); });
+            } catch (const std::system_error&) {
+                break;
+            }
+        }
     }
+    int size() const { return static_cast<int>(threads_.size()); }
     ~JobPool()
     {
         {
@@ -243,9 +253,12 @@ PageImageExport exportPageImages(Parser* parser, const std::wstring& name,
     // reported in page order, both on this thread.
     const int threads = extract ? 1 : std::min(RenderThreads(), m);
     std::unique_ptr<JobPool> pool;
-    if (threads > 1)
+    if (threads > 1) {
         pool = std::make_unique<JobPool>(threads, exportPage, m);
-    const int window = threads > 1 ? 2 * threads : 1;
+        if (pool->size() == 0)
+            pool.reset();   // no thread could be started: this one renders
+    }
+    const int window = pool ? 2 * pool->size() : 1;
     // A page tree may claim far more pages than the file holds: a run of
     // pages that cannot be made ends the export.
     constexpr int kMaxMissingRun = 16;

@@ -16,6 +16,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <condition_variable>
+#include <mutex>
 
 namespace parser_detail {
 namespace {
@@ -446,6 +448,44 @@ fz_pixmap* Render(fz_context* ctx, fz_document* doc, int pageIndex, float zoom, 
 
 } // namespace
 
+namespace {
+
+struct PixelPool {
+    std::mutex mutex;
+    std::condition_variable freed;
+    double held = 0;
+};
+
+PixelPool& Pixels()
+{
+    static PixelPool pool;
+    return pool;
+}
+
+} // namespace
+
+PixelReservation::PixelReservation(double pixels)
+    : pixels_(std::clamp(std::isfinite(pixels) ? pixels : kRenderPixelBudget, 0.0,
+                         kRenderPixelBudget))
+{
+    PixelPool& pool = Pixels();
+    std::unique_lock<std::mutex> lock(pool.mutex);
+    pool.freed.wait(lock, [&] { return pool.held + pixels_ <= kRenderPixelBudget; });
+    pool.held += pixels_;
+}
+
+PixelReservation::~PixelReservation()
+{
+    PixelPool& pool = Pixels();
+    {
+        std::lock_guard<std::mutex> lock(pool.mutex);
+        pool.held -= pixels_;
+        if (pool.held < 0.5)
+            pool.held = 0;
+    }
+    pool.freed.notify_all();
+}
+
 fz_pixmap* RenderPage(fz_context* ctx, fz_document* doc, int page, float zoom, bool gray)
 {
     // A huge page (posters, maps) is drawn at a lower resolution so that
@@ -454,7 +494,7 @@ fz_pixmap* RenderPage(fz_context* ctx, fz_document* doc, int page, float zoom, b
     if (!PageBounds(ctx, doc, page, bounds))
         return nullptr;
     const double area = double(bounds.x1 - bounds.x0) * double(bounds.y1 - bounds.y0);
-    const double limit = 1e8;
+    const double limit = kRenderPixelBudget;
     if (area > 0 && area * zoom * zoom > limit)
         zoom = static_cast<float>(std::sqrt(limit / area));
     return Render(ctx, doc, page, zoom, gray, nullptr, nullptr);

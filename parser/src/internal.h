@@ -252,6 +252,25 @@ void AppendLinks(fz_context* ctx, fz_document* doc, fz_page* page, fz_rect bound
 // Bounds of a page as displayed (fz page space). False when it cannot be read.
 bool PageBounds(fz_context* ctx, fz_document* doc, int page, fz_rect& out);
 
+// The most pixels a whole-page picture has (RenderPage draws a larger page
+// at a lower resolution), and the most that the page pictures being drawn
+// at once by every thread of the process have together.
+constexpr double kRenderPixelBudget = 1e8;
+
+// A share of kRenderPixelBudget held while a page picture exists: made, it
+// waits until the pictures of other threads leave room for `pixels` (a
+// share as large as the budget waits until nothing else is held).
+class PixelReservation {
+public:
+    explicit PixelReservation(double pixels);
+    ~PixelReservation();
+    PixelReservation(const PixelReservation&) = delete;
+    PixelReservation& operator=(const PixelReservation&) = delete;
+
+private:
+    double pixels_;
+};
+
 // Renders a page (fz page space scaled by zoom) to a new pixmap: RGB or
 // grey, no alpha, white background. Null on failure.
 fz_pixmap* RenderPage(fz_context* ctx, fz_document* doc, int page, float zoom, bool gray);

@@ -605,6 +605,14 @@ bool Parser::ConvertPDFPageToJpeg(const std::wstring& pdfPath, const std::wstrin
     }
     if (page > cache->pageCount)
         return false;
+    // The picture's pixels are held from the budget of every thread until
+    // it is written.
+    fz_rect bounds;
+    if (!PageBounds(cache->ctx, cache->doc, page - 1, bounds))
+        return false;
+    const double zoom = dpi / 72.0;
+    const PixelReservation pixels(double(bounds.x1 - bounds.x0) * double(bounds.y1 - bounds.y0) *
+                                  zoom * zoom);
     fz_pixmap* pix = RenderPage(cache->ctx, cache->doc, page - 1, static_cast<float>(dpi) / 72.0f,
                                 false);
     if (!pix)
