@@ -546,6 +546,8 @@ TEST(Render, DrawObjectsRendersOnlyTheListedObjects)
 
 TEST(Images, CorpusPictureCountsMatchPdfimages)
 {
+    if (CorpusMissing())
+        GTEST_SKIP() << "no corpus at " << Corpus();
     auto dir = Scratch("corpusimages");
     for (const auto& e : std::filesystem::directory_iterator(Corpus())) {
         if (e.path().extension() != ".pdf")
