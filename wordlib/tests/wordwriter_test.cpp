@@ -282,6 +282,29 @@ TEST(WordWriterOracles, PictureAndLinkSurviveConversionToOdt)
     EXPECT_EQ(U32(data, 0), w.objectOffsets()[0]);   // the picture's lcb ends where the link starts
     EXPECT_NE(data.find(std::string(reinterpret_cast<const char*>(jpeg.data()), jpeg.size())), std::string::npos);
 
+    // Both entries read back: the picture's JPEG, the link's address; the
+    // picture entry writes again to the same bytes.
+    const std::vector<std::uint8_t> dataBytes(data.begin(), data.end());
+    PictureEntry picture;
+    ASSERT_TRUE(readPictureEntry(dataBytes, 0, picture));
+    EXPECT_EQ(picture.shape.shape.recInstance(), 75);
+    ASSERT_EQ(picture.blips.size(), 1u);
+    const std::uint8_t* bytes = nullptr;
+    std::size_t size = 0;
+    ASSERT_TRUE(picture.blips[0].picture() && picture.blips[0].picture()->pictureBytes(bytes, size));
+    EXPECT_EQ(std::vector<std::uint8_t>(bytes, bytes + size), jpeg);
+    std::vector<std::uint8_t> rewritten;
+    VectorSink sink(rewritten);
+    StreamOut out(sink, 0);
+    ASSERT_TRUE(writePICFAndOfficeArtData(picture, out));
+    EXPECT_EQ(rewritten, std::vector<std::uint8_t>(dataBytes.begin(), dataBytes.begin() + w.objectOffsets()[0]));
+    ByteReader linkIn(dataBytes.data() + w.objectOffsets()[0], dataBytes.size() - w.objectOffsets()[0]);
+    HyperlinkDataEntry link;
+    ASSERT_TRUE(readHyperlinkData(linkIn, kFieldHyperlink, link));
+    auto* url = dynamic_cast<URLMoniker*>(link.object.moniker.moniker.get());
+    ASSERT_NE(url, nullptr);
+    EXPECT_EQ(url->url, u"http://example.com/page");
+
     EXPECT_EQ(AntiwordText(path).substr(0, 18), "Before the picture");
 
     const std::string odt = LibreOffice(path, "odt", dir);
