@@ -1,6 +1,6 @@
 // The pictures stored in Excel and PowerPoint 97-2003 files: the picture
 // store (FBSE and blip records) of a workbook's drawing groups and of a
-// presentation's "Pictures" stream, handed out as whole JPEG, PNG and BMP
+// presentation's "Pictures" stream, handed out as whole JPEG and PNG
 // files. Neither reader looks at cells, text or slides.
 #pragma once
 
@@ -13,7 +13,7 @@ namespace scrivlet {
 
 // One stored picture as the bytes of a file of its kind.
 struct StoredPicture {
-    enum Kind : unsigned { kJpeg = 0, kPng = 2, kBmp = 3 };
+    enum Kind : unsigned { kJpeg = 0, kPng = 2 };
     Kind kind = kJpeg;
     std::vector<std::uint8_t> bytes;
 };
@@ -22,8 +22,8 @@ struct StoredPicture {
 // records are stepped into, FBSE records give their embedded picture, blip
 // records give theirs, other records from 0xF000 up are passed over, and a
 // record of a lower type or one that runs past the data ends the scan.
-// Pictures of kinds other than JPEG, PNG and device-independent bitmaps
-// (which get a file header) are left out.
+// Pictures of kinds other than JPEG and PNG (metafiles, bitmaps) are left
+// out.
 void ScanStoredPictures(const std::uint8_t* data, std::size_t size, std::vector<StoredPicture>& out);
 
 // The pictures of the drawing groups of an Excel 97-2003 workbook, and of
