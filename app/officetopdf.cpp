@@ -7,6 +7,11 @@ unsigned office07topdf(char* pkgPath, const wchar_t* outPdf, char* workDir, int 
 void excel03topdf(const wchar_t* src, const wchar_t* ignored, const wchar_t* third) __attribute__((weak));
 void ppt03topdf(const wchar_t* src, const wchar_t* ignored, const wchar_t* third) __attribute__((weak));
 
+bool EngineReadsOffice07()
+{
+    return office07topdf != nullptr;
+}
+
 std::optional<unsigned> EngineWord03ToPdf(const wchar_t* src, const wchar_t* dst)
 {
     if (!word03topdf)

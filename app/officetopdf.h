@@ -5,6 +5,9 @@
 
 #include <optional>
 
+// Whether the engine reads Office 2007 packages.
+bool EngineReadsOffice07();
+
 // Results of the engine's calls; nullopt when the engine lacks the entry
 // point. The unsigned results are the size of the PDF written, 0 when none
 // was written.

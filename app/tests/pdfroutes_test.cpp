@@ -1,0 +1,338 @@
+// The job's PDF, SWF and page-edge routes: output names, merged and
+// protected PDFs checked with qpdf and pdfinfo, the page-edge cutter, and
+// external tools started without a shell.
+#include "app/pdfroutes.h"
+
+#include "app/externaltool.h"
+#include "app/folders.h"
+#include "app/tests/apptestutil.h"
+#include "app/tests/jobrecorder.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+namespace {
+
+using apptest::Q;
+using testutil::Quote;
+using testutil::Run;
+namespace fs = std::filesystem;
+
+void Touch(const fs::path& p)
+{
+    fs::create_directories(p.parent_path());
+    testutil::WriteFile(p, "x");
+}
+
+stru_ItemData Item(const fs::path& source, int row, int pages = 0)
+{
+    stru_ItemData item;
+    item.nItem = row + 1;
+    item.srcPath = Q(source);
+    item.pageCount = pages;
+    return item;
+}
+
+// qpdf's exit status of --requires-password: 0 needs a password, 2 not
+// encrypted, 3 encrypted without a password.
+int RequiresPassword(const fs::path& pdf)
+{
+    int status = -1;
+    testutil::Run("qpdf --requires-password " + Quote(pdf.string()) + " >/dev/null 2>&1", &status);
+    return status;
+}
+
+int QpdfPages(const fs::path& pdf, const std::string& password = "")
+{
+    int status = -1;
+    const std::string pw = password.empty() ? "" : " --password=" + Quote(password);
+    const std::string out = Run("qpdf" + pw + " --show-npages " + Quote(pdf.string()) + " 2>/dev/null", &status);
+    return status == 0 || status == 3 ? std::atoi(out.c_str()) : -1;
+}
+
+std::string PageSize(const fs::path& pdf)
+{
+    const std::string out = Run("pdfinfo " + Quote(pdf.string()) + " 2>/dev/null | grep '^Page size'");
+    const auto colon = out.find(':');
+    if (colon == std::string::npos)
+        return std::string();
+    std::string size = out.substr(colon + 1);
+    size.erase(0, size.find_first_not_of(' '));
+    return size.substr(0, size.find(" pts"));
+}
+
+struct ItemNameCase {
+    const char* name;
+    bool custom;
+    const char* source;       // below the case's folder
+    std::vector<const char*> existing; // files made first, below the case's folder
+    const char* suffix;
+    const char* expected;     // below the case's folder
+};
+
+class ItemOutputName : public testing::TestWithParam<ItemNameCase> {};
+
+TEST_P(ItemOutputName, NamesAFreeFileAndNeverAnExistingOne)
+{
+    const ItemNameCase& c = GetParam();
+    testutil::TempDir dir;
+    for (const char* e : c.existing)
+        Touch(dir.path() / e);
+    ConvertJob job;
+    job.settings.CustomOutputFolder = c.custom ? 1 : 0;
+    job.settings.OutputFolder = Q(dir.path() / "out");
+    job.items.push_back(Item(dir.path() / c.source, 0));
+    EXPECT_EQ(MakeItemOutputName(job, 0, QString::fromUtf8(c.suffix)), Q(dir.path() / c.expected));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ItemOutputName,
+    testing::Values(
+        ItemNameCase{"beside", false, "in/a.pdf", {}, "_to.pdf", "in/a_to.pdf"},
+        ItemNameCase{"besideTaken", false, "in/a.pdf", {"in/a_to.pdf", "in/a(1)_to.pdf"}, "_to.pdf",
+                     "in/a(2)_to.pdf"},
+        ItemNameCase{"custom", true, "in/report.v2.pdf", {}, "_2IN1.pdf", "out/report.v2_2IN1.pdf"},
+        ItemNameCase{"customTaken", true, "in/a.pdf", {"out/a_to.pdf"}, "_to.pdf", "out/a(1)_to.pdf"},
+        ItemNameCase{"swf", true, "in/a.pdf", {}, ".swf", "out/a.swf"},
+        // A source without an extension keeps its name and its folder.
+        ItemNameCase{"noDotBeside", false, "in/scan", {}, "_to.pdf", "in/scan_to.pdf"},
+        ItemNameCase{"noDotCustom", true, "in/scan", {}, "_4IN1.pdf", "out/scan_4IN1.pdf"},
+        ItemNameCase{"dotInFolder", false, "in.v1/scan", {}, "_to.pdf", "in.v1/scan_to.pdf"},
+        ItemNameCase{"cutEdge", false, "in/a.pdf", {"in/a_CutEdge.pdf"}, "_CutEdge.pdf",
+                     "in/a(1)_CutEdge.pdf"}),
+    [](const testing::TestParamInfo<ItemNameCase>& info) { return std::string(info.param.name); });
+
+TEST(ItemOutputName, SameNamesFromTwoFoldersDoNotMeet)
+{
+    testutil::TempDir dir;
+    ConvertJob job;
+    job.settings.CustomOutputFolder = 1;
+    job.settings.OutputFolder = Q(dir.path() / "out") + QStringLiteral("\\");
+    job.items.push_back(Item(dir.path() / "x/a.pdf", 0));
+    job.items.push_back(Item(dir.path() / "y/a.pdf", 1));
+    const QString first = MakeItemOutputName(job, 0, QStringLiteral("_to.pdf"));
+    EXPECT_EQ(first, Q(dir.path() / "out/a_to.pdf"));
+    Touch(first.toStdString());
+    EXPECT_EQ(MakeItemOutputName(job, 1, QStringLiteral("_to.pdf")), Q(dir.path() / "out/a(1)_to.pdf"));
+    EXPECT_TRUE(MakeItemOutputName(job, 2, QStringLiteral("_to.pdf")).isEmpty());
+}
+
+TEST(ItemOutputName, EveryNumberTakenGivesNoName)
+{
+    testutil::TempDir dir;
+    Touch(dir.path() / "a_to.pdf");
+    for (int n = 1; n <= 2999; ++n)
+        testutil::WriteFile(dir.path() / ("a(" + std::to_string(n) + ")_to.pdf"), "");
+    ConvertJob job;
+    job.settings.CustomOutputFolder = 0;
+    job.items.push_back(Item(dir.path() / "a.pdf", 0));
+    EXPECT_EQ(MakeItemOutputName(job, 0, QStringLiteral("_to.pdf")), QString());
+    EXPECT_EQ(fs::file_size(dir.path() / "a(2999)_to.pdf"), 0u);
+}
+
+struct MergeNameCase {
+    const char* name;
+    int xInOne;
+    const char* extension; // null: the PDF default
+    std::vector<const char*> existing;
+    const char* expected;
+};
+
+class MergeOutputName : public testing::TestWithParam<MergeNameCase> {};
+
+TEST_P(MergeOutputName, AddsTheSheetSuffixAndANumberWhenTaken)
+{
+    const MergeNameCase& c = GetParam();
+    testutil::TempDir dir;
+    for (const char* e : c.existing)
+        Touch(dir.path() / "new" / e);
+    ConvertJob job;
+    job.settings.CustomOutputFolder = 1;
+    job.settings.OutputFolder = Q(dir.path() / "new");
+    job.settings.MergeName = QStringLiteral("All");
+    job.settings.OutputXInOne = c.xInOne;
+    job.items.push_back(Item(dir.path() / "src/a.pdf", 0));
+    const QString ext = c.extension ? QString::fromUtf8(c.extension) : QString();
+    EXPECT_EQ(MakeMergeOutputName(job, c.extension ? &ext : nullptr), Q(dir.path() / "new" / c.expected));
+    EXPECT_TRUE(fs::is_directory(dir.path() / "new"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, MergeOutputName,
+    testing::Values(MergeNameCase{"one", 0, nullptr, {}, "All.pdf"},
+                    MergeNameCase{"two", 1, nullptr, {}, "All_2IN1.pdf"},
+                    MergeNameCase{"four", 2, nullptr, {"All_4IN1.pdf"}, "All_4IN1(1).pdf"},
+                    MergeNameCase{"swfHasNoSheetSuffix", 1, ".swf", {"All.swf", "All(1).swf"}, "All(2).swf"}),
+    [](const testing::TestParamInfo<MergeNameCase>& info) { return std::string(info.param.name); });
+
+class PdfRoutes : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(testutil::MakePdfFixtures(dir.path(), "pages2:two pages1:one pages3:three notpdf:bad"));
+        job.window = &recorder;
+        job.settings.CustomOutputFolder = 1;
+        job.settings.OutputFolder = Q(dir.path() / "out");
+        job.settings.OutputFormat = 6;
+        job.settings.PDFSizeAx = 3;
+        fs::create_directories(dir.path() / "out");
+    }
+    apptest::FreshHome home;
+    testutil::TempDir dir;
+    apptest::JobRecorder recorder;
+    ConvertJob job;
+};
+
+// Three pages from two files, two to a sheet, with an open password: two
+// sheets that qpdf opens only with the password.
+TEST_F(PdfRoutes, MergesTwoUpWithAnOpenPassword)
+{
+    job.settings.MergeName = QStringLiteral("both");
+    job.settings.OutputXInOne = 1;
+    job.settings.PDFbOpenPassword = 1;
+    job.settings.PDFOpenPwd = QStringLiteral("s3cret pw");
+    QString results[3];
+    job.items.push_back(Item(dir.path() / "two.pdf", 0, 2));
+    job.items.push_back(Item(dir.path() / "one.pdf", 1, 1));
+    job.items.push_back(Item(dir.path() / "three.pdf", 2, 3));
+    job.items[2].status = 4; // failed to load: left out
+    for (int i = 0; i < 3; ++i)
+        job.items[static_cast<size_t>(i)].resultPath = &results[i];
+
+    MergeJobItems(job);
+    recorder.Drain();
+
+    const fs::path out = dir.path() / "out/both_2IN1.pdf";
+    ASSERT_TRUE(fs::exists(out));
+    EXPECT_EQ(RequiresPassword(out), 0);
+    EXPECT_EQ(QpdfPages(out), -1);
+    EXPECT_EQ(QpdfPages(out, "s3cret pw"), 2);
+    EXPECT_EQ(job.items[0].status, 2);
+    EXPECT_EQ(job.items[1].status, 2);
+    EXPECT_EQ(job.items[2].status, 4);
+    EXPECT_EQ(recorder.LastState(0), 2);
+    EXPECT_EQ(recorder.LastState(2), -1);
+    EXPECT_EQ(results[0], Q(out));
+    EXPECT_TRUE(results[2].isEmpty());
+}
+
+TEST_F(PdfRoutes, OneItemOnAPaperSizeWithPermissionsOnly)
+{
+    job.settings.PDFSizeAx = 1; // A4
+    job.settings.PDFbPemissionPassword = 1;
+    job.settings.PDFPemissionPwd = QStringLiteral("owner");
+    QString result;
+    job.items.push_back(Item(dir.path() / "three.pdf", 0, 3));
+    job.items[0].resultPath = &result;
+    const QString output = MakeItemOutputName(job, 0, QStringLiteral("_to.pdf"));
+    ASSERT_TRUE(ConvertItemToPdf(output, 0, job, job.items[0].srcPath));
+    recorder.Drain();
+    const fs::path out = output.toStdString();
+    EXPECT_EQ(RequiresPassword(out), 3); // encrypted, opens without a password
+    EXPECT_EQ(QpdfPages(out), 3);
+    EXPECT_EQ(PageSize(out), "595 x 842");
+    EXPECT_EQ(result, output);
+    EXPECT_EQ(recorder.LastState(0), 2);
+}
+
+TEST_F(PdfRoutes, AnUnreadableSourceFailsItsItemAndWritesNothing)
+{
+    job.items.push_back(Item(dir.path() / "bad.pdf", 0));
+    const QString output = MakeItemOutputName(job, 0, QStringLiteral("_to.pdf"));
+    EXPECT_FALSE(ConvertItemToPdf(output, 0, job, job.items[0].srcPath));
+    recorder.Drain();
+    EXPECT_FALSE(QFileInfo::exists(output));
+    EXPECT_EQ(job.items[0].status, 3);
+    EXPECT_EQ(recorder.LastState(0), 3);
+}
+
+// The cutter takes its arguments as the route passes them and cuts each
+// edge by its own share; a source it cannot read is a failure.
+TEST_F(PdfRoutes, CutsPageEdgesWithTheCutterTool)
+{
+    ASSERT_TRUE(QFileInfo(EdgeCutterPath()).isExecutable()) << EdgeCutterPath().toStdString();
+    const fs::path out = dir.path() / "out/cut.pdf";
+    fs::create_directories(out.parent_path());
+    ASSERT_TRUE(CutPdfEdges(job, Q(dir.path() / "two.pdf"), Q(out), 10, 5, 10, 20));
+    EXPECT_EQ(QpdfPages(out), 2);
+    // A4 595.28 x 841.89: 80% of the width, 75% of the height.
+    EXPECT_EQ(PageSize(out), "476.22 x 631.417");
+    int status = -1;
+    testutil::Run("qpdf --check " + Quote(out.string()) + " >/dev/null 2>&1", &status);
+    EXPECT_EQ(status, 0);
+
+    // An existing output is never replaced; a bad source fails.
+    const auto before = fs::file_size(out);
+    EXPECT_FALSE(CutPdfEdges(job, Q(dir.path() / "one.pdf"), Q(out), 10, 10, 10, 10));
+    EXPECT_EQ(fs::file_size(out), before);
+    EXPECT_FALSE(CutPdfEdges(job, Q(dir.path() / "bad.pdf"), Q(dir.path() / "out/bad.pdf"), 5, 5, 5, 5));
+    EXPECT_FALSE(fs::exists(dir.path() / "out/bad.pdf"));
+}
+
+TEST_F(PdfRoutes, SwfOutputFailsCleanlyWithoutTheConverter)
+{
+    ASSERT_FALSE(QFileInfo::exists(Pdf2SwfPath()));
+    job.settings.OutputFormat = 5;
+    job.settings.MergeName = QStringLiteral("merged");
+    job.items.push_back(Item(dir.path() / "two.pdf", 0, 2));
+    job.items.push_back(Item(dir.path() / "one.pdf", 1, 1));
+    const QString output = MakeItemOutputName(job, 0, QStringLiteral(".swf"));
+    EXPECT_FALSE(ConvertItemToSwf(output, 0, job, job.items[0].srcPath, QString(), std::string()));
+    EXPECT_FALSE(QFileInfo::exists(output));
+
+    // A merged SWF job reports its SWF step: the merge itself worked, but
+    // no SWF was made, so every item failed.
+    MergeJobItems(job);
+    recorder.Drain();
+    EXPECT_EQ(job.items[0].status, 3);
+    EXPECT_EQ(job.items[1].status, 3);
+    EXPECT_EQ(recorder.LastState(1), 3);
+    EXPECT_FALSE(fs::exists(dir.path() / "out/merged.swf"));
+    EXPECT_FALSE(QFileInfo::exists(GetTempFolder() + QStringLiteral("/tmpmerge.pdf")));
+}
+
+// Arguments reach the tool as separate strings, never through a shell: a
+// password with spaces, quotes and shell syntax arrives unchanged and runs
+// nothing.
+TEST(ExternalTool, PassesArgumentsWithoutAShell)
+{
+    testutil::TempDir dir;
+    const fs::path out = dir.path() / "args.txt";
+    const QString password = QStringLiteral("p w\"'$(touch %1)`;|&").arg(Q(dir.path() / "pwned"));
+    ExternalTool tool;
+    ASSERT_TRUE(tool.Start(QStringLiteral("/usr/bin/python3"),
+                           {QStringLiteral("-c"),
+                            QStringLiteral("import sys\nopen(sys.argv[1],'w').write('\\n'.join(sys.argv[2:]))"),
+                            Q(out), QStringLiteral("-P"), password}));
+    EXPECT_EQ(tool.WaitFor(20000, nullptr), ExternalTool::Wait::Exited);
+    EXPECT_TRUE(tool.Succeeded());
+    QFile f(Q(out));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromUtf8(f.readAll()), QStringLiteral("-P\n") + password);
+    EXPECT_FALSE(fs::exists(dir.path() / "pwned"));
+}
+
+TEST(ExternalTool, ExitStatusAndCancelDecide)
+{
+    ExternalTool fails;
+    ASSERT_TRUE(fails.Start(QStringLiteral("/bin/false"), {}));
+    EXPECT_EQ(fails.WaitFor(-1, nullptr), ExternalTool::Wait::Exited);
+    EXPECT_FALSE(fails.Succeeded());
+
+    ExternalTool missing;
+    EXPECT_FALSE(missing.Start(QStringLiteral("/nonexistent/podofobox"), {}));
+
+    ExternalTool slow;
+    ASSERT_TRUE(slow.Start(QStringLiteral("/bin/sleep"), {QStringLiteral("30")}));
+    const auto start = std::chrono::steady_clock::now();
+    int polls = 0;
+    EXPECT_EQ(slow.WaitFor(-1, [&polls] { return ++polls > 3; }), ExternalTool::Wait::Cancelled);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    EXPECT_FALSE(slow.Running());
+}
+
+} // namespace
