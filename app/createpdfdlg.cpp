@@ -5,7 +5,7 @@
 #include "app/createpdfroutes.h"
 #include "app/folders.h"
 #include "app/localize.h"
-#include "app/pdfroutes.h"
+#include "app/jobroutes.h"
 #include "app/textformat.h"
 
 #include <QButtonGroup>
@@ -82,8 +82,8 @@ bool RunProtectCreatedPdf(const CFSMSettings& settings, const QString& created)
     CopySettings(settings, job.settings);
     job.settings.OutputFormat = 6;
     stru_ItemData item;
-    item.srcPath = created;
-    item.pageRange = QStringLiteral("All");
+    item.source = created.toStdWString();
+    item.pageRange = L"All";
     job.items.push_back(item);
 
     // The protected copy is a new file beside the created one; the created
@@ -91,7 +91,7 @@ bool RunProtectCreatedPdf(const CFSMSettings& settings, const QString& created)
     const QString protectedCopy = GetPathFolder(created) + QStringLiteral(".protecting-") +
                                   QFileInfo(created).fileName();
     QFile::remove(protectedCopy);
-    if (!ConvertItemToPdf(protectedCopy, 0, job, created)) {
+    if (!ConvertItemToPdf(protectedCopy.toStdWString(), 0, &job, created.toStdWString())) {
         QFile::remove(protectedCopy);
         return false;
     }

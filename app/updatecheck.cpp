@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 
 #include <atomic>
+#include <chrono>
 #include <mutex>
 #include <thread>
 
@@ -78,10 +79,12 @@ UpdateAnswer RunUpdateCheck(const OwnVersion& own, const QString& url)
     return answer;
 }
 
-bool PostUpdateAnswer(const UpdateAnswer& answer)
+bool PostUpdateAnswer(const UpdateAnswer& answer, QObject* silentWindow)
 {
     std::lock_guard<std::mutex> lock(answerLock);
     if (!answerWindow)
+        return false;
+    if (silentWindow && answerWindow == silentWindow && answer.message != WM_UPDATE_AVAILABLE)
         return false;
     if (answer.message == WM_UPDATE_FAILED)
         PostWindowMessage(answerWindow, WM_UPDATE_FAILED, reinterpret_cast<quintptr>(new QString(answer.error)), 0);
@@ -90,13 +93,19 @@ bool PostUpdateAnswer(const UpdateAnswer& answer)
     return true;
 }
 
-void StartUpdateCheck(const OwnVersion& own, const QString& url)
+void StartUpdateCheckThread(const OwnVersion& own, const QString& url, QObject* silentWindow)
 {
     ++checksRunning;
-    std::thread([own, url] {
-        PostUpdateAnswer(RunUpdateCheck(own, url));
+    std::thread([own, url, silentWindow] {
+        PostUpdateAnswer(RunUpdateCheck(own, url), silentWindow);
         --checksRunning;
     }).detach();
+}
+
+void WaitForUpdateChecks(int ms)
+{
+    for (int waited = 0; checksRunning.load() > 0 && waited < ms; waited += 10)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
 }
 
 int UpdateChecksRunning()
@@ -131,7 +140,7 @@ CNewVersionDlg::CNewVersionDlg(const QString& versionUrl, bool checkNow, QWidget
     if (checkNow) {
         message_->setText(FormatText(GetLangString(144), {kProductName}));
         ShowLink(false);
-        StartUpdateCheck(own_, versionUrl);
+        StartUpdateCheckThread(own_, versionUrl);
     } else {
         ShowLink(true);
     }

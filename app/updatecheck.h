@@ -13,11 +13,12 @@ class CHyperLink;
 class QLabel;
 class QPushButton;
 
-enum UpdateMessage : unsigned {
-    WM_UPDATE_AVAILABLE = 1141, // wParam remote version number, lParam build
-    WM_UPDATE_NONE = 1142,      // the same
-    WM_UPDATE_FAILED = 1143,    // wParam: a heap QString* with the reason; the receiver deletes it
-};
+// The answers: wParam the remote version number and lParam its build, or
+// for a failure wParam a heap QString* with the reason, which the receiver
+// deletes.
+constexpr unsigned WM_UPDATE_AVAILABLE = 1141;
+constexpr unsigned WM_UPDATE_NONE = 1142;
+constexpr unsigned WM_UPDATE_FAILED = 1143;
 
 struct OwnVersion {
     int major = 0;
@@ -49,12 +50,16 @@ struct UpdateAnswer {
 UpdateAnswer RunUpdateCheck(const OwnVersion& own, const QString& url);
 
 // Posts the answer to the answer window registered at this moment; false,
-// with nothing posted, when none is.
-bool PostUpdateAnswer(const UpdateAnswer& answer);
+// with nothing posted, when none is. When that window is `silentWindow`
+// (the main window's check at start-up) only an available update is posted.
+bool PostUpdateAnswer(const UpdateAnswer& answer, QObject* silentWindow = nullptr);
 
 // Starts a check on a thread of its own with copies of its arguments; the
 // answer is posted when it arrives. Returns at once.
-void StartUpdateCheck(const OwnVersion& own, const QString& url);
+void StartUpdateCheckThread(const OwnVersion& own, const QString& url, QObject* silentWindow = nullptr);
+
+// Waits up to `ms` milliseconds for the started checks to end.
+void WaitForUpdateChecks(int ms);
 
 // How many started checks have not finished yet (tests wait on it).
 int UpdateChecksRunning();

@@ -1,7 +1,7 @@
 // The job's PDF, SWF and page-edge routes: output names, merged and
 // protected PDFs checked with qpdf and pdfinfo, the page-edge cutter, and
 // external tools started without a shell.
-#include "app/pdfroutes.h"
+#include "app/jobroutes.h"
 
 #include "app/externaltool.h"
 #include "app/folders.h"
@@ -31,10 +31,26 @@ void Touch(const fs::path& p)
 stru_ItemData Item(const fs::path& source, int row, int pages = 0)
 {
     stru_ItemData item;
-    item.nItem = row + 1;
-    item.srcPath = Q(source);
+    item.rowNumber = row + 1;
+    item.source = source.wstring();
     item.pageCount = pages;
     return item;
+}
+
+std::wstring W(const char* s)
+{
+    return QString::fromUtf8(s).toStdWString();
+}
+
+QString Q(const std::wstring& s)
+{
+    return QString::fromStdWString(s);
+}
+
+// The path as the routes name it.
+std::wstring P(const fs::path& p)
+{
+    return p.wstring();
 }
 
 // qpdf's exit status of --requires-password: 0 needs a password, 2 not
@@ -86,7 +102,7 @@ TEST_P(ItemOutputName, NamesAFreeFileAndNeverAnExistingOne)
     job.settings.CustomOutputFolder = c.custom ? 1 : 0;
     job.settings.OutputFolder = Q(dir.path() / "out");
     job.items.push_back(Item(dir.path() / c.source, 0));
-    EXPECT_EQ(MakeItemOutputName(job, 0, QString::fromUtf8(c.suffix)), Q(dir.path() / c.expected));
+    EXPECT_EQ(Q(MakeItemOutputName(job, 0, W(c.suffix))), Q(dir.path() / c.expected));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -114,11 +130,11 @@ TEST(ItemOutputName, SameNamesFromTwoFoldersDoNotMeet)
     job.settings.OutputFolder = Q(dir.path() / "out") + QStringLiteral("\\");
     job.items.push_back(Item(dir.path() / "x/a.pdf", 0));
     job.items.push_back(Item(dir.path() / "y/a.pdf", 1));
-    const QString first = MakeItemOutputName(job, 0, QStringLiteral("_to.pdf"));
-    EXPECT_EQ(first, Q(dir.path() / "out/a_to.pdf"));
-    Touch(first.toStdString());
-    EXPECT_EQ(MakeItemOutputName(job, 1, QStringLiteral("_to.pdf")), Q(dir.path() / "out/a(1)_to.pdf"));
-    EXPECT_TRUE(MakeItemOutputName(job, 2, QStringLiteral("_to.pdf")).isEmpty());
+    const std::wstring first = MakeItemOutputName(job, 0, L"_to.pdf");
+    EXPECT_EQ(Q(first), Q(dir.path() / "out/a_to.pdf"));
+    Touch(fs::path(first));
+    EXPECT_EQ(Q(MakeItemOutputName(job, 1, L"_to.pdf")), Q(dir.path() / "out/a(1)_to.pdf"));
+    EXPECT_TRUE(MakeItemOutputName(job, 2, L"_to.pdf").empty());
 }
 
 TEST(ItemOutputName, EveryNumberTakenGivesNoName)
@@ -130,7 +146,7 @@ TEST(ItemOutputName, EveryNumberTakenGivesNoName)
     ConvertJob job;
     job.settings.CustomOutputFolder = 0;
     job.items.push_back(Item(dir.path() / "a.pdf", 0));
-    EXPECT_EQ(MakeItemOutputName(job, 0, QStringLiteral("_to.pdf")), QString());
+    EXPECT_EQ(Q(MakeItemOutputName(job, 0, L"_to.pdf")), QString());
     EXPECT_EQ(fs::file_size(dir.path() / "a(2999)_to.pdf"), 0u);
 }
 
@@ -156,8 +172,8 @@ TEST_P(MergeOutputName, AddsTheSheetSuffixAndANumberWhenTaken)
     job.settings.MergeName = QStringLiteral("All");
     job.settings.OutputXInOne = c.xInOne;
     job.items.push_back(Item(dir.path() / "src/a.pdf", 0));
-    const QString ext = c.extension ? QString::fromUtf8(c.extension) : QString();
-    EXPECT_EQ(MakeMergeOutputName(job, c.extension ? &ext : nullptr), Q(dir.path() / "new" / c.expected));
+    const std::wstring ext = c.extension ? W(c.extension) : std::wstring();
+    EXPECT_EQ(Q(MakeMergeOutputName(job, c.extension ? ext.c_str() : nullptr)), Q(dir.path() / "new" / c.expected));
     EXPECT_TRUE(fs::is_directory(dir.path() / "new"));
 }
 
@@ -195,15 +211,12 @@ TEST_F(PdfRoutes, MergesTwoUpWithAnOpenPassword)
     job.settings.OutputXInOne = 1;
     job.settings.PDFbOpenPassword = 1;
     job.settings.PDFOpenPwd = QStringLiteral("s3cret pw");
-    QString results[3];
     job.items.push_back(Item(dir.path() / "two.pdf", 0, 2));
     job.items.push_back(Item(dir.path() / "one.pdf", 1, 1));
     job.items.push_back(Item(dir.path() / "three.pdf", 2, 3));
-    job.items[2].status = 4; // failed to load: left out
-    for (int i = 0; i < 3; ++i)
-        job.items[static_cast<size_t>(i)].resultPath = &results[i];
+    job.items[2].status = kItemLoadFailed; // left out
 
-    MergeJobItems(job);
+    MergeJobItems(&job);
     recorder.Drain();
 
     const fs::path out = dir.path() / "out/both_2IN1.pdf";
@@ -216,8 +229,8 @@ TEST_F(PdfRoutes, MergesTwoUpWithAnOpenPassword)
     EXPECT_EQ(job.items[2].status, 4);
     EXPECT_EQ(recorder.LastState(0), 2);
     EXPECT_EQ(recorder.LastState(2), -1);
-    EXPECT_EQ(results[0], Q(out));
-    EXPECT_TRUE(results[2].isEmpty());
+    EXPECT_EQ(*job.items[0].result, out.wstring());
+    EXPECT_TRUE(job.items[2].result->empty());
 }
 
 TEST_F(PdfRoutes, OneItemOnAPaperSizeWithPermissionsOnly)
@@ -225,27 +238,25 @@ TEST_F(PdfRoutes, OneItemOnAPaperSizeWithPermissionsOnly)
     job.settings.PDFSizeAx = 1; // A4
     job.settings.PDFbPemissionPassword = 1;
     job.settings.PDFPemissionPwd = QStringLiteral("owner");
-    QString result;
     job.items.push_back(Item(dir.path() / "three.pdf", 0, 3));
-    job.items[0].resultPath = &result;
-    const QString output = MakeItemOutputName(job, 0, QStringLiteral("_to.pdf"));
-    ASSERT_TRUE(ConvertItemToPdf(output, 0, job, job.items[0].srcPath));
+    const std::wstring output = MakeItemOutputName(job, 0, L"_to.pdf");
+    ASSERT_TRUE(ConvertItemToPdf(output, 0, &job, job.items[0].source));
     recorder.Drain();
-    const fs::path out = output.toStdString();
+    const fs::path out = output;
     EXPECT_EQ(RequiresPassword(out), 3); // encrypted, opens without a password
     EXPECT_EQ(QpdfPages(out), 3);
     EXPECT_EQ(PageSize(out), "595 x 842");
-    EXPECT_EQ(result, output);
+    EXPECT_EQ(*job.items[0].result, output);
     EXPECT_EQ(recorder.LastState(0), 2);
 }
 
 TEST_F(PdfRoutes, AnUnreadableSourceFailsItsItemAndWritesNothing)
 {
     job.items.push_back(Item(dir.path() / "bad.pdf", 0));
-    const QString output = MakeItemOutputName(job, 0, QStringLiteral("_to.pdf"));
-    EXPECT_FALSE(ConvertItemToPdf(output, 0, job, job.items[0].srcPath));
+    const std::wstring output = MakeItemOutputName(job, 0, L"_to.pdf");
+    EXPECT_FALSE(ConvertItemToPdf(output, 0, &job, job.items[0].source));
     recorder.Drain();
-    EXPECT_FALSE(QFileInfo::exists(output));
+    EXPECT_FALSE(fs::exists(fs::path(output)));
     EXPECT_EQ(job.items[0].status, 3);
     EXPECT_EQ(recorder.LastState(0), 3);
 }
@@ -257,7 +268,7 @@ TEST_F(PdfRoutes, CutsPageEdgesWithTheCutterTool)
     ASSERT_TRUE(QFileInfo(EdgeCutterPath()).isExecutable()) << EdgeCutterPath().toStdString();
     const fs::path out = dir.path() / "out/cut.pdf";
     fs::create_directories(out.parent_path());
-    ASSERT_TRUE(CutPdfEdges(job, Q(dir.path() / "two.pdf"), Q(out), 10, 5, 10, 20));
+    ASSERT_TRUE(CutPdfEdges(&job, P(dir.path() / "two.pdf"), P(out), 10, 5, 10, 20));
     EXPECT_EQ(QpdfPages(out), 2);
     // A4 595.28 x 841.89: 80% of the width, 75% of the height.
     EXPECT_EQ(PageSize(out), "476.22 x 631.417");
@@ -267,9 +278,12 @@ TEST_F(PdfRoutes, CutsPageEdgesWithTheCutterTool)
 
     // An existing output is never replaced; a bad source fails.
     const auto before = fs::file_size(out);
-    EXPECT_FALSE(CutPdfEdges(job, Q(dir.path() / "one.pdf"), Q(out), 10, 10, 10, 10));
+    EXPECT_FALSE(CutPdfEdges(&job, P(dir.path() / "one.pdf"), P(out), 10, 10, 10, 10));
     EXPECT_EQ(fs::file_size(out), before);
-    EXPECT_FALSE(CutPdfEdges(job, Q(dir.path() / "bad.pdf"), Q(dir.path() / "out/bad.pdf"), 5, 5, 5, 5));
+    EXPECT_FALSE(CutPdfEdges(&job, P(dir.path() / "bad.pdf"), P(dir.path() / "out/bad.pdf"), 5, 5, 5, 5));
+    // A cancelled job does not wait for the cutter.
+    job.cancel = true;
+    EXPECT_FALSE(CutPdfEdges(&job, P(dir.path() / "three.pdf"), P(dir.path() / "out/cancelled.pdf"), 5, 5, 5, 5));
     EXPECT_FALSE(fs::exists(dir.path() / "out/bad.pdf"));
 }
 
@@ -280,13 +294,13 @@ TEST_F(PdfRoutes, SwfOutputFailsCleanlyWithoutTheConverter)
     job.settings.MergeName = QStringLiteral("merged");
     job.items.push_back(Item(dir.path() / "two.pdf", 0, 2));
     job.items.push_back(Item(dir.path() / "one.pdf", 1, 1));
-    const QString output = MakeItemOutputName(job, 0, QStringLiteral(".swf"));
-    EXPECT_FALSE(ConvertItemToSwf(output, 0, job, job.items[0].srcPath, QString(), std::string()));
-    EXPECT_FALSE(QFileInfo::exists(output));
+    const std::wstring output = MakeItemOutputName(job, 0, L".swf");
+    EXPECT_FALSE(ConvertItemToSwf(output, 0, &job, job.items[0].source, std::wstring(), std::string()));
+    EXPECT_FALSE(fs::exists(fs::path(output)));
 
     // A merged SWF job reports its SWF step: the merge itself worked, but
     // no SWF was made, so every item failed.
-    MergeJobItems(job);
+    MergeJobItems(&job);
     recorder.Drain();
     EXPECT_EQ(job.items[0].status, 3);
     EXPECT_EQ(job.items[1].status, 3);

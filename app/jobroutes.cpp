@@ -1,4 +1,4 @@
-#include "app/pdfroutes.h"
+#include "app/jobroutes.h"
 
 #include "app/externaltool.h"
 #include "app/filetools/mergertool.h"
@@ -25,6 +25,11 @@ std::wstring Wide(const QString& s)
     return s.toStdWString();
 }
 
+QString Q(const std::wstring& s)
+{
+    return QString::fromStdWString(s);
+}
+
 // Text for the external tools and the PDF library: the locale's narrow
 // encoding, as the user typed it.
 std::string Narrow(const QString& s)
@@ -41,9 +46,9 @@ void SetResult(ConvertJob& job, int index, const QString& output)
 {
     if (!ValidIndex(job, index))
         return;
-    QString* result = job.items[static_cast<size_t>(index)].resultPath;
+    const std::shared_ptr<std::wstring>& result = job.items[static_cast<size_t>(index)].result;
     if (result)
-        *result = output.left(260);
+        *result = Wide(output);
 }
 
 void PostPercent(ConvertJob& job, int index, int percent)
@@ -98,11 +103,12 @@ QString SwfViewerTemplatePath()
     return GetAppFolder() + QStringLiteral("/temple/pdfReader.swf");
 }
 
-QString MakeItemOutputName(const ConvertJob& job, int index, const QString& suffix)
+std::wstring MakeItemOutputName(const ConvertJob& job, int index, const std::wstring& wideSuffix)
 {
     if (!ValidIndex(job, index))
-        return QString();
-    const QString& source = job.items[static_cast<size_t>(index)].srcPath;
+        return std::wstring();
+    const QString suffix = Q(wideSuffix);
+    const QString source = Q(job.items[static_cast<size_t>(index)].source);
     const CFSMSettings& s = job.settings;
     QString stem;
     if (s.CustomOutputFolder) {
@@ -118,18 +124,18 @@ QString MakeItemOutputName(const ConvertJob& job, int index, const QString& suff
     }
     const QString first = stem + suffix;
     if (!Exists(first))
-        return first;
+        return Wide(first);
     for (int n = 1; n <= kMaxNameNumber; ++n) {
         const QString candidate = stem + QStringLiteral("(%1)").arg(n) + suffix;
         if (!Exists(candidate))
-            return candidate;
+            return Wide(candidate);
     }
     // Every numbered name is taken: no name, rather than one that would
     // replace an existing file.
-    return QString();
+    return std::wstring();
 }
 
-QString MakeMergeOutputName(const ConvertJob& job, const QString* extension)
+std::wstring MakeMergeOutputName(const ConvertJob& job, const wchar_t* extension)
 {
     const CFSMSettings& s = job.settings;
     QString folder = s.OutputFolder;
@@ -138,7 +144,7 @@ QString MakeMergeOutputName(const ConvertJob& job, const QString* extension)
         if (!folder.endsWith(QLatin1Char('/')))
             folder += QLatin1Char('/');
     } else if (!job.items.empty()) {
-        const QString first = GetPathFolder(job.items.front().srcPath);
+        const QString first = GetPathFolder(Q(job.items.front().source));
         if (!first.isEmpty())
             folder = first;
     }
@@ -153,7 +159,7 @@ QString MakeMergeOutputName(const ConvertJob& job, const QString* extension)
             name += QStringLiteral("_4IN1");
         ext = QStringLiteral(".pdf");
     } else {
-        ext = *extension;
+        ext = QString::fromWCharArray(extension);
     }
     QString path = folder + name;
     if (!path.endsWith(ext, Qt::CaseInsensitive))
@@ -161,7 +167,7 @@ QString MakeMergeOutputName(const ConvertJob& job, const QString* extension)
     const QString base = path.left(path.size() - ext.size());
     for (int n = 1; Exists(path); ++n)
         path = base + QStringLiteral("(%1)").arg(n) + ext;
-    return path;
+    return Wide(path);
 }
 
 void ApplyPdfLayout(MergerTool& tool, const CFSMSettings& s)
@@ -187,35 +193,35 @@ void ApplyPdfLayout(MergerTool& tool, const CFSMSettings& s)
     }
 }
 
-bool ConvertItemToPdf(const QString& output, int index, ConvertJob& job, const QString& source)
+bool ConvertItemToPdf(const std::wstring& output, int index, ConvertJob* jobPointer, const std::wstring& source)
 {
+    ConvertJob& job = *jobPointer;
     const bool item = ValidIndex(job, index);
     if (item)
         SetItemStatus(&job, ITEM_STARTED, index);
 
     MergerTool tool;
     SetUpMerger(tool, job);
-    const std::wstring out = Wide(output);
-    tool.SetOutPDFPath(out.c_str());
-    const std::wstring src = Wide(source);
+    tool.SetOutPDFPath(output.c_str());
     int pages = 0;
     std::string password;
     if (item) {
         pages = job.items[static_cast<size_t>(index)].pageCount;
         password = job.items[static_cast<size_t>(index)].password;
     }
-    tool.AppendMergeSrc(index < 0 ? 0 : index, src.c_str(), pages, nullptr, password.c_str());
+    tool.AppendMergeSrc(index < 0 ? 0 : index, source.c_str(), pages, nullptr, password.c_str());
 
-    const bool ok = !output.isEmpty() && tool.StartMerge(index);
+    const bool ok = !output.empty() && tool.StartMerge(index);
     if (ok)
-        SetResult(job, index, output);
+        SetResult(job, index, Q(output));
     if (item)
         SetItemStatus(&job, ok ? ITEM_DONE : ITEM_FAILED, index);
     return ok;
 }
 
-void MergeJobItems(ConvertJob& job)
+void MergeJobItems(ConvertJob* jobPointer)
 {
+    ConvertJob& job = *jobPointer;
     MergerTool tool;
     SetUpMerger(tool, job);
     const bool swf = job.settings.OutputFormat == 5;
@@ -226,7 +232,7 @@ void MergeJobItems(ConvertJob& job)
         output = work + QStringLiteral("/tmpmerge.pdf");
         QFile::remove(output);
     } else {
-        output = MakeMergeOutputName(job, nullptr);
+        output = Q(MakeMergeOutputName(job, nullptr));
     }
     const std::wstring out = Wide(output);
     tool.SetOutPDFPath(out.c_str());
@@ -234,28 +240,26 @@ void MergeJobItems(ConvertJob& job)
     int last = -1;
     for (size_t i = 0; i < job.items.size(); ++i) {
         stru_ItemData& item = job.items[i];
-        if (item.status == 4)
+        if (item.status == kItemLoadFailed)
             continue;
         const int position = static_cast<int>(i);
         SetItemStatus(&job, ITEM_STARTED, position);
-        const std::wstring src = Wide(item.srcPath);
         // Progress of each source goes to the row before its number.
-        tool.AppendMergeSrc(position + 1, src.c_str(), item.pageCount, nullptr, item.password.c_str());
+        tool.AppendMergeSrc(position + 1, item.source.c_str(), item.pageCount, nullptr, item.password.c_str());
         last = position;
     }
 
     bool ok = last >= 0 && tool.StartMerge(-1);
     QString written = output;
     if (ok && swf) {
-        const QString ext = QStringLiteral(".swf");
-        written = MakeMergeOutputName(job, &ext);
+        written = Q(MakeMergeOutputName(job, L".swf"));
         // The SWF step decides the outcome: a merged PDF that could not be
         // made into an SWF is no output.
-        ok = ConvertItemToSwf(written, last, job, output, QStringLiteral("All"), std::string());
+        ok = ConvertItemToSwf(Wide(written), last, &job, Wide(output), L"All", std::string());
         QFile::remove(output);
     }
     for (size_t i = 0; i < job.items.size(); ++i) {
-        if (job.items[i].status == 4)
+        if (job.items[i].status == kItemLoadFailed)
             continue;
         if (ok)
             SetResult(job, static_cast<int>(i), written);
@@ -263,24 +267,30 @@ void MergeJobItems(ConvertJob& job)
     }
 }
 
-bool RunPdf2Swf(const QString& tool, const QString& pdf, const QString& swf, const QString& workFolder,
-                int attempt, const QString& /*pageRange*/, const std::string& password,
-                ExternalTool& launch)
+bool RunPdf2Swf(const std::wstring& tool, const std::wstring& pdf, const std::wstring& swf,
+                const std::wstring& workFolder, int attempt, const std::wstring& /*pageRange*/,
+                const std::string& password, ExternalTool& launch)
 {
-    QStringList args{pdf, QStringLiteral("-o"), swf};
+    QStringList args{Q(pdf), QStringLiteral("-o"), Q(swf)};
     if (!password.empty())
-        args << QStringLiteral("-P") << QString::fromLocal8Bit(password.c_str());
+        args << QStringLiteral("-P") << QString::fromUtf8(password.c_str());
     if (attempt == 1)
         args << QStringLiteral("-O") << QStringLiteral("1");
     else if (attempt == 2)
         args << QStringLiteral("-O") << QStringLiteral("2");
     args << QStringLiteral("-T") << QStringLiteral("9") << QStringLiteral("-f");
-    return launch.Start(tool, args, workFolder);
+    return launch.Start(Q(tool), args, Q(workFolder));
 }
 
-bool ConvertItemToSwf(const QString& output, int index, ConvertJob& job, const QString& source,
-                      const QString& pageRange, const std::string& password)
+bool ConvertItemToSwf(const std::wstring& wideOutput, int index, ConvertJob* jobPointer,
+                      const std::wstring& wideSource, const std::wstring& widePageRange,
+                      const std::string& password)
 {
+    ConvertJob& job = *jobPointer;
+    const QString output = Q(wideOutput);
+    const QString source = Q(wideSource);
+    if (output.isEmpty())
+        return false;
     const QString tool = Pdf2SwfPath();
     if (!QFileInfo(tool).isExecutable()) {
         qWarning().noquote() << "SWF output needs the converter" << tool
@@ -294,9 +304,9 @@ bool ConvertItemToSwf(const QString& output, int index, ConvertJob& job, const Q
     QFile::remove(tmpPdf);
     QFile::remove(tmpSwf);
 
-    QString range = pageRange;
+    QString range = Q(widePageRange);
     if (range == u"Odd" || range == u"Even") {
-        if (!ConvertItemToPdf(tmpPdf, index, job, source))
+        if (!ConvertItemToPdf(Wide(tmpPdf), index, &job, wideSource))
             return false;
         range = QStringLiteral("All");
     } else if (!CopyReplacing(source, tmpPdf)) {
@@ -308,7 +318,8 @@ bool ConvertItemToSwf(const QString& output, int index, ConvertJob& job, const Q
     int percent = 6;
     for (int attempt = 0; attempt < 3; ++attempt) {
         ExternalTool run;
-        if (!RunPdf2Swf(tool, tmpPdf, tmpSwf, GetToolFolder(), attempt, range, password, run))
+        if (!RunPdf2Swf(Wide(tool), Wide(tmpPdf), Wide(tmpSwf), Wide(GetToolFolder()), attempt, Wide(range),
+                        password, run))
             return false;
         for (;;) {
             const ExternalTool::Wait w = run.WaitFor(kSwfWaitMs, cancelled);
@@ -344,9 +355,13 @@ bool ConvertItemToSwf(const QString& output, int index, ConvertJob& job, const Q
     return true;
 }
 
-bool CutPdfEdges(ConvertJob& job, const QString& source, const QString& output, int left, int bottom,
-                 int right, int top)
+bool CutPdfEdges(ConvertJob* job, const std::wstring& wideSource, const std::wstring& wideOutput, int left,
+                 int bottom, int right, int top)
 {
+    const QString source = Q(wideSource);
+    const QString output = Q(wideOutput);
+    if (output.isEmpty())
+        return false;
     const QString tool = EdgeCutterPath();
     ExternalTool run;
     const QStringList args{source,
@@ -360,6 +375,6 @@ bool CutPdfEdges(ConvertJob& job, const QString& source, const QString& output, 
         qWarning().noquote() << "The page-edge cutter" << tool << "could not be started.";
         return false;
     }
-    const ExternalTool::Wait w = run.WaitFor(-1, [&job] { return IsJobCancelled(&job); });
+    const ExternalTool::Wait w = run.WaitFor(-1, [job] { return IsJobCancelled(job); });
     return w == ExternalTool::Wait::Exited && run.Succeeded() && Exists(output);
 }
