@@ -87,8 +87,12 @@ void RunCutEdgeLoop(ConvertJob* job)
         // The name is tested with its extension, so an existing output is
         // never chosen.
         const std::wstring output = MakeItemOutputName(*job, i, L"_CutEdge.pdf");
-        return CutPdfEdges(job, job->items[static_cast<std::size_t>(i)].source, output, s.PDFCutLeft,
-                           s.PDFCutBottom, s.PDFCutRight, s.PDFCutTop);
+        stru_ItemData& item = job->items[static_cast<std::size_t>(i)];
+        const bool ok = CutPdfEdges(job, item.source, output, s.PDFCutLeft, s.PDFCutBottom, s.PDFCutRight,
+                                    s.PDFCutTop);
+        if (ok)
+            *item.result = output;
+        return ok;
     });
 }
 

@@ -287,6 +287,40 @@ TEST_F(PdfRoutes, CutsPageEdgesWithTheCutterTool)
     EXPECT_FALSE(fs::exists(dir.path() / "out/bad.pdf"));
 }
 
+// The job thread hands its PDF items to the routes: per item with the
+// pages-per-sheet suffix, and with cut edges under a name that is free with
+// its extension.
+TEST_F(PdfRoutes, TheJobThreadRunsTheRoutesPerItem)
+{
+    job.settings.CustomOutputFolder = 0;
+    job.settings.OutputXInOne = 2;
+    job.items.push_back(Item(dir.path() / "three.pdf", 0, 3));
+    job.items.push_back(Item(dir.path() / "bad.pdf", 1));
+    JobThread thread;
+    thread.Start(&job, ConvertJobThread);
+    thread.Join();
+    recorder.Drain();
+    EXPECT_EQ(QpdfPages(dir.path() / "three_4IN1.pdf"), 1);
+    EXPECT_EQ(job.items[0].status, kItemDone);
+    EXPECT_EQ(job.items[1].status, kItemFailed);
+    EXPECT_EQ(recorder.posted.back().message, job.finishedMessage);
+
+    Touch(dir.path() / "three_CutEdge.pdf");
+    ConvertJob cut;
+    CopySettings(job.settings, cut.settings);
+    cut.settings.PDFbCutEdge = 1;
+    cut.settings.PDFCutLeft = cut.settings.PDFCutRight = 25;
+    cut.settings.PDFCutBottom = cut.settings.PDFCutTop = 10;
+    cut.cutEdgeConfirmed = true;
+    cut.items.push_back(Item(dir.path() / "three.pdf", 0, 3));
+    thread.Start(&cut, ConvertJobThread);
+    thread.Join();
+    EXPECT_EQ(cut.items[0].status, kItemDone);
+    EXPECT_EQ(*cut.items[0].result, P(dir.path() / "three(1)_CutEdge.pdf"));
+    EXPECT_EQ(PageSize(dir.path() / "three(1)_CutEdge.pdf"), "297.638 x 673.512");
+    EXPECT_EQ(fs::file_size(dir.path() / "three_CutEdge.pdf"), 1u);
+}
+
 TEST_F(PdfRoutes, SwfOutputFailsCleanlyWithoutTheConverter)
 {
     ASSERT_FALSE(QFileInfo::exists(Pdf2SwfPath()));
