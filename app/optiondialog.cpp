@@ -257,6 +257,16 @@ COptionPdf::COptionPdf(CFSMSettings& s, QWidget* parent) : QWidget(parent), sett
     ApplyRules();
 }
 
+bool COptionPdf::event(QEvent* e)
+{
+    const WindowMessage* m = AsWindowMessage(e);
+    if (m && m->message() == WM_RELOAD_LANGUAGE) {
+        LocalizeChildren(this, kPdfPage);
+        return true;
+    }
+    return QWidget::event(e);
+}
+
 void COptionPdf::ShowValues()
 {
     const CFSMSettings& s = settings_;

@@ -88,6 +88,10 @@ public:
     QCheckBox* cutEdge;
     QSpinBox* cut[4];         // left, bottom, right, top
 
+protected:
+    // WM_RELOAD_LANGUAGE: the page fetches its texts again.
+    bool event(QEvent* event) override;
+
 private:
     void ApplyRules();
 
