@@ -719,7 +719,7 @@ bool CPdfRezovirorDlg::AddPaths(const QStringList& paths, bool announce)
 void CPdfRezovirorDlg::AddFiles()
 {
     const QStringList paths = QFileDialog::getOpenFileNames(
-        this, QString(), settings_.TrackFolder, QStringLiteral("PDF Files(*.pdf *.PDF);;All Files (*)"));
+        this, QStringLiteral("Open"), settings_.TrackFolder, QStringLiteral("PDF Files(*.pdf *.PDF);;All Files (*)"));
     if (!paths.isEmpty() && AddPaths(paths, true)) {
         QString folder;
         if (GetFolderFromPath(folder, paths.back()))
@@ -925,7 +925,8 @@ void CPdfRezovirorDlg::PrepareContextMenu(int row)
     contextRow_ = row;
     const bool hit = row >= 0 && row < list_->GetItemCount();
     bool destination = false;
-    if (hit) {
+    // A running job writes the result paths; they are read once it ended.
+    if (hit && !running_) {
         const QString result = FromWide(*Item(row)->result);
         destination = !result.isEmpty() && QFileInfo::exists(result);
     }
