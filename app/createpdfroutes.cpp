@@ -1,14 +1,14 @@
 #include "app/createpdfroutes.h"
 
 #include "app/folders.h"
-#include "app/officetopdf.h"
 #include "engine/topdf/topdf.h"
 
-#include <QDebug>
+#include <QCollator>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -29,8 +29,9 @@ bool FreshFolder(const QString& path)
 
 // The pictures the 97-2003 workbook and presentation readers deliver become
 // the PDF's pages; no picture, no PDF.
-template <typename Reader>
-unsigned PicturesToPdf(Reader reader, const QString& source, const QString& output)
+using PictureReader = void (*)(const wchar_t* src, const wchar_t* ignored, const wchar_t* folder);
+
+unsigned PicturesToPdf(PictureReader reader, const QString& source, const QString& output)
 {
     const QString folder = GetTempFolder() + QStringLiteral("/pictures");
     if (!FreshFolder(folder))
@@ -38,11 +39,8 @@ unsigned PicturesToPdf(Reader reader, const QString& source, const QString& outp
     const std::wstring src = source.toStdWString();
     const std::wstring out = output.toStdWString();
     const std::wstring pics = folder.toStdWString();
-    unsigned size = 0;
-    if (reader(src.c_str(), out.c_str(), pics.c_str()))
-        size = ImagesToPdf(folder, output);
-    else
-        qWarning().noquote() << "This engine cannot read" << source << "(no 97-2003 reader).";
+    reader(src.c_str(), out.c_str(), pics.c_str());
+    const unsigned size = ImagesToPdf(folder, output);
     QDir(folder).removeRecursively();
     return size;
 }
@@ -54,8 +52,12 @@ unsigned ImagesToPdf(const QString& folder, const QString& output)
     QDir dir(folder);
     if (folder.isEmpty() || !dir.exists() || !dir.isReadable())
         return 0;
-    const QFileInfoList entries = dir.entryInfoList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot,
-                                                    QDir::Name);
+    QFileInfoList entries = dir.entryInfoList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
+    // Numbered pictures in number order: "p-2" before "p-10".
+    QCollator order;
+    order.setNumericMode(true);
+    std::sort(entries.begin(), entries.end(),
+              [&order](const QFileInfo& a, const QFileInfo& b) { return order.compare(a.fileName(), b.fileName()) < 0; });
     const std::wstring out = output.toStdWString();
     void* handle = nullptr;
     initpdf(out.c_str(), &handle, 8.5, 11, 0, 0, 3);
@@ -98,13 +100,7 @@ unsigned Office07ToPdf(const QString& output, QString& scratch, const QString& s
     workBuffer.resize(workBuffer.size() + 2, '\0');
     std::vector<char> packageBuffer(package.constData(), package.constData() + package.size() + 1);
     const std::wstring out = output.toStdWString();
-    const std::optional<unsigned> size =
-        EngineOffice07ToPdf(packageBuffer.data(), out.c_str(), workBuffer.data(), kind);
-    if (!size) {
-        qWarning().noquote() << "This engine cannot read Office 2007 packages:" << source;
-        return 0;
-    }
-    return *size;
+    return office07topdf(packageBuffer.data(), out.c_str(), workBuffer.data(), kind);
 }
 
 unsigned DocToPdf(const QString& source, const QString& folder, const QString& output)
@@ -112,10 +108,7 @@ unsigned DocToPdf(const QString& source, const QString& folder, const QString& o
     if (ChooseOfficeRoute(1, source) == OfficeRoute::Word03) {
         const std::wstring src = source.toStdWString();
         const std::wstring out = output.toStdWString();
-        const std::optional<unsigned> size = EngineWord03ToPdf(src.c_str(), out.c_str());
-        if (!size)
-            qWarning().noquote() << "This engine cannot read Word 97-2003 files:" << source;
-        return size.value_or(0);
+        return word03topdf(src.c_str(), out.c_str(), nullptr);
     }
     QString scratch = folder;
     return Office07ToPdf(output, scratch, source, 0);
@@ -124,7 +117,7 @@ unsigned DocToPdf(const QString& source, const QString& folder, const QString& o
 unsigned XlsToPdf(const QString& source, const QString& folder, const QString& output)
 {
     if (ChooseOfficeRoute(2, source) == OfficeRoute::Excel03)
-        return PicturesToPdf(EngineExcel03Pictures, source, output);
+        return PicturesToPdf(excel03topdf, source, output);
     QString scratch = folder;
     return Office07ToPdf(output, scratch, source, 1);
 }
@@ -132,7 +125,7 @@ unsigned XlsToPdf(const QString& source, const QString& folder, const QString& o
 unsigned PptToPdf(const QString& source, const QString& folder, const QString& output)
 {
     if (ChooseOfficeRoute(3, source) == OfficeRoute::Ppt03)
-        return PicturesToPdf(EnginePpt03Pictures, source, output);
+        return PicturesToPdf(ppt03topdf, source, output);
     QString scratch = folder;
     return Office07ToPdf(output, scratch, source, 2);
 }
