@@ -461,7 +461,9 @@ bool OPdfDocument::placeImage(int displayWidth, int displayHeight, const std::ui
     line.endX = p->curX;
     if (line.firstHeight == 0)
         line.firstHeight = static_cast<int>(h);
-    line.height = std::max(line.height, static_cast<int>(h));
+    // The line goes down by the room the picture took, the gap above it
+    // included, so that the next line begins below the picture.
+    line.height = std::max(line.height, gap);
     ++pictures_;
     return true;
 }

@@ -159,6 +159,38 @@ TEST(ContentEvents, PresentationPicturesStayOnTheirPage)
     EXPECT_EQ(picture->height, 100);
 }
 
+// The line after a picture begins below the picture, the gap above it
+// included, whether the picture opens the page or follows text.
+TEST(ContentEvents, TextAfterAPictureBeginsBelowIt)
+{
+    OPdfDocument doc;
+    doc.setupPage(KIND_TEXT, 8.5, 11, 86, 72, 12);
+    Events e(doc);
+    const std::string png = PngBytes(40, 30);
+    e.picture(png);
+    e.lineEnd();
+    e.paragraph("text");
+    e.picture(png);
+    e.lineEnd();
+    e.style.fontSize = 20;
+    e.paragraph("more");
+    const auto& pictures = doc.current()->pictures;
+    ASSERT_EQ(pictures.size(), 2u);
+    EXPECT_EQ(pictures[0]->y, 792 - 72 - 30);
+    // Each text line's top lies at or below the bottom of the picture
+    // before it.
+    std::vector<int> tops;
+    for (const OPdfLine& line : doc.current()->lines) {
+        for (const auto& token : line.tokens) {
+            if (dynamic_cast<const OStrToken*>(token.get()))
+                tops.push_back(token->y + token->height);
+        }
+    }
+    ASSERT_EQ(tops.size(), 2u);
+    EXPECT_LE(tops[0], pictures[0]->y);
+    EXPECT_LE(tops[1], pictures[1]->y);
+}
+
 TEST(Typesetter, PicturesTallerThanThePage)
 {
     testutil::TempDir dir;
