@@ -265,9 +265,11 @@ def links():
 
 
 # ---- hand-written PDF files ------------------------------------------------------------
-def raw_pdf(name, pages, extra_objects=None, page_extra=""):
+def raw_pdf(name, pages, extra_objects=None, page_extra="", catalog_extra=""):
     """pages: list of (content bytes, resources string). Builds a PDF with a
-    correct cross-reference table."""
+    correct cross-reference table. Objects are numbered: 1 catalog, 2 page
+    tree, 3 font, then content stream and page of each page, then the extra
+    objects."""
     objs = []  # index = object number - 1
 
     def add(body):
@@ -287,7 +289,7 @@ def raw_pdf(name, pages, extra_objects=None, page_extra=""):
         kids.append(pg)
     for body in (extra_objects or []):
         add(body)
-    objs[catalog - 1] = b"<< /Type /Catalog /Pages %d 0 R >>" % pages_obj
+    objs[catalog - 1] = b"<< /Type /Catalog /Pages %d 0 R %s >>" % (pages_obj, catalog_extra.encode())
     objs[pages_obj - 1] = (b"<< /Type /Pages /Kids [" + b" ".join(b"%d 0 R" % k for k in kids) +
                            b"] /Count %d >>" % len(kids))
     out = bytearray(b"%PDF-1.7\n%\xe2\xe3\xcf\xd3\n")
@@ -442,6 +444,29 @@ def cmyk_pictures():
     raw_pdf("cmyk.pdf", [(content, "/XObject << %s >>" % " ".join(names))], extra_objects=objects)
 
 
+def forms():
+    """Filled text fields whose values the file does not draw: one without
+    an appearance stream (form_no_ap.pdf), one whose appearance is empty in
+    a form that asks readers to make them (form_need_ap.pdf). Objects 6 and
+    7 are the fields; the page is object 5."""
+    content = b"BT /F1 12 Tf 50 250 Td (Name:) Tj ET\n"
+    font_dr = "/DR << /Font << /Helv 3 0 R >> >> /DA (/Helv 12 Tf 0 g)"
+    field = ("<< /Type /Annot /Subtype /Widget /FT /Tx /T (%s) /V (%s) /F 4 /P 5 0 R "
+             "/Rect [%d 200 %d 230] /DA (/Helv 12 Tf 0 g) %s >>")
+    empty_ap = b"<< /Type /XObject /Subtype /Form /BBox [0 0 150 30] /Length 12 >>\nstream\n/Tx BMC EMC\nendstream"
+    raw_pdf("form_no_ap.pdf", [(content, "")],
+            extra_objects=[(field % ("first", "Alice", 50, 200, "")).encode(),
+                           (field % ("last", "Cooper", 220, 370, "")).encode()],
+            page_extra="/Annots [6 0 R 7 0 R]",
+            catalog_extra="/AcroForm << /Fields [6 0 R 7 0 R] %s >>" % font_dr)
+    raw_pdf("form_need_ap.pdf", [(content, "")],
+            extra_objects=[(field % ("first", "Bob", 50, 200, "/AP << /N 8 0 R >>")).encode(),
+                           (field % ("last", "Dylan", 220, 370, "/AP << /N 8 0 R >>")).encode(),
+                           empty_ap],
+            page_extra="/Annots [6 0 R 7 0 R]",
+            catalog_extra="/AcroForm << /Fields [6 0 R 7 0 R] /NeedAppearances true %s >>" % font_dr)
+
+
 def empty_and_broken():
     # No pages at all.
     body = (b"%PDF-1.4\n1 0 obj\n<< /Type /Catalog /Pages 2 0 R >>\nendobj\n"
@@ -506,6 +531,7 @@ paths_page()
 shading_page()
 jpeg_pictures()
 cmyk_pictures()
+forms()
 empty_and_broken()
 encrypted()
 merge_pair()

@@ -285,3 +285,53 @@ TEST(Text, InvisibleAndFillStrokeText)
     EXPECT_NEAR(by["Thick"]->GetNonStrokeColor().g, 1.0, 0.01);
     EXPECT_EQ(o.text.size(), 3u);
 }
+
+// Form fields whose values the file does not draw (no appearance, or an
+// empty one in a form that asks readers to make them) show their values in
+// the page's words and on the rendered page, as pdftotext and pdftoppm show
+// them.
+TEST(Text, FormValuesWithoutAppearancesAreWalkedAndDrawn)
+{
+    auto dir = Scratch("forms");
+    // Dark pixels of a grey or RGB picture of the 400 x 300 pt page at 72
+    // dpi inside the field box [x0, x1] x [200, 230] (page points, y up).
+    auto ink = [](const Jpeg& j, int x0, int x1) {
+        int n = 0;
+        for (int y = 300 - 230; y < 300 - 200 && y < j.height; ++y)
+            for (int x = x0; x < x1 && x < j.width; ++x)
+                if (j.pixels[(std::size_t(y) * j.width + x) * j.components] < 128)
+                    ++n;
+        return n;
+    };
+    struct Case {
+        const char* file;
+        const char* first;
+        const char* last;
+    } cases[] = {{"form_no_ap.pdf", "Alice", "Cooper"}, {"form_need_ap.pdf", "Bob", "Dylan"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        const std::string oracle = Shell("pdftotext " + Q(Fixture(c.file)) + " -");
+        ASSERT_NE(oracle.find(c.first), std::string::npos);
+        ASSERT_NE(oracle.find(c.last), std::string::npos);
+        Parser p;
+        p.Load(WFixture(c.file), false, nullptr);
+        PageObjects o = Walk(p, 0);
+        std::vector<std::string> words;
+        for (TextCollect* t : o.text)
+            words.push_back(t->GetText());
+        EXPECT_EQ(words, (std::vector<std::string>{"Name:", c.first, c.last}));
+
+        const std::string jpg = (dir / "page.jpg").string();
+        ASSERT_TRUE(Parser::ConvertPDFPageToJpeg(WFixture(c.file), Wide(jpg), 1, 72, ""));
+        Jpeg ours = ReadJpeg(jpg);
+        ASSERT_TRUE(ours.ok);
+        const std::string pgm = (dir / "oracle").string();
+        Shell("pdftoppm -q -gray -singlefile -r 72 " + Q(Fixture(c.file)) + " " + Q(pgm));
+        Jpeg theirs = ReadPgm(pgm + ".pgm");
+        ASSERT_TRUE(theirs.ok);
+        for (auto [x0, x1] : {std::pair{50, 200}, std::pair{220, 370}}) {
+            ASSERT_GT(ink(theirs, x0, x1), 20);
+            EXPECT_GT(ink(ours, x0, x1), 20) << "field at x " << x0 << " is blank";
+        }
+    }
+}
