@@ -265,7 +265,7 @@ def links():
 
 
 # ---- hand-written PDF files ------------------------------------------------------------
-def raw_pdf(name, pages, extra_objects=None, page_extra="", catalog_extra=""):
+def raw_pdf(name, pages, extra_objects=None, page_extra="", catalog_extra="", fonts=""):
     """pages: list of (content bytes, resources string). Builds a PDF with a
     correct cross-reference table. Objects are numbered: 1 catalog, 2 page
     tree, 3 font, then content stream and page of each page, then the extra
@@ -283,7 +283,7 @@ def raw_pdf(name, pages, extra_objects=None, page_extra="", catalog_extra=""):
     for content, res in pages:
         data = zlib.compress(content)
         cs = add(b"<< /Length %d /Filter /FlateDecode >>\nstream\n" % len(data) + data + b"\nendstream")
-        resources = ("<< /Font << /F1 %d 0 R >> %s >>" % (font, res)).encode()
+        resources = ("<< /Font << /F1 %d 0 R %s >> %s >>" % (font, fonts, res)).encode()
         pg = add(b"<< /Type /Page /Parent %d 0 R /MediaBox [0 0 400 300] /Resources " % pages_obj +
                  resources + b" /Contents %d 0 R %s >>" % (cs, page_extra.encode()))
         kids.append(pg)
@@ -467,6 +467,38 @@ def forms():
             catalog_extra="/AcroForm << /Fields [6 0 R 7 0 R] /NeedAppearances true %s >>" % font_dr)
 
 
+def accents():
+    """Accents drawn as glyphs of their own, as TeX sets them: the accent,
+    then a move back, then the letter ("Jérôme", "Moiré", "naïve" on a
+    dotless i); an accent raised over a capital ("Éric"); an accent drawn
+    after its letter ("Café"); a circle with a c in it (font F2 maps its "O"
+    to U+20DD, as TeX fonts map their big circle). F3 is Helvetica with
+    the dotless i at code 128. "it´s" and "a^b" keep
+    their accents, which stand beside the letters. Helvetica widths: J 500,
+    e 556, o 556, i 222, acute, circumflex and dieresis 333, O 778, c 500."""
+    content = b"""BT /F3 12 Tf 50 250 Td
+[(J) -111 (\264) 444 (er) -111 (\210) 444 (ome) -278 (Moir) -111 (\264) 444 (e) -278 (na) 55 (\250) 278 (\200ve)] TJ
+ET
+BT /F1 12 Tf 50 220 Td
+2.5 Ts [-111 (\264) 444] TJ 0 Ts [(Eric)] TJ
+ET
+BT /F2 12 Tf 50 190 Td (O) Tj /F1 12 Tf [639 (c) -139 ( 2024 Caf) (e) 444 (\264) -112 ( it\264s a^b)] TJ
+ET
+"""
+    to_unicode = (b"/CIDInit /ProcSet findresource begin 12 dict begin begincmap "
+                  b"/CMapName /Circle def 1 begincodespacerange <00> <FF> endcodespacerange "
+                  b"1 beginbfchar <4F> <20DD> endbfchar endcmap "
+                  b"CMapName currentdict /CMap defineresource pop end end")
+    raw_pdf("accents.pdf", [(content, "")], fonts="/F3 6 0 R /F2 7 0 R",
+            extra_objects=[b"<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding "
+                           b"<< /Type /Encoding /BaseEncoding /WinAnsiEncoding "
+                           b"/Differences [128 /dotlessi] >> >>",
+                           b"<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica "
+                           b"/Encoding /WinAnsiEncoding /ToUnicode 8 0 R >>",
+                           b"<< /Length %d >>\nstream\n" % len(to_unicode) + to_unicode +
+                           b"\nendstream"])
+
+
 def empty_and_broken():
     # No pages at all.
     body = (b"%PDF-1.4\n1 0 obj\n<< /Type /Catalog /Pages 2 0 R >>\nendobj\n"
@@ -532,6 +564,7 @@ shading_page()
 jpeg_pictures()
 cmyk_pictures()
 forms()
+accents()
 empty_and_broken()
 encrypted()
 merge_pair()

@@ -335,3 +335,39 @@ TEST(Text, FormValuesWithoutAppearancesAreWalkedAndDrawn)
         }
     }
 }
+
+// Accents drawn as glyphs of their own (TeX's way: accent, move back,
+// letter) combine with the letter under them into one character: pdftotext
+// puts them after their letter, and its words in composed form (NFC) are
+// ours; accents that stand beside a letter stay as drawn. pdftotext leaves
+// the dieresis on the dotless i and the circle around the c apart; those are
+// read as the reader sees them.
+TEST(Text, AccentsOverLettersCombine)
+{
+    const std::string file = Fixture("accents.pdf");
+    std::istringstream oracle(
+        Shell("pdftotext " + Q(file) + " - | /usr/bin/python3 -c 'import sys, unicodedata; "
+              "sys.stdout.write(unicodedata.normalize(\"NFC\", sys.stdin.read()))'"));
+    std::vector<std::string> theirs;
+    for (std::string w; oracle >> w;)
+        theirs.push_back(w);
+    for (const char* w : {"Jérôme", "Moiré", "Éric", "Café", "it´s", "a^b"})
+        ASSERT_NE(std::find(theirs.begin(), theirs.end(), w), theirs.end()) << w;
+
+    Parser p;
+    p.Load(Wide(file), false, nullptr);
+    PageObjects o = Walk(p, 0);
+    std::vector<std::string> words;
+    for (TextCollect* t : o.text)
+        words.push_back(t->GetText());
+    const std::vector<std::string> expected = {"Jérôme", "Moiré", "naïve", "Éric", "©",
+                                               "2024",   "Café",  "it´s",  "a^b"};
+    EXPECT_EQ(words, expected);
+    // A combined word spans its letters, as if the accent were not there.
+    for (TextCollect* t : o.text)
+        if (t->GetText() == "Jérôme") {
+            EXPECT_NEAR(t->GetMatrix().e, 50.0, 0.5);
+            EXPECT_NEAR(t->GetTextWidth(), 12 * (0.5 + 0.556 + 0.333 + 0.556 + 0.833 + 0.556),
+                        0.5);
+        }
+}
