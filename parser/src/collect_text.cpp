@@ -180,6 +180,7 @@ void Collector::Text(const fz_text* text, fz_matrix ctm, fz_colorspace* cs, cons
             g.ucs = item.ucs;
             g.spanSerial = spanSerial_;
             g.piece = TextPiece{seq_, spanIndex, i, i + 1};
+            g.clip = clips_.back();
 
             if (const int mark = CombiningMarkOf(item.ucs)) {
                 if (AttachAccent(g, mark))
@@ -215,8 +216,12 @@ void Collector::AddGlyph(const Glyph& g)
         follows = Follows(g.origin);
     else
         follows = Continues(g.font, g.kind, g.wmode, g.size, g.color, g.dir, g.origin);
-    if (!follows)
+    if (!follows) {
         StartWord(g.font, g.info, g.kind, g.wmode, g.size, g.color, g.dir, g.origin);
+        word_.clip = g.clip;
+    } else {
+        word_.clip = fz_union_rect(word_.clip, g.clip);
+    }
     word_.styleSerial = g.spanSerial;
     // Glyphs without a known character (U+FFFD) keep their place in the
     // word but add no text.
@@ -263,6 +268,7 @@ void Collector::CombineLast(const Glyph& accent, int mark)
         w.lastUcs = -1;
     }
     // The accent is drawn with the word; the pen stays after the letter.
+    w.clip = fz_union_rect(w.clip, accent.clip);
     AddPiece(accent.piece);
 }
 
@@ -429,7 +435,7 @@ void Collector::FinishWord()
     }
     ref->box = b;
     TextCollect* raw = t.get();
-    if (!Push(std::move(t), ref))
+    if (!Push(std::move(t), ref, nullptr, &w.clip))
         return;
     recent_.Add(raw);
     lastTextWords_.push_back(raw);

@@ -37,6 +37,7 @@ struct Glyph {
     int ucs = -1;
     int spanSerial = 0; // the span, counted over the page
     TextPiece piece;    // the drawing call, span and item it comes from
+    fz_rect clip = fz_infinite_rect; // the clip in force (device space)
 };
 
 // The word being assembled from consecutive glyphs.
@@ -62,6 +63,7 @@ struct Word {
     fz_point lastEnd{0, 0};
     int lastUcs = -1;
     std::size_t lastByte = 0;
+    fz_rect clip = fz_empty_rect; // the clips of its glyphs together
 };
 
 class Collector {
@@ -126,8 +128,13 @@ private:
     // Adds the object unless it lies wholly outside the visible page (it
     // cannot be seen there, and readers leave it out). Returns the object
     // kept, or null.
+    // The object's drawn area is cut to `clip` (device space), by default
+    // the clip in force.
     CollectBase* Push(std::unique_ptr<CollectBase> obj, const std::shared_ptr<DrawRef>& ref,
-                      GraphicsCollect* graphic = nullptr);
+                      GraphicsCollect* graphic = nullptr, const fz_rect* clip = nullptr);
+    // The part of a box (page points) that a clip (device space) leaves;
+    // empty when it leaves nothing.
+    Box ClipBox(const Box& b, fz_rect clip) const;
     // An area painted by a shading or a tiling pattern, as its rectangle.
     void AddArea(fz_rect r);
     // The subpaths of a path into the graphic; false when it has none (or

@@ -325,6 +325,21 @@ BT /F1 10 Tf 0 0 0 rg 3 Tr 20 280 Td (Hidden) Tj 0 Tr ET
     raw_pdf("paths.pdf", [(content, "")])
 
 
+def clipped_page():
+    # A blue rectangle and a stroked line that reach beyond a clip of
+    # 100..300 x 100..200, and a line outside any clip (miter limit 1: the
+    # bounds of a stroke are its width around the line).
+    content = b"""
+1 M
+q 100 100 200 100 re W n
+0 0 1 rg 20 20 360 260 re f
+1 0 0 RG 4 w 0 150 m 400 150 l S
+Q
+0 0 0 RG 2 w 20 40 m 380 40 l S
+"""
+    raw_pdf("clipped.pdf", [(content, "")])
+
+
 def shading_page():
     # A clipped axial shading and a rectangle filled with a tiling pattern.
     # Objects 1-5 are the catalog, page tree, font, content and page; the
@@ -560,6 +575,7 @@ pictures()
 scanned()
 links()
 paths_page()
+clipped_page()
 shading_page()
 jpeg_pictures()
 cmyk_pictures()
