@@ -4,16 +4,22 @@
 #include "app/jobroutes.h"
 
 #include "app/externaltool.h"
+#include "app/filetools/swffile.h"
 #include "app/folders.h"
 #include "app/tests/apptestutil.h"
 #include "app/tests/jobrecorder.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -185,6 +191,82 @@ INSTANTIATE_TEST_SUITE_P(
                     MergeNameCase{"swfHasNoSheetSuffix", 1, ".swf", {"All.swf", "All(1).swf"}, "All(2).swf"}),
     [](const testing::TestParamInfo<MergeNameCase>& info) { return std::string(info.param.name); });
 
+// The SWF tests change the program's tool folder: one at a time, and a
+// converter put there is taken away again.
+class ToolFolderLock {
+public:
+    ToolFolderLock()
+    {
+        QDir().mkpath(GetToolFolder());
+        fd_ = ::open((GetToolFolder() + QStringLiteral("/.swf-tests.lock")).toUtf8().constData(),
+                     O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        if (fd_ >= 0)
+            ::flock(fd_, LOCK_EX);
+    }
+    ~ToolFolderLock()
+    {
+        QFile::remove(Pdf2SwfPath());
+        QFile::remove(SwfViewerTemplatePath());
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+
+private:
+    int fd_ = -1;
+};
+
+// A stand-in converter: logs its arguments, one line each, to argv log
+// files in the folder of its output; "sleep" in the PDF's folder makes it
+// hang; it writes an SWF of 400 x 300 pixels only on its third attempt
+// ("-O 2").
+const char kFakeConverter[] = R"(#!/usr/bin/python3
+import os, sys, time
+args = sys.argv[1:]
+out = args[args.index("-o") + 1]
+folder = os.path.dirname(out)
+n = len([f for f in os.listdir(folder) if f.startswith("argv")])
+open(os.path.join(folder, "argv%d" % n), "w").write("\n".join(args))
+if os.path.exists(os.path.join(os.path.dirname(args[0]), "sleep")):
+    time.sleep(60)
+if "-O" in args and args[args.index("-O") + 1] == "2":
+    def rect(x, y):
+        bits = format(15, "05b") + "".join(format(v, "015b") for v in (0, x, 0, y))
+        bits += "0" * (-len(bits) % 8)
+        return bytes(int(bits[i:i + 8], 2) for i in range(0, len(bits), 8))
+    body = rect(400 * 20, 300 * 20) + bytes([0, 12]) + (1).to_bytes(2, "little")
+    body += (1 << 6).to_bytes(2, "little") + (0).to_bytes(2, "little")
+    open(out, "wb").write(b"FWS" + bytes([9]) + (8 + len(body)).to_bytes(4, "little") + body)
+)";
+
+// A viewer template: a stage of 550 x 400 pixels and the DefineBinaryData
+// tag with id 47 that receives the converted document.
+const char kTemplateMaker[] = R"(import sys
+def rect(x, y):
+    bits = format(15, "05b") + "".join(format(v, "015b") for v in (0, x, 0, y))
+    bits += "0" * (-len(bits) % 8)
+    return bytes(int(bits[i:i + 8], 2) for i in range(0, len(bits), 8))
+payload = (47).to_bytes(2, "little") + bytes(4) + b"placeholder"
+body = rect(550 * 20, 400 * 20) + bytes([0, 24]) + (1).to_bytes(2, "little")
+body += (87 << 6 | len(payload)).to_bytes(2, "little") + payload
+body += (1 << 6).to_bytes(2, "little") + (0).to_bytes(2, "little")
+open(sys.argv[1], "wb").write(b"FWS" + bytes([10]) + (8 + len(body)).to_bytes(4, "little") + body)
+)";
+
+void InstallFakeConverter()
+{
+    QFile tool(Pdf2SwfPath());
+    ASSERT_TRUE(tool.open(QIODevice::WriteOnly));
+    tool.write(kFakeConverter);
+    tool.close();
+    tool.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QDir().mkpath(GetAppFolder() + QStringLiteral("/temple"));
+    int status = -1;
+    testutil::Run("/usr/bin/python3 -c " + Quote(kTemplateMaker) + " " +
+                      Quote(SwfViewerTemplatePath().toStdString()),
+                  &status);
+    ASSERT_EQ(status, 0);
+}
+
 class PdfRoutes : public testing::Test {
 protected:
     void SetUp() override
@@ -323,6 +405,7 @@ TEST_F(PdfRoutes, TheJobThreadRunsTheRoutesPerItem)
 
 TEST_F(PdfRoutes, SwfOutputFailsCleanlyWithoutTheConverter)
 {
+    ToolFolderLock lock;
     ASSERT_FALSE(QFileInfo::exists(Pdf2SwfPath()));
     job.settings.OutputFormat = 5;
     job.settings.MergeName = QStringLiteral("merged");
@@ -341,6 +424,62 @@ TEST_F(PdfRoutes, SwfOutputFailsCleanlyWithoutTheConverter)
     EXPECT_EQ(recorder.LastState(1), 3);
     EXPECT_FALSE(fs::exists(dir.path() / "out/merged.swf"));
     EXPECT_FALSE(QFileInfo::exists(GetTempFolder() + QStringLiteral("/tmpmerge.pdf")));
+}
+
+// The converter is tried three times, gets the password as an argument of
+// its own, and its SWF lands in the viewer template, whose stage takes the
+// document's size plus the viewer's margins.
+TEST_F(PdfRoutes, PacksTheConvertersSwfIntoTheViewer)
+{
+    ToolFolderLock lock;
+    InstallFakeConverter();
+    job.settings.OutputFormat = 5;
+    job.items.push_back(Item(dir.path() / "two.pdf", 0, 2));
+    const std::wstring output = MakeItemOutputName(job, 0, L".swf");
+    ASSERT_TRUE(ConvertItemToSwf(output, 0, &job, job.items[0].source, std::wstring(), "pass word"));
+    recorder.Drain();
+
+    const QString work = GetTempFolder();
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        QFile log(work + QStringLiteral("/argv%1").arg(attempt));
+        ASSERT_TRUE(log.open(QIODevice::ReadOnly)) << attempt;
+        const QStringList args = QString::fromUtf8(log.readAll()).split(QLatin1Char('\n'));
+        EXPECT_EQ(args.mid(3, 2), (QStringList{QStringLiteral("-P"), QStringLiteral("pass word")}));
+        EXPECT_EQ(args.contains(QStringLiteral("-O")), attempt > 0);
+    }
+    EXPECT_FALSE(QFileInfo::exists(work + QStringLiteral("/argv3")));
+
+    const SWFFile packed(output);
+    ASSERT_TRUE(packed.ok());
+    EXPECT_EQ(packed.Header().frameWidth, (400 + 20) * 20);
+    EXPECT_EQ(packed.Header().frameHeight, (300 + 28) * 20);
+    std::string converted;
+    ASSERT_TRUE(SWFFile(work.toStdWString() + L"/tmp.swf").Serialize(converted));
+    bool embedded = false;
+    for (const TagInstance& tag : packed.Tags())
+        embedded |= tag.code == 87 && tag.payload.substr(6) == converted;
+    EXPECT_TRUE(embedded);
+    EXPECT_EQ(*job.items[0].result, output);
+    EXPECT_EQ(recorder.posted.back().value, 90);
+}
+
+TEST_F(PdfRoutes, ACancelledSwfConversionEndsTheConverter)
+{
+    ToolFolderLock lock;
+    InstallFakeConverter();
+    testutil::WriteFile(fs::path(GetTempFolder().toStdString()) / "sleep", "");
+    job.settings.OutputFormat = 5;
+    job.items.push_back(Item(dir.path() / "two.pdf", 0, 2));
+    const std::wstring output = MakeItemOutputName(job, 0, L".swf");
+    std::thread cancel([this] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        job.cancel = true;
+    });
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(ConvertItemToSwf(output, 0, &job, job.items[0].source, std::wstring(), std::string()));
+    cancel.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+    EXPECT_FALSE(fs::exists(fs::path(output)));
 }
 
 // Arguments reach the tool as separate strings, never through a shell: a
