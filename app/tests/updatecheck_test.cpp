@@ -5,6 +5,7 @@
 
 #include "app/controls/langstring.h"
 #include "app/tests/apptestutil.h"
+#include "app/tests/jobrecorder.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -155,6 +156,36 @@ TEST(UpdateCheck, VersionsShowAllThreePlaces)
     EXPECT_EQ(VersionText(151), QStringLiteral("1.5.1"));
     EXPECT_EQ(VersionText(210), QStringLiteral("2.1.0"));
     EXPECT_EQ(VersionText(7), QStringLiteral("0.0.7"));
+}
+
+// The main window's silent check hears only of an available update; any
+// other window hears every answer; nobody registered, nothing is posted.
+TEST(UpdateCheck, AnswersReachOnlyTheRegisteredWindow)
+{
+    apptest::JobRecorder window;
+    UpdateAnswer none;
+    none.message = WM_UPDATE_NONE;
+    UpdateAnswer failed;
+    failed.error = QStringLiteral("no route");
+    UpdateAnswer available;
+    available.message = WM_UPDATE_AVAILABLE;
+    available.version = 151;
+    available.build = 4;
+
+    EXPECT_FALSE(PostUpdateAnswer(available));
+    SetUpdateAnswerWindow(&window);
+    EXPECT_FALSE(PostUpdateAnswer(none, &window));
+    EXPECT_FALSE(PostUpdateAnswer(failed, &window));
+    EXPECT_TRUE(PostUpdateAnswer(available, &window));
+    EXPECT_TRUE(PostUpdateAnswer(none));
+    ClearUpdateAnswerWindow(&window);
+    EXPECT_FALSE(PostUpdateAnswer(available));
+    window.Drain();
+    ASSERT_EQ(window.posted.size(), 2u);
+    EXPECT_EQ(window.posted[0].message, WM_UPDATE_AVAILABLE);
+    EXPECT_EQ(window.posted[0].index, 151);
+    EXPECT_EQ(window.posted[0].value, 4);
+    EXPECT_EQ(window.posted[1].message, WM_UPDATE_NONE);
 }
 
 QString AnswerShown(CNewVersionDlg& dialog, const QString& before)
