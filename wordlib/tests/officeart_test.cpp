@@ -10,7 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <functional>
+#include <iterator>
 
 using namespace scrivlet;
 
@@ -226,6 +228,28 @@ TEST(OfficeArtPictureStore, DelayedBlipKeepsItsSizeAndEmptyNameWritesNothing)
     ByteReader in(fbse);
     ASSERT_TRUE(record.read(in));
     EXPECT_EQ(Write(record), fbse);
+}
+
+// A JPEG blip given a file path writes the file's bytes after its prefix;
+// a file that cannot be opened fails the write.
+TEST(OfficeArtWrite, JpegBlipFromAFile)
+{
+    const std::string path = TRANCEL_SOURCE_DIR "/wordlib/tests/fixtures/red.jpg";
+    std::ifstream in(path, std::ios::binary);
+    const Bytes jpeg((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_GT(jpeg.size(), 100u);
+    OfficeArtBlipJPEG blip;
+    blip.markPresent();
+    blip.setInstance(0x46A);
+    blip.rgbUid1.fill(0x11);
+    blip.picturePath = path;
+    EXPECT_EQ(Write(blip), Rec(0, 0x46A, kRtBlipJPEG, Cat({Bytes(16, 0x11), Bytes{0xFF}, jpeg})));
+
+    blip.picturePath = path + ".missing";
+    Bytes out;
+    VectorSink sink(out);
+    StreamOut o(sink, 0);
+    EXPECT_FALSE(blip.write(o));
 }
 
 TEST(OfficeArtWrite, AbsentRecordWritesNothing)

@@ -193,8 +193,8 @@ TEST(WordWriterOracles, AntiwordWvAndLibreOfficeReadTheText)
          {{u"Hello ", {}}, {u"bold", bold}, {u" world.\r", {}}, {u"Grüße aus Köln, ½ €\r", {}}},
          "Hello bold world. Grüße aus Köln, ½ €"},
         {"eightbit", false,
-         {{u"Plain ", {}}, {u"eight", bold}, {u" bit text.\r", {}}, {u"Second paragraph.\r", {}}},
-         "Plain eight bit text. Second paragraph."},
+         {{u"Plain ", {}}, {u"eight", bold}, {u" bit text.\r", {}}, {u"Grüße aus Köln, ½.\r", {}}},
+         "Plain eight bit text. Grüße aus Köln, ½."},
     };
     for (const OracleCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -389,6 +389,66 @@ TEST(WordWriterDefaults, DefaultFilesReadBackByteForByte)
     EXPECT_FALSE(w.prepare(dir.str()));   // not the extended form
     testutil::WriteFile(dir.path() / "default_sttbfassoc", std::string(assocBytes.begin(), assocBytes.end()));
     EXPECT_TRUE(w.prepare(dir.str()));
+}
+
+// A floating text box: a shape of the drawing, its anchor in the main
+// text, its story after the main text. antiword and LibreOffice find the
+// boxed words.
+TEST(WordWriterOracles, TextBoxReachesAntiwordAndLibreOffice)
+{
+    testutil::TempDir dir;
+    WordBinaryFileWriter w;
+    ASSERT_TRUE(w.prepare(kDataDir));
+    const std::u16string main = u"\x08Main text.\r";
+    const std::u16string box = u"Boxed words\r";
+    FillText(w, {{u"\x08", {Sprm{kSprmCFSpec, {1}}}}, {main.substr(1), {}}, {box + u"\r\r", {}}}, true);
+    const auto ccpText = static_cast<std::uint32_t>(main.size());
+    const auto ccpTxbx = static_cast<std::uint32_t>(box.size() + 1);
+    w.officeArt.ccpText = ccpText;
+    w.officeArt.ccpTxbx = ccpTxbx;
+
+    std::uint32_t spid = 0;
+    ASSERT_TRUE(w.addTextBoxShape(spid, [](OfficeArtSpContainer& s, std::uint32_t id) {
+        s.shape.markPresent();
+        s.shape.setInstance(0xCA);   // text box
+        s.shape.spid = id;
+        s.shape.flags = 0x0A00;
+        s.opt.markPresent();
+        s.opt.add(0x0080, 0x00010000);   // lTxid: the first text box
+        s.opt.add(0x00BF, 0x00020002);
+        s.opt.add(0x01BF, 0x00100000);
+        s.clientAnchor.markPresent();
+        s.clientAnchor.setRecType(kRtClientAnchor);
+        s.clientData.markPresent();
+        s.clientData.setRecType(kRtClientData);
+        s.clientData.value = 1;
+        s.clientTextbox.markPresent();
+        s.clientTextbox.setRecType(0xF00D);
+        s.clientTextbox.value = 0x00010000;
+    }));
+    EXPECT_EQ(spid, 1032u);
+    w.drawing = true;
+    w.textBox = true;
+    const auto end = static_cast<std::uint32_t>(w.text.size());
+    w.plcSpaMom.cps = {0, end};
+    w.plcSpaMom.items = {Fspa{static_cast<std::int32_t>(spid), 1440, 1440, 5760, 2880, 0x0054, 0}};
+    w.plcftxbxTxt.cps = {0, ccpTxbx - 1, ccpTxbx};
+    w.plcftxbxTxt.items = {Ftxbxs{1, 0, 0, 0xFFFFFFFF, static_cast<std::int32_t>(spid), 0}, Ftxbxs{}};
+    w.plcfTxbxBkd.cps = {0, ccpTxbx - 1, ccpTxbx};
+    w.plcfTxbxBkd.items = {Tbkd{0, 0, 0x0800}, Tbkd{}};
+    const std::string path = dir.str() + "textbox.doc";
+    ASSERT_TRUE(Save(w, path));
+
+    const std::string anti = AntiwordText(path);
+    EXPECT_NE(anti.find("Main text."), std::string::npos) << anti;
+    EXPECT_NE(anti.find("Boxed words"), std::string::npos) << anti;
+    const std::string odt = LibreOffice(path, "odt", dir);
+    ASSERT_FALSE(odt.empty());
+    const std::string content = testutil::Run("unzip -p " + Quote(odt) + " content.xml");
+    const std::size_t frame = content.find("<draw:text-box");
+    ASSERT_NE(frame, std::string::npos) << content;
+    EXPECT_NE(content.find("Boxed words", frame), std::string::npos) << content;
+    EXPECT_NE(content.find("Main text."), std::string::npos);
 }
 
 } // namespace
