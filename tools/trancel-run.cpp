@@ -340,10 +340,18 @@ void ShowProgress(Job& job, int i)
 }
 
 // Whether the output folder can take new files.
+// Whether a file can be made in the output folder, tried with a hidden
+// file removed at once (permission bits do not tell for every user and
+// file system).
 bool WritableFolder(const std::string& dir)
 {
-    std::error_code ec;
-    return !dir.empty() && fs::is_directory(dir, ec) && ::access(dir.c_str(), W_OK | X_OK) == 0;
+    std::string probe = (fs::path(dir) / ".trancel-run-XXXXXX").string();
+    const int fd = ::mkstemp(probe.data());
+    if (fd < 0)
+        return false;
+    ::close(fd);
+    ::unlink(probe.c_str());
+    return true;
 }
 
 // Why item i failed: what the parser said of its file, else what the
