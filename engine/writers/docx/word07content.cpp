@@ -459,10 +459,27 @@ void Word07Section::writeText(std::string& out) const
         writeSectPr(out);
 }
 
+namespace {
+
+// Each of a page's two paragraphs is one point high, with no space around.
+const char* const kAnchorSpacing = "<w:spacing w:before=\"0\" w:after=\"0\" w:line=\"20\" w:lineRule=\"exact\"/>";
+
+// The pitch of the document grid's lines, in twips.
+constexpr int kGridPitch = 312;
+
+} // namespace
+
 void Word07Section::writeContent(std::string& out) const
 {
-    // The page's bookmark, named by its index in the document.
-    out += "<w:p><w:pPr><w:rPr><w:rFonts w:hint=\"eastAsia\"/></w:rPr></w:pPr><w:bookmarkStart";
+    // The page's bookmark, named by its index in the document. Its
+    // paragraph and the shapes paragraph below hold nothing visible (the
+    // shapes are placed on the page) but each is a line of the page: they
+    // take one point each, with no space around them, so that both fit on
+    // the smallest page and a reader never pushes the page break onto a
+    // page of its own.
+    out += "<w:p><w:pPr>";
+    out += kAnchorSpacing;
+    out += "<w:rPr><w:rFonts w:hint=\"eastAsia\"/></w:rPr></w:pPr><w:bookmarkStart";
     Attr(out, "w:name", pageIndex);
     Attr(out, "w:id", pageIndex);
     out += "/><w:bookmarkEnd";
@@ -478,12 +495,11 @@ void Word07Section::writeContent(std::string& out) const
         if (shapes)
             return;
         shapes = true;
-        out += "<w:p>";
-        if (sectionEnd) {
-            out += "<w:pPr>";
+        out += "<w:p><w:pPr>";
+        out += kAnchorSpacing;
+        if (sectionEnd)
             sectionEnd->writeSectPr(out);
-            out += "</w:pPr>";
-        }
+        out += "</w:pPr>";
     };
     // A page holds shapes only; other objects have no place on it.
     for (const ObjectInfo* object : objects) {
@@ -521,7 +537,13 @@ void Word07Section::writeSectPr(std::string& out) const
         }
         out += "</w:cols>";
     }
-    out += "<w:docGrid w:type=\"lines\" w:linePitch=\"312\"/></w:sectPr>";
+    // A grid of lines sets every line, those of the two paragraphs of a page
+    // too, on a pitch of 15.6 points; a page lower than two such lines gets
+    // no line grid, or a reader breaks each of its pages in two.
+    const int heightTwips = WholeNumber(static_cast<double>(WholeNumber(height)) * 20);
+    out += heightTwips < 2 * kGridPitch ? "<w:docGrid w:type=\"default\"" : "<w:docGrid w:type=\"lines\"";
+    Attr(out, "w:linePitch", kGridPitch);
+    out += "/></w:sectPr>";
 }
 
 // --- relationships -------------------------------------------------------------------------

@@ -25,6 +25,9 @@ Kinds (each written as OUTDIR/NAME.pdf, NAME defaulting to the kind):
   narrow    one page of lines set in a condensed face under a family name
             no reader has, which readers set in a wider face ("session."
             ends a line, "1967" fills a table cell just as wide as it)
+  tiny      4 pages of a few points each: two of 4 by 4 points holding a
+            picture only, one of 24 by 18 points holding a picture, and
+            one of 40 by 20 points holding the word "wee"
 """
 import io
 import os
@@ -254,6 +257,26 @@ def narrow(path):
     c.save()
 
 
+def tiny(path):
+    from PIL import Image
+    buf = io.BytesIO()
+    Image.new("RGB", (4, 4), (200, 40, 40)).save(buf, format="PNG")
+    buf.seek(0)
+    dot = ImageReader(buf)
+    c = canvas.Canvas(path, pagesize=(4, 4))
+    for _ in range(2):
+        c.drawImage(dot, 0, 0, width=4, height=4)
+        c.showPage()
+    c.setPageSize((24, 18))
+    c.drawImage(dot, 2, 2, width=20, height=14)
+    c.showPage()
+    c.setPageSize((40, 20))
+    c.setFont(FONT, 8)
+    c.drawString(2, 6, "wee")
+    c.showPage()
+    c.save()
+
+
 KINDS = {
     "text": text,
     "columns": columns,
@@ -266,6 +289,7 @@ KINDS = {
     "turned": turned,
     "pattern": pattern,
     "narrow": narrow,
+    "tiny": tiny,
 }
 
 

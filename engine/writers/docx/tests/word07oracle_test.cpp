@@ -38,7 +38,7 @@ const std::string kPassword = "Kennwort \xc3\xbc";
 const std::wstring kWidePassword = L"Kennwort \u00fc";
 
 const std::vector<std::string> kDocuments = {"text",  "columns", "mixed",  "blank",   "picture", "huge",
-                                             "links", "shapes",  "turned", "pattern", "narrow"};
+                                             "links", "shapes",  "turned", "pattern", "narrow", "tiny"};
 
 // A page rendered by pdftoppm at a low resolution, RGB.
 struct Picture {
