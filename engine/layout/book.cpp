@@ -1,8 +1,12 @@
 #include "engine/layout/book.h"
 
+#include "engine/layout/imageblock.h"
 #include "engine/layout/iwriter.h"
 #include "engine/layout/page.h"
+#include "engine/layout/pagepipeline.h"
 #include "parser/parser.h"
+
+#include <memory>
 
 Book::Book(bool ignoreImages, bool pageAsImage, bool ignoreTables, bool keepObjectOrder,
            int num, void* ctx, const callback_funcs& callbacks, bool drawGraphics)
@@ -59,13 +63,10 @@ bool Book::parse()
     const int m = parser->GetPageCount();
     pageCount = m;
     ++documents;
-    for (int k = 0; k < m; ++k) {
-        if (cancelled())
-            return false;
-        readcurrentpage(k);
-        reportPage(k, m);
-    }
-    return true;
+    std::vector<Job> jobs;
+    for (int k = 0; k < m; ++k)
+        jobs.push_back(Job{k, k});
+    return addPages(jobs, m);
 }
 
 bool Book::parse(int first, int last)
@@ -77,13 +78,10 @@ bool Book::parse(int first, int last)
     if (first > last || first < 0)
         first = 0;
     const int m = last - first + 1;
-    for (int page = first; page <= last; ++page) {
-        if (cancelled())
-            return false;
-        readcurrentpage(page);
-        reportPage(page - first, m);
-    }
-    return true;
+    std::vector<Job> jobs;
+    for (int page = first; page <= last; ++page)
+        jobs.push_back(Job{page, page - first});
+    return addPages(jobs, m);
 }
 
 bool Book::parse(std::vector<int> list)
@@ -91,14 +89,61 @@ bool Book::parse(std::vector<int> list)
     const int count = parser->GetPageCount();
     ++documents;
     const int m = static_cast<int>(list.size());
+    std::vector<Job> jobs;
     for (int k = 0; k < m; ++k) {
         const int page = list[static_cast<std::size_t>(k)];
-        if (page < 0 || page > count - 1)
-            continue;
-        if (cancelled())
+        if (page >= 0 && page <= count - 1)
+            jobs.push_back(Job{page, k});
+    }
+    return addPages(jobs, m);
+}
+
+int Book::threadCount() const
+{
+    // Recognised text lives in the job's own parser only.
+    return parser->GetRecognitionSwitch() ? 1 : PagePipeline::DefaultThreads();
+}
+
+Page* Book::analysePage(Parser* with, int page, std::size_t index) const
+{
+    // Picture files are named by the page's place in the book, so that they
+    // are the same whichever thread analyses which page.
+    const std::string number = std::to_string(index + 1);
+    with->SetImageStem("pimg" + number + "_");
+    ImageBlock::StartPage(L"p" + std::wstring(number.begin(), number.end()) + L"_");
+    auto p = std::make_unique<Page>(writer);
+    p->ParserPage(with, page, ignoreImages, pageAsImage, ignoreTables, keepObjectOrder,
+                  drawGraphics);
+    return p.release();
+}
+
+bool Book::addPages(const std::vector<Job>& jobs, int m)
+{
+    const std::size_t base = pages.size();
+    for (const Job& job : jobs) {
+        pages.push_back(nullptr);
+        origins.push_back(PageOrigin{documents - 1, job.page});
+        if (streaming)
+            progressSlots.push_back(job.k);
+    }
+    if (streaming) {
+        progressOf = m;
+        return true;
+    }
+    if (jobs.empty())
+        return true;
+    PagePipeline analysis(parser, jobs.size(), threadCount(), [&](Parser* with, std::size_t k) {
+        return analysePage(with, jobs[k].page, base + k);
+    });
+    for (std::size_t k = 0; k < jobs.size(); ++k) {
+        if (cancelled()) {
+            // The pages not analysed leave the book.
+            pages.resize(base + k);
+            origins.resize(base + k);
             return false;
-        readcurrentpage(page);
-        reportPage(k, m);
+        }
+        pages[base + k] = analysis.take(k);
+        reportPage(jobs[k].k, m);
     }
     return true;
 }
@@ -108,23 +153,63 @@ std::vector<Page*> Book::GetPages()
     return pages;
 }
 
-std::wstring Book::write(const std::wstring& dir, const std::wstring& name)
+Page* Book::GetPage(int i)
 {
-    writer->write(this);
-    return writer->save(dir, name);
+    if (i < 0 || static_cast<std::size_t>(i) >= pages.size())
+        return nullptr;
+    const auto n = static_cast<std::size_t>(i);
+    if (!streaming || n < analysed)
+        return pages[n];
+    if (cancelledWhileWriting)
+        return nullptr;
+    if (!pipeline) {
+        const std::vector<PageOrigin> list = origins;
+        pipeline = std::make_unique<PagePipeline>(
+            parser, pages.size(), threadCount(), [this, list](Parser* with, std::size_t k) {
+                return analysePage(with, list[k].page, k);
+            });
+    }
+    // The writer is past the pages before i - 1.
+    for (; released + 1 < n; ++released) {
+        pipeline->giveBack(released, pages[released]);
+        pages[released] = nullptr;
+    }
+    while (analysed <= n) {
+        if (cancelled()) {
+            cancelledWhileWriting = true;
+            pipeline.reset();
+            return nullptr;
+        }
+        pages[analysed] = pipeline->take(analysed);
+        reportPage(progressSlots[analysed], progressOf);
+        ++analysed;
+    }
+    return pages[n];
 }
 
-void Book::readcurrentpage(int page)
+std::wstring Book::write(const std::wstring& dir, const std::wstring& name)
 {
-    Page* p = new Page(writer);
-    pages.push_back(p);
-    origins.push_back(PageOrigin{documents - 1, page});
-    p->ParserPage(parser, page, ignoreImages, pageAsImage, ignoreTables, keepObjectOrder,
-                  drawGraphics);
+    cancelledWhileWriting = false;
+    writer->write(this);
+    if (streaming) {
+        // Whatever the writer did not walk is not analysed.
+        for (std::size_t k = 0; k < pages.size(); ++k) {
+            if (pipeline)
+                pipeline->giveBack(k, pages[k]);
+            else
+                delete pages[k];
+            pages[k] = nullptr;
+        }
+        pipeline.reset();
+    }
+    if (cancelledWhileWriting)
+        return std::wstring();
+    return writer->save(dir, name);
 }
 
 void Book::destory()
 {
+    pipeline.reset();
     for (Page* p : pages)
         delete p;
     pages.clear();

@@ -16,12 +16,15 @@ Chapter* ChapterBook::createNewChapter(const std::string& name)
     return keep(new Chapter(name));
 }
 
-void ChapterBook::addPageChapters(const std::vector<Page*>& pages,
+void ChapterBook::addPageChapters(int count, const std::function<Page*(int)>& pageAt,
                                   const std::function<Section*(Page*)>& section)
 {
     Chapter* previous = nullptr;
     int n = 1;
-    for (Page* page : pages) {
+    for (int i = 0; i < count; ++i) {
+        Page* page = pageAt(i);
+        if (!page)
+            break;   // cancelled
         Chapter* chapter = createNewChapter(int2str(n++));
         chapter->AddContent(section(page));
         insertChapter(nullptr, previous, chapter);

@@ -31,8 +31,9 @@ public:
     bool deleteChapter(Chapter* parent, Chapter* previous, Chapter* chapter);
 
     // One chapter per page, named by its number from 1 and linked in page
-    // order; each holds what `section` makes of its page.
-    void addPageChapters(const std::vector<Page*>& pages,
+    // order; each holds what `section` makes of its page. The pages are
+    // asked for in order, count of them; a null page ends the walk.
+    void addPageChapters(int count, const std::function<Page*(int)>& pageAt,
                          const std::function<Section*(Page*)>& section);
 
     Chapter* getFirstChapter() const { return firstChapter; }

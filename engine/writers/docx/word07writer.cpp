@@ -87,14 +87,13 @@ void Word07Writer::write(Book* source)
     startBook(new Word07Book(options));
     documentOfPage.clear();
     pageIndexOf.clear();
-    const std::vector<Page*> pages = source ? source->GetPages() : std::vector<Page*>();
-    const int n = static_cast<int>(pages.size());
+    const int n = source ? source->CountPages() : 0;
 
     // Links name pages by their number in their own document; the book
     // tells which document and page each page of the output is.
     if (source) {
         const std::vector<Book::PageOrigin> origins = source->GetPageOrigins();
-        if (origins.size() == pages.size()) {
+        if (origins.size() == static_cast<std::size_t>(n)) {
             for (int i = 0; i < n; ++i) {
                 const Book::PageOrigin& o = origins[static_cast<std::size_t>(i)];
                 documentOfPage.push_back(o.document);
@@ -123,8 +122,11 @@ void Word07Writer::write(Book* source)
     // Each page is made, written into the body and let go before the next:
     // the writer holds one page's content at a time.
     std::string xml;
+    Page* page = nullptr;
     for (int i = 0; i < n; ++i) {
-        Page* page = pages[static_cast<std::size_t>(i)];
+        page = source->GetPage(i);
+        if (!page)
+            return;   // cancelled: nothing is saved
         Word07Section section;
         section.SetIfPageSize(false);
         section.SetPageIndex(i);
@@ -137,7 +139,9 @@ void Word07Writer::write(Book* source)
         // and a page given the size of another would lose what lies beyond.
         std::unique_ptr<Word07Section> breakSection;
         if (i < n - 1) {
-            const Page* next = pages[static_cast<std::size_t>(i) + 1];
+            const Page* next = source->GetPage(i + 1);
+            if (!next)
+                return;
             const bool otherSize = WholePoints(page->GetWidth()) != WholePoints(next->GetWidth()) ||
                                    WholePoints(page->GetHeight()) != WholePoints(next->GetHeight());
             if (page->isMultiCol() || otherSize) {
@@ -151,7 +155,7 @@ void Word07Writer::write(Book* source)
     }
     // The final section holds the last page.
     xml.clear();
-    makeBreak(pages.back())->writeText(xml);
+    makeBreak(page)->writeText(xml);
     book->AppendBody(xml);
     book->EndBody();
     book->SetPageCount(n);

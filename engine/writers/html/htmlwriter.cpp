@@ -41,7 +41,8 @@ void HtmlWriter::write(Book* source)
     startBook(new HtmlBook(scale));
     if (!source)
         return;
-    book->addPageChapters(source->GetPages(), [this](Page* page) {
+    book->addPageChapters(source->CountPages(), [source](int i) { return source->GetPage(i); },
+                          [this](Page* page) {
         auto* section = new HtmlSection(scale);
         section->SetHeight(page->GetHeight());
         section->SetWidth(page->GetWidth());

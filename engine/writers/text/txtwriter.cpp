@@ -16,9 +16,11 @@ constexpr const char* kLineEnd = "\r\n";
 
 void TxtWriter::write(Book* book)
 {
-    int n = 0;
-    for (Page* page : book->GetPages()) {
-        ++n;
+    const int count = book->CountPages();
+    for (int n = 1; n <= count; ++n) {
+        Page* page = book->GetPage(n - 1);
+        if (!page)
+            break;   // cancelled
         page->write(nullptr);
         buffer += kLineEnd;
         buffer += "========";
