@@ -17,7 +17,8 @@ Chapter* ChapterBook::createNewChapter(const std::string& name)
 }
 
 void ChapterBook::addPageChapters(int count, const std::function<Page*(int)>& pageAt,
-                                  const std::function<Section*(Page*)>& section)
+                                  const std::function<Section*(Page*)>& section,
+                                  const std::function<void(Chapter*)>& made)
 {
     Chapter* previous = nullptr;
     int n = 1;
@@ -29,6 +30,8 @@ void ChapterBook::addPageChapters(int count, const std::function<Page*(int)>& pa
         chapter->AddContent(section(page));
         insertChapter(nullptr, previous, chapter);
         previous = chapter;
+        if (made)
+            made(chapter);
     }
 }
 

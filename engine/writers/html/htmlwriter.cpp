@@ -48,7 +48,7 @@ void HtmlWriter::write(Book* source)
         section->SetWidth(page->GetWidth());
         page->write(static_cast<ObjectInfo*>(section));
         return static_cast<Section*>(section);
-    });
+    }, [this](Chapter* chapter) { book->stageChapter(chapter); });
 }
 
 void HtmlWriter::writeText(void* ctx, TextBlock* block)
