@@ -101,7 +101,8 @@ bool Book::parse(std::vector<int> list)
 int Book::threadCount() const
 {
     // Recognised text lives in the job's own parser only.
-    return parser->GetRecognitionSwitch() ? 1 : PagePipeline::DefaultThreads();
+    const bool recognition = parser->GetRecognitionSwitch() || !parser->GetRecognitionPages().empty();
+    return recognition ? 1 : PagePipeline::DefaultThreads();
 }
 
 Page* Book::analysePage(Parser* with, int page, std::size_t index) const
