@@ -58,15 +58,20 @@ protected:
     void TearDown() override { PagePipeline::SetThreadLimit(0); }
 
     // Converts the PDF to the type with the given number of threads into a
-    // fresh folder; the files written, or a note of the failed state.
-    std::map<std::string, std::string> Convert(const fs::path& pdf, int type, int threads)
+    // fresh folder; the files written, or a note of the failed state. With
+    // `recognise` the listed pages are recognised first.
+    std::map<std::string, std::string> Convert(const fs::path& pdf, int type, int threads,
+                                               const std::string& recognise = {})
     {
         PagePipeline::SetThreadLimit(threads);
         const fs::path dest = out.path() / (std::to_string(type) + "-" + std::to_string(threads));
         fs::remove_all(dest);
         fs::create_directories(dest);
-        std::vector<Basedata_w> items{Item(type, pdf.string(), dest.string())};
+        std::vector<Basedata_w> items{
+            Item(type, pdf.string(), dest.string(), recognise.empty() ? "All" : recognise)};
         items[0].exePath = utf8::ToWide(TRANCEL_SOURCE_DIR "/resources");
+        items[0].enableOCR = !recognise.empty();
+        items[0].ocrMode = 1;
         convert(items, utf8::ToWide(tmp.str()), nullptr, callback_funcs{});
         if (items[0].result.empty())
             return {{"(failed)", ""}};
@@ -108,6 +113,31 @@ TEST_F(PageThreads, EveryOutputTypeOfTheCorpusIsTheSameOnOneAndOnManyThreads)
     }
     // The encrypted and the damaged file fail in every type.
     EXPECT_GE(compared, 4 * (static_cast<int>(files.size()) - 2));
+}
+
+TEST_F(PageThreads, RecognisedPagesKeepTheirWordsOnManyThreads)
+{
+    // Recognised words live in the job's own parser: pages recognised for an
+    // EPUB are analysed there, also when several threads are allowed.
+    int status = -1;
+    testutil::Run("/usr/bin/python3 " TRANCEL_SOURCE_DIR "/engine/layout/tests/textfixtures.py " +
+                      Quote(tmp.str()) + " scanned 2>&1",
+                  &status);
+    ASSERT_EQ(status, 0);
+    const std::string scanned = tmp.str() + "scanned.pdf";
+    const std::string three = tmp.str() + "three-scans.pdf";
+    testutil::Run("qpdf --empty --pages " + Quote(scanned) + " " + Quote(scanned) + " " +
+                      Quote(scanned) + " -- " + Quote(three),
+                  &status);
+    ASSERT_EQ(status, 0);
+    const auto one = Convert(three, 1, 1, "1-3");
+    const auto many = Convert(three, 1, 6, "1-3");
+    ASSERT_EQ(one.count("OEBPS/3.html"), 1u);
+    for (const char* page : {"OEBPS/1.html", "OEBPS/2.html", "OEBPS/3.html"}) {
+        SCOPED_TRACE(page);
+        EXPECT_NE(one.at(page).find("brown"), std::string::npos);
+        EXPECT_TRUE(many.count(page) && many.at(page) == one.at(page));
+    }
 }
 
 } // namespace
