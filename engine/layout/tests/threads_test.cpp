@@ -8,8 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <map>
 #include <regex>
+#include <thread>
 
 namespace {
 
@@ -72,7 +74,16 @@ protected:
         items[0].exePath = utf8::ToWide(TRANCEL_SOURCE_DIR "/resources");
         items[0].enableOCR = !recognise.empty();
         items[0].ocrMode = 1;
-        convert(items, utf8::ToWide(tmp.str()), nullptr, callback_funcs{});
+        // With recognition the job's progress is slow, so that the workers
+        // are up and take pages while the first is being written.
+        callback_funcs callbacks;
+        if (!recognise.empty()) {
+            callbacks.progress = [](void*, int, unsigned message, int) {
+                if (message == WM_PROGRESS_PERCENT)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            };
+        }
+        convert(items, utf8::ToWide(tmp.str()), nullptr, callbacks);
         if (items[0].result.empty())
             return {{"(failed)", ""}};
         return Written(utf8::Path(items[0].result), out.path() / "unpacked");
