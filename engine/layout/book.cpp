@@ -6,6 +6,7 @@
 #include "engine/layout/pagepipeline.h"
 #include "parser/parser.h"
 
+#include <algorithm>
 #include <memory>
 
 Book::Book(bool ignoreImages, bool pageAsImage, bool ignoreTables, bool keepObjectOrder,
@@ -151,7 +152,20 @@ bool Book::addPages(const std::vector<Job>& jobs, int m)
 
 std::vector<Page*> Book::GetPages()
 {
+    if (streaming && !pages.empty() && analysed < pages.size() && !cancelledWhileWriting) {
+        // Asking for the last page analyses every page before it; none is
+        // let go, as that happens only as the walk moves on.
+        const std::size_t keep = released;
+        released = pages.size();
+        GetPage(static_cast<int>(pages.size()) - 1);
+        released = keep;
+    }
     return pages;
+}
+
+int Book::PagesHeld() const
+{
+    return static_cast<int>(std::count_if(pages.begin(), pages.end(), [](Page* p) { return p; }));
 }
 
 Page* Book::GetPage(int i)

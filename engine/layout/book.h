@@ -49,9 +49,11 @@ public:
     bool parse(int first, int last);
     bool parse(std::vector<int> pages);
 
-    // Every page, analysed (not for a streaming book, whose pages are null
-    // until the writer has walked them).
+    // Every page. A streaming book analyses at once the pages the writer
+    // has not walked yet and keeps them (the pages it let go are null).
     std::vector<Page*> GetPages();
+    // The pages analysed and not let go.
+    int PagesHeld() const;
     // The writers' walk. The number of pages of the book, and page i, or
     // null when the job was cancelled before it. A writer asks for the
     // pages in order and may look one page ahead: in a streaming book,
@@ -75,7 +77,7 @@ public:
         int document = 0;
         int page = 0;
     };
-    // One entry per page of GetPages, in the same order.
+    // One entry per page of the book, in the same order.
     std::vector<PageOrigin> GetPageOrigins() const { return origins; }
 
 private:
