@@ -106,7 +106,28 @@ int Book::threadCount() const
     return recognition ? 1 : PagePipeline::DefaultThreads();
 }
 
-Page* Book::analysePage(Parser* with, int page, std::size_t index) const
+// A page tree may claim far more pages than the file holds: this many pages
+// in a row that cannot be loaded end the walk, so that the job's time and
+// memory follow the pages the file really has.
+constexpr int kMaxMissingRun = 16;
+
+bool Book::missing(bool wasLoaded)
+{
+    missingRun = wasLoaded ? 0 : missingRun + 1;
+    return missingRun >= kMaxMissingRun;
+}
+
+void Book::endAfter(std::size_t count)
+{
+    for (std::size_t k = count; k < pages.size(); ++k)
+        delete pages[k];
+    pages.resize(count);
+    origins.resize(count);
+    if (progressSlots.size() > count)
+        progressSlots.resize(count);
+}
+
+Page* Book::analysePage(Parser* with, int page, std::size_t index)
 {
     // Picture files are named by the page's place in the book, so that they
     // are the same whichever thread analyses which page.
@@ -114,14 +135,16 @@ Page* Book::analysePage(Parser* with, int page, std::size_t index) const
     with->SetImageStem("pimg" + number + "_");
     ImageBlock::StartPage(L"p" + std::wstring(number.begin(), number.end()) + L"_");
     auto p = std::make_unique<Page>(writer);
-    p->ParserPage(with, page, ignoreImages, pageAsImage, ignoreTables, keepObjectOrder,
-                  drawGraphics);
+    loaded[index] = p->ParserPage(with, page, ignoreImages, pageAsImage, ignoreTables,
+                                  keepObjectOrder, drawGraphics);
     return p.release();
 }
 
 bool Book::addPages(const std::vector<Job>& jobs, int m)
 {
     const std::size_t base = pages.size();
+    missingRun = 0;
+    loaded.resize(base + jobs.size(), 1);
     for (const Job& job : jobs) {
         pages.push_back(nullptr);
         origins.push_back(PageOrigin{documents - 1, job.page});
@@ -140,14 +163,18 @@ bool Book::addPages(const std::vector<Job>& jobs, int m)
     for (std::size_t k = 0; k < jobs.size(); ++k) {
         if (cancelled()) {
             // The pages not analysed leave the book.
-            pages.resize(base + k);
-            origins.resize(base + k);
+            endAfter(base + k);
             return false;
         }
         pages[base + k] = analysis.take(k);
         reportPage(jobs[k].k, m);
+        if (missing(loaded[base + k])) {
+            endAfter(base + k + 1);
+            break;
+        }
     }
-    return true;
+    // A request to stop may have ended the last page's run part way.
+    return !cancelled();
 }
 
 std::vector<Page*> Book::GetPages()
@@ -198,14 +225,22 @@ Page* Book::GetPage(int i)
         pages[analysed] = pipeline->take(analysed);
         reportPage(progressSlots[analysed], progressOf);
         ++analysed;
+        if (missing(loaded[analysed - 1])) {
+            // The walk ends here: the writer is handed no further page.
+            endAfter(analysed);
+            break;
+        }
     }
-    return pages[n];
+    return n < pages.size() ? pages[n] : nullptr;
 }
 
 std::wstring Book::write(const std::wstring& dir, const std::wstring& name)
 {
     cancelledWhileWriting = false;
     writer->write(this);
+    // A request to stop may have ended the last page's run part way.
+    if (streaming && !cancelledWhileWriting && cancelled())
+        cancelledWhileWriting = true;
     if (streaming) {
         // Whatever the writer did not walk is not analysed.
         for (std::size_t k = 0; k < pages.size(); ++k) {

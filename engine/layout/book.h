@@ -91,8 +91,18 @@ private:
     // without streaming analyses them at once. False when cancelled.
     bool addPages(const std::vector<Job>& jobs, int m);
     // The analysis of the page with the given number in the document as
-    // page `index` of the book, with the given parser (any thread).
-    Page* analysePage(Parser* with, int page, std::size_t index) const;
+    // page `index` of the book, with the given parser (any thread); notes
+    // in `loaded` whether the parser could load it.
+    Page* analysePage(Parser* with, int page, std::size_t index);
+    // Counts a page that could not be loaded (true ends the walk: a run of
+    // them means the page tree claims pages the file does not hold).
+    bool missing(bool loaded);
+    // Ends the book after its first `count` pages.
+    void endAfter(std::size_t count);
+    int missingRun = 0;
+    // Per page of the book: whether it could be loaded. Each entry is
+    // written by the thread that analyses the page, before it is handed over.
+    std::vector<char> loaded;
     int threadCount() const;
     void destory();
     // Asks the cancel callback; true means stop.

@@ -123,14 +123,23 @@ void Word07Writer::write(Book* source)
     // the writer holds one page's content at a time.
     std::string xml;
     Page* page = nullptr;
+    int written = 0;
     for (int i = 0; i < n; ++i) {
-        page = source->GetPage(i);
-        if (!page)
-            return;   // cancelled: nothing is saved
+        Page* current = source->GetPage(i);
+        if (!current)
+            break;   // cancelled (nothing is saved), or the book ended early
+        page = current;
+        // The book may end before the pages it listed (a page tree that
+        // claims pages the file does not hold): the page before its end is
+        // the last.
+        const Page* next = i < n - 1 ? source->GetPage(i + 1) : nullptr;
+        if (source->WasCancelled())
+            return;
+        written = i + 1;
         Word07Section section;
         section.SetIfPageSize(false);
         section.SetPageIndex(i);
-        section.SetPageCount(n);
+        section.SetPageCount(next ? n : written);
         section.SetHeight(page->GetHeight());
         section.SetWidth(page->GetWidth());
         page->write(&section);
@@ -138,10 +147,7 @@ void Word07Writer::write(Book* source)
         // the next page has another size: a section carries one page size,
         // and a page given the size of another would lose what lies beyond.
         std::unique_ptr<Word07Section> breakSection;
-        if (i < n - 1) {
-            const Page* next = source->GetPage(i + 1);
-            if (!next)
-                return;
+        if (next) {
             const bool otherSize = WholePoints(page->GetWidth()) != WholePoints(next->GetWidth()) ||
                                    WholePoints(page->GetHeight()) != WholePoints(next->GetHeight());
             if (page->isMultiCol() || otherSize) {
@@ -153,12 +159,14 @@ void Word07Writer::write(Book* source)
         section.writeText(xml);
         book->AppendBody(xml);
     }
+    if (!page || source->WasCancelled())
+        return;   // nothing is saved
     // The final section holds the last page.
     xml.clear();
     makeBreak(page)->writeText(xml);
     book->AppendBody(xml);
     book->EndBody();
-    book->SetPageCount(n);
+    book->SetPageCount(written);
 }
 
 int Word07Writer::bookmarkFor(const Word07Section* section, int page) const
