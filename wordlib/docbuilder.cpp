@@ -28,6 +28,9 @@ constexpr int kMaxHps = 3276;
 // lines never wrap inside them.
 constexpr int kBoxExtraWidth = 400;
 constexpr int kBoxExtraHeight = 72;
+// A gap between two runs of a line at least this part of the run's height
+// separates words.
+constexpr double kWordGap = 0.1;
 // Anchors: no wrapping, positioned relative to the page margins (which are
 // 0, so relative to the page).
 constexpr std::uint16_t kAnchorFlags = 0x0060;
@@ -258,32 +261,36 @@ void Builder::writeText(const TextRun& run, int gap, const PropertyList& props)
         closeRun(props);
         return;
     }
-    if (text.size() > 1) {
-        append(text.substr(0, text.size() - 1));
-        closeRun(props);
-    }
-    // The last character is widened by the part of the gap below 100
-    // twips; every further 100 twips become one space fitted to that width.
-    const int expansion = gap <= 100 ? gap : gap % 100;
-    append(text.back());
-    PropertyList last = props;
-    if (expansion != 0)
-        last.push_back(S16(sprms::kCDxaSpace, static_cast<std::uint16_t>(Clamp16(expansion / 2))));
-    closeRun(std::move(last));
-    if (gap > 100) {
-        const int spaces = gap / 100;
-        append(std::u16string(static_cast<std::size_t>(spaces), u' '));
-        PropertyList fitted;
-        for (const Sprm& s : props) {
-            if (s.sprm != sprms::kCKul && s.sprm != sprms::kCCvUl)
-                fitted.push_back(s);
+    // A gap narrower than a tenth of the run's height joins two runs of
+    // one word (a change of style inside it): the last character is
+    // widened by it. A wider gap separates words: it becomes spaces, one
+    // for every 100 twips (at least one), fitted to the gap's width, so
+    // that the text keeps its words apart.
+    if (gap < std::max(1, Whole(run.height * kWordGap))) {
+        if (text.size() > 1) {
+            append(text.substr(0, text.size() - 1));
+            closeRun(props);
         }
-        Sprm fit{sprms::kCFitText, {8}};
-        Put32(fit.operand, static_cast<std::uint32_t>(spaces * 100));
-        Put32(fit.operand, 0);
-        fitted.push_back(fit);
-        closeRun(std::move(fitted));
+        append(text.back());
+        PropertyList last = props;
+        last.push_back(S16(sprms::kCDxaSpace, static_cast<std::uint16_t>(Clamp16(gap / 2))));
+        closeRun(std::move(last));
+        return;
     }
+    append(text);
+    closeRun(props);
+    const int spaces = std::max(1, gap / 100);
+    append(std::u16string(static_cast<std::size_t>(spaces), u' '));
+    PropertyList fitted;
+    for (const Sprm& s : props) {
+        if (s.sprm != sprms::kCKul && s.sprm != sprms::kCCvUl)
+            fitted.push_back(s);
+    }
+    Sprm fit{sprms::kCFitText, {8}};
+    Put32(fit.operand, static_cast<std::uint32_t>(gap));
+    Put32(fit.operand, 0);
+    fitted.push_back(fit);
+    closeRun(std::move(fitted));
 }
 
 void Builder::writeRun(const TextRun& run, int gap)
@@ -315,8 +322,8 @@ void Builder::writeLine(const Line& line, double originX, double originTop, int&
     const int blanks = h < gap ? gap / h : 0;
     const int rest = h < gap ? gap % h : gap;
 
-    // The line starts at its own indent; blank lines before it share the
-    // paragraph's properties and are empty, so the indent moves nothing else.
+    // The line starts at its own indent (a first-line indent, never added
+    // to a left indent).
     const int x = Whole(head.x - originX);
     const std::uint16_t indent = static_cast<std::uint16_t>(x > 0 ? Clamp16(x) : 0);
     PropertyList para;
@@ -333,9 +340,14 @@ void Builder::writeLine(const Line& line, double originX, double originTop, int&
         para.push_back(S16(sprms::kPDyaBefore, static_cast<std::uint16_t>(Clamp16(rest))));
     para.push_back(S8(sprms::kPFWidowControl, 1));
 
+    // The blank lines are paragraphs of their own, exactly h high and
+    // without the space before: only the line itself gets the rest of the
+    // gap, so the gap is blanks x h + rest, whatever the number of blanks.
     if (blanks > 0) {
         append(std::u16string(static_cast<std::size_t>(blanks), kParagraphMark));
-        closeRun();
+        PropertyList blank;
+        blank.push_back(line16);
+        closeParagraph(std::move(blank));
     }
     auto right = [](const TextRun* r) { return r->x + r->width; };
     if (line.joined.empty()) {
@@ -391,7 +403,7 @@ void Builder::writePage(const PageEntry& page, const PageLines& lines, int limit
         ShapeRequest r;
         r.kind = ShapeRequest::PictureBox;
         r.picture = doc_.pictures.size();
-        doc_.pictures.push_back(PictureEntry{pic.path, Whole(pic.width), Whole(pic.height)});
+        doc_.pictures.push_back(BoxPicture{pic.path, Whole(pic.width), Whole(pic.height)});
         anchor(Whole(pic.x), Whole(pic.top), Whole(pic.x + pic.width), Whole(pic.top + pic.height), r);
         doc_.hasTextBoxes = true;
         doc_.hasPictures = true;

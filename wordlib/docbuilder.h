@@ -34,7 +34,7 @@ struct HyperlinkTarget {
 };
 
 // A picture that a text box shows: its file and size in twips.
-struct PictureEntry {
+struct BoxPicture {
     std::wstring path;
     std::int32_t width = 0, height = 0;
 };
@@ -81,7 +81,7 @@ struct BuiltDocument {
     Plc<Fspa> anchors;                       // shape ids 0 until the shapes are made
     Plc<Ftxbxs> textBoxes;                   // CPs in the text-box text; lids 0 until made
     Plc<Tbkd> textBoxBreaks;
-    std::vector<PictureEntry> pictures;
+    std::vector<BoxPicture> pictures;
     std::vector<ShapeRequest> shapes;
 
     bool links = false, drawings = false, hasTextBoxes = false, hasPictures = false;

@@ -1,9 +1,11 @@
 // What an IScrivlet holds while it writes one document: the collected
-// pages, the document model with its writer, and whether preparing the
-// document failed.
+// pages, the Word writer with its document model, and whether preparing
+// the document failed.
 #pragma once
 
+#include "wordlib/docbuilder.h"
 #include "wordlib/pagecollect.h"
+#include "wordlib/wordwriter.h"
 
 #include <string>
 
@@ -11,14 +13,19 @@ namespace scrivlet {
 
 struct WordWriterState {
     PageCollector pages;
+    WordBinaryFileWriter writer;
+    BuiltDocument built;
     bool failed = false;
-    std::string failure;   // why preparing failed
+    std::string failure;      // why preparing failed
+    // Where the default Word data is read from; empty: the "Data" folder
+    // beside the library.
+    std::string dataFolder;
 
-    // Empties everything and loads the document defaults (the default Word
-    // data beside the program); false with the reason when they cannot be
-    // had.
+    // Empties everything and loads the document defaults; false with the
+    // reason when they cannot be had.
     bool prepare(std::string& why);
-    // Builds the document model from the collected pages.
+    // Builds the document model from the collected pages (the defaults
+    // are loaded again first).
     bool build(std::string& why);
     // Writes the built document to `path` (UTF-8).
     bool writeTo(const std::string& path, std::string& why);

@@ -116,15 +116,23 @@ TEST(DocBuilder, PagesAndTheFinalParagraphMark)
 }
 
 // A line 600 twips below the previous one with a height of 240: two blank
-// lines of exactly 240 twips and 120 twips before, the line at its own
-// indent once (the first-line indent only, never added to a left indent).
+// lines of exactly 240 twips, then the line with 120 twips before it, at
+// its own indent once (the first-line indent only, never added to a left
+// indent).
 TEST(DocBuilder, BlankLinesAndIndents)
 {
     const BuiltDocument doc = Build({Section({{Word("first", 720, 0), Word("second", 1440, 840)}})});
     EXPECT_EQ(doc.text, u"first\r\r\rsecond\r");
     const PropertyList* second = ParagraphAt(doc, doc.text.find(u"second"));
     ASSERT_TRUE(second);
-    EXPECT_EQ(ParagraphAt(doc, 6), second);   // the blank lines share it
+    // The blank lines are a paragraph of their own: exactly 240 high, with
+    // no space before, so the gap is 2 x 240 + 120.
+    const PropertyList* blanks = ParagraphAt(doc, 6);
+    ASSERT_TRUE(blanks);
+    EXPECT_NE(blanks, second);
+    EXPECT_EQ(ParagraphAt(doc, 7), blanks);
+    EXPECT_EQ(Value16(Find(blanks, sprms::kPDyaLine)), -240);
+    EXPECT_FALSE(Find(blanks, sprms::kPDyaBefore));
     EXPECT_EQ(Value16(Find(second, sprms::kPDxaLeft1)), 1440);
     EXPECT_EQ(Value16(Find(second, sprms::kPDxaLeft180)), 1440);
     EXPECT_FALSE(Find(second, 0x845E));   // sprmPDxaLeft
@@ -136,20 +144,41 @@ TEST(DocBuilder, BlankLinesAndIndents)
     EXPECT_FALSE(Find(first, sprms::kPDyaBefore));
 }
 
-// Two runs of one line 250 twips apart: the first run's last character is
-// widened by 25 (half of 50) and two spaces fitted to 200 twips follow.
+// Runs of one line: a gap between words becomes spaces fitted to its
+// width (one for every 100 twips, at least one), so the words stay apart;
+// a hairline gap inside a word (a change of style) widens the last
+// character by half of it.
 TEST(DocBuilder, GapsBetweenRunsOfALine)
 {
-    const BuiltDocument doc = Build({Section({{Word("ab", 0, 0, 400), Word("cd", 650, 0, 400)}})});
-    EXPECT_EQ(doc.text, u"ab  cd\r");
-    EXPECT_FALSE(Find(RunAt(doc, 0), sprms::kCDxaSpace));
-    EXPECT_EQ(Value16(Find(RunAt(doc, 1), sprms::kCDxaSpace)), 25);
-    const Sprm* fit = Find(RunAt(doc, 2), sprms::kCFitText);
-    ASSERT_TRUE(fit);
-    ASSERT_EQ(fit->operand.size(), 9u);
-    EXPECT_EQ(fit->operand[0], 8);
-    EXPECT_EQ(fit->operand[1] | (fit->operand[2] << 8), 200);
-    EXPECT_EQ(Value16(Find(RunAt(doc, 0), sprms::kCHps)), 24);
+    struct Case {
+        const char* name;
+        double secondX;
+        std::u16string text;
+        int spacing;   // sprmCDxaSpace of "b", or -99999 when none
+        int fitted;    // width the spaces are fitted to, 0 when no space
+    } const cases[] = {
+        {"250 twips", 650, u"ab  cd\r", -99999, 250},
+        {"a word space", 460, u"ab cd\r", -99999, 60},
+        {"inside a word", 410, u"abcd\r", 5, 0},
+        {"touching", 400, u"abcd\r", -99999, 0},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        const BuiltDocument doc = Build({Section({{Word("ab", 0, 0, 400), Word("cd", k.secondX, 0, 400)}})});
+        EXPECT_EQ(doc.text, k.text);
+        EXPECT_EQ(Value16(Find(RunAt(doc, 1), sprms::kCDxaSpace)), k.spacing);
+        EXPECT_FALSE(Find(RunAt(doc, 0), sprms::kCDxaSpace));
+        const Sprm* fit = Find(RunAt(doc, 2), sprms::kCFitText);
+        if (k.fitted == 0) {
+            EXPECT_FALSE(fit);
+            continue;
+        }
+        ASSERT_TRUE(fit);
+        ASSERT_EQ(fit->operand.size(), 9u);
+        EXPECT_EQ(fit->operand[0], 8);
+        EXPECT_EQ(fit->operand[1] | (fit->operand[2] << 8), k.fitted);
+        EXPECT_EQ(Value16(Find(RunAt(doc, 0), sprms::kCHps)), 24);
+    }
 }
 
 TEST(DocBuilder, HyperlinkFieldsAndBookmarks)
