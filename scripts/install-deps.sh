@@ -39,8 +39,9 @@ PACKAGES=(
   # the HTML viewer's browser test: headless Chromium driven from Node
   chromium nodejs
   # Word 2007 output: LibreOffice opens the documents (driven through UNO),
-  # msoffcrypto-tool decrypts password-protected ones
-  libreoffice-writer-nogui python3-uno python3-msoffcrypto-tool
+  # msoffcrypto-tool decrypts password-protected ones; Calc and Impress make
+  # the workbook and presentation fixtures of the Office-to-PDF tests
+  libreoffice-writer-nogui libreoffice-calc-nogui libreoffice-impress-nogui python3-uno python3-msoffcrypto-tool
   # Word 97-2003 files: independent readers of compound files and documents
   python3-olefile libgsf-bin antiword wv
   # SWF files: an independent reader of the rewritten viewer files

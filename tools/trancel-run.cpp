@@ -7,8 +7,10 @@
 // item's result ("result item path"), for scripts. Exits with 1 when an item
 // failed, with 2 on a usage error.
 //
-// With --to-pdf each source (a folder of pictures) becomes a PDF in DIR
-// instead, with the same lines.
+// With --to-pdf each source becomes a PDF in DIR instead, with the same
+// lines: a folder of pictures, or a .docx, .xlsx, .pptx or .doc file (by
+// its extension in any case); of .xls and .ppt files the pictures stored in
+// them are written.
 
 #include "engine/layout/entry.h"
 #include "engine/layout/jobrecords.h"
@@ -56,7 +58,9 @@ const char kUsage[] =
     "  --ocr-mode MODE   recognition: speed (default) or quality\n"
     "  --protocol        machine-readable lines: every progress call as\n"
     "                    \"item message value\", then \"result item path\"\n"
-    "  --to-pdf          make a PDF of each source (a folder of pictures)\n"
+    "  --to-pdf          make a PDF of each source: a folder of pictures, a\n"
+    "                    .docx, .xlsx, .pptx or .doc file; of .xls and .ppt\n"
+    "                    files the pictures stored in them are written\n"
     "  --help            this text\n";
 
 // What the arguments ask for.
@@ -404,7 +408,7 @@ void ToPdf(Job& job, const std::wstring& tmpDir)
         OnProgress(&job, item, WM_PROGRESS_STATE, ITEM_STARTED);
         job.items[i].result = CreatePdfFromSource(utf8::ToWide(o.files[i]), utf8::ToWide(o.dest), tmpDir);
         if (job.items[i].result.empty()) {
-            job.views[i].error = "no PDF could be made of it (not a folder with pictures)";
+            job.views[i].error = "nothing could be made of it (no folder with pictures, no readable document)";
         } else {
             OnProgress(&job, item, WM_PROGRESS_PERCENT, 100);
         }

@@ -64,6 +64,14 @@ public:
     // be read. `destination` is not read.
     static void readword03(const wchar_t* source, const wchar_t* destination, ContentEventCallback callback,
                            void* user);
+    // Sends each picture stored in the Excel 97-2003 workbook (or the
+    // PowerPoint 97-2003 presentation) `source` to `callback` with `user`
+    // as a picture event whose `arg` is its kind (0 JPEG, 2 PNG).
+    // A file that is no such document sends nothing. `second` is not read.
+    static void readexcel03(const wchar_t* source, const wchar_t* second, ContentEventCallback callback,
+                            void* user);
+    static void readppt03(const wchar_t* source, const wchar_t* second, ContentEventCallback callback,
+                          void* user);
 
     // The collected state, for the document builder and for tests.
     scrivlet::WordWriterState& state() { return *state_; }

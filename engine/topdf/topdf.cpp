@@ -1,9 +1,15 @@
 #include "engine/topdf/topdf.h"
 
 #include "engine/layout/utf8.h"
+#include "engine/topdf/officexml.h"
+#include "engine/topdf/topdfroute.h"
 #include "engine/topdf/typesetter.h"
+#include "engine/writers/zip/zippackage.h"
+#include "wordlib/iscrivlet.h"
 
 #include <new>
+#include <string>
+#include <vector>
 
 void initpdf(const wchar_t* outPdf, void** handle, double widthInch, double heightInch, int marginX,
              int marginY, int kind)
@@ -37,4 +43,77 @@ unsigned endpdf(void* handle)
     const unsigned size = doc->writeFile();
     delete doc;
     return size;
+}
+
+namespace {
+
+// The parts that show a package holds a document of the kind.
+const char* MainPart(int kind)
+{
+    switch (kind) {
+    case KIND_TEXT: return "word/document.xml";
+    case KIND_WORKBOOK: return "xl/worksheets/sheet1.xml";
+    case KIND_PRESENTATION: return "ppt/presentation.xml";
+    default: return nullptr;
+    }
+}
+
+} // namespace
+
+unsigned word03topdf(const wchar_t* src, const wchar_t* dst, const wchar_t* /*ignored*/)
+{
+    if (!src || !dst)
+        return 0;
+    OPdfDocument doc;
+    doc.setOutputPath(utf8::FromWide(dst));
+    doc.setupPage(KIND_TEXT, 8.5, 11, 86, 72, 20);
+    IScrivlet::readword03(src, dst, docReaderCallback, &doc);
+    return doc.writeFile();
+}
+
+unsigned office07topdf(char* pkgPath, const wchar_t* outPdf, char* workDir, int kind)
+{
+    const char* mainPart = MainPart(kind);
+    if (!pkgPath || !outPdf || !workDir || !*workDir || !mainPart)
+        return 0;
+    // The unzip appends a "/" to the folder in place: it works on a copy
+    // with room for it.
+    const std::string folder(workDir);
+    std::vector<char> buffer(folder.begin(), folder.end());
+    buffer.resize(folder.size() + 2, '\0');
+    if (!unzipPackage(buffer.data(), pkgPath))
+        return 0;
+    OfficeReaderContext context(buffer.data());
+    std::string probe;
+    // A package without the kind's main part holds no such document.
+    if (!context.readPart(mainPart, probe))
+        return 0;
+    probe.clear();
+    probe.shrink_to_fit();
+
+    OPdfDocument doc;
+    doc.setOutputPath(utf8::FromWide(outPdf));
+    doc.setupPage(kind, kind == KIND_PRESENTATION ? 11 : 8.5, kind == KIND_PRESENTATION ? 8.5 : 11,
+                  43 * (2 - kind), 36 * (2 - kind), kind == KIND_TEXT ? 12 : 20);
+    context.callback = docReaderCallback;
+    context.user = &doc;
+    switch (kind) {
+    case KIND_TEXT: readDocxToPdf(context); break;
+    case KIND_WORKBOOK: readXlsxToPdf(context); break;
+    case KIND_PRESENTATION: readPptxToPdf(context); break;
+    default: break;
+    }
+    return doc.writeFile();
+}
+
+void excel03topdf(const wchar_t* src, const wchar_t* /*ignored*/, const wchar_t* third)
+{
+    if (src && third)
+        SaveStoredPictures(true, src, third);
+}
+
+void ppt03topdf(const wchar_t* src, const wchar_t* /*ignored*/, const wchar_t* third)
+{
+    if (src && third)
+        SaveStoredPictures(false, src, third);
 }

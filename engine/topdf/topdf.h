@@ -1,6 +1,9 @@
 // The engine's to-PDF entry points: a folder of pictures becomes one PDF
-// (initpdf, jpgtopdf per picture, endpdf). Every call runs to completion on
-// the caller's thread; wide paths are the engine's wide strings.
+// (initpdf, jpgtopdf per picture, endpdf), a Word 97-2003 document or a
+// Word, Excel or PowerPoint 2007 package becomes a PDF, and the pictures of
+// Excel and PowerPoint 97-2003 files are handed out. Every call runs to
+// completion on the caller's thread; wide paths are the engine's wide
+// strings.
 #pragma once
 
 // Begins a PDF document to be written to `outPdf` (the path is copied):
@@ -20,3 +23,24 @@ bool jpgtopdf(const void* imageBytes, unsigned size, void* handle);
 // Returns the size of the file written, 0 when nothing could be written
 // (no file is left then). A null handle gives 0.
 unsigned endpdf(void* handle);
+
+// Makes a PDF of the Word 97-2003 document `src` at `dst` (Letter pages).
+// Returns the size of the file written; 0 when nothing could be written or
+// the document gave no page (no file is left then). The third argument is
+// not read.
+unsigned word03topdf(const wchar_t* src, const wchar_t* dst, const wchar_t* ignored);
+
+// Makes a PDF at `outPdf` of the Word (kind 0), Excel (1) or PowerPoint (2)
+// 2007 package `pkgPath` (UTF-8). The package is unpacked below `workDir`
+// (UTF-8; a folder that the caller owns, clears and removes) through the
+// hardened unzip, so nothing lands outside it; the caller's buffers are not
+// changed. Returns the size of the file written; 0 when the package cannot
+// be unpacked, holds no document of that kind, gives no page, or the file
+// cannot be written (no file is left then).
+unsigned office07topdf(char* pkgPath, const wchar_t* outPdf, char* workDir, int kind);
+
+// The pictures stored in an Excel or PowerPoint 97-2003 file `src`, each
+// written as a file into the folder `third` ("<name>-<n>.<type>", never
+// replacing a file). No PDF is made here. The second argument is not read.
+void excel03topdf(const wchar_t* src, const wchar_t* ignored, const wchar_t* third);
+void ppt03topdf(const wchar_t* src, const wchar_t* ignored, const wchar_t* third);
