@@ -115,6 +115,19 @@ QString GetProductPageUrl()
     return kProductSite + QStringLiteral("pdf-converter-free.html");
 }
 
+QString GetTutorialPageUrl()
+{
+    const QString code = GetCurrentLanguage();
+    if (code == u"jp" || code == u"de" || code == u"fr")
+        return kProductSite + code + QStringLiteral("/tutorial.html");
+    return kProductSite + QStringLiteral("tutorial.html");
+}
+
+QString GetDownloadPageUrl()
+{
+    return kProductSite + QStringLiteral("download.html");
+}
+
 QWidget* GetMainWindow()
 {
     const QCoreApplication* app = QCoreApplication::instance();

@@ -51,6 +51,12 @@ int GetFileVersion(int& major, int& minor, int& third);
 // The product web page for the current language code.
 QString GetProductPageUrl();
 
+// The tutorial page for the current language code: in the code's own
+// folder for "jp", "de" and "fr", at the top of the site otherwise.
+QString GetTutorialPageUrl();
+// The page the new version is downloaded from.
+QString GetDownloadPageUrl();
+
 // The program's main window while the calling thread is the user-interface
 // thread; null on any other thread or before start-up set one.
 QWidget* GetMainWindow();

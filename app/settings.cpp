@@ -50,6 +50,7 @@ const StoredValue kStoredValues[] = {
     Text("OutputFolder", &S::OutputFolder),
     Text("TrackFolder", &S::TrackFolder),
     Text("TmpFolder", &S::TmpFolder),
+    Text("VersionFileUrl", &S::VersionFileUrl),
     Number("CustomOutputFolder", &S::CustomOutputFolder, 1),
     Text("languageID", &S::languageID),
     Number("OutputFormat", &S::OutputFormat, 0),

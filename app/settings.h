@@ -97,6 +97,7 @@ public:
     int PDFCutRight = 0;
     int PDFCutTop = 0;
     QString TmpFolder;     // temporary folder of jobs
+    QString VersionFileUrl; // address of the update check's version file; empty: no check
 };
 
 // A job's private copy of the record: every field.

@@ -4,7 +4,7 @@
 #include "app/filetools/pdflib.h"
 #include "app/folders.h"
 #include "app/language.h"
-#include "app/mainframe.h"
+#include "app/pdfrezovirordlg.h"
 #include "app/settingsstorage.h"
 #include "parser/parser.h"
 
@@ -61,7 +61,7 @@ int RunApplication(int argc, char** argv)
     int rc = 0;
     {
         CSettingsStorageIni storage(CSettingsStorageIni::DefaultPath());
-        MainFrame frame(storage);
+        CPdfRezovirorDlg frame(storage);
         SetMainWindow(&frame);
         frame.show();
         rc = app.exec();

@@ -4,9 +4,10 @@ LibreOffice from a flat OpenDocument text built here: paragraphs of mixed
 bold, italic and coloured words, a 4 x 6 shaded table and a picture every
 few pages.
 
-usage: make_long_docx.py OUTDIR PAGES
+usage: make_long_docx.py OUTDIR SECTIONS
 
-Writes OUTDIR/long.docx (about PAGES pages in LibreOffice).
+Writes OUTDIR/long.docx: SECTIONS sections of seven paragraphs, each about
+three quarters of a page in LibreOffice (40 sections give 30 pages).
 """
 import base64
 import os

@@ -16,7 +16,8 @@ namespace {
 const std::vector<std::string> kDocxParts = {"word/document.xml", "word/_rels/document.xml.rels",
                                              "word/media/image1.png"};
 const std::vector<std::string> kXlsxParts = {"xl/worksheets/sheet1.xml", "xl/sharedStrings.xml", "xl/styles.xml",
-                                             "xl/worksheets/sheet2.xml"};
+                                             "xl/worksheets/sheet2.xml", "xl/workbook.xml",
+                                             "xl/_rels/workbook.xml.rels"};
 const std::vector<std::string> kPptxParts = {
     "ppt/presentation.xml",  "ppt/_rels/presentation.xml.rels",
     "ppt/slides/slide1.xml", "ppt/slides/_rels/slide1.xml.rels",

@@ -87,6 +87,14 @@ struct Options {
     std::vector<std::string> files;
 };
 
+// The output folder must exist: the conversions write into it and make no
+// folders of their own above the output.
+bool IsFolder(const std::string& path)
+{
+    std::error_code ec;
+    return fs::is_directory(fs::path(path), ec);
+}
+
 int UsageError(const std::string& what)
 {
     std::fprintf(stderr, "trancel-run: %s\n%s", what.c_str(), kUsage);
@@ -178,6 +186,8 @@ int ParseArguments(int argc, char** argv, Options& o)
             return UsageError("--to-pdf takes only --dest, --protocol and the sources");
         if (o.dest.empty())
             return UsageError("--dest is missing");
+        if (!IsFolder(o.dest))
+            return UsageError("--dest " + o.dest + " is no folder");
         if (o.files.empty())
             return UsageError("no source given");
         return 0;
@@ -189,6 +199,8 @@ int ParseArguments(int argc, char** argv, Options& o)
     o.type = type[0] - '0';
     if (o.dest.empty())
         return UsageError("--dest is missing");
+    if (!IsFolder(o.dest))
+        return UsageError("--dest " + o.dest + " is no folder");
     if (o.files.empty())
         return UsageError("no PDF file given");
     if (!ValidRange(o.range))

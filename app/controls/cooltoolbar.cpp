@@ -103,6 +103,33 @@ void CCoolToolBar::EnableButton(int code)
     }
 }
 
+void CCoolToolBar::SetButtonState(int code, int state)
+{
+    for (Slot& slot : slots_) {
+        if (slot.code == code) {
+            slot.state = state;
+            update();
+            return;
+        }
+    }
+}
+
+void CCoolToolBar::SetAllButtonStates(int state)
+{
+    for (Slot& slot : slots_)
+        if (slot.code >= 0)
+            slot.state = state;
+    update();
+}
+
+int CCoolToolBar::ButtonState(int code) const
+{
+    for (const Slot& slot : slots_)
+        if (slot.code == code)
+            return slot.state;
+    return -1;
+}
+
 int CCoolToolBar::IsConvertEnabled() const
 {
     for (const Slot& slot : slots_)

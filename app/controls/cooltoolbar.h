@@ -39,6 +39,13 @@ public:
     int SetButtons(std::span<const COOLTOOLBUTTON> buttons);
     // Enables the first button with `code` and repaints.
     void EnableButton(int code);
+    // Gives the first button with `code` the state (1 enabled, 0 disabled)
+    // and repaints.
+    void SetButtonState(int code, int state);
+    // Every button (gaps and plain pictures aside) gets the state.
+    void SetAllButtonStates(int state);
+    // The state of the first button with `code`; -1 when there is none.
+    int ButtonState(int code) const;
     // The state of the convert button (code 301); 0 when there is none.
     int IsConvertEnabled() const;
     // The width the buttons take when laid out.

@@ -339,12 +339,12 @@ TEST(ShippedLanguageFiles, EnglishHoldsTheProgramsStrings)
     const int ids[] = {137, 138, 139, 143, 144, 145, 147, 148, 149, 150, 151, 152, 153, 154, 155, 156, 157,
                        158, 160, 161, 162, 163, 164, 165, 166, 167, 168, 169, 170, 171, 172, 173, 174, 175,
                        176, 177, 178, 208, 209, 212, 213, 214, 215, 216, 217, 218, 219, 220, 221, 222, 223,
-                       224, 250, 251, 252, 253, 254, 255, 256, 257, 258, 259, 263};
+                       224, 250, 251, 252, 253, 254, 255, 256, 257, 258, 259, 263, 270, 271, 272};
     SetLanguageFolder(QStringLiteral("/nonexistent")); // the built-in table alone
     for (int id : ids)
         EXPECT_FALSE(LookupLangString(id).isEmpty()) << id;
     EXPECT_EQ(LookupLangString(253), QStringLiteral(" "));
-    EXPECT_EQ(LookupLangString(147), QStringLiteral("A new version is available.\nVersion:%d.%02d\nBuild:%d\n"
+    EXPECT_EQ(LookupLangString(147), QStringLiteral("A new version is available.\nVersion:%s\nBuild:%d\n"
                                                  "Please download it by clicking the following link and upgrade."));
     SetLanguageFolder(QString());
 }

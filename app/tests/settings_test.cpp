@@ -29,6 +29,7 @@ const TextValue kTexts[] = {
     {"TmpFolder", &S::TmpFolder},             {"languageID", &S::languageID},
     {"PDFOpenPwd", &S::PDFOpenPwd},           {"PDFPemissionPwd", &S::PDFPemissionPwd},
     {"PDFWordOpenPwd", &S::PDFWordOpenPwd},   {"PDFWordPemissionPwd", &S::PDFWordPemissionPwd},
+    {"VersionFileUrl", &S::VersionFileUrl},
 };
 struct IntValue {
     const char* name;

@@ -441,8 +441,14 @@ bool OPdfDocument::placeImage(int displayWidth, int displayHeight, const std::ui
     record->object = newObject();
     if (record->image.indexed())
         record->palette = newObject();
+    // The picture stands on the line's baseline: the baseline of what the
+    // line holds already, or, when it is the first item, the bottom of the
+    // room it takes (its height and the gap above it).
+    OPdfLine& line = p->line();
+    if (line.firstHeight == 0)
+        line.firstHeight = gap;
     record->x = p->curX;
-    record->y = p->curY - gap;
+    record->y = p->curY - line.firstHeight;
     record->width = static_cast<int>(w);
     record->height = static_cast<int>(h);
 
@@ -455,13 +461,12 @@ bool OPdfDocument::placeImage(int displayWidth, int displayHeight, const std::ui
     token->image = record.get();
     p->pictures.push_back(std::move(record));
 
-    OPdfLine& line = p->line();
     line.tokens.push_back(std::move(token));
     p->curX = Clamp(static_cast<long long>(p->curX) + w, -kCoordLimit, 2 * kCoordLimit);
     line.endX = p->curX;
-    if (line.firstHeight == 0)
-        line.firstHeight = static_cast<int>(h);
-    line.height = std::max(line.height, static_cast<int>(h));
+    // The line goes down by the room the picture takes, the gap above it
+    // included, so that the next line begins below the picture.
+    line.height = std::max(line.height, gap);
     ++pictures_;
     return true;
 }

@@ -47,15 +47,9 @@ unsigned endpdf(void* handle)
 
 namespace {
 
-// The parts that show a package holds a document of the kind.
-const char* MainPart(int kind)
+bool KnownKind(int kind)
 {
-    switch (kind) {
-    case KIND_TEXT: return "word/document.xml";
-    case KIND_WORKBOOK: return "xl/worksheets/sheet1.xml";
-    case KIND_PRESENTATION: return "ppt/presentation.xml";
-    default: return nullptr;
-    }
+    return kind == KIND_TEXT || kind == KIND_WORKBOOK || kind == KIND_PRESENTATION;
 }
 
 } // namespace
@@ -64,17 +58,30 @@ unsigned word03topdf(const wchar_t* src, const wchar_t* dst, const wchar_t* /*ig
 {
     if (!src || !dst)
         return 0;
-    OPdfDocument doc;
-    doc.setOutputPath(utf8::FromWide(dst));
-    doc.setupPage(KIND_TEXT, 8.5, 11, 86, 72, 20);
-    IScrivlet::readword03(src, dst, docReaderCallback, &doc);
-    return doc.writeFile();
+    struct Counted {
+        OPdfDocument doc;
+        std::size_t events = 0;
+    } counted;
+    counted.doc.setOutputPath(utf8::FromWide(dst));
+    counted.doc.setupPage(KIND_TEXT, 8.5, 11, 86, 72, 20);
+    IScrivlet::readword03(
+        src, dst,
+        [](void* user, const void* data, int len, unsigned code, std::uintptr_t arg) {
+            auto* c = static_cast<Counted*>(user);
+            ++c->events;
+            docReaderCallback(&c->doc, data, len, code, arg);
+        },
+        &counted);
+    // A file that gave nothing at all is no Word document: no PDF of an
+    // empty page stands for it.
+    if (counted.events == 0)
+        return 0;
+    return counted.doc.writeFile();
 }
 
 unsigned office07topdf(char* pkgPath, const wchar_t* outPdf, char* workDir, int kind)
 {
-    const char* mainPart = MainPart(kind);
-    if (!pkgPath || !outPdf || !workDir || !*workDir || !mainPart)
+    if (!pkgPath || !outPdf || !workDir || !*workDir || !KnownKind(kind))
         return 0;
     // The unzip appends a "/" to the folder in place: it works on a copy
     // with room for it.
@@ -84,9 +91,10 @@ unsigned office07topdf(char* pkgPath, const wchar_t* outPdf, char* workDir, int 
     if (!unzipPackage(buffer.data(), pkgPath))
         return 0;
     OfficeReaderContext context(buffer.data());
+    // A package without a document part holds no Word document. (Workbooks
+    // and presentations without sheets or slides give no page, so no PDF.)
     std::string probe;
-    // A package without the kind's main part holds no such document.
-    if (!context.readPart(mainPart, probe))
+    if (kind == KIND_TEXT && !context.readPart("word/document.xml", probe))
         return 0;
     probe.clear();
     probe.shrink_to_fit();

@@ -26,17 +26,18 @@ unsigned endpdf(void* handle);
 
 // Makes a PDF of the Word 97-2003 document `src` at `dst` (Letter pages).
 // Returns the size of the file written; 0 when nothing could be written or
-// the document gave no page (no file is left then). The third argument is
-// not read.
+// the file gave no content at all, being no Word document (no file is
+// written then). The third argument is not read.
 unsigned word03topdf(const wchar_t* src, const wchar_t* dst, const wchar_t* ignored);
 
 // Makes a PDF at `outPdf` of the Word (kind 0), Excel (1) or PowerPoint (2)
 // 2007 package `pkgPath` (UTF-8). The package is unpacked below `workDir`
 // (UTF-8; a folder that the caller owns, clears and removes) through the
 // hardened unzip, so nothing lands outside it; the caller's buffers are not
-// changed. Returns the size of the file written; 0 when the package cannot
-// be unpacked, holds no document of that kind, gives no page, or the file
-// cannot be written (no file is left then).
+// changed. Returns the size of the file written; 0 when the kind is none
+// of these, the package cannot be unpacked, a Word package has no document
+// part, a workbook or presentation gives no page, or the file cannot be
+// written (no file is left then).
 unsigned office07topdf(char* pkgPath, const wchar_t* outPdf, char* workDir, int kind);
 
 // The pictures stored in an Excel or PowerPoint 97-2003 file `src`, each

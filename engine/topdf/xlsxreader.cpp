@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -388,6 +389,43 @@ private:
 
 } // namespace
 
+namespace {
+
+// The worksheets in workbook order, from the workbook's list and its
+// relationships; without a list, sheet1, sheet2, ... while they exist.
+std::vector<std::string> SheetParts(const OfficeReaderContext& ctx)
+{
+    std::vector<std::string> parts;
+    OfficeXml workbook;
+    std::map<std::string, std::string> rels;
+    if (ctx.loadPart("xl/workbook.xml", workbook) && workbook.top() &&
+        ctx.readRelationships("xl/_rels/workbook.xml.rels", rels)) {
+        if (const XmlNode* sheets = workbook.top()->child("sheets")) {
+            for (const XmlNode* sheet = sheets->firstChild; sheet; sheet = sheet->nextSibling) {
+                const auto it = sheet->is("sheet") ? rels.find(std::string(sheet->attr("r:id"))) : rels.end();
+                if (it == rels.end())
+                    continue;
+                const std::string part = ResolvePartName("xl/", it->second);
+                if (!part.empty())
+                    parts.push_back(part);
+            }
+        }
+    }
+    if (!parts.empty())
+        return parts;
+    std::string bytes;
+    for (int n = 1; n <= 100000; ++n) {
+        char name[64];
+        std::snprintf(name, sizeof name, "xl/worksheets/sheet%d.xml", n);
+        if (!ctx.readPart(name, bytes))
+            break;
+        parts.emplace_back(name);
+    }
+    return parts;
+}
+
+} // namespace
+
 void readXlsxToPdf(OfficeReaderContext& ctx)
 {
     Styles styles;
@@ -395,12 +433,11 @@ void readXlsxToPdf(OfficeReaderContext& ctx)
     ReadSharedStrings(ctx, shared);
     ReadStyles(ctx, styles);
     const int baseSize = 20;
-    for (int n = 1;; ++n) {
+    for (const std::string& part : SheetParts(ctx)) {
         OfficeXml xml;
-        char name[64];
-        std::snprintf(name, sizeof name, "xl/worksheets/sheet%d.xml", n);
-        if (!ctx.loadPart(name, xml))
-            break;
+        // A listed sheet that is missing is left out.
+        if (!ctx.loadPart(part, xml))
+            continue;
         ctx.resetRun(true);
         ctx.style.fontSize = baseSize;
         ctx.send(CE_NEW_PAGE);

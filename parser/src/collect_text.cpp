@@ -3,11 +3,15 @@
 // baseline.
 #include "collector.h"
 
+#include "compose_table.h"
 #include "mupdf_safe.h"
 #include "text_chars.h"
 #include "utf8.h"
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
+#include <utility>
 
 namespace parser_detail {
 namespace {
@@ -16,6 +20,7 @@ constexpr float kSpaceFactor = 0.15f; // gap (in em) that separates two words
 constexpr float kBaselineTolerance = 0.1f;
 constexpr float kBackTolerance = 0.1f;
 constexpr float kNoWidth = 0.05f; // a glyph advance (in em) at most this is no width
+constexpr float kAccentTolerance = 0.05f; // (in em) an accent's middle may lie beyond its letter
 
 // Appends a character of a word; typographic ligatures (U+FB00 to U+FB06)
 // are written as their letters, so that the text reads and searches as
@@ -29,7 +34,52 @@ void AppendText(std::string& s, int c)
         AppendUtf8(s, c);
 }
 
+// Whether the accent glyph sits over (or under) the base glyph: the middle
+// of the accent lies within the base's advance along a common baseline, at
+// most an em away across it, in a size not far from the base's.
+bool Over(const Glyph& accent, const Glyph& base)
+{
+    if (accent.dir.x * base.dir.x + accent.dir.y * base.dir.y < 0.999f)
+        return false;
+    if (!(accent.size > 0.5f * base.size && accent.size < 2.0f * base.size))
+        return false;
+    const fz_point d = base.dir;
+    const float cx = 0.5f * (accent.origin.x + accent.end.x) - base.origin.x;
+    const float cy = 0.5f * (accent.origin.y + accent.end.y) - base.origin.y;
+    const float along = cx * d.x + cy * d.y;
+    const float across = std::fabs(cx * d.y - cy * d.x);
+    const float len = (base.end.x - base.origin.x) * d.x + (base.end.y - base.origin.y) * d.y;
+    const float tol = kAccentTolerance * base.size;
+    return len > 0.0f && along >= -tol && along <= len + tol && across <= base.size;
+}
+
 } // namespace
+
+int ComposeAccent(int base, int mark)
+{
+    if (mark == 0x20DD) {
+        if (base == 'c' || base == 'C')
+            return 0xA9;
+        if (base == 'r' || base == 'R')
+            return 0xAE;
+        return 0;
+    }
+    // Marks above a dotless letter go on the letter with its dot.
+    if (mark >= 0x0300 && mark <= 0x0314) {
+        if (base == 0x0131)
+            base = 'i';
+        else if (base == 0x0237)
+            base = 'j';
+    }
+    auto it = std::lower_bound(std::begin(kCompositions), std::end(kCompositions),
+                               std::pair<int, int>(base, mark),
+                               [](const Composition& c, const std::pair<int, int>& key) {
+                                   return std::pair<int, int>(c.base, c.mark) < key;
+                               });
+    if (it == std::end(kCompositions) || it->base != base || it->mark != mark)
+        return 0;
+    return it->composed;
+}
 
 void Collector::Text(const fz_text* text, fz_matrix ctm, fz_colorspace* cs, const float* color,
                      fz_color_params cp, TextKind kind)
@@ -91,8 +141,10 @@ void Collector::Text(const fz_text* text, fz_matrix ctm, fz_colorspace* cs, cons
                 // Further characters of a ligature glyph.
                 if (word_.active && item.ucs >= 0 && item.ucs != 0xFFFD &&
                     !IsSpace(item.ucs) && !IsControl(item.ucs)) {
+                    word_.lastByte = word_.text.size();
+                    word_.lastUcs = item.ucs;
                     AppendText(word_.text, item.ucs);
-                    AddPiece(spanIndex, i);
+                    AddPiece(TextPiece{seq_, spanIndex, i, i + 1});
                 }
                 continue;
             }
@@ -112,32 +164,121 @@ void Collector::Text(const fz_text* text, fz_matrix ctm, fz_colorspace* cs, cons
                            stepNorm;
                 adv = NoWidthAdvance(span->font, item.gid, step, item.ucs);
             }
+            Glyph g;
+            g.font = span->font;
+            g.info = &info;
+            g.kind = kind;
+            g.wmode = wmode;
+            g.size = size;
+            for (int k = 0; k < 3; ++k)
+                g.color[k] = rgb[k];
+            g.dir = dir;
             // The glyph's origin, as fz_concat places it.
-            const fz_point origin = fz_make_point(item.x * ctm.a + item.y * ctm.c + ctm.e,
-                                                  item.x * ctm.b + item.y * ctm.d + ctm.f);
-            const fz_point endp = fz_make_point(origin.x + adv * dirv.x,
-                                                origin.y + adv * dirv.y);
-            // Within a span the style is the same from glyph to glyph:
-            // once a word has the span's style, only the place counts.
-            bool follows;
-            if (word_.active && word_.styleSerial == spanSerial_) {
-                follows = Follows(origin);
-            } else {
-                follows = Continues(span->font, kind, wmode, size, rgb, dir, origin);
+            g.origin = fz_make_point(item.x * ctm.a + item.y * ctm.c + ctm.e,
+                                     item.x * ctm.b + item.y * ctm.d + ctm.f);
+            g.end = fz_make_point(g.origin.x + adv * dirv.x, g.origin.y + adv * dirv.y);
+            g.ucs = item.ucs;
+            g.spanSerial = spanSerial_;
+            g.piece = TextPiece{seq_, spanIndex, i, i + 1};
+            g.clip = clips_.back();
+
+            if (const int mark = CombiningMarkOf(item.ucs)) {
+                if (AttachAccent(g, mark))
+                    continue;
+                EmitPendingAccent();
+                pendingAccent_ = g;
+                pendingMark_ = mark;
+                continue;
             }
-            if (!follows)
-                StartWord(span->font, &info, kind, wmode, size, rgb, dir, origin);
-            word_.styleSerial = spanSerial_;
-            // Glyphs without a known character (U+FFFD) keep their
-            // place in the word but add no text.
-            if (item.ucs >= 0 && item.ucs != 0xFFFD)
-                AppendText(word_.text, item.ucs);
-            word_.end = endp;
-            AddPiece(spanIndex, i);
+            if (pendingMark_) {
+                const Glyph accent = pendingAccent_;
+                const int mark = pendingMark_;
+                pendingMark_ = 0;
+                if ((IsAccentBase(item.ucs) || ComposeAccent(item.ucs, mark)) &&
+                    Over(accent, g)) {
+                    AddGlyph(g);
+                    CombineLast(accent, mark);
+                    continue;
+                }
+                AddGlyph(accent);
+            }
+            AddGlyph(g);
         }
     }
 }
 
+void Collector::AddGlyph(const Glyph& g)
+{
+    // Within a span the style is the same from glyph to glyph: once a word
+    // has the span's style, only the place counts.
+    bool follows;
+    if (word_.active && word_.styleSerial == g.spanSerial)
+        follows = Follows(g.origin);
+    else
+        follows = Continues(g.font, g.kind, g.wmode, g.size, g.color, g.dir, g.origin);
+    if (!follows) {
+        StartWord(g.font, g.info, g.kind, g.wmode, g.size, g.color, g.dir, g.origin);
+        word_.clip = g.clip;
+    } else {
+        word_.clip = fz_union_rect(word_.clip, g.clip);
+    }
+    word_.styleSerial = g.spanSerial;
+    // Glyphs without a known character (U+FFFD) keep their place in the
+    // word but add no text.
+    if (g.ucs >= 0 && g.ucs != 0xFFFD) {
+        word_.lastByte = word_.text.size();
+        word_.lastUcs = g.ucs;
+        word_.lastOrigin = g.origin;
+        word_.lastEnd = g.end;
+        AppendText(word_.text, g.ucs);
+    }
+    word_.end = g.end;
+    AddPiece(g.piece);
+}
+
+bool Collector::AttachAccent(const Glyph& accent, int mark)
+{
+    if (!word_.active || word_.lastUcs < 0 ||
+        !(IsAccentBase(word_.lastUcs) || ComposeAccent(word_.lastUcs, mark)))
+        return false;
+    Glyph base;
+    base.size = word_.size;
+    base.dir = word_.dir;
+    base.origin = word_.lastOrigin;
+    base.end = word_.lastEnd;
+    if (!Over(accent, base))
+        return false;
+    CombineLast(accent, mark);
+    return true;
+}
+
+void Collector::CombineLast(const Glyph& accent, int mark)
+{
+    Word& w = word_;
+    if (w.lastUcs < 0 || w.lastByte > w.text.size())
+        return;
+    const int composed = ComposeAccent(w.lastUcs, mark);
+    w.text.resize(w.lastByte);
+    if (composed) {
+        AppendText(w.text, composed);
+        w.lastUcs = composed;
+    } else {
+        AppendText(w.text, w.lastUcs);
+        AppendUtf8(w.text, mark);
+        w.lastUcs = -1;
+    }
+    // The accent is drawn with the word; the pen stays after the letter.
+    w.clip = fz_union_rect(w.clip, accent.clip);
+    AddPiece(accent.piece);
+}
+
+void Collector::EmitPendingAccent()
+{
+    if (!pendingMark_)
+        return;
+    pendingMark_ = 0;
+    AddGlyph(pendingAccent_);
+}
 bool Collector::Continues(fz_font* font, TextKind kind, int wmode, float size,
                           const float rgb[3], fz_point dir, fz_point origin) const
 {
@@ -168,7 +309,7 @@ bool Collector::Follows(fz_point origin) const
 void Collector::StartWord(fz_font* font, const FontInfo* info, TextKind kind, int wmode,
                           float size, const float rgb[3], fz_point dir, fz_point origin)
 {
-    FlushWord();
+    FinishWord();
     word_.active = true;
     word_.font = font;
     word_.info = info;
@@ -183,20 +324,27 @@ void Collector::StartWord(fz_font* font, const FontInfo* info, TextKind kind, in
     word_.text.clear();
     word_.pieces.clear();
     word_.thick = false;
+    word_.lastUcs = -1;
 }
 
-void Collector::AddPiece(int span, int item)
+void Collector::AddPiece(const TextPiece& piece)
 {
     auto& pieces = word_.pieces;
-    if (!pieces.empty() && pieces.back().seq == seq_ && pieces.back().span == span &&
-        pieces.back().itemEnd == item) {
-        pieces.back().itemEnd = item + 1;
+    if (!pieces.empty() && pieces.back().seq == piece.seq && pieces.back().span == piece.span &&
+        pieces.back().itemEnd == piece.itemBegin) {
+        pieces.back().itemEnd = piece.itemEnd;
         return;
     }
-    pieces.push_back(TextPiece{seq_, span, item, item + 1});
+    pieces.push_back(piece);
 }
 
 void Collector::FlushWord()
+{
+    EmitPendingAccent();
+    FinishWord();
+}
+
+void Collector::FinishWord()
 {
     if (!word_.active)
         return;
@@ -287,7 +435,7 @@ void Collector::FlushWord()
     }
     ref->box = b;
     TextCollect* raw = t.get();
-    if (!Push(std::move(t), ref))
+    if (!Push(std::move(t), ref, nullptr, &w.clip))
         return;
     recent_.Add(raw);
     lastTextWords_.push_back(raw);

@@ -79,7 +79,7 @@ void Collector::StrokePath(const fz_path* path, const fz_stroke_state* stroke, f
             ObjectAccess::Dash(p) = dash;
         }
         lastFillRef_->seqs.push_back(seq_);
-        lastFillRef_->box.Unite(frame_.ToBox(drawn));
+        lastFillRef_->box.Unite(ClipBox(frame_.ToBox(drawn), clips_.back()));
         lastFill_ = nullptr;
         return;
     }
@@ -204,13 +204,24 @@ std::shared_ptr<DrawRef> Collector::NewRef()
 }
 
 CollectBase* Collector::Push(std::unique_ptr<CollectBase> obj,
-                             const std::shared_ptr<DrawRef>& ref, GraphicsCollect* graphic)
+                             const std::shared_ptr<DrawRef>& ref, GraphicsCollect* graphic,
+                             const fz_rect* clip)
 {
     const Box& b = ref->box;
     const fz_rect& bounds = frame_.bounds;
     const double W = bounds.x1 - bounds.x0, H = bounds.y1 - bounds.y0;
     if (b.x1 < 0.0 || b.y1 < 0.0 || b.x0 > W || b.y0 > H)
         return nullptr;
+    // What the clip leaves of the object is what is drawn of it; a picture
+    // keeps its pixels per point.
+    const Box cut = ClipBox(b, clip ? *clip : clips_.back());
+    if (ref->pixelWidth > 0 && !cut.Empty() && !b.Empty()) {
+        ref->pixelWidth = std::max(1, static_cast<int>(std::lround(
+                                          ref->pixelWidth * (cut.x1 - cut.x0) / (b.x1 - b.x0))));
+        ref->pixelHeight = std::max(1, static_cast<int>(std::lround(
+                                           ref->pixelHeight * (cut.y1 - cut.y0) / (b.y1 - b.y0))));
+    }
+    ref->box = cut;
     ObjectAccess::SetId(*obj, nextId_++);
     ObjectAccess::SetDraw(*obj, ref);
     LineGeom rule;
@@ -218,6 +229,12 @@ CollectBase* Collector::Push(std::unique_ptr<CollectBase> obj,
         lines_.push_back(rule);
     out_.push_back(std::move(obj));
     return out_.back().get();
+}
+
+Box Collector::ClipBox(const Box& b, fz_rect clip) const
+{
+    const Box cut = b.Intersect(frame_.ToBox(clip));
+    return cut.Empty() ? Box{} : cut;
 }
 
 void Collector::AddArea(fz_rect r)

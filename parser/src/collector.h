@@ -23,6 +23,23 @@ namespace parser_detail {
 
 enum class TextKind { Fill, Stroke, Invisible };
 
+// One glyph of a text drawing call, placed on the page (device space).
+struct Glyph {
+    fz_font* font = nullptr;
+    const FontInfo* info = nullptr;
+    TextKind kind = TextKind::Fill;
+    int wmode = 0;
+    float size = 0.0f;
+    float color[3] = {0, 0, 0};
+    fz_point dir{1, 0};    // unit vector along the baseline
+    fz_point origin{0, 0}; // where the pen stood
+    fz_point end{0, 0};    // where the glyph's advance takes it
+    int ucs = -1;
+    int spanSerial = 0; // the span, counted over the page
+    TextPiece piece;    // the drawing call, span and item it comes from
+    fz_rect clip = fz_infinite_rect; // the clip in force (device space)
+};
+
 // The word being assembled from consecutive glyphs.
 struct Word {
     bool active = false;
@@ -39,6 +56,14 @@ struct Word {
     std::vector<TextPiece> pieces;
     bool thick = false; // also stroked: drawn bold
     int styleSerial = -1; // the span whose style the word is known to have
+    // The last character of the text (an accent drawn over it combines with
+    // it): its glyph's place, its code (-1 when there is none to combine
+    // with) and the byte where it begins.
+    fz_point lastOrigin{0, 0};
+    fz_point lastEnd{0, 0};
+    int lastUcs = -1;
+    std::size_t lastByte = 0;
+    fz_rect clip = fz_empty_rect; // the clips of its glyphs together
 };
 
 class Collector {
@@ -103,8 +128,13 @@ private:
     // Adds the object unless it lies wholly outside the visible page (it
     // cannot be seen there, and readers leave it out). Returns the object
     // kept, or null.
+    // The object's drawn area is cut to `clip` (device space), by default
+    // the clip in force.
     CollectBase* Push(std::unique_ptr<CollectBase> obj, const std::shared_ptr<DrawRef>& ref,
-                      GraphicsCollect* graphic = nullptr);
+                      GraphicsCollect* graphic = nullptr, const fz_rect* clip = nullptr);
+    // The part of a box (page points) that a clip (device space) leaves;
+    // empty when it leaves nothing.
+    Box ClipBox(const Box& b, fz_rect clip) const;
     // An area painted by a shading or a tiling pattern, as its rectangle.
     void AddArea(fz_rect r);
     // The subpaths of a path into the graphic; false when it has none (or
@@ -118,10 +148,22 @@ private:
     bool Follows(fz_point origin) const;
     void StartWord(fz_font* font, const FontInfo* info, TextKind kind, int wmode, float size,
                    const float rgb[3], fz_point dir, fz_point origin);
-    void AddPiece(int span, int item);
-    // Ends the active word: it becomes a word object, or thickens the same
-    // word drawn just before at the same place.
+    void AddPiece(const TextPiece& piece);
+    // Adds a glyph to the active word, or starts a word with it.
+    void AddGlyph(const Glyph& g);
+    // Accents drawn as glyphs of their own (TeX sets an accent, then moves
+    // back and sets the letter under it): an accent over the word's last
+    // letter combines with it; one drawn before its letter waits for the
+    // next glyph, and goes into the text by itself when that glyph is not
+    // under it.
+    bool AttachAccent(const Glyph& accent, int mark);
+    void CombineLast(const Glyph& accent, int mark);
+    void EmitPendingAccent();
+    // Ends the active word (an accent still waiting goes in first): it
+    // becomes a word object, or thickens the same word drawn just before at
+    // the same place.
     void FlushWord();
+    void FinishWord();
     // The stroke of text just filled (render mode 2) thickens its words.
     void RepeatLastText();
 
@@ -140,6 +182,8 @@ private:
     FontTable& fonts_;   // the table in use
     Word word_;
     int spanSerial_ = 0; // counts the text spans of the page
+    Glyph pendingAccent_;
+    int pendingMark_ = 0; // the combining mark of pendingAccent_; 0 when none waits
 
     const fz_path* lastFillPath_ = nullptr;
     int lastFillSeq_ = -1;

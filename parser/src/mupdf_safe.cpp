@@ -90,6 +90,72 @@ void SafeAscDesc(fz_context* ctx, fz_font* font, float* asc, float* desc)
     *desc = dv;
 }
 
+namespace {
+
+// True when a widget of `page` has to be given an appearance.
+int WidgetsLackAppearance(fz_context* ctx, pdf_page* page, int all)
+{
+    for (pdf_annot* w = pdf_first_widget(ctx, page); w; w = pdf_next_widget(ctx, w))
+        if (all || !pdf_dict_getp(ctx, pdf_annot_obj(ctx, w), "AP/N"))
+            return 1;
+    return 0;
+}
+
+// Gives the widgets of page `i` their appearances (see
+// SafeMakeFormAppearances); `changed` tells whether the form was changed
+// already.
+void MakePageAppearances(fz_context* ctx, pdf_document* doc, pdf_obj* form, int i, int all,
+                         int* changed)
+{
+    pdf_page* volatile page = nullptr;
+    fz_try(ctx)
+    {
+        if (pdf_is_array(ctx, pdf_dict_get(ctx, pdf_lookup_page_obj(ctx, doc, i),
+                                           PDF_NAME(Annots)))) {
+            page = pdf_load_page(ctx, doc, i);
+            if (WidgetsLackAppearance(ctx, page, all)) {
+                if (!*changed) {
+                    pdf_dict_puts_drop(ctx, form, "NeedAppearances", PDF_FALSE);
+                    *changed = 1;
+                }
+                for (pdf_annot* w = pdf_first_widget(ctx, page); w; w = pdf_next_widget(ctx, w))
+                    if (all || !pdf_dict_getp(ctx, pdf_annot_obj(ctx, w), "AP/N"))
+                        pdf_annot_request_resynthesis(ctx, w);
+                pdf_update_page(ctx, page);
+            }
+        }
+    }
+    fz_always(ctx) fz_drop_page(ctx, reinterpret_cast<fz_page*>(page));
+    fz_catch(ctx) {}
+}
+
+} // namespace
+
+void SafeMakeFormAppearances(fz_context* ctx, fz_document* fdoc)
+{
+    pdf_document* doc = pdf_document_from_fz_document(ctx, fdoc);
+    if (!doc)
+        return;
+    pdf_obj* volatile form = nullptr;
+    volatile int all = 0;
+    volatile int pages = 0;
+    fz_try(ctx)
+    {
+        form = pdf_dict_getp(ctx, pdf_trailer(ctx, doc), "Root/AcroForm");
+        if (pdf_array_len(ctx, pdf_dict_get(ctx, form, PDF_NAME(Fields))) > 0) {
+            all = pdf_to_bool(ctx, pdf_dict_gets(ctx, form, "NeedAppearances"));
+            pages = pdf_count_pages(ctx, doc);
+        }
+    }
+    fz_catch(ctx) return;
+    // MuPDF writes new appearances into the document only once the document
+    // has been changed; clearing the form's request is that change, and true
+    // once the appearances are made.
+    int changed = 0;
+    for (int i = 0; i < pages; ++i)
+        MakePageAppearances(ctx, doc, form, i, all, &changed);
+}
+
 fz_page* SafeLoadPage(fz_context* ctx, fz_document* doc, int page)
 {
     fz_page* volatile p = nullptr;

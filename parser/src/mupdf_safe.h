@@ -32,6 +32,13 @@ float SafeAdvance(fz_context* ctx, fz_font* font, int gid, int wmode);
 // Font ascender and descender in em (descender negative), sanitised.
 void SafeAscDesc(fz_context* ctx, fz_font* font, float* asc, float* desc);
 
+// Makes the appearances that the form fields of a document lack, so that
+// their values are walked and drawn with the page: every field when the form
+// asks readers to make them (NeedAppearances), otherwise the fields without
+// a normal appearance. The appearances are kept in the open document only.
+// Failures leave the fields as they are.
+void SafeMakeFormAppearances(fz_context* ctx, fz_document* doc);
+
 // Loads a page; null on failure.
 fz_page* SafeLoadPage(fz_context* ctx, fz_document* doc, int page);
 

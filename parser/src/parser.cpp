@@ -389,6 +389,7 @@ bool Parser::Load(const std::wstring& path, bool checkOnly, const char* password
         fz_drop_document(d.ctx, doc);
         throw ParserError("the PDF file has no pages (or its page tree is damaged): " + file);
     }
+    SafeMakeFormAppearances(d.ctx, doc);
     d.doc = doc;
     d.pageCount = pages;
     d.docId = NextDocId();
@@ -560,6 +561,7 @@ bool Parser::ConvertPDFPageToJpeg(const std::wstring& pdfPath, const std::wstrin
             cache->Reset();
             return false;
         }
+        SafeMakeFormAppearances(cache->ctx, cache->doc);
         cache->pageCount = pages;
         cache->path = file;
         cache->password = pw;

@@ -35,4 +35,46 @@ inline bool IsWordChar(int ucs)
     return !IsSpace(ucs) && !IsControl(ucs);
 }
 
+// The combining mark that an accent glyph stands for: a spacing accent
+// (acute, grave, circumflex, tilde, macron, breve, dot, dieresis, ring,
+// double acute, caron, cedilla, ogonek) gives its combining form, a
+// combining mark itself; 0 for every other character.
+inline int CombiningMarkOf(int ucs)
+{
+    if ((ucs >= 0x0300 && ucs <= 0x036F) || (ucs >= 0x20D0 && ucs <= 0x20FF))
+        return ucs;
+    switch (ucs) {
+    case 0x0060: return 0x0300;
+    case 0x00B4: return 0x0301;
+    case 0x02C6: case 0x005E: return 0x0302;
+    case 0x02DC: case 0x007E: return 0x0303;
+    case 0x00AF: case 0x02C9: return 0x0304;
+    case 0x02D8: return 0x0306;
+    case 0x02D9: return 0x0307;
+    case 0x00A8: return 0x0308;
+    case 0x02DA: return 0x030A;
+    case 0x02DD: return 0x030B;
+    case 0x02C7: return 0x030C;
+    case 0x00B8: return 0x0327;
+    case 0x02DB: return 0x0328;
+    default: return 0;
+    }
+}
+
+// A letter an accent can sit on.
+inline bool IsAccentBase(int ucs)
+{
+    if (ucs < 0x80)
+        return (ucs >= 'A' && ucs <= 'Z') || (ucs >= 'a' && ucs <= 'z');
+    return ucs >= 0xC0 && ucs != 0xD7 && ucs != 0xF7 && CombiningMarkOf(ucs) == 0 &&
+           !IsSpace(ucs) && !IsCjk(ucs) && !(ucs >= 0x2000 && ucs <= 0x2BFF);
+}
+
+// The character that `base` and the combining `mark` make together (the
+// canonical composition, such as "=" and a long solidus making "≠"); 0 when
+// they make none. A dotless i or j under a
+// mark above is the plain letter, as TeX draws "\"\i"; c and r in an
+// enclosing circle are the copyright and registered signs.
+int ComposeAccent(int base, int mark);
+
 } // namespace parser_detail

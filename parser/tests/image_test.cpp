@@ -502,6 +502,52 @@ TEST(Render, DrawObjectsRendersOnlyTheListedObjects)
     EXPECT_FALSE(std::filesystem::exists(dir / "none.jpg"));
 }
 
+// A drawing that reaches beyond its clip is pictured as far as it is seen:
+// the region is what the clip leaves of it, and the picture of everything
+// there matches pdftoppm.
+TEST(Render, DrawObjectsKeepToTheClip)
+{
+    auto dir = Scratch("drawclip");
+    Parser p;
+    p.Load(WFixture("clipped.pdf"), false, nullptr);
+    PageObjects o = Walk(p, 0);
+    ASSERT_EQ(o.graphics.size(), 3u);
+    struct Case {
+        const char* what;
+        std::vector<CollectBase*> objects;
+        double x0, y0, x1, y1; // page points, y up
+    } const cases[] = {
+        {"rectangle", {o.graphics[0]}, 100, 100, 300, 200},
+        {"line", {o.graphics[1]}, 100, 146, 300, 154}, // MuPDF bounds a stroke by its width
+        {"both", {o.graphics[0], o.graphics[1]}, 100, 100, 300, 200},
+        {"line without clip", {o.graphics[2]}, 19, 39, 381, 41},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ImageCollect region(nullptr);
+        const std::string out = (dir / "clip.jpg").string();
+        ASSERT_TRUE(p.DrawObjects(c.objects, Wide(out), region));
+        const ParserMatrix& m = region.GetMatrix();
+        EXPECT_NEAR(m.e, c.x0, 1.5);
+        EXPECT_NEAR(m.f, c.y0, 1.5);
+        EXPECT_NEAR(m.e + m.a, c.x1, 1.5);
+        EXPECT_NEAR(m.f + m.d, c.y1, 1.5);
+        if (c.objects.size() < 2)
+            continue;
+        Jpeg ours = ReadJpeg(out);
+        ASSERT_TRUE(ours.ok);
+        const int dpi = static_cast<int>(std::lround(ours.width / m.a * 72));
+        const double zoom = dpi / 72.0;
+        Jpeg oracle = OracleCrop(Fixture("clipped.pdf"), dpi, static_cast<int>(std::lround(m.e * zoom)),
+                                 static_cast<int>(std::lround((300 - m.f - m.d) * zoom)), ours.width,
+                                 ours.height);
+        ASSERT_TRUE(oracle.ok);
+        EXPECT_LT(MeanDiff(Gray(ours), ours.width, oracle.pixels, oracle.width,
+                           std::min(ours.width, oracle.width), std::min(ours.height, oracle.height)),
+                  4.0);
+    }
+}
+
 TEST(Images, CorpusPictureCountsMatchPdfimages)
 {
     auto dir = Scratch("corpusimages");

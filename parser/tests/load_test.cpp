@@ -237,7 +237,8 @@ TEST(Load, DamagedFilesNeverCrash)
         return seed >> 8;
     };
     int opened = 0;
-    for (const char* name : {"picture.pdf", "paths.pdf", "links.pdf", "styles.pdf"}) {
+    for (const char* name :
+         {"picture.pdf", "paths.pdf", "links.pdf", "styles.pdf", "form_need_ap.pdf"}) {
         std::ifstream in(Fixture(name), std::ios::binary);
         const std::string original((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         for (int variant = 0; variant < 12; ++variant) {

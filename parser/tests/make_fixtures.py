@@ -265,9 +265,11 @@ def links():
 
 
 # ---- hand-written PDF files ------------------------------------------------------------
-def raw_pdf(name, pages, extra_objects=None, page_extra=""):
+def raw_pdf(name, pages, extra_objects=None, page_extra="", catalog_extra="", fonts=""):
     """pages: list of (content bytes, resources string). Builds a PDF with a
-    correct cross-reference table."""
+    correct cross-reference table. Objects are numbered: 1 catalog, 2 page
+    tree, 3 font, then content stream and page of each page, then the extra
+    objects."""
     objs = []  # index = object number - 1
 
     def add(body):
@@ -281,13 +283,13 @@ def raw_pdf(name, pages, extra_objects=None, page_extra=""):
     for content, res in pages:
         data = zlib.compress(content)
         cs = add(b"<< /Length %d /Filter /FlateDecode >>\nstream\n" % len(data) + data + b"\nendstream")
-        resources = ("<< /Font << /F1 %d 0 R >> %s >>" % (font, res)).encode()
+        resources = ("<< /Font << /F1 %d 0 R %s >> %s >>" % (font, fonts, res)).encode()
         pg = add(b"<< /Type /Page /Parent %d 0 R /MediaBox [0 0 400 300] /Resources " % pages_obj +
                  resources + b" /Contents %d 0 R %s >>" % (cs, page_extra.encode()))
         kids.append(pg)
     for body in (extra_objects or []):
         add(body)
-    objs[catalog - 1] = b"<< /Type /Catalog /Pages %d 0 R >>" % pages_obj
+    objs[catalog - 1] = b"<< /Type /Catalog /Pages %d 0 R %s >>" % (pages_obj, catalog_extra.encode())
     objs[pages_obj - 1] = (b"<< /Type /Pages /Kids [" + b" ".join(b"%d 0 R" % k for k in kids) +
                            b"] /Count %d >>" % len(kids))
     out = bytearray(b"%PDF-1.7\n%\xe2\xe3\xcf\xd3\n")
@@ -321,6 +323,21 @@ BT /F1 10 Tf 0 1 0 rg 2 Tr 0 0 0 RG 100 40 Td (Thick) Tj 0 Tr ET
 BT /F1 10 Tf 0 0 0 rg 3 Tr 20 280 Td (Hidden) Tj 0 Tr ET
 """
     raw_pdf("paths.pdf", [(content, "")])
+
+
+def clipped_page():
+    # A blue rectangle and a stroked line that reach beyond a clip of
+    # 100..300 x 100..200, and a line outside any clip (miter limit 1: the
+    # bounds of a stroke are its width around the line).
+    content = b"""
+1 M
+q 100 100 200 100 re W n
+0 0 1 rg 20 20 360 260 re f
+1 0 0 RG 4 w 0 150 m 400 150 l S
+Q
+0 0 0 RG 2 w 20 40 m 380 40 l S
+"""
+    raw_pdf("clipped.pdf", [(content, "")])
 
 
 def shading_page():
@@ -442,6 +459,61 @@ def cmyk_pictures():
     raw_pdf("cmyk.pdf", [(content, "/XObject << %s >>" % " ".join(names))], extra_objects=objects)
 
 
+def forms():
+    """Filled text fields whose values the file does not draw: one without
+    an appearance stream (form_no_ap.pdf), one whose appearance is empty in
+    a form that asks readers to make them (form_need_ap.pdf). Objects 6 and
+    7 are the fields; the page is object 5."""
+    content = b"BT /F1 12 Tf 50 250 Td (Name:) Tj ET\n"
+    font_dr = "/DR << /Font << /Helv 3 0 R >> >> /DA (/Helv 12 Tf 0 g)"
+    field = ("<< /Type /Annot /Subtype /Widget /FT /Tx /T (%s) /V (%s) /F 4 /P 5 0 R "
+             "/Rect [%d 200 %d 230] /DA (/Helv 12 Tf 0 g) %s >>")
+    empty_ap = b"<< /Type /XObject /Subtype /Form /BBox [0 0 150 30] /Length 12 >>\nstream\n/Tx BMC EMC\nendstream"
+    raw_pdf("form_no_ap.pdf", [(content, "")],
+            extra_objects=[(field % ("first", "Alice", 50, 200, "")).encode(),
+                           (field % ("last", "Cooper", 220, 370, "")).encode()],
+            page_extra="/Annots [6 0 R 7 0 R]",
+            catalog_extra="/AcroForm << /Fields [6 0 R 7 0 R] %s >>" % font_dr)
+    raw_pdf("form_need_ap.pdf", [(content, "")],
+            extra_objects=[(field % ("first", "Bob", 50, 200, "/AP << /N 8 0 R >>")).encode(),
+                           (field % ("last", "Dylan", 220, 370, "/AP << /N 8 0 R >>")).encode(),
+                           empty_ap],
+            page_extra="/Annots [6 0 R 7 0 R]",
+            catalog_extra="/AcroForm << /Fields [6 0 R 7 0 R] /NeedAppearances true %s >>" % font_dr)
+
+
+def accents():
+    """Accents drawn as glyphs of their own, as TeX sets them: the accent,
+    then a move back, then the letter ("Jérôme", "Moiré", "naïve" on a
+    dotless i); an accent raised over a capital ("Éric"); an accent drawn
+    after its letter ("Café"); a circle with a c in it (font F2 maps its "O"
+    to U+20DD, as TeX fonts map their big circle). F3 is Helvetica with
+    the dotless i at code 128. "it´s" and "a^b" keep
+    their accents, which stand beside the letters. Helvetica widths: J 500,
+    e 556, o 556, i 222, acute, circumflex and dieresis 333, O 778, c 500."""
+    content = b"""BT /F3 12 Tf 50 250 Td
+[(J) -111 (\264) 444 (er) -111 (\210) 444 (ome) -278 (Moir) -111 (\264) 444 (e) -278 (na) 55 (\250) 278 (\200ve)] TJ
+ET
+BT /F1 12 Tf 50 220 Td
+2.5 Ts [-111 (\264) 444] TJ 0 Ts [(Eric)] TJ
+ET
+BT /F2 12 Tf 50 190 Td (O) Tj /F1 12 Tf [639 (c) -139 ( 2024 Caf) (e) 444 (\264) -112 ( it\264s a^b)] TJ
+ET
+"""
+    to_unicode = (b"/CIDInit /ProcSet findresource begin 12 dict begin begincmap "
+                  b"/CMapName /Circle def 1 begincodespacerange <00> <FF> endcodespacerange "
+                  b"1 beginbfchar <4F> <20DD> endbfchar endcmap "
+                  b"CMapName currentdict /CMap defineresource pop end end")
+    raw_pdf("accents.pdf", [(content, "")], fonts="/F3 6 0 R /F2 7 0 R",
+            extra_objects=[b"<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding "
+                           b"<< /Type /Encoding /BaseEncoding /WinAnsiEncoding "
+                           b"/Differences [128 /dotlessi] >> >>",
+                           b"<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica "
+                           b"/Encoding /WinAnsiEncoding /ToUnicode 8 0 R >>",
+                           b"<< /Length %d >>\nstream\n" % len(to_unicode) + to_unicode +
+                           b"\nendstream"])
+
+
 def empty_and_broken():
     # No pages at all.
     body = (b"%PDF-1.4\n1 0 obj\n<< /Type /Catalog /Pages 2 0 R >>\nendobj\n"
@@ -503,9 +575,12 @@ pictures()
 scanned()
 links()
 paths_page()
+clipped_page()
 shading_page()
 jpeg_pictures()
 cmyk_pictures()
+forms()
+accents()
 empty_and_broken()
 encrypted()
 merge_pair()

@@ -285,3 +285,89 @@ TEST(Text, InvisibleAndFillStrokeText)
     EXPECT_NEAR(by["Thick"]->GetNonStrokeColor().g, 1.0, 0.01);
     EXPECT_EQ(o.text.size(), 3u);
 }
+
+// Form fields whose values the file does not draw (no appearance, or an
+// empty one in a form that asks readers to make them) show their values in
+// the page's words and on the rendered page, as pdftotext and pdftoppm show
+// them.
+TEST(Text, FormValuesWithoutAppearancesAreWalkedAndDrawn)
+{
+    auto dir = Scratch("forms");
+    // Dark pixels of a grey or RGB picture of the 400 x 300 pt page at 72
+    // dpi inside the field box [x0, x1] x [200, 230] (page points, y up).
+    auto ink = [](const Jpeg& j, int x0, int x1) {
+        int n = 0;
+        for (int y = 300 - 230; y < 300 - 200 && y < j.height; ++y)
+            for (int x = x0; x < x1 && x < j.width; ++x)
+                if (j.pixels[(std::size_t(y) * j.width + x) * j.components] < 128)
+                    ++n;
+        return n;
+    };
+    struct Case {
+        const char* file;
+        const char* first;
+        const char* last;
+    } cases[] = {{"form_no_ap.pdf", "Alice", "Cooper"}, {"form_need_ap.pdf", "Bob", "Dylan"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        const std::string oracle = Shell("pdftotext " + Q(Fixture(c.file)) + " -");
+        ASSERT_NE(oracle.find(c.first), std::string::npos);
+        ASSERT_NE(oracle.find(c.last), std::string::npos);
+        Parser p;
+        p.Load(WFixture(c.file), false, nullptr);
+        PageObjects o = Walk(p, 0);
+        std::vector<std::string> words;
+        for (TextCollect* t : o.text)
+            words.push_back(t->GetText());
+        EXPECT_EQ(words, (std::vector<std::string>{"Name:", c.first, c.last}));
+
+        const std::string jpg = (dir / "page.jpg").string();
+        ASSERT_TRUE(Parser::ConvertPDFPageToJpeg(WFixture(c.file), Wide(jpg), 1, 72, ""));
+        Jpeg ours = ReadJpeg(jpg);
+        ASSERT_TRUE(ours.ok);
+        const std::string pgm = (dir / "oracle").string();
+        Shell("pdftoppm -q -gray -singlefile -r 72 " + Q(Fixture(c.file)) + " " + Q(pgm));
+        Jpeg theirs = ReadPgm(pgm + ".pgm");
+        ASSERT_TRUE(theirs.ok);
+        for (auto [x0, x1] : {std::pair{50, 200}, std::pair{220, 370}}) {
+            ASSERT_GT(ink(theirs, x0, x1), 20);
+            EXPECT_GT(ink(ours, x0, x1), 20) << "field at x " << x0 << " is blank";
+        }
+    }
+}
+
+// Accents drawn as glyphs of their own (TeX's way: accent, move back,
+// letter) combine with the letter under them into one character: pdftotext
+// puts them after their letter, and its words in composed form (NFC) are
+// ours; accents that stand beside a letter stay as drawn. pdftotext leaves
+// the dieresis on the dotless i and the circle around the c apart; those are
+// read as the reader sees them.
+TEST(Text, AccentsOverLettersCombine)
+{
+    const std::string file = Fixture("accents.pdf");
+    std::istringstream oracle(
+        Shell("pdftotext " + Q(file) + " - | /usr/bin/python3 -c 'import sys, unicodedata; "
+              "sys.stdout.write(unicodedata.normalize(\"NFC\", sys.stdin.read()))'"));
+    std::vector<std::string> theirs;
+    for (std::string w; oracle >> w;)
+        theirs.push_back(w);
+    for (const char* w : {"Jérôme", "Moiré", "Éric", "Café", "it´s", "a^b"})
+        ASSERT_NE(std::find(theirs.begin(), theirs.end(), w), theirs.end()) << w;
+
+    Parser p;
+    p.Load(Wide(file), false, nullptr);
+    PageObjects o = Walk(p, 0);
+    std::vector<std::string> words;
+    for (TextCollect* t : o.text)
+        words.push_back(t->GetText());
+    const std::vector<std::string> expected = {"Jérôme", "Moiré", "naïve", "Éric", "©",
+                                               "2024",   "Café",  "it´s",  "a^b"};
+    EXPECT_EQ(words, expected);
+    // A combined word spans its letters, as if the accent were not there.
+    for (TextCollect* t : o.text)
+        if (t->GetText() == "Jérôme") {
+            EXPECT_NEAR(t->GetMatrix().e, 50.0, 0.5);
+            EXPECT_NEAR(t->GetTextWidth(), 12 * (0.5 + 0.556 + 0.333 + 0.556 + 0.833 + 0.556),
+                        0.5);
+        }
+}

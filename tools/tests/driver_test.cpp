@@ -122,6 +122,9 @@ TEST(Driver, WrongArgumentsAreUsageErrors)
         {"--type 4 --dest /tmp --word-password pw " + pdf, "--word-password does not apply"},
         {"--type 1 --dest /tmp --page-pictures --no-pictures " + pdf, "exclude each other"},
         {"--type 3 --dest /tmp " + pdf + " --password", "--password needs a value"},
+        {"--type 3 --dest /nonexistent/out " + pdf, "--dest /nonexistent/out is no folder"},
+        {"--type 3 --dest " + pdf + " " + pdf, "is no folder"},
+        {"--to-pdf --dest /nonexistent/out " + pdf, "--dest /nonexistent/out is no folder"},
     };
     for (const Case& c : cases) {
         int status = -1;

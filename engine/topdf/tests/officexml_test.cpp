@@ -363,6 +363,27 @@ TEST(XlsxReader, CellsColumnsAndMergedRanges)
     EXPECT_EQ(Of(events, CE_TABLE_END).size(), 1u);
 }
 
+// Sheets come in the workbook's order; a listed sheet that is missing is
+// left out and the ones after it still come.
+TEST(XlsxReader, SheetsInWorkbookOrder)
+{
+    MemoryPackage pkg;
+    pkg.parts["xl/workbook.xml"] = "<workbook><sheets><sheet name=\"c\" r:id=\"rId3\"/><sheet name=\"b\" "
+                                   "r:id=\"rId2\"/><sheet name=\"a\" r:id=\"rId1\"/></sheets></workbook>";
+    pkg.parts["xl/_rels/workbook.xml.rels"] =
+        "<Relationships><Relationship Id=\"rId1\" Target=\"worksheets/sheet1.xml\"/>"
+        "<Relationship Id=\"rId2\" Target=\"worksheets/sheet2.xml\"/>"
+        "<Relationship Id=\"rId3\" Target=\"/xl/worksheets/sheet3.xml\"/></Relationships>";
+    pkg.parts["xl/worksheets/sheet1.xml"] = Sheet("<row r=\"1\"><c r=\"A1\"><v>first</v></c></row>");
+    pkg.parts["xl/worksheets/sheet3.xml"] = Sheet("<row r=\"1\"><c r=\"A1\"><v>third</v></c></row>");
+    const std::vector<Event> events = pkg.run(readXlsxToPdf);
+    EXPECT_EQ(Of(events, CE_NEW_PAGE).size(), 2u);
+    std::vector<std::string> texts;
+    for (const Event& e : Of(events, CE_TEXT_UTF8))
+        texts.push_back(e.text);
+    EXPECT_EQ(texts, (std::vector<std::string>{"third", "first"}));
+}
+
 TEST(XlsxReader, StyleIndexesAreChecked)
 {
     MemoryPackage pkg;

@@ -3,7 +3,10 @@
 // give none.
 #include "engine/topdf/tests/topdftestutil.h"
 
+#include "engine/topdf/topdf.h"
+
 #include <algorithm>
+#include <cstring>
 #include <cstdio>
 #include <filesystem>
 #include <sstream>
@@ -293,6 +296,46 @@ TEST(ToPdfDriver, PicturesOfOldWorkbooksAndPresentations)
     }
     EXPECT_NE(log.find("result 0 " + (out / "Sheet-1.png").string() + "\n"), std::string::npos) << log;
     EXPECT_FALSE(fs::exists(out / "none-1.png"));
+}
+
+// The entry points that the desktop program calls: sizes written, the
+// caller's buffers left as they were, and no file for what is no document.
+TEST(ToPdfEntryPoints, OfficeAndWordDocuments)
+{
+    testutil::TempDir dir;
+    const std::string docx = Fixture("lo-writer.docx").string();
+    std::vector<char> package(docx.begin(), docx.end());
+    package.push_back('\0');
+    // The work folder's buffer ends right after its text: nothing may be
+    // appended to it in place.
+    const std::string workText = dir.str() + "work";
+    fs::create_directories(workText);
+    auto* work = new char[workText.size() + 1];
+    std::memcpy(work, workText.c_str(), workText.size() + 1);
+
+    const fs::path pdf = dir.path() / "out.pdf";
+    const unsigned size = office07topdf(package.data(), pdf.wstring().c_str(), work, 0);
+    EXPECT_EQ(size, fs::file_size(pdf));
+    EXPECT_EQ(std::string(work), workText);
+    EXPECT_TRUE(fs::exists(fs::path(workText) / "word/document.xml"));
+    EXPECT_EQ(QpdfProblems(pdf.string()), "");
+
+    // A kind of none of the three, a package that is no zip, a Word
+    // document that is no Word document: 0 and no file.
+    const fs::path none = dir.path() / "none.pdf";
+    EXPECT_EQ(office07topdf(package.data(), none.wstring().c_str(), work, 3), 0u);
+    testutil::WriteFile(dir.path() / "bad.docx", "PK\x03\x04 no zip");
+    std::string bad = (dir.path() / "bad.docx").string();
+    EXPECT_EQ(office07topdf(bad.data(), none.wstring().c_str(), work, 0), 0u);
+    testutil::WriteFile(dir.path() / "bad.doc", std::string(4096, 'x'));
+    EXPECT_EQ(word03topdf((dir.path() / "bad.doc").wstring().c_str(), none.wstring().c_str(), nullptr), 0u);
+    EXPECT_FALSE(fs::exists(none));
+    delete[] work;
+
+    const fs::path old = dir.path() / "old.pdf";
+    const fs::path doc = fs::path(TRANCEL_SOURCE_DIR) / "wordlib/tests/fixtures/lo-reader.doc";
+    const unsigned written = word03topdf(doc.wstring().c_str(), old.wstring().c_str(), nullptr);
+    EXPECT_EQ(written, fs::file_size(old));
 }
 
 } // namespace

@@ -159,6 +159,53 @@ TEST(ContentEvents, PresentationPicturesStayOnTheirPage)
     EXPECT_EQ(picture->height, 100);
 }
 
+// The line after a picture begins below the picture, the gap above it
+// included, whether the picture opens the page, follows a line of text or
+// follows text on its own line (where it stands on the text's baseline).
+TEST(ContentEvents, TextAfterAPictureBeginsBelowIt)
+{
+    OPdfDocument doc;
+    doc.setupPage(KIND_TEXT, 8.5, 11, 86, 72, 12);
+    Events e(doc);
+    const std::string png = PngBytes(40, 30);
+    e.picture(png);
+    e.lineEnd();
+    e.paragraph("text");
+    e.picture(png);
+    e.lineEnd();
+    e.picture(png);
+    e.lineEnd();
+    e.style.fontSize = 20;
+    e.paragraph("more");
+    e.style.fontSize = 12;
+    e.text("inline");
+    e.picture(png);
+    e.lineEnd();
+    e.paragraph("last");
+    OPdfPage& page = *doc.current();
+    page.alignLines();
+    std::vector<const OToken*> texts, pictures;
+    for (const OPdfLine& line : page.lines) {
+        for (const auto& token : line.tokens) {
+            if (dynamic_cast<const OStrToken*>(token.get()))
+                texts.push_back(token.get());
+            else if (dynamic_cast<const OImgToken*>(token.get()))
+                pictures.push_back(token.get());
+        }
+    }
+    ASSERT_EQ(pictures.size(), 4u);
+    ASSERT_EQ(texts.size(), 4u);
+    EXPECT_EQ(pictures[0]->y, 792 - 72 - 30);
+    // Pictures one below the other keep the gap between them.
+    EXPECT_EQ(pictures[1]->y - (pictures[2]->y + 30), 5);
+    // Each text line lies below the picture before it; the text on the
+    // picture's own line shares its bottom.
+    EXPECT_LE(texts[0]->y + texts[0]->height, pictures[0]->y);
+    EXPECT_LE(texts[1]->y + texts[1]->height, pictures[2]->y);
+    EXPECT_EQ(texts[2]->y, pictures[3]->y);
+    EXPECT_LE(texts[3]->y + texts[3]->height, pictures[3]->y);
+}
+
 TEST(Typesetter, PicturesTallerThanThePage)
 {
     testutil::TempDir dir;
