@@ -14,5 +14,9 @@ cmake -S . -B build/asan -G Ninja \
 cmake --build build/asan -j "$jobs"
 ctest --test-dir build/asan --output-on-failure --timeout 900 -j "$jobs"
 
+# Damaged copies of the corpus through the driver, every output type, for
+# a bounded time on a fixed seed (scripts/mutate.py).
+/usr/bin/python3 scripts/mutate.py --seconds "${MUTATE_SECONDS:-300}"
+
 # Every fuzz target for a short fixed time (scripts/fuzz.sh).
 ./scripts/fuzz.sh
