@@ -287,10 +287,11 @@ public:
     ImageCollect(const ImageCollect&) = delete;
     ImageCollect& operator=(const ImageCollect&) = delete;
 
-    // Path of the JPEG file (empty when none).
+    // Path of the JPEG file; empty when none, also when the picture could
+    // not be decoded or written (then no file of it is left either).
     const std::wstring& GetImagePath() const;
     // Path of the mask JPEG, or null when the picture has no mask (and
-    // fills its box as its file shows it).
+    // fills its box as its file shows it) or could not be written.
     const wchar_t* GetMaskPath() const;
     // Size of the picture's box on the page in whole points (rounded).
     bool GetImageSizeInPdf(int& width, int& height) const;
@@ -354,6 +355,10 @@ public:
     // Frees every table the library keeps (the folders above and the
     // rendering state that ConvertPDFPageToJpeg keeps for the calling thread).
     static void ReleaseAllTextConvertMap();
+    // Frees the rendering state that ConvertPDFPageToJpeg keeps for the
+    // calling thread (a MuPDF context with its store and the last document,
+    // kept open); other threads free theirs when they end.
+    static void ReleaseRenderState();
     static std::wstring GetProgramDir();
     static std::wstring GetToolDir();
     static std::wstring GetWorkDir();

@@ -25,5 +25,9 @@ cmake --build build/tsan -j "$jobs" --target folvane_app_test
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
   build/tsan/bin/folvane_app_test --gtest_filter='ConvertJob*:FileList*:MainWindow*'
 
+# Damaged copies of the corpus through the driver, every output type, for
+# a bounded time on a fixed seed (scripts/mutate.py).
+/usr/bin/python3 scripts/mutate.py --seconds "${MUTATE_SECONDS:-300}"
+
 # Every fuzz target for a short fixed time (scripts/fuzz.sh).
 ./scripts/fuzz.sh

@@ -3,9 +3,11 @@
 // or mergeall with --merge. On a terminal each file's progress is one
 // updating line that ends in "done" with the written path or "failed" with
 // the reason; elsewhere only those last lines are printed. --protocol prints
-// instead every progress call as one line ("item message value") and each
-// item's result ("result item path"), for scripts. Exits with 1 when an item
-// failed, with 2 on a usage error.
+// instead every progress call as one line ("item message value"), why each
+// failed item failed ("error item reason") and each item's result ("result
+// item path"), for scripts. Exits with 1 when an item failed, with 2 on a
+// usage error. The driver's lines have standard output to themselves:
+// whatever else the libraries write there goes to standard error.
 //
 // With --to-pdf each source becomes a PDF in DIR instead, with the same
 // lines: a folder of pictures, or a .docx, .xlsx, .pptx or .doc file (by
@@ -56,7 +58,8 @@ const char kUsage[] =
     "                    that --range lists)\n"
     "  --ocr-mode MODE   recognition: speed (default) or quality\n"
     "  --protocol        machine-readable lines: every progress call as\n"
-    "                    \"item message value\", then \"result item path\"\n"
+    "                    \"item message value\", then \"error item reason\"\n"
+    "                    for a failed item and \"result item path\"\n"
     "  --to-pdf          make a PDF of each source: a folder of pictures, a\n"
     "                    .docx, .xlsx, .pptx or .doc file; of .xls and .ppt\n"
     "                    files the pictures stored in them are written\n"
@@ -279,6 +282,31 @@ struct Job {
 
 std::atomic<bool> g_cancel{false};
 
+// Where the driver's own lines go: the standard output the driver was
+// started with, once TakeStandardOutput has run.
+FILE* g_out = stdout;
+
+// Keeps the standard output for the driver's lines: they go through a copy
+// of it, and anything else written to standard output (a library's
+// diagnostics) goes to standard error, so that scripts can read every line.
+void TakeStandardOutput()
+{
+    std::fflush(g_out);
+    const int own = ::dup(STDOUT_FILENO);
+    if (own < 0)
+        return;
+    FILE* out = ::fdopen(own, "w");
+    if (!out) {
+        ::close(own);
+        return;
+    }
+    if (::dup2(STDERR_FILENO, STDOUT_FILENO) < 0) {
+        std::fclose(out);
+        return;
+    }
+    g_out = out;
+}
+
 void OnSignal(int)
 {
     g_cancel = true;
@@ -294,7 +322,7 @@ bool OnCancel(void*)
 void CloseOpenLine(Job& job)
 {
     if (job.shown >= 0) {
-        std::fputs("\n", stdout);
+        std::fputs("\n", g_out);
         job.shown = -1;
     }
 }
@@ -306,9 +334,43 @@ void ShowProgress(Job& job, int i)
     if (job.shown != i)
         CloseOpenLine(job);
     const ItemView& v = job.views[static_cast<std::size_t>(i)];
-    std::printf("\r\x1b[K%s  %d%%", v.name.c_str(), v.percent);
-    std::fflush(stdout);
+    std::fprintf(g_out, "\r\x1b[K%s  %d%%", v.name.c_str(), v.percent);
+    std::fflush(g_out);
     job.shown = i;
+}
+
+// Whether the output folder can take new files.
+// Whether a file can be made in the output folder, tried with a hidden
+// file removed at once (permission bits do not tell for every user and
+// file system).
+bool WritableFolder(const std::string& dir)
+{
+    std::string probe = (fs::path(dir) / ".trancel-run-XXXXXX").string();
+    const int fd = ::mkstemp(probe.data());
+    if (fd < 0)
+        return false;
+    ::close(fd);
+    ::unlink(probe.c_str());
+    return true;
+}
+
+// Why item i failed: what the parser said of its file, else what the
+// driver can see of the job.
+std::string FailureReason(const Job& job, std::size_t i)
+{
+    const ItemView& v = job.views[i];
+    if (!v.error.empty())
+        return v.error;
+    if (g_cancel)
+        return "cancelled";
+    if (!WritableFolder(job.options.dest))
+        return "cannot write the output into " + job.options.dest;
+    return "the conversion did not complete";
+}
+
+bool Succeeded(const Job& job, std::size_t i)
+{
+    return job.views[i].state == ITEM_DONE && !job.items[i].result.empty();
 }
 
 // Prints the item's last line: done with the written path, or failed with
@@ -321,30 +383,26 @@ void ShowEnd(Job& job, std::size_t i)
     v.ended = true;
     const std::string result = utf8::FromWide(job.items[i].result);
     std::string line;
-    if (v.state == ITEM_DONE && !result.empty()) {
+    if (Succeeded(job, i))
         line = v.name + "  done  " + result;
-    } else {
-        std::string reason = v.error;
-        if (reason.empty())
-            reason = g_cancel ? "cancelled" : "the conversion did not complete";
-        line = v.name + "  failed: " + reason;
-    }
+    else
+        line = v.name + "  failed: " + FailureReason(job, i);
     if (job.terminal && job.shown == static_cast<int>(i)) {
-        std::printf("\r\x1b[K%s\n", line.c_str());
+        std::fprintf(g_out, "\r\x1b[K%s\n", line.c_str());
         job.shown = -1;
     } else {
         CloseOpenLine(job);
-        std::printf("%s\n", line.c_str());
+        std::fprintf(g_out, "%s\n", line.c_str());
     }
-    std::fflush(stdout);
+    std::fflush(g_out);
 }
 
 void OnProgress(void* ctx, int item, unsigned message, int value)
 {
     Job& job = *static_cast<Job*>(ctx);
     if (job.options.protocol) {
-        std::printf("%d %u %d\n", item, message, value);
-        std::fflush(stdout);
+        std::fprintf(g_out, "%d %u %d\n", item, message, value);
+        std::fflush(g_out);
     }
     if (item < 0 || static_cast<std::size_t>(item) >= job.views.size())
         return;
@@ -435,6 +493,7 @@ int main(int argc, char** argv)
     if (const int code = ParseArguments(argc, argv, job.options))
         return code < 0 ? 0 : code;
     job.terminal = !job.options.protocol && isatty(STDOUT_FILENO);
+    TakeStandardOutput();
 
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);
@@ -465,13 +524,23 @@ int main(int argc, char** argv)
 
     bool failed = false;
     for (std::size_t i = 0; i < job.items.size(); ++i) {
-        if (job.views[i].state != ITEM_DONE || job.items[i].result.empty())
+        if (!Succeeded(job, i))
             failed = true;
-        if (job.options.protocol)
-            std::printf("result %zu %s\n", i, utf8::FromWide(job.items[i].result).c_str());
-        else
+        if (job.options.protocol) {
+            // A reason is one line, whatever the file's name holds.
+            std::string reason = Succeeded(job, i) ? std::string() : FailureReason(job, i);
+            for (char& c : reason) {
+                if (c == '\n' || c == '\r')
+                    c = ' ';
+            }
+            if (!reason.empty())
+                std::fprintf(g_out, "error %zu %s\n", i, reason.c_str());
+            std::fprintf(g_out, "result %zu %s\n", i, utf8::FromWide(job.items[i].result).c_str());
+        } else {
             ShowEnd(job, i);
+        }
     }
     CloseOpenLine(job);
+    std::fflush(g_out);
     return failed ? 1 : 0;
 }

@@ -54,18 +54,33 @@ void Book::reportPage(int k, int m) const
              30 + static_cast<int>(step) + static_cast<int>(k * step));
 }
 
+// A page tree may claim far more pages than the file holds: this many pages
+// in a row that cannot be loaded end the walk, so that the job's time and
+// memory follow the pages the file really has.
+constexpr int kMaxMissingRun = 16;
+
+bool Book::missing(bool loaded)
+{
+    missingRun = loaded ? 0 : missingRun + 1;
+    return missingRun >= kMaxMissingRun;
+}
+
 bool Book::parse()
 {
     const int m = parser->GetPageCount();
     pageCount = m;
     ++documents;
+    missingRun = 0;
     for (int k = 0; k < m; ++k) {
         if (cancelled())
             return false;
-        readcurrentpage(k);
+        const bool loaded = readcurrentpage(k);
         reportPage(k, m);
+        if (missing(loaded))
+            break;
     }
-    return true;
+    // A request to stop may have ended the last page's run part way.
+    return !cancelled();
 }
 
 bool Book::parse(int first, int last)
@@ -77,13 +92,17 @@ bool Book::parse(int first, int last)
     if (first > last || first < 0)
         first = 0;
     const int m = last - first + 1;
+    missingRun = 0;
     for (int page = first; page <= last; ++page) {
         if (cancelled())
             return false;
-        readcurrentpage(page);
+        const bool loaded = readcurrentpage(page);
         reportPage(page - first, m);
+        if (missing(loaded))
+            break;
     }
-    return true;
+    // A request to stop may have ended the last page's run part way.
+    return !cancelled();
 }
 
 bool Book::parse(std::vector<int> list)
@@ -91,16 +110,20 @@ bool Book::parse(std::vector<int> list)
     const int count = parser->GetPageCount();
     ++documents;
     const int m = static_cast<int>(list.size());
+    missingRun = 0;
     for (int k = 0; k < m; ++k) {
         const int page = list[static_cast<std::size_t>(k)];
         if (page < 0 || page > count - 1)
             continue;
         if (cancelled())
             return false;
-        readcurrentpage(page);
+        const bool loaded = readcurrentpage(page);
         reportPage(k, m);
+        if (missing(loaded))
+            break;
     }
-    return true;
+    // A request to stop may have ended the last page's run part way.
+    return !cancelled();
 }
 
 std::vector<Page*> Book::GetPages()
@@ -114,13 +137,13 @@ std::wstring Book::write(const std::wstring& dir, const std::wstring& name)
     return writer->save(dir, name);
 }
 
-void Book::readcurrentpage(int page)
+bool Book::readcurrentpage(int page)
 {
     Page* p = new Page(writer);
     pages.push_back(p);
     origins.push_back(PageOrigin{documents - 1, page});
-    p->ParserPage(parser, page, ignoreImages, pageAsImage, ignoreTables, keepObjectOrder,
-                  drawGraphics);
+    return p->ParserPage(parser, page, ignoreImages, pageAsImage, ignoreTables, keepObjectOrder,
+                         drawGraphics);
 }
 
 void Book::destory()

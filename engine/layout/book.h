@@ -54,7 +54,12 @@ public:
     std::vector<PageOrigin> GetPageOrigins() const { return origins; }
 
 private:
-    void readcurrentpage(int page);
+    // Reads the page into the book; false when the parser cannot load it.
+    bool readcurrentpage(int page);
+    // Counts a page that could not be loaded (true ends the walk: a run of
+    // them means the page tree claims pages the file does not hold).
+    bool missing(bool loaded);
+    int missingRun = 0;
     void destory();
     // Asks the cancel callback; true means stop.
     bool cancelled() const;

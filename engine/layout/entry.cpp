@@ -252,6 +252,9 @@ void convert(std::vector<Basedata_w>& items, const std::wstring& tmpDir, void* c
         if (end == ItemEnd::StopJob)
             break;
     }
+    // Page pictures rendered on this thread keep a MuPDF context and the
+    // last document open: not beyond the job.
+    Parser::ReleaseRenderState();
 }
 
 void mergeall(std::vector<Basedata_w>& items, const std::wstring& tmpDir, void* ctx,
@@ -331,33 +334,34 @@ void mergeall(std::vector<Basedata_w>& items, const std::wstring& tmpDir, void* 
                 cancelled = true;
                 continue;
             }
+            // Done only once the merged output is written, after the loop.
             merged.push_back(n);
             report.percent(i, 100);
-            report.state(i, ITEM_DONE);
         } catch (...) {
             report.state(i, ITEM_FAILED);
         }
     }
 
     // The pages of every item that loaded are written, also when a later
-    // item failed; a failed write takes back the items' success.
+    // item failed; those items end done when the file is written and
+    // failed when it is not (or the job was cancelled before).
+    std::wstring result;
     if (book && !merged.empty()) {
         const std::wstring dir = WithoutTrailingSlash(items.front().dest);
-        std::wstring result;
         try {
             if (!dir.empty())
                 result = book->write(dir, L"/" + name);
         } catch (...) {
             result.clear();
         }
-        for (std::size_t n : merged) {
-            if (result.empty())
-                report.state(static_cast<int>(n), ITEM_FAILED);
-            else
-                items[n].result = result;
-        }
+    }
+    for (std::size_t n : merged) {
+        if (!result.empty())
+            items[n].result = result;
+        report.state(static_cast<int>(n), result.empty() ? ITEM_FAILED : ITEM_DONE);
     }
     book.reset();
     EmptyWorkFolders();
     RezovirorRelease();
+    Parser::ReleaseRenderState();
 }

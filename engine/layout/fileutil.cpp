@@ -66,16 +66,6 @@ void ReportNotFound()
 
 std::atomic<unsigned> g_tempCounter{0};
 
-// A temporary name in the folder of `path`: short whatever the file is
-// called, so that a name near the file system's limit still has room for
-// its temporary, and hidden.
-std::string TemporaryNameBeside(const std::string& path)
-{
-    const std::size_t slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-    return folder + ".tmp" + std::to_string(::getpid()) + "_" + std::to_string(g_tempCounter++);
-}
-
 bool CopyOne(const std::string& source, const std::string& dest, bool move)
 {
     if (move && std::rename(source.c_str(), dest.c_str()) == 0)
@@ -159,6 +149,13 @@ bool DeleteMatches(const std::string& pattern)
 }
 
 } // namespace
+
+std::string TemporaryNameBeside(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    return folder + ".tmp" + std::to_string(::getpid()) + "_" + std::to_string(g_tempCounter++);
+}
 
 bool CopyFile(const std::string& source, const std::string& dest, bool move)
 {
@@ -364,6 +361,17 @@ std::wstring ClaimOutputFile(const std::wstring& stem, const std::wstring& ext)
         if (CreateExclusive(path, taken))
             return path;
         if (!taken)
+            return std::wstring();
+    }
+}
+
+std::wstring ClaimOutputFolder(const std::wstring& stem)
+{
+    for (;;) {
+        const std::wstring path = FreeOutputPath(stem, L"");
+        if (::mkdir(utf8::FromWide(path).c_str(), 0777) == 0)
+            return path;
+        if (errno != EEXIST)
             return std::wstring();
     }
 }

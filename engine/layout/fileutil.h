@@ -64,8 +64,18 @@ bool CreateExclusive(const std::wstring& path, bool& taken);
 // cannot be written.
 std::wstring ClaimOutputFile(const std::wstring& stem, const std::wstring& ext);
 
+// Claims the first free folder name of the "(N)" rule by making the folder,
+// so that two conversions never share one. The claimed path, or empty when
+// the folder that should hold it cannot be written.
+std::wstring ClaimOutputFolder(const std::wstring& stem);
+
 // Writes every byte to the descriptor, going on after interrupted writes.
 bool WriteAll(int fd, const void* data, std::size_t size);
+
+// A temporary name in the folder of `path`: short whatever the file is
+// called, so that a name near the file system's limit still has room for
+// its temporary, hidden, and unique within the process.
+std::string TemporaryNameBeside(const std::string& path);
 
 // Has `fill` write a file's content into a new temporary file in the folder
 // of `path` (a short hidden name, whatever `path` is called) and renames it

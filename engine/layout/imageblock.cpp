@@ -246,7 +246,7 @@ bool ImageBlock::getImage(Parser* parser)
     // One picture: it keeps the parser's file name.
     const std::wstring& source = img->GetImagePath();
     if (source.empty())
-        return draw(numbered, true);   // the parser has no file to copy
+        return false;   // the picture could not be made: it is left out
     const std::wstring name = FreePictureName(FileName(source));
     if (img->GetMaskPath() != nullptr)
         return draw(name, true);   // drawn with its mask over white

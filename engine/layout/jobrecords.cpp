@@ -8,14 +8,18 @@
 
 namespace {
 
-// One range may not append more entries than this: a text such as
-// "1-2000000000" must not exhaust memory. No document has that many pages.
+// The ranges of one selection together may not append more entries than
+// this: neither "1-2000000000" nor a list of many such ranges may exhaust
+// memory. No document has that many pages.
 constexpr long long kMaxRangeEntries = 1 << 22;
 
-// Appends a, a+1, ..., b; nothing when a > b.
+// Appends a, a+1, ..., b; nothing when a > b or the selection is full.
 void AppendRange(std::vector<int>& pages, long long a, long long b)
 {
-    b = std::min(b, a + kMaxRangeEntries - 1);
+    const long long room = kMaxRangeEntries - static_cast<long long>(pages.size());
+    if (room <= 0)
+        return;
+    b = std::min(b, a + room - 1);
     for (long long v = a; v <= b; ++v)
         pages.push_back(static_cast<int>(v));
 }

@@ -127,18 +127,18 @@ void Page::write(void* ctx)
     writer->writePage(ctx, this);
 }
 
-void Page::ParserPage(Parser* parser, int page, bool ignoreImages, bool pageAsImage,
+bool Page::ParserPage(Parser* parser, int page, bool ignoreImages, bool pageAsImage,
                       bool ignoreTables, bool keepObjectOrder, bool drawGraphics)
 {
     // 1. Page size.
-    parser->SetCurrentPage(page);
+    const bool loaded = parser->SetCurrentPage(page);
     parser->GetPageWidth(width, -1);
     parser->GetPageHeight(height, -1);
 
     // 2. The whole page as one picture.
     if (pageAsImage) {
         makePagePicture(parser, page);
-        return;
+        return loaded;
     }
 
     // 3. Walk the page's objects.
@@ -215,7 +215,7 @@ void Page::ParserPage(Parser* parser, int page, bool ignoreImages, bool pageAsIm
         textObjects.clear();
         graphics.clear();
         pictureObjects.clear();
-        return;
+        return loaded;
     }
 
     // 4. Picture regions, which take their places among the text blocks (a
@@ -304,6 +304,7 @@ void Page::ParserPage(Parser* parser, int page, bool ignoreImages, bool pageAsIm
     }
     // 7.9 Links.
     ResolveLinks(links);
+    return loaded;
 }
 
 bool Page::addtext(TextCollect* run)

@@ -37,7 +37,9 @@ public:
     Page(const Page&) = delete;
     Page& operator=(const Page&) = delete;
 
-    void ParserPage(Parser* parser, int page, bool ignoreImages, bool pageAsImage,
+    // Reads the page's objects into blocks. False when the parser cannot
+    // load the page at all (it stays blank).
+    bool ParserPage(Parser* parser, int page, bool ignoreImages, bool pageAsImage,
                     bool ignoreTables, bool keepObjectOrder, bool drawGraphics);
 
     std::vector<Block*> GetBlock() const { return blocks; }

@@ -347,8 +347,10 @@ bool Page::addimage(CollectBase* image)
     auto* img = dynamic_cast<ImageCollect*>(image);
     if (img == nullptr)
         return false;
-    auto* b = new ImageBlock(writer);
     const std::wstring& path = img->GetImagePath();
+    if (path.empty())
+        return false;   // no file of the picture could be made
+    auto* b = new ImageBlock(writer);
     const std::size_t slash = path.rfind(L'/');
     b->setImagePath(L"image/" + (slash == std::wstring::npos ? path : path.substr(slash + 1)));
     b->setPosition(img->GetMatrix().e, img->GetMatrix().f);

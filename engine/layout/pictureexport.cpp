@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -60,15 +61,21 @@ bool ExtractPictures(Parser* parser, int p, int n)
             continue;
         const std::wstring path = GlobalEnum::tmppath + L"ImageFiles/Page" + int2wstr(n) + L"_" +
                                   int2wstr(k) + L".jpg";
-        if (!image->GetMaskPath()) {
-            CopyFile(image->GetImagePath(), path, false);
+        // A picture that could not be made is left out; the next one takes
+        // its number.
+        bool made = false;
+        if (image->GetImagePath().empty()) {
+            made = false;
+        } else if (!image->GetMaskPath()) {
+            made = CopyFile(image->GetImagePath(), path, false);
         } else {
             // A masked picture is drawn as it shows on the page.
             ImageCollect region;
             std::vector<CollectBase*> one{image};
-            parser->DrawObjects(one, path, region);
+            made = parser->DrawObjects(one, path, region);
         }
-        ++k;
+        if (made)
+            ++k;
     }
     return true;
 }
@@ -83,12 +90,21 @@ void Report(const callback_funcs& cb, void* ctx, int index, int value)
 // the caller, which alone talks to the callbacks.
 class JobPool {
 public:
+    // Starts up to `threads` threads; one that cannot be started leaves the
+    // pool with those already running (size() says how many, maybe none).
     JobPool(int threads, std::function<bool(int)> work, int jobs)
         : work_(std::move(work)), state_(static_cast<std::size_t>(jobs), kWaiting)
     {
-        for (int t = 0; t < threads; ++t)
-            threads_.emplace_back([this] { run(); });
+        threads_.reserve(static_cast<std::size_t>(threads));
+        for (int t = 0; t < threads; ++t) {
+            try {
+                threads_.emplace_back([this] { run(); });
+            } catch (const std::system_error&) {
+                break;
+            }
+        }
     }
+    int size() const { return static_cast<int>(threads_.size()); }
     ~JobPool()
     {
         {
@@ -180,11 +196,17 @@ PageImageExport exportPageImages(Parser* parser, const std::wstring& name,
     if (!extract && count == 1 && !merge) {
         if (!MakeFolder(out))
             return result;
-        const std::wstring target = FreeOutputPath(base, L".jpg");
+        // The name is claimed before the page is drawn into it; a page that
+        // cannot be drawn gives the name back.
+        const std::wstring target = ClaimOutputFile(base, L".jpg");
+        if (target.empty())
+            return result;
         if (pdf.empty() || !Parser::ConvertPDFPageToJpeg(pdf, target, 1,
                                                          static_cast<int>(scale) * 96,
-                                                         item.password))
+                                                         item.password)) {
+            DeleteFile(target);
             return result;
+        }
         result.status = ExportStatus::Done;
         result.path = target;
         return result;
@@ -200,9 +222,19 @@ PageImageExport exportPageImages(Parser* parser, const std::wstring& name,
     if (chosen.empty() || count <= 0)
         return result;
 
-    const std::wstring folder = !mergeFolder.empty() ? mergeFolder : FreeOutputPath(base, L"");
-    if (!MakeFolder(folder))
+    // A folder of its own, claimed by making it; taken back when nothing of
+    // the item lands in it.
+    const bool ownFolder = mergeFolder.empty();
+    const std::wstring folder = ownFolder ? ClaimOutputFolder(base) : mergeFolder;
+    if (folder.empty() || !MakeFolder(folder))
         return result;
+    auto giveBack = [&] {
+        DeleteFiles(GlobalEnum::tmppath + L"Files/*", false);
+        if (ownFolder) {
+            std::error_code ec;
+            std::filesystem::remove_all(utf8::Path(folder), ec);
+        }
+    };
 
     const int m = static_cast<int>(chosen.size());
     const double step = 50.0 / m;
@@ -221,13 +253,20 @@ PageImageExport exportPageImages(Parser* parser, const std::wstring& name,
     // reported in page order, both on this thread.
     const int threads = extract ? 1 : std::min(RenderThreads(), m);
     std::unique_ptr<JobPool> pool;
-    if (threads > 1)
+    if (threads > 1) {
         pool = std::make_unique<JobPool>(threads, exportPage, m);
-    const int window = threads > 1 ? 2 * threads : 1;
+        if (pool->size() == 0)
+            pool.reset();   // no thread could be started: this one renders
+    }
+    const int window = pool ? 2 * pool->size() : 1;
+    // A page tree may claim far more pages than the file holds: a run of
+    // pages that cannot be made ends the export.
+    constexpr int kMaxMissingRun = 16;
+    int missingRun = 0;
     int done = 0;
     int started = 0;
     bool cancelled = false;
-    for (int j = 0; j < m; ++j) {
+    for (int j = 0; j < m && missingRun < kMaxMissingRun; ++j) {
         while (!cancelled && started < m && started - j < window) {
             if (callbacks.cancel && callbacks.cancel(ctx)) {
                 cancelled = true;
@@ -239,19 +278,23 @@ PageImageExport exportPageImages(Parser* parser, const std::wstring& name,
         }
         if (j >= started)
             break;   // cancelled before this page was started
-        if (pool ? pool->wait(j) : exportPage(j))
+        if (pool ? pool->wait(j) : exportPage(j)) {
             ++done;
+            missingRun = 0;
+        } else {
+            ++missingRun;
+        }
         Report(callbacks, ctx, index, static_cast<int>(j * step) + basePercent);
     }
     pool.reset();
     if (cancelled) {
-        DeleteFiles(GlobalEnum::tmppath + L"Files/*", false);
+        giveBack();
         result.status = ExportStatus::Cancelled;
         return result;
     }
 
     if (done == 0) {
-        DeleteFiles(GlobalEnum::tmppath + L"Files/*", false);
+        giveBack();
         return result;
     }
     // An empty ImageFiles (pages without pictures) is no failure.

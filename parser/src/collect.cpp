@@ -78,8 +78,11 @@ void ImageCollect::Materialise() const
 {
     if (!source_)
         return;
-    if (!source_->written)
-        source_->Write();
+    if (!source_->written && !source_->Write()) {
+        // No file was made: the picture names none.
+        imagePath_.clear();
+        maskPath_.clear();
+    }
 }
 
 const std::wstring& ImageCollect::GetImagePath() const
@@ -93,7 +96,7 @@ const wchar_t* ImageCollect::GetMaskPath() const
     if (!hasMask_)
         return nullptr;
     Materialise();
-    return maskPath_.c_str();
+    return maskPath_.empty() ? nullptr : maskPath_.c_str();
 }
 
 bool ImageCollect::GetImageSizeInPdf(int& width, int& height) const

@@ -22,9 +22,13 @@ struct CollectDevice {
 
 Collector* Col(fz_device* dev) { return reinterpret_cast<CollectDevice*>(dev)->col; }
 
-template <class F> void Guard(fz_device* dev, F&& f)
+// A request to stop ends the page run (MuPDF's own way of stopping a run);
+// no C++ object is alive in this frame or its callers' when it is thrown.
+template <class F> void Guard(fz_context* ctx, fz_device* dev, F&& f)
 {
     Collector* c = Col(dev);
+    if (c->Stopped())
+        fz_throw(ctx, FZ_ERROR_ABORT, "cancelled");
     try {
         f(*c);
     } catch (...) {
@@ -32,119 +36,119 @@ template <class F> void Guard(fz_device* dev, F&& f)
     }
 }
 
-void DevFillPath(fz_context*, fz_device* dev, const fz_path* path, int evenOdd, fz_matrix ctm,
+void DevFillPath(fz_context* ctx, fz_device* dev, const fz_path* path, int evenOdd, fz_matrix ctm,
                  fz_colorspace* cs, const float* color, float, fz_color_params cp)
 {
-    Guard(dev, [&](Collector& c) { c.FillPath(path, evenOdd, ctm, cs, color, cp); });
+    Guard(ctx, dev, [&](Collector& c) { c.FillPath(path, evenOdd, ctm, cs, color, cp); });
 }
 
-void DevStrokePath(fz_context*, fz_device* dev, const fz_path* path,
+void DevStrokePath(fz_context* ctx, fz_device* dev, const fz_path* path,
                    const fz_stroke_state* stroke, fz_matrix ctm, fz_colorspace* cs,
                    const float* color, float, fz_color_params cp)
 {
-    Guard(dev, [&](Collector& c) { c.StrokePath(path, stroke, ctm, cs, color, cp); });
+    Guard(ctx, dev, [&](Collector& c) { c.StrokePath(path, stroke, ctm, cs, color, cp); });
 }
 
 void DevClipPath(fz_context* ctx, fz_device* dev, const fz_path* path, int, fz_matrix ctm,
                  fz_rect scissor)
 {
     const fz_rect r = fz_intersect_rect(SafeBoundPath(ctx, path, nullptr, ctm), scissor);
-    Guard(dev, [&](Collector& c) { c.PushClip(r); });
+    Guard(ctx, dev, [&](Collector& c) { c.PushClip(r); });
 }
 
 void DevClipStrokePath(fz_context* ctx, fz_device* dev, const fz_path* path,
                        const fz_stroke_state* stroke, fz_matrix ctm, fz_rect scissor)
 {
     const fz_rect r = fz_intersect_rect(SafeBoundPath(ctx, path, stroke, ctm), scissor);
-    Guard(dev, [&](Collector& c) { c.PushClip(r); });
+    Guard(ctx, dev, [&](Collector& c) { c.PushClip(r); });
 }
 
-void DevFillText(fz_context*, fz_device* dev, const fz_text* text, fz_matrix ctm,
+void DevFillText(fz_context* ctx, fz_device* dev, const fz_text* text, fz_matrix ctm,
                  fz_colorspace* cs, const float* color, float, fz_color_params cp)
 {
-    Guard(dev, [&](Collector& c) { c.Text(text, ctm, cs, color, cp, TextKind::Fill); });
+    Guard(ctx, dev, [&](Collector& c) { c.Text(text, ctm, cs, color, cp, TextKind::Fill); });
 }
 
-void DevStrokeText(fz_context*, fz_device* dev, const fz_text* text, const fz_stroke_state*,
+void DevStrokeText(fz_context* ctx, fz_device* dev, const fz_text* text, const fz_stroke_state*,
                    fz_matrix ctm, fz_colorspace* cs, const float* color, float,
                    fz_color_params cp)
 {
-    Guard(dev, [&](Collector& c) { c.Text(text, ctm, cs, color, cp, TextKind::Stroke); });
+    Guard(ctx, dev, [&](Collector& c) { c.Text(text, ctm, cs, color, cp, TextKind::Stroke); });
 }
 
 void DevClipText(fz_context* ctx, fz_device* dev, const fz_text* text, fz_matrix ctm,
                  fz_rect scissor)
 {
     const fz_rect r = fz_intersect_rect(SafeBoundText(ctx, text, ctm), scissor);
-    Guard(dev, [&](Collector& c) { c.PushClip(r); });
+    Guard(ctx, dev, [&](Collector& c) { c.PushClip(r); });
 }
 
 void DevClipStrokeText(fz_context* ctx, fz_device* dev, const fz_text* text,
                        const fz_stroke_state*, fz_matrix ctm, fz_rect scissor)
 {
     const fz_rect r = fz_intersect_rect(SafeBoundText(ctx, text, ctm), scissor);
-    Guard(dev, [&](Collector& c) { c.PushClip(r); });
+    Guard(ctx, dev, [&](Collector& c) { c.PushClip(r); });
 }
 
-void DevIgnoreText(fz_context*, fz_device* dev, const fz_text* text, fz_matrix ctm)
+void DevIgnoreText(fz_context* ctx, fz_device* dev, const fz_text* text, fz_matrix ctm)
 {
-    Guard(dev, [&](Collector& c) {
+    Guard(ctx, dev, [&](Collector& c) {
         c.Text(text, ctm, nullptr, nullptr, fz_default_color_params, TextKind::Invisible);
     });
 }
 
-void DevFillShade(fz_context*, fz_device* dev, fz_shade* shade, fz_matrix ctm, float,
+void DevFillShade(fz_context* ctx, fz_device* dev, fz_shade* shade, fz_matrix ctm, float,
                   fz_color_params)
 {
-    Guard(dev, [&](Collector& c) { c.FillShade(shade, ctm); });
+    Guard(ctx, dev, [&](Collector& c) { c.FillShade(shade, ctm); });
 }
 
-void DevFillImage(fz_context*, fz_device* dev, fz_image* image, fz_matrix ctm, float,
+void DevFillImage(fz_context* ctx, fz_device* dev, fz_image* image, fz_matrix ctm, float,
                   fz_color_params cp)
 {
-    Guard(dev, [&](Collector& c) { c.Image(image, ctm, false, nullptr, nullptr, cp); });
+    Guard(ctx, dev, [&](Collector& c) { c.Image(image, ctm, false, nullptr, nullptr, cp); });
 }
 
-void DevFillImageMask(fz_context*, fz_device* dev, fz_image* image, fz_matrix ctm,
+void DevFillImageMask(fz_context* ctx, fz_device* dev, fz_image* image, fz_matrix ctm,
                       fz_colorspace* cs, const float* color, float, fz_color_params cp)
 {
-    Guard(dev, [&](Collector& c) { c.Image(image, ctm, true, cs, color, cp); });
+    Guard(ctx, dev, [&](Collector& c) { c.Image(image, ctm, true, cs, color, cp); });
 }
 
-void DevClipImageMask(fz_context*, fz_device* dev, fz_image*, fz_matrix ctm, fz_rect scissor)
+void DevClipImageMask(fz_context* ctx, fz_device* dev, fz_image*, fz_matrix ctm, fz_rect scissor)
 {
     const fz_rect r = fz_intersect_rect(fz_transform_rect(fz_unit_rect, ctm), scissor);
-    Guard(dev, [&](Collector& c) { c.PushClip(r); });
+    Guard(ctx, dev, [&](Collector& c) { c.PushClip(r); });
 }
 
-void DevPopClip(fz_context*, fz_device* dev)
+void DevPopClip(fz_context* ctx, fz_device* dev)
 {
-    Guard(dev, [&](Collector& c) { c.PopClip(); });
+    Guard(ctx, dev, [&](Collector& c) { c.PopClip(); });
 }
 
-void DevBeginMask(fz_context*, fz_device* dev, fz_rect area, int, fz_colorspace*, const float*,
+void DevBeginMask(fz_context* ctx, fz_device* dev, fz_rect area, int, fz_colorspace*, const float*,
                   fz_color_params)
 {
-    Guard(dev, [&](Collector& c) { c.BeginMask(area); });
+    Guard(ctx, dev, [&](Collector& c) { c.BeginMask(area); });
 }
 
-void DevEndMask(fz_context*, fz_device* dev)
+void DevEndMask(fz_context* ctx, fz_device* dev)
 {
-    Guard(dev, [&](Collector& c) { c.EndMask(); });
+    Guard(ctx, dev, [&](Collector& c) { c.EndMask(); });
 }
 
-int DevBeginTile(fz_context*, fz_device* dev, fz_rect area, fz_rect, float, float, fz_matrix ctm,
+int DevBeginTile(fz_context* ctx, fz_device* dev, fz_rect area, fz_rect, float, float, fz_matrix ctm,
                  int)
 {
-    Guard(dev, [&](Collector& c) { c.BeginTile(area, ctm); });
+    Guard(ctx, dev, [&](Collector& c) { c.BeginTile(area, ctm); });
     // The cell's content is not reported: tell the interpreter that the
     // tile is known so that it does not run it.
     return 1;
 }
 
-void DevEndTile(fz_context*, fz_device* dev)
+void DevEndTile(fz_context* ctx, fz_device* dev)
 {
-    Guard(dev, [&](Collector& c) { c.EndTile(); });
+    Guard(ctx, dev, [&](Collector& c) { c.EndTile(); });
 }
 
 // Plain frame: runs the page with the collecting device. Returns 1 when the

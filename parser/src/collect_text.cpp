@@ -170,6 +170,7 @@ void Collector::Text(const fz_text* text, fz_matrix ctm, fz_colorspace* cs, cons
             g.kind = kind;
             g.wmode = wmode;
             g.size = size;
+            g.em = std::min(size, dlen);
             for (int k = 0; k < 3; ++k)
                 g.color[k] = rgb[k];
             g.dir = dir;
@@ -217,7 +218,7 @@ void Collector::AddGlyph(const Glyph& g)
     else
         follows = Continues(g.font, g.kind, g.wmode, g.size, g.color, g.dir, g.origin);
     if (!follows) {
-        StartWord(g.font, g.info, g.kind, g.wmode, g.size, g.color, g.dir, g.origin);
+        StartWord(g.font, g.info, g.kind, g.wmode, g.size, g.em, g.color, g.dir, g.origin);
         word_.clip = g.clip;
     } else {
         word_.clip = fz_union_rect(word_.clip, g.clip);
@@ -303,11 +304,11 @@ bool Collector::Follows(fz_point origin) const
     const float sx = origin.x - w.start.x, sy = origin.y - w.start.y;
     const float perp = std::fabs(sx * w.dir.y - sy * w.dir.x);
     return perp <= kBaselineTolerance * w.size && along >= -kBackTolerance * w.size &&
-           along <= kSpaceFactor * w.size;
+           along <= kSpaceFactor * w.em;
 }
 
 void Collector::StartWord(fz_font* font, const FontInfo* info, TextKind kind, int wmode,
-                          float size, const float rgb[3], fz_point dir, fz_point origin)
+                          float size, float em, const float rgb[3], fz_point dir, fz_point origin)
 {
     FinishWord();
     word_.active = true;
@@ -316,6 +317,7 @@ void Collector::StartWord(fz_font* font, const FontInfo* info, TextKind kind, in
     word_.kind = kind;
     word_.wmode = wmode;
     word_.size = size;
+    word_.em = em;
     for (int k = 0; k < 3; ++k)
         word_.color[k] = rgb[k];
     word_.dir = dir;

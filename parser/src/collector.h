@@ -30,6 +30,10 @@ struct Glyph {
     TextKind kind = TextKind::Fill;
     int wmode = 0;
     float size = 0.0f;
+    // The em by which the gaps between words are measured: the size, or
+    // less along a baseline that horizontal scaling (Tz) condenses, whose
+    // spaces shrink with the glyphs.
+    float em = 0.0f;
     float color[3] = {0, 0, 0};
     fz_point dir{1, 0};    // unit vector along the baseline
     fz_point origin{0, 0}; // where the pen stood
@@ -48,6 +52,10 @@ struct Word {
     TextKind kind = TextKind::Fill;
     int wmode = 0;
     float size = 0.0f;
+    // The em by which the gaps between words are measured: the size, or
+    // less along a baseline that horizontal scaling (Tz) condenses, whose
+    // spaces shrink with the glyphs.
+    float em = 0.0f;
     float color[3] = {0, 0, 0};
     fz_point dir{1, 0}; // unit vector along the baseline, device space
     fz_point start{0, 0};
@@ -81,6 +89,8 @@ public:
 
     bool Failed() const { return failed_; }
     void Fail() { failed_ = true; }
+    // True once the caller asked to stop the page.
+    bool Stopped() const { return opt_.cancel && opt_.cancel->Stopped(); }
     int NextId() const { return nextId_; }
 
     // Calls at the top level (outside mask definitions and pattern cells)
@@ -147,7 +157,7 @@ private:
     // Whether a glyph at `origin` follows the active word on its baseline.
     bool Follows(fz_point origin) const;
     void StartWord(fz_font* font, const FontInfo* info, TextKind kind, int wmode, float size,
-                   const float rgb[3], fz_point dir, fz_point origin);
+                   float em, const float rgb[3], fz_point dir, fz_point origin);
     void AddPiece(const TextPiece& piece);
     // Adds a glyph to the active word, or starts a word with it.
     void AddGlyph(const Glyph& g);

@@ -8,12 +8,16 @@
 // object holding only the chosen glyphs.
 //
 // All functions here that contain fz_try are plain frames (no objects with
-// destructors). The device callbacks call only MuPDF functions and touch
-// the selection read-only, so no C++ exception can start inside them.
+// destructors). The device callbacks call only MuPDF functions, the cancel
+// probe (which throws nothing) and touch the selection read-only, so no C++
+// exception can start inside them.
 #include "internal.h"
 #include "mupdf_safe.h"
 
+#include <algorithm>
 #include <cmath>
+#include <condition_variable>
+#include <mutex>
 
 namespace parser_detail {
 namespace {
@@ -24,6 +28,7 @@ struct FilterDevice {
     fz_device super;
     fz_device* target;
     const Selection* sel;
+    CancelProbe* cancel; // may be null
     int seq;
     int maskDepth;
     int tileDepth;
@@ -44,8 +49,11 @@ bool InTile(FilterDevice* f, bool* pass)
 }
 
 // Decides a drawing call: numbered at the top level, passed when chosen.
-bool PassDrawing(FilterDevice* f)
+// A request to stop ends the run here (a plain frame, nothing to unwind).
+bool PassDrawing(fz_context* ctx, FilterDevice* f)
 {
+    if (f->cancel && f->cancel->Stopped())
+        fz_throw(ctx, FZ_ERROR_ABORT, "cancelled");
     bool pass = false;
     if (InTile(f, &pass))
         return pass;
@@ -67,7 +75,7 @@ bool PassStructure(FilterDevice* f)
 void FFillPath(fz_context* ctx, fz_device* dev, const fz_path* path, int evenOdd, fz_matrix ctm,
                fz_colorspace* cs, const float* color, float alpha, fz_color_params cp)
 {
-    if (PassDrawing(F(dev)))
+    if (PassDrawing(ctx, F(dev)))
         fz_fill_path(ctx, F(dev)->target, path, evenOdd, ctm, cs, color, alpha, cp);
 }
 
@@ -75,7 +83,7 @@ void FStrokePath(fz_context* ctx, fz_device* dev, const fz_path* path,
                  const fz_stroke_state* stroke, fz_matrix ctm, fz_colorspace* cs,
                  const float* color, float alpha, fz_color_params cp)
 {
-    if (PassDrawing(F(dev)))
+    if (PassDrawing(ctx, F(dev)))
         fz_stroke_path(ctx, F(dev)->target, path, stroke, ctm, cs, color, alpha, cp);
 }
 
@@ -198,21 +206,21 @@ void FClipStrokeText(fz_context* ctx, fz_device* dev, const fz_text* text,
 void FFillShade(fz_context* ctx, fz_device* dev, fz_shade* shade, fz_matrix ctm, float alpha,
                 fz_color_params cp)
 {
-    if (PassDrawing(F(dev)))
+    if (PassDrawing(ctx, F(dev)))
         fz_fill_shade(ctx, F(dev)->target, shade, ctm, alpha, cp);
 }
 
 void FFillImage(fz_context* ctx, fz_device* dev, fz_image* image, fz_matrix ctm, float alpha,
                 fz_color_params cp)
 {
-    if (PassDrawing(F(dev)))
+    if (PassDrawing(ctx, F(dev)))
         fz_fill_image(ctx, F(dev)->target, image, ctm, alpha, cp);
 }
 
 void FFillImageMask(fz_context* ctx, fz_device* dev, fz_image* image, fz_matrix ctm,
                     fz_colorspace* cs, const float* color, float alpha, fz_color_params cp)
 {
-    if (PassDrawing(F(dev)))
+    if (PassDrawing(ctx, F(dev)))
         fz_fill_image_mask(ctx, F(dev)->target, image, ctm, cs, color, alpha, cp);
 }
 
@@ -318,12 +326,14 @@ void FEndLayer(fz_context* ctx, fz_device* dev)
         fz_end_layer(ctx, F(dev)->target);
 }
 
-fz_device* NewFilterDevice(fz_context* ctx, fz_device* target, const Selection* sel)
+fz_device* NewFilterDevice(fz_context* ctx, fz_device* target, const Selection* sel,
+                           CancelProbe* cancel)
 {
     auto* f = reinterpret_cast<FilterDevice*>(
         fz_new_device_of_size(ctx, static_cast<int>(sizeof(FilterDevice))));
     f->target = target;
     f->sel = sel;
+    f->cancel = cancel;
     f->seq = 0;
     f->maskDepth = 0;
     f->tileDepth = 0;
@@ -359,31 +369,49 @@ fz_device* NewFilterDevice(fz_context* ctx, fz_device* target, const Selection* 
 // pixmap covering `area` (fz page space), optionally through the filter,
 // from the page's content or from its recording.
 fz_pixmap* Render(fz_context* ctx, fz_document* doc, int pageIndex, float zoom, bool gray,
-                  const fz_rect* area, const Selection* sel, fz_display_list* recorded = nullptr)
+                  const fz_rect* area, const Selection* sel, fz_display_list* recorded = nullptr,
+                  CancelProbe* cancel = nullptr)
 {
     fz_page* page = nullptr;
     fz_pixmap* pix = nullptr;
     fz_device* draw = nullptr;
     fz_device* filter = nullptr;
+    bool drawing = false;
     fz_var(page);
     fz_var(pix);
     fz_var(draw);
     fz_var(filter);
+    fz_var(drawing);
     fz_try(ctx)
     {
         if (!recorded || !area)
             page = fz_load_page(ctx, doc, pageIndex);
         fz_rect r = area ? *area : fz_bound_page(ctx, page);
         const fz_matrix ctm = fz_scale(zoom, zoom);
-        const fz_irect bbox = fz_round_rect(fz_transform_rect(r, ctm));
+        fz_irect bbox = fz_round_rect(fz_transform_rect(r, ctm));
+        if (area && !fz_is_empty_rect(fz_transform_rect(r, ctm))) {
+            // An area keeps its size in whole pixels: rounding both edges
+            // outward would add a pixel whenever its corner lies off the
+            // pixel grid (181 pixels for a picture of 180).
+            const fz_rect t = fz_transform_rect(r, ctm);
+            const double w = std::max(1.0, std::round(double(t.x1) - t.x0));
+            const double h = std::max(1.0, std::round(double(t.y1) - t.y0));
+            const double x0 = std::floor(double(t.x0) + 0.5);
+            const double y0 = std::floor(double(t.y0) + 0.5);
+            constexpr double kLimit = 1 << 28;
+            if (std::fabs(x0) < kLimit && std::fabs(y0) < kLimit && w < kLimit && h < kLimit)
+                bbox = fz_irect{static_cast<int>(x0), static_cast<int>(y0),
+                                static_cast<int>(x0 + w), static_cast<int>(y0 + h)};
+        }
         if (bbox.x1 <= bbox.x0 || bbox.y1 <= bbox.y0)
             fz_throw(ctx, FZ_ERROR_GENERIC, "empty area");
         pix = fz_new_pixmap_with_bbox(ctx, gray ? fz_device_gray(ctx) : fz_device_rgb(ctx), bbox,
                                       nullptr, 0);
         fz_clear_pixmap_with_value(ctx, pix, 255);
         draw = fz_new_draw_device(ctx, fz_identity, pix);
+        drawing = true;
         if (sel) {
-            filter = NewFilterDevice(ctx, draw, sel);
+            filter = NewFilterDevice(ctx, draw, sel, cancel);
             // The whole recording is replayed: a call left out for lying
             // outside the area would put the numbering of the rest out of
             // step.
@@ -405,13 +433,58 @@ fz_pixmap* Render(fz_context* ctx, fz_document* doc, int pageIndex, float zoom, 
     }
     fz_catch(ctx)
     {
-        fz_drop_pixmap(ctx, pix);
-        pix = nullptr;
+        // A damaged object (a picture that cannot be decoded, a broken
+        // content stream) ends the drawing where it stands: what was drawn
+        // before it is kept, as the page's text and objects are. Running out
+        // of memory or being stopped keeps nothing.
+        const int code = fz_caught(ctx);
+        if (!drawing || code == FZ_ERROR_MEMORY || code == FZ_ERROR_ABORT) {
+            fz_drop_pixmap(ctx, pix);
+            pix = nullptr;
+        }
     }
     return pix;
 }
 
 } // namespace
+
+namespace {
+
+struct PixelPool {
+    std::mutex mutex;
+    std::condition_variable freed;
+    double held = 0;
+};
+
+PixelPool& Pixels()
+{
+    static PixelPool pool;
+    return pool;
+}
+
+} // namespace
+
+PixelReservation::PixelReservation(double pixels)
+    : pixels_(std::clamp(std::isfinite(pixels) ? pixels : kRenderPixelBudget, 0.0,
+                         kRenderPixelBudget))
+{
+    PixelPool& pool = Pixels();
+    std::unique_lock<std::mutex> lock(pool.mutex);
+    pool.freed.wait(lock, [&] { return pool.held + pixels_ <= kRenderPixelBudget; });
+    pool.held += pixels_;
+}
+
+PixelReservation::~PixelReservation()
+{
+    PixelPool& pool = Pixels();
+    {
+        std::lock_guard<std::mutex> lock(pool.mutex);
+        pool.held -= pixels_;
+        if (pool.held < 0.5)
+            pool.held = 0;
+    }
+    pool.freed.notify_all();
+}
 
 fz_pixmap* RenderPage(fz_context* ctx, fz_document* doc, int page, float zoom, bool gray)
 {
@@ -421,14 +494,15 @@ fz_pixmap* RenderPage(fz_context* ctx, fz_document* doc, int page, float zoom, b
     if (!PageBounds(ctx, doc, page, bounds))
         return nullptr;
     const double area = double(bounds.x1 - bounds.x0) * double(bounds.y1 - bounds.y0);
-    const double limit = 1e8;
+    const double limit = kRenderPixelBudget;
     if (area > 0 && area * zoom * zoom > limit)
         zoom = static_cast<float>(std::sqrt(limit / area));
     return Render(ctx, doc, page, zoom, gray, nullptr, nullptr);
 }
 
 fz_pixmap* RenderSelection(fz_context* ctx, fz_document* doc, int page, const Selection& sel,
-                           const Box& region, float zoom, fz_display_list* recorded)
+                           const Box& region, float zoom, fz_display_list* recorded,
+                           CancelProbe* cancel)
 {
     fz_rect bounds;
     if (recorded)
@@ -440,7 +514,7 @@ fz_pixmap* RenderSelection(fz_context* ctx, fz_document* doc, int page, const Se
                        static_cast<float>(bounds.y1 - region.y1),
                        static_cast<float>(region.x1 + bounds.x0),
                        static_cast<float>(bounds.y1 - region.y0)};
-    return Render(ctx, doc, page, zoom, false, &area, &sel, recorded);
+    return Render(ctx, doc, page, zoom, false, &area, &sel, recorded, cancel);
 }
 
 fz_display_list* RecordPage(fz_context* ctx, fz_document* doc, int pageIndex)

@@ -212,9 +212,23 @@ bool ImageTurnOf(fz_matrix ctm, ImageTurn& turn)
     return false;
 }
 
-void ImageSource::Write()
+bool ImageSource::Write()
 {
     written = true;
+    ok = WriteFiles();
+    if (!ok) {
+        // A picture file without its mask, or a mask without its picture,
+        // shows something the page does not: neither stays.
+        std::error_code ec;
+        std::filesystem::remove(std::filesystem::path(imagePath), ec);
+        if (!maskPath.empty())
+            std::filesystem::remove(std::filesystem::path(maskPath), ec);
+    }
+    return ok;
+}
+
+bool ImageSource::WriteFiles()
+{
     // The caller may have emptied and removed the folder since the page was
     // read; make it again.
     std::error_code ec;
@@ -224,12 +238,13 @@ void ImageSource::Write()
             unsigned char* data = nullptr;
             const std::size_t len = fz_buffer_storage(ctx, jpeg, &data);
             if (WriteFileBytes(imagePath, data, len))
-                return;
+                return true;
         }
     }
     fz_pixmap* pix = SafeDecodeImage(ctx, image);
     if (!pix)
-        return;
+        return false;
+    bool done = false;
     try {
         const int w = fz_pixmap_width(ctx, pix);
         const int h = fz_pixmap_height(ctx, pix);
@@ -255,9 +270,9 @@ void ImageSource::Write()
                     }
                 }
             }
-            WriteTurnedJpeg(imagePath, rgb.data(), w, h, 3, static_cast<std::ptrdiff_t>(w) * 3, turn);
-            if (!maskPath.empty())
-                WriteTurnedJpeg(maskPath, mask.data(), w, h, 1, w, turn);
+            done = WriteTurnedJpeg(imagePath, rgb.data(), w, h, 3,
+                                   static_cast<std::ptrdiff_t>(w) * 3, turn) &&
+                   (maskPath.empty() || WriteTurnedJpeg(maskPath, mask.data(), w, h, 1, w, turn));
         } else if (alpha) {
             // Own transparency: the picture over white, its alpha as the mask.
             std::vector<unsigned char> col(static_cast<std::size_t>(w) * h * c);
@@ -274,32 +289,36 @@ void ImageSource::Write()
                     }
                 }
             }
-            WriteTurnedJpeg(imagePath, col.data(), w, h, c, static_cast<std::ptrdiff_t>(w) * c, turn);
-            if (!maskPath.empty() && !image->mask)
-                WriteTurnedJpeg(maskPath, mask.data(), w, h, 1, w, turn);
+            done = WriteTurnedJpeg(imagePath, col.data(), w, h, c,
+                                   static_cast<std::ptrdiff_t>(w) * c, turn) &&
+                   (maskPath.empty() || image->mask ||
+                    WriteTurnedJpeg(maskPath, mask.data(), w, h, 1, w, turn));
         } else if (c == 1 || c == 3) {
-            WriteTurnedJpeg(imagePath, s, w, h, c, stride, turn);
+            done = WriteTurnedJpeg(imagePath, s, w, h, c, stride, turn);
         }
     } catch (...) {
         fz_drop_pixmap(ctx, pix);
         throw;
     }
     fz_drop_pixmap(ctx, pix);
+    if (!done)
+        return false;
 
     if (!maskPath.empty() && image->mask) {
         fz_pixmap* m = SafeDecodeImage(ctx, image->mask);
         if (!m)
-            return;
+            return false;
         try {
             int mw = 0, mh = 0;
             std::vector<unsigned char> gray = MaskSamples(ctx, m, mw, mh);
-            WriteTurnedJpeg(maskPath, gray.data(), mw, mh, 1, mw, turn);
+            done = WriteTurnedJpeg(maskPath, gray.data(), mw, mh, 1, mw, turn);
         } catch (...) {
             fz_drop_pixmap(ctx, m);
             throw;
         }
         fz_drop_pixmap(ctx, m);
     }
+    return done;
 }
 
 } // namespace parser_detail

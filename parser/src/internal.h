@@ -10,6 +10,7 @@
 #pragma once
 
 #include "parser/parser.h"
+#include "cancel_probe.h"
 
 extern "C" {
 #include <mupdf/fitz.h>
@@ -99,13 +100,19 @@ struct ImageSource {
     std::string imagePath; // UTF-8
     std::string maskPath;  // UTF-8, empty when none
     ImageTurn turn;        // applied to the picture and its mask when written
-    bool written = false;
+    bool written = false;  // Write has run
+    bool ok = false;       // and left the picture (and its mask) on disk
 
     ImageSource() = default;
     ImageSource(const ImageSource&) = delete;
     ImageSource& operator=(const ImageSource&) = delete;
     ~ImageSource();
-    void Write();
+    // Writes the picture and its mask; false (and neither file left) when
+    // either could not be made.
+    bool Write();
+
+private:
+    bool WriteFiles();
 };
 
 // Access to the private state of the public object classes.
@@ -225,6 +232,9 @@ struct CollectOptions {
     FontTable* fonts = nullptr;
     // Word objects of earlier pages to reuse (may be null).
     std::vector<std::unique_ptr<TextCollect>>* spareText = nullptr;
+    // Asked during the page run; a request to stop ends the run (may be
+    // null).
+    CancelProbe* cancel = nullptr;
 };
 
 // Runs the page through the collecting device and appends its objects
@@ -242,6 +252,25 @@ void AppendLinks(fz_context* ctx, fz_document* doc, fz_page* page, fz_rect bound
 // Bounds of a page as displayed (fz page space). False when it cannot be read.
 bool PageBounds(fz_context* ctx, fz_document* doc, int page, fz_rect& out);
 
+// The most pixels a whole-page picture has (RenderPage draws a larger page
+// at a lower resolution), and the most that the page pictures being drawn
+// at once by every thread of the process have together.
+constexpr double kRenderPixelBudget = 1e8;
+
+// A share of kRenderPixelBudget held while a page picture exists: made, it
+// waits until the pictures of other threads leave room for `pixels` (a
+// share as large as the budget waits until nothing else is held).
+class PixelReservation {
+public:
+    explicit PixelReservation(double pixels);
+    ~PixelReservation();
+    PixelReservation(const PixelReservation&) = delete;
+    PixelReservation& operator=(const PixelReservation&) = delete;
+
+private:
+    double pixels_;
+};
+
 // Renders a page (fz page space scaled by zoom) to a new pixmap: RGB or
 // grey, no alpha, white background. Null on failure.
 fz_pixmap* RenderPage(fz_context* ctx, fz_document* doc, int page, float zoom, bool gray);
@@ -256,8 +285,11 @@ struct Selection {
 // (page points, y upward) at `zoom`, over white. `recorded`, when not null,
 // is the page recorded by RecordPage: drawing it again spares reading the
 // page's content. Null on failure.
+// A request to stop through `cancel` (may be null) ends the drawing with
+// no picture.
 fz_pixmap* RenderSelection(fz_context* ctx, fz_document* doc, int page, const Selection& sel,
-                           const Box& region, float zoom, fz_display_list* recorded = nullptr);
+                           const Box& region, float zoom, fz_display_list* recorded = nullptr,
+                           CancelProbe* cancel = nullptr);
 
 // Every drawing call of a page, recorded in the order of a page run (the
 // order in which the collecting device numbers them). Null on failure.

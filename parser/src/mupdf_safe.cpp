@@ -2,6 +2,7 @@
 // object with a destructor, so MuPDF's longjmp stays inside it.
 #include "mupdf_safe.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace parser_detail {
@@ -203,13 +204,31 @@ int SafeIsExternalLink(fz_context* ctx, const char* uri)
 
 fz_pixmap* SafeDecodeImage(fz_context* ctx, fz_image* image)
 {
+    if (!image || image->w <= 0 || image->h <= 0)
+        return nullptr;
+    // Above the budget only a JPEG can be decoded smaller (by 1/2, 1/4 or
+    // 1/8 as it is read); any other picture would be decoded whole first,
+    // however large its header says it is, and is left out.
+    const double pixels = double(image->w) * double(image->h);
+    int wantW = image->w;
+    int wantH = image->h;
+    if (pixels > kMaxDecodedPixels) {
+        fz_compressed_buffer* cbuf = fz_compressed_image_buffer(ctx, image);
+        if (!cbuf || cbuf->params.type != FZ_IMAGE_JPEG)
+            return nullptr;
+        const double f = std::sqrt(pixels / kMaxDecodedPixels);
+        wantW = std::max(1, static_cast<int>(image->w / f));
+        wantH = std::max(1, static_cast<int>(image->h / f));
+    }
     fz_pixmap* pix = nullptr;
     fz_pixmap* conv = nullptr;
     fz_var(pix);
     fz_var(conv);
     fz_try(ctx)
     {
-        pix = fz_get_pixmap_from_image(ctx, image, nullptr, nullptr, nullptr, nullptr);
+        pix = fz_get_pixmap_from_image(ctx, image, nullptr, nullptr, &wantW, &wantH);
+        if (double(fz_pixmap_width(ctx, pix)) * fz_pixmap_height(ctx, pix) > kMaxDecodedPixels)
+            fz_throw(ctx, FZ_ERROR_GENERIC, "picture beyond the pixel budget");
         fz_colorspace* cs = fz_pixmap_colorspace(ctx, pix);
         const int colorants = fz_pixmap_colorants(ctx, pix);
         if (!cs && colorants > 0 && colorants != 1 && colorants != 3) {

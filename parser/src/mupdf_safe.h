@@ -53,9 +53,14 @@ int SafeResolveLinkPage(fz_context* ctx, fz_document* doc, const char* uri);
 
 int SafeIsExternalLink(fz_context* ctx, const char* uri);
 
+// The most pixels a picture is decoded to (8192 x 8192): a header that
+// claims more must not make the process take gigabytes.
+constexpr double kMaxDecodedPixels = 8192.0 * 8192.0;
+
 // Decodes a picture for writing: its pixels in grey or RGB, with alpha when
 // the picture has transparency of its own (colour key, alpha channel) or is a
-// stencil (alpha only). Null on failure.
+// stencil (alpha only). A picture above kMaxDecodedPixels comes scaled down
+// within it where its format allows, else not at all. Null on failure.
 fz_pixmap* SafeDecodeImage(fz_context* ctx, fz_image* image);
 
 } // namespace parser_detail

@@ -6,14 +6,18 @@
 #include "utf8.h"
 
 #include <atomic>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <map>
 #include <mutex>
-#include <sys/stat.h>
 #include <typeinfo>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace parser_detail {
 
@@ -65,7 +69,16 @@ int PreparePlain(fz_context* ctx, fz_document* doc, const char* password, int ch
                 !fz_authenticate_password(ctx, doc, password ? password : "")) {
                 result = -1;
             } else {
-                result = fz_count_pages(ctx, doc);
+                int pages = fz_count_pages(ctx, doc);
+                // Every page is an object of the file: a page tree that
+                // claims more pages than the file has objects lies, and the
+                // file cannot hold more pages than that.
+                if (pdf_document* pdf = pdf_specifics(ctx, doc)) {
+                    const int objects = pdf_xref_len(ctx, pdf);
+                    if (pages > objects)
+                        pages = objects;
+                }
+                result = pages;
             }
         }
     }
@@ -77,16 +90,31 @@ int PreparePlain(fz_context* ctx, fz_document* doc, const char* password, int ch
     return result;
 }
 
-// Looks at the start of the file: it must exist, not be empty, and carry
-// the PDF header within its first kilobyte (as readers commonly require).
+// Looks at the start of the file: it must exist, be a regular file (a FIFO
+// or a device would block or never end), not be empty, and carry the PDF
+// header within its first kilobyte (as readers commonly require). Opened
+// without blocking, so that a FIFO without a writer is refused too.
 void CheckPdfFile(const std::string& path)
 {
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f)
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
         throw ParserError("cannot open the file: " + path);
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        throw ParserError("not a regular file: " + path);
+    }
     char head[1024];
-    const std::size_t n = std::fread(head, 1, sizeof head, f);
-    std::fclose(f);
+    std::size_t n = 0;
+    while (n < sizeof head) {
+        const ssize_t got = ::read(fd, head + n, sizeof head - n);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            break;
+        n += static_cast<std::size_t>(got);
+    }
+    ::close(fd);
     if (n == 0)
         throw ParserError("the file is empty: " + path);
     bool found = false;
@@ -331,6 +359,11 @@ void Parser::ReleaseAllTextConvertMap()
         f.work.clear();
         f.work.shrink_to_fit();
     }
+    ReleaseRenderState();
+}
+
+void Parser::ReleaseRenderState()
+{
     t_renderCache.reset();
 }
 
@@ -482,6 +515,8 @@ bool Parser::SetCurrentPage(int page)
     opt.imageStem = d.imageStem;
     opt.imageCounter = &d.imageCounter;
     opt.spareText = &d.spareText;
+    CancelProbe probe(cancel_, callbackCtx_);
+    opt.cancel = &probe;
     if (!d.fonts)
         d.fonts = std::make_unique<FontTable>(d.ctx);
     opt.fonts = d.fonts.get();
@@ -572,6 +607,14 @@ bool Parser::ConvertPDFPageToJpeg(const std::wstring& pdfPath, const std::wstrin
     }
     if (page > cache->pageCount)
         return false;
+    // The picture's pixels are held from the budget of every thread until
+    // it is written.
+    fz_rect bounds;
+    if (!PageBounds(cache->ctx, cache->doc, page - 1, bounds))
+        return false;
+    const double zoom = dpi / 72.0;
+    const PixelReservation pixels(double(bounds.x1 - bounds.x0) * double(bounds.y1 - bounds.y0) *
+                                  zoom * zoom);
     fz_pixmap* pix = RenderPage(cache->ctx, cache->doc, page - 1, static_cast<float>(dpi) / 72.0f,
                                 false);
     if (!pix)
@@ -631,8 +674,9 @@ bool Parser::DrawObjects(const std::vector<CollectBase*>& objects, const std::ws
     if (pixels > 4e7)
         zoom = std::max(0.25, zoom * std::sqrt(4e7 / pixels));
 
+    CancelProbe probe(cancel_, callbackCtx_);
     fz_pixmap* pix = RenderSelection(d.ctx, d.doc, page, sel, area, static_cast<float>(zoom),
-                                     d.Recording(page));
+                                     d.Recording(page), &probe);
     if (!pix)
         return false;
     bool ok = false;

@@ -312,6 +312,48 @@ TEST(Images, PictureFilesAreWrittenOnlyWhenAskedFor)
     EXPECT_TRUE(ReadJpeg(first).ok);
 }
 
+TEST(Images, PicturesThatCannotBeWrittenNameNoFile)
+{
+    // The image folder lies below a regular file: no picture can be written
+    // there, and none may be reported as written.
+    auto dir = Scratch("unwritable");
+    const std::filesystem::path blocker = dir / "file";
+    std::ofstream(blocker) << "x";
+    Parser p;
+    p.SetImageDir(Wide((blocker / "images").string()));
+    p.Load(WFixture("picture.pdf"), false, nullptr);
+    PageObjects o = Walk(p, 0);
+    ASSERT_EQ(o.images.size(), 2u);
+    for (ImageCollect* image : o.images) {
+        EXPECT_TRUE(image->GetImagePath().empty());
+        EXPECT_EQ(image->GetMaskPath(), nullptr);
+    }
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir),
+                            std::filesystem::directory_iterator()),
+              1);
+}
+
+TEST(Images, DrawnPicturesKeepTheirPixelSize)
+{
+    // 180 x 180 pixels in a box of 72 points whose corner lies off the
+    // pixel grid: drawn at the picture's own resolution it stays 180 x 180.
+    auto dir = Scratch("drawnsize");
+    Parser p;
+    p.SetImageDir(Wide(dir.string()));
+    p.Load(WFixture("smask_offset.pdf"), false, nullptr);
+    PageObjects o = Walk(p, 0);
+    ASSERT_EQ(o.images.size(), 1u);
+    ASSERT_NE(o.images[0]->GetMaskPath(), nullptr);
+    const std::string out = (dir / "drawn.jpg").string();
+    ImageCollect region;
+    std::vector<CollectBase*> one{o.images[0]};
+    ASSERT_TRUE(p.DrawObjects(one, Wide(out), region));
+    const Jpeg j = ReadJpeg(out);
+    ASSERT_TRUE(j.ok);
+    EXPECT_EQ(j.width, 180);
+    EXPECT_EQ(j.height, 180);
+}
+
 TEST(Images, NamesAreUniqueOverLoadsAndParsers)
 {
     auto dir = Scratch("unique");
@@ -550,6 +592,8 @@ TEST(Render, DrawObjectsKeepToTheClip)
 
 TEST(Images, CorpusPictureCountsMatchPdfimages)
 {
+    if (CorpusMissing())
+        GTEST_SKIP() << "no corpus at " << Corpus();
     auto dir = Scratch("corpusimages");
     for (const auto& e : std::filesystem::directory_iterator(Corpus())) {
         if (e.path().extension() != ".pdf")

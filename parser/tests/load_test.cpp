@@ -4,6 +4,7 @@
 #include <fstream>
 #include <iterator>
 
+#include <sys/stat.h>
 
 using namespace ptest;
 
@@ -60,6 +61,54 @@ TEST(Load, BadFilesThrowAndLeaveNoDocument)
         EXPECT_FALSE(p.GetParsedFilePath(buf, 16));
         EXPECT_THROW(p.Load(WFixture(f), true, nullptr), ParserError);
     }
+}
+
+TEST(Load, SourcesThatAreNoRegularFilesAreRefusedWithoutWaiting)
+{
+    // A FIFO without a writer would block an open for reading for ever; a
+    // folder or a device is no PDF either.
+    auto dir = Scratch("fifo");
+    const std::string fifo = (dir / "pipe.pdf").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& path : {fifo, dir.string(), std::string("/dev/zero")}) {
+        SCOPED_TRACE(path);
+        Parser p;
+        EXPECT_THROW(p.Load(Wide(path), false, nullptr), ParserError);
+        EXPECT_THROW(p.Load(Wide(path), true, nullptr), ParserError);
+        EXPECT_FALSE(Parser::ConvertPDFPageToJpeg(Wide(path), Wide((dir / "p.jpg").string()), 1,
+                                                  72, ""));
+    }
+}
+
+TEST(Load, ARequestToStopEndsALongPageRun)
+{
+    // Reading a page of 200,000 drawings takes long; the cancel callback is
+    // asked during the run, and its yes ends the run with part of the page.
+    struct Asked {
+        int times = 0;
+        bool stop = false;
+    };
+    auto objects = [](Asked& asked) {
+        Parser p;
+        p.SetCallbacks(nullptr, [](void* ctx) {
+            auto* a = static_cast<Asked*>(ctx);
+            ++a->times;
+            return a->stop;
+        }, &asked);
+        p.Load(WFixture("many_paths.pdf"), false, nullptr);
+        p.SetCurrentPage(0);
+        int n = 0;
+        while (p.GetNextObj())
+            ++n;
+        return n;
+    };
+    Asked go;
+    const int whole = objects(go);
+    Asked stop{0, true};
+    const int part = objects(stop);
+    EXPECT_GE(stop.times, 1);
+    EXPECT_EQ(stop.times, 1) << "once stopped, the callback is not asked again";
+    EXPECT_LT(part, whole / 2);
 }
 
 TEST(Load, FailedLoadDropsThePreviousDocument)
@@ -198,6 +247,8 @@ TEST(Load, StaticFoldersAreKeptAndReleased)
 // with ParserError; either way nothing crashes.
 TEST(Load, CorpusFilesLoadOrFailCleanly)
 {
+    if (CorpusMissing())
+        GTEST_SKIP() << "no corpus at " << Corpus();
     auto dir = Scratch("corpus");
     int loaded = 0;
     for (const auto& e : std::filesystem::directory_iterator(Corpus())) {

@@ -214,6 +214,16 @@ def pictures():
     c.showPage()
     c.save()
     os.remove(rgb_path)
+    # A soft-masked picture of 180 x 180 pixels at 2.5 pixels a point, its
+    # corner off the pixel grid.
+    big = rgba.resize((180, 180))
+    big_path = path("pic_alpha180.png")
+    big.save(big_path)
+    c = canvas.Canvas(path("smask_offset.pdf"), pagesize=letter)
+    c.drawImage(ImageReader(big_path), 100.3, 400.7, width=72, height=72, mask="auto")
+    c.showPage()
+    c.save()
+    os.remove(big_path)
     os.remove(rgba_path)
 
 
@@ -323,6 +333,25 @@ BT /F1 10 Tf 0 1 0 rg 2 Tr 0 0 0 RG 100 40 Td (Thick) Tj 0 Tr ET
 BT /F1 10 Tf 0 0 0 rg 3 Tr 20 280 Td (Hidden) Tj 0 Tr ET
 """
     raw_pdf("paths.pdf", [(content, "")])
+
+
+def horizontal_scaling():
+    # Words set apart only by TJ offsets (no space characters) under
+    # horizontal scaling (Tz): the gaps shrink and grow with the glyphs.
+    content = b"""BT /F1 20 Tf 50 Tz 40 250 Td [(Narrow) -250 (words) -250 (apart)] TJ ET
+BT /F1 20 Tf 50 Tz 40 200 Td [(Nar) -30 (row) -250 (kept)] TJ ET
+BT /F1 20 Tf 100 Tz 40 150 Td [(Plain) -250 (words)] TJ ET
+BT /F1 20 Tf 200 Tz 40 100 Td [(Wide) -120 (pair)] TJ ET"""
+    raw_pdf("hscale.pdf", [(content, "")])
+
+
+def many_paths_page():
+    # 200,000 separate small filled squares: a page that takes long to read.
+    rows = []
+    for k in range(200000):
+        x, y = (k % 400), (k // 400) % 300
+        rows.append(b"%d %d 0.5 0.5 re f" % (x, y))
+    raw_pdf("many_paths.pdf", [(b"\n".join(rows), "")])
 
 
 def clipped_page():
@@ -575,6 +604,8 @@ pictures()
 scanned()
 links()
 paths_page()
+horizontal_scaling()
+many_paths_page()
 clipped_page()
 shading_page()
 jpeg_pictures()

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -24,7 +25,20 @@ inline std::wstring Wide(const std::string& s) { return parser_detail::FromUtf8(
 
 inline std::wstring WFixture(const std::string& name) { return Wide(Fixture(name)); }
 
-inline std::string Corpus() { return "/work/shared/corpus/pdf"; }
+// The folder of real-world PDFs (TRANCEL_CORPUS_DIR).
+inline std::string Corpus() { return TRANCEL_CORPUS_DIR; }
+
+// True when the corpus is missing: a test then skips its corpus part, or
+// fails when the environment sets CI=true.
+inline bool CorpusMissing()
+{
+    if (std::filesystem::is_directory(Corpus()))
+        return false;
+    const char* ci = std::getenv("CI");
+    if (ci && std::string(ci) == "true")
+        ADD_FAILURE() << "no corpus at " << Corpus();
+    return true;
+}
 
 // Output of a shell command (stdout only); exit status into *status.
 std::string Shell(const std::string& cmd, int* status = nullptr);

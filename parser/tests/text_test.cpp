@@ -94,10 +94,14 @@ TEST(Text, WordsAndBoxesMatchPdftotext)
                  {Fixture("cropbox.pdf"), 1, true, false},
                  {Fixture("cjk.pdf"), 1, false, false},
                  {Fixture("cjk_nowidth.pdf"), 1, false, false},
+                 {Fixture("hscale.pdf"), 1, false, false},
                  {Corpus() + "/021-pdfa_crazyones-pdfa.pdf", 1, false, false},
                  {Corpus() + "/002-trivial-libre-office-writer_002-trivial-libre-office-writer.pdf",
                   1, false, false}};
+    const bool corpusMissing = CorpusMissing();
     for (const Case& c : cases) {
+        if (corpusMissing && c.file.rfind(Corpus(), 0) == 0)
+            continue;
         SCOPED_TRACE(c.file);
         Parser p;
         p.Load(Wide(c.file), false, nullptr);

@@ -11,6 +11,10 @@ Kinds:
   zero        a zero-byte file
   notpdf      a text file
   truncated   the first half of a 3-page PDF
+  badpicture  one page: a line, a picture whose JPEG 2000 data is damaged,
+              another line
+  liarcount   one real page under a page tree whose /Count says 10^9
+  hugejpeg    one page with a JPEG whose header claims 65535 x 65535 pixels
 Each file is written as OUTDIR/NAME.pdf (NAME defaults to the kind).
 """
 import io
@@ -65,6 +69,61 @@ def blank(path):
     c.save()
 
 
+def raw_pdf(path, content, xobject=None, count=1):
+    """A one-page PDF written by hand: the page draws `content` with
+    Helvetica as /F1 and `xobject` (dictionary entries, stream data) as
+    /Im1; the page tree claims `count` pages."""
+    objs = [b"<< /Type /Catalog /Pages 2 0 R >>",
+            b"<< /Type /Pages /Kids [3 0 R] /Count %d >>" % count,
+            b"<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R "
+            b"/Resources << /Font << /F1 5 0 R >> /XObject << /Im1 6 0 R >> >> >>",
+            b"<< /Length %d >>\nstream\n" % len(content) + content + b"\nendstream",
+            b"<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>"]
+    entries, data = xobject or (b"/Width 1 /Height 1 /ColorSpace /DeviceGray /BitsPerComponent 8",
+                                b"\x80")
+    objs.append(b"<< /Type /XObject /Subtype /Image " + entries +
+                b" /Length %d >>\nstream\n" % len(data) + data + b"\nendstream")
+    out = b"%PDF-1.4\n"
+    offsets = []
+    for i, o in enumerate(objs):
+        offsets.append(len(out))
+        out += b"%d 0 obj\n" % (i + 1) + o + b"\nendobj\n"
+    xref = len(out)
+    out += b"xref\n0 %d\n0000000000 65535 f \n" % (len(objs) + 1)
+    for o in offsets:
+        out += b"%010d 00000 n \n" % o
+    out += b"trailer\n<< /Size %d /Root 1 0 R >>\nstartxref\n%d\n%%%%EOF\n" % (len(objs) + 1, xref)
+    with open(path, "wb") as f:
+        f.write(out)
+
+
+LINES = (b"BT /F1 20 Tf 72 700 Td (A line above the picture.) Tj ET "
+         b"q 200 0 0 150 72 450 cm /Im1 Do Q "
+         b"BT /F1 20 Tf 72 300 Td (A line below the picture.) Tj ET")
+
+
+def badpicture(path):
+    raw_pdf(path, LINES, (b"/Width 64 /Height 64 /ColorSpace /DeviceRGB /BitsPerComponent 8 "
+                          b"/Filter /JPXDecode", b"\x00\x00\x00\x0cjP  " + b"\x01" * 50))
+
+
+def liarcount(path):
+    raw_pdf(path, LINES, None, count=10 ** 9)
+
+
+def hugejpeg(path):
+    # A baseline JPEG header (quantisation and Huffman tables of one grey
+    # component) whose frame claims 65535 x 65535 pixels, then a short scan.
+    from PIL import Image
+    buf = io.BytesIO()
+    Image.new("L", (8, 8), 128).save(buf, format="JPEG")
+    jpeg = bytearray(buf.getvalue())
+    sof = jpeg.find(b"\xff\xc0")
+    jpeg[sof + 5:sof + 9] = b"\xff\xff\xff\xff"
+    raw_pdf(path, LINES, (b"/Width 65535 /Height 65535 /ColorSpace /DeviceGray "
+                          b"/BitsPerComponent 8 /Filter /DCTDecode", bytes(jpeg)))
+
+
 def main():
     out = sys.argv[1]
     os.makedirs(out, exist_ok=True)
@@ -77,6 +136,8 @@ def main():
             pictures(path)
         elif kind == "blank":
             blank(path)
+        elif kind in ("badpicture", "liarcount", "hugejpeg"):
+            globals()[kind](path)
         elif kind == "zero":
             open(path, "wb").close()
         elif kind == "notpdf":

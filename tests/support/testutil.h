@@ -2,6 +2,8 @@
 // running command-line tools.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -132,12 +134,17 @@ inline bool JpegSize(const fs::path& p, int& width, int& height)
     return false;
 }
 
-// The folder of real-world PDFs beside the source tree; empty when it is
+// The folder of real-world PDFs (TRANCEL_CORPUS_DIR); empty when it is
 // missing, which a test reports as a skip, or as a failure when CI=true.
 inline fs::path CorpusDir()
 {
-    const fs::path corpus = fs::path(TRANCEL_SOURCE_DIR).parent_path() / "shared/corpus/pdf";
-    return fs::is_directory(corpus) ? corpus : fs::path();
+    const fs::path corpus = TRANCEL_CORPUS_DIR;
+    if (fs::is_directory(corpus))
+        return corpus;
+    const char* ci = std::getenv("CI");
+    if (ci && std::string(ci) == "true")
+        ADD_FAILURE() << "no corpus at " << corpus;
+    return fs::path();
 }
 
 // How many of pdftotext's words a conversion's output kept (see

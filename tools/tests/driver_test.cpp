@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <pty.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -217,9 +218,96 @@ TEST(Driver, ProtocolPrintsEveryProgressCallAndTheResults)
     const std::vector<std::string> expected = {
         "0 1227 1", "0 1226 5", "0 1226 25", "0 1226 30", "0 1226 80", "0 1226 80",
         "0 1226 100", "0 1227 2", "1 1227 1", "1 1226 5", "1 1227 3",
-        "result 0 " + (out.path() / "blank.txt").string(), "result 1 ",
+        "result 0 " + (out.path() / "blank.txt").string(),
+        "error 1 cannot open the file: " + missing, "result 1 ",
     };
     EXPECT_EQ(Lines(log), expected) << log;
+}
+
+// Standard output holds only the driver's lines, also while the zip layer
+// packs a book or a document and says what it packs.
+TEST(Driver, StandardOutputHoldsOnlyProtocolLines)
+{
+    const std::regex line(R"(-?\d+ \d+ -?\d+|result \d+ .*|error \d+ .+)");
+    for (const char* type : {"1", "6"}) {
+        const TempDir out;
+        int status = -1;
+        const std::string log = testutil::Run(std::string(TRANCEL_RUN) + " --protocol --type " + type +
+                                        " --dest " + Quote(out.path().string()) + " " +
+                                        Quote(Pdf("pictures")) + " 2>/dev/null",
+                                    &status);
+        EXPECT_EQ(status, 0) << type;
+        const std::vector<std::string> lines = Lines(log);
+        ASSERT_FALSE(lines.empty()) << type;
+        for (const std::string& l : lines)
+            EXPECT_TRUE(std::regex_match(l, line)) << "type " << type << ": " << l;
+        EXPECT_EQ(lines.back().rfind("result 0 " + out.path().string(), 0), 0u) << log;
+    }
+}
+
+// Each failed item says why it failed, in both kinds of output.
+TEST(Driver, FailedItemsSayWhy)
+{
+    const TempDir work;
+    const fs::path locked = work.path() / "locked.pdf";
+    int status = -1;
+    testutil::Run("qpdf --encrypt user owner 256 -- " + Quote(Pdf("text")) + " " + Quote(locked.string()),
+        &status);
+    ASSERT_EQ(status, 0);
+    testutil::WriteFile(work.path() / "notes.pdf", "just some text, no PDF\n");
+    testutil::WriteFile(work.path() / "damaged.pdf", "%PDF-1.4\n1 0 obj << /Type /Catalog >>\n");
+    const fs::path fifo = work.path() / "pipe.pdf";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string outDir = (work.path() / "out").string();
+    fs::create_directories(outDir);
+
+    struct Case {
+        std::string source, args, dest, reason;
+    } cases[] = {
+        {locked.string(), "", outDir, "the PDF file needs a password"},
+        {locked.string(), "--password wrong", outDir, "wrong password for the PDF file"},
+        {(work.path() / "notes.pdf").string(), "", outDir, "not a PDF file"},
+        {(work.path() / "damaged.pdf").string(), "", outDir, "the PDF file has no pages"},
+        {fifo.string(), "", outDir, "not a regular file"},
+        {Pdf("text"), "", "/proc", "cannot write the output"},
+    };
+    for (const Case& c : cases) {
+        for (const bool protocol : {true, false}) {
+            const std::string log = Driver(std::string(protocol ? "--protocol " : "") +
+                                               "--type 3 " + c.args + " --dest " + Quote(c.dest) +
+                                               " " + Quote(c.source),
+                                           &status);
+            EXPECT_EQ(status, 1) << c.source;
+            const std::string said = protocol ? "error 0 " + c.reason : "  failed: " + c.reason;
+            EXPECT_NE(log.find(said), std::string::npos) << c.source << "\n" << log;
+        }
+    }
+    EXPECT_TRUE(fs::is_empty(outDir));
+}
+
+// A source name of 250 bytes: the output's name is near the file system's
+// limit of 255, and the temporary files beside it must stay short.
+TEST(Driver, LongSourceNamesConvertInEveryType)
+{
+    const TempDir work;
+    const std::string stem(246, 'n');
+    const fs::path source = work.path() / (stem + ".pdf");
+    fs::copy_file(Pdf("pictures"), source);
+    for (const char* type : {"1", "2", "3", "4", "6"}) {
+        const fs::path dest = work.path() / (std::string("out") + type);
+        fs::create_directories(dest);
+        int status = -1;
+        const std::string log = Driver("--protocol --type " + std::string(type) + " --dest " +
+                                           Quote(dest.string()) + " " + Quote(source.string()),
+                                       &status);
+        EXPECT_EQ(status, 0) << "type " << type << "\n" << log;
+        std::size_t entries = 0;
+        for (const auto& e : fs::directory_iterator(dest)) {
+            ++entries;
+            EXPECT_EQ(e.path().filename().string().rfind(stem, 0), 0u) << e.path();
+        }
+        EXPECT_EQ(entries, 1u) << "type " << type;
+    }
 }
 
 TEST(Driver, WithoutTerminalEachFileGetsOneLastLine)

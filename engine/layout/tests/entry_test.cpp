@@ -108,6 +108,27 @@ TEST_F(JobTest, OnePageDocumentBecomesOnePicture)
     }
 }
 
+TEST_F(JobTest, NoSourceStaysOpenAfterTheJob)
+{
+    // A one-page document is rendered on the job's own thread; the
+    // rendering state, with the document open in it, ends with the job.
+    auto openCopies = [](const std::string& path) {
+        int n = 0;
+        for (const auto& e : fs::directory_iterator("/proc/self/fd")) {
+            std::error_code ec;
+            if (fs::read_symlink(e.path(), ec) == fs::path(path))
+                ++n;
+        }
+        return n;
+    };
+    for (int type : {4, 3}) {
+        std::vector<Basedata_w> items{Item(type, Src("one"), Out())};
+        Convert(items);
+        ASSERT_FALSE(items[0].result.empty());
+        EXPECT_EQ(openCopies(Src("one")), 0) << "type " << type;
+    }
+}
+
 TEST_F(JobTest, PageListExportsOnlyExistingPages)
 {
     std::vector<Basedata_w> items{Item(4, Src("five"), Out(), "3,10")};
@@ -135,6 +156,17 @@ TEST_F(JobTest, SelectionsNamingNoPageFailAndWriteNothing)
     EXPECT_TRUE(items[0].result.empty());
     EXPECT_EQ(rec.calls.back(), (Call{0, S, 3}));
     EXPECT_TRUE(fs::is_empty(out.path()));
+}
+
+TEST_F(JobTest, PagePicturesThatCannotBeMadeLeaveNoFolder)
+{
+    // Pages 2 to 5 are claimed by the page tree but not in the file: the
+    // folder claimed for the pictures is taken back with the failed item.
+    std::vector<Basedata_w> items{Item(4, Src("liarcount"), Out(), "2-5")};
+    Convert(items);
+    EXPECT_EQ(rec.calls.back(), (Call{0, S, 3}));
+    EXPECT_TRUE(items[0].result.empty());
+    EXPECT_TRUE(fs::is_empty(out.path())) << Listing(out.path()).front();
 }
 
 TEST_F(JobTest, ExtractedPicturesMatchPdfimages)
@@ -297,6 +329,58 @@ TEST_F(JobTest, MergedTextKeepsItemsLoadedBeforeAFailedLastItem)
     EXPECT_NE(text.find("Page 3 of 3"), std::string::npos);
     EXPECT_EQ(utf8::FromWide(items[0].result), Out() + "/merged.txt");
     ExpectWorkFoldersEmpty();
+}
+
+TEST_F(JobTest, MergedItemsEndOnceAfterTheMergedFileIsWritten)
+{
+    // The output folder is a file: the merged text cannot be saved, and no
+    // item may have been reported done on the way.
+    testutil::WriteFile(out.path() / "file", "x");
+    std::vector<Basedata_w> items{Item(3, Src("two"), Out() + "/file"),
+                                  Item(3, Src("three"), Out() + "/file")};
+    std::wstring name = L"merged";
+    mergeall(items, Tmp(), &rec, rec.callbacks(), name);
+    for (int i = 0; i < 2; ++i) {
+        std::vector<int> states;
+        for (const Call& c : rec.forItem(i)) {
+            if (c.message == S)
+                states.push_back(c.value);
+        }
+        EXPECT_EQ(states, (std::vector<int>{1, 3})) << i;
+        EXPECT_TRUE(items[static_cast<std::size_t>(i)].result.empty());
+    }
+    // Written, the items end done after the last item started.
+    rec.calls.clear();
+    items = {Item(3, Src("two"), Out()), Item(3, Src("three"), Out())};
+    mergeall(items, Tmp(), &rec, rec.callbacks(), name);
+    ASSERT_GE(rec.calls.size(), 2u);
+    EXPECT_EQ(rec.calls[rec.calls.size() - 2], (Call{0, S, 2}));
+    EXPECT_EQ(rec.calls.back(), (Call{1, S, 2}));
+    EXPECT_EQ(utf8::FromWide(items[1].result), Out() + "/merged.txt");
+    ExpectWorkFoldersEmpty();
+}
+
+// Damaged files convert as far as they can, in every output type: a page
+// tree that claims 10^9 pages over one real page, a picture that cannot be
+// decoded, a picture whose header claims 65535 x 65535 pixels.
+TEST_F(JobTest, DamagedFilesConvertWhatTheyHoldInEveryType)
+{
+    for (const char* pdf : {"liarcount", "badpicture", "hugejpeg"}) {
+        for (int type : {1, 2, 3, 4, 6}) {
+            SCOPED_TRACE(std::string(pdf) + " type " + std::to_string(type));
+            const TempDir dest;
+            rec.calls.clear();
+            Basedata_w item = Item(type, Src(pdf), dest.path().string());
+            item.exePath = utf8::ToWide(TRANCEL_SOURCE_DIR "/resources");
+            EXPECT_LE(item.last, 10);   // the pages the file can hold
+            std::vector<Basedata_w> items{item};
+            Convert(items);
+            EXPECT_EQ(rec.calls.back(), (Call{0, S, 2}));
+            ASSERT_FALSE(items[0].result.empty());
+            EXPECT_TRUE(fs::exists(utf8::Path(items[0].result)));
+            ExpectWorkFoldersEmpty();
+        }
+    }
 }
 
 TEST_F(JobTest, RecognitionClampsTheItemsOwnRange)

@@ -91,7 +91,8 @@ private:
         if (!testutil::MakePdfFixtures(dir_.path(),
                                        "pages1:one pages2:two pages3:three pages5:five "
                                        "pages10:ten pictures blank zero notpdf truncated "
-                                       "pages2:Files pages2:ImageFiles"))
+                                       "pages2:Files pages2:ImageFiles liarcount "
+                                       "badpicture hugejpeg"))
             ADD_FAILURE() << "fixtures could not be made";
         // An AES-256 copy that needs the password "secret".
         int status = -1;

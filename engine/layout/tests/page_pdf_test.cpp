@@ -676,9 +676,9 @@ TEST_F(PagePdf, MergedDocumentsKeepEveryPicture)
 // sanitizer report, every region's picture present.
 TEST_F(PagePdf, CorpusPagesRunClean)
 {
-    const fs::path corpus = "/work/shared/corpus/pdf";
-    if (!fs::is_directory(corpus))
-        GTEST_SKIP() << "no corpus";
+    const fs::path corpus = testutil::CorpusDir();
+    if (corpus.empty())
+        GTEST_SKIP() << "no corpus at " << TRANCEL_CORPUS_DIR;
     std::vector<fs::path> files;
     for (const auto& e : fs::directory_iterator(corpus)) {
         if (e.path().extension() == ".pdf")

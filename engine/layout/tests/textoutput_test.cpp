@@ -376,16 +376,11 @@ TEST_F(TextOutput, RecognitionFindsTheWordsOfTesseract)
     EXPECT_EQ(got, expected);
 }
 
-fs::path CorpusFolder()
-{
-    return fs::path(TRANCEL_SOURCE_DIR).parent_path() / "shared/corpus/pdf";
-}
-
 TEST_F(TextOutput, CorpusConvertsOrFailsCleanly)
 {
-    const fs::path corpus = CorpusFolder();
-    if (!fs::exists(corpus))
-        GTEST_SKIP() << "no corpus at " << corpus;
+    const fs::path corpus = testutil::CorpusDir();
+    if (corpus.empty())
+        GTEST_SKIP() << "no corpus at " << TRANCEL_CORPUS_DIR;
     std::vector<fs::path> files;
     for (const auto& e : fs::directory_iterator(corpus)) {
         if (e.path().extension() == ".pdf")
@@ -417,9 +412,9 @@ TEST_F(TextOutput, CorpusConvertsOrFailsCleanly)
 
 TEST_F(TextOutput, CorpusTextDocumentsMatchPdftotext)
 {
-    const fs::path corpus = CorpusFolder();
-    if (!fs::exists(corpus))
-        GTEST_SKIP() << "no corpus at " << corpus;
+    const fs::path corpus = testutil::CorpusDir();
+    if (corpus.empty())
+        GTEST_SKIP() << "no corpus at " << TRANCEL_CORPUS_DIR;
     // The text documents of the corpus (one and several columns, LaTeX,
     // LibreOffice, PDF/A); same words as pdftotext -raw and, page by page,
     // in the same order.

@@ -43,6 +43,17 @@ int WholeNumber(double value)
     return static_cast<int>(t);
 }
 
+int Twips(double points)
+{
+    // The largest page a PDF may have is 14400 points on a side; nothing
+    // placed on a page lies further out, and sums of a few such values stay
+    // far inside an int.
+    constexpr double kMaxPoints = 14400.0;
+    if (std::isnan(points))
+        return 0;
+    return WholeNumber(std::clamp(points, -kMaxPoints, kMaxPoints) * 20 + 0.5);
+}
+
 void Attr(std::string& out, const char* name, std::string_view value)
 {
     out += ' ';
@@ -190,6 +201,7 @@ void WriteTextPathShapeType(std::string& out)
 } // namespace word07
 
 using word07::Attr;
+using word07::Twips;
 using word07::WholeNumber;
 
 void ResetWord07Counters()
@@ -288,7 +300,7 @@ void Word07TextBlockInfo::writeText(std::string& out)
     for (ObjectInfo* object : objects) {
         if (object->GetType() == kWord07Line) {
             auto* line = static_cast<Word07LineInfo*>(object);
-            const int top = WholeNumber(line->getY() * 20 + 0.5);
+            const int top = Twips(line->getY());
             line->setSpaceBefore(top > bottom ? top - bottom : 0);
             bottom = std::max(top, bottom) + line->HeightTwips();
             paragraph = true;
@@ -336,7 +348,7 @@ void Word07LineInfo::writeText(std::string& out) const
     if (spaceBefore != 0)
         Attr(out, "w:before", spaceBefore);
     out += "/>";
-    if (const int firstLine = WholeNumber(indent * 20 + 0.5)) {
+    if (const int firstLine = Twips(indent)) {
         out += "<w:ind";
         Attr(out, "w:firstLine", firstLine);
         out += "/>";
@@ -350,7 +362,7 @@ void Word07LineInfo::writeText(std::string& out) const
 int Word07LineInfo::HeightTwips() const
 {
     // Never below one point, so that no line collapses and hides its text.
-    const int twips = WholeNumber(height * 20 + 0.5);
+    const int twips = Twips(height);
     return twips < 20 ? 20 : twips;
 }
 
@@ -405,8 +417,8 @@ void Word07WordsInfo::writeText(std::string& out) const
     }
     // Half-points, within what Word accepts (1 to 1638 points); a mirrored
     // run reports a negative size.
-    int size = std::abs(WholeNumber(style.fontSize));
-    size = size < 1 ? 1 : (size > 1638 ? 1638 : size);
+    const double points = std::fabs(style.fontSize);
+    const int size = std::isnan(points) || points < 1 ? 1 : (points > 1638 ? 1638 : WholeNumber(points));
     out += "<w:sz";
     Attr(out, "w:val", size * 2);
     out += "/>";

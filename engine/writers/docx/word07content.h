@@ -247,6 +247,9 @@ bool SplitAtBody(const std::string& document, BodyFrame& frame);
 // A number of twips (or half-points) as written: the value truncated toward
 // zero; NaN and values beyond the int range give 0 or the range's end.
 int WholeNumber(double value);
+// A length or position in points as whole twips, within what a page can
+// hold whatever a damaged file says; 0 for NaN.
+int Twips(double points);
 // Predefined VML shape types are defined once per document, before the
 // first shape that refers to them; the body writer resets these marks.
 struct ShapeTypes {

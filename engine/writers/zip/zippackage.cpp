@@ -129,6 +129,24 @@ bool WriteEmptyZip(const std::string& path)
     return (std::fclose(f) == 0) && ok;
 }
 
+// Has `write` make the zip under a short temporary name beside `zipPath`
+// (libzip adds a temporary of its own beside the name it is given, which a
+// long output name would push past the file system's limit) and renames
+// whatever zip it wrote into place; `write`'s answer is the result.
+template <class Write> bool WriteBeside(const std::string& zipPath, Write&& write)
+{
+    const std::string temp = TemporaryNameBeside(zipPath);
+    const bool ok = write(temp);
+    struct stat st;
+    if (::lstat(temp.c_str(), &st) != 0)
+        return false;   // nothing was written
+    if (std::rename(temp.c_str(), zipPath.c_str()) != 0) {
+        ::unlink(temp.c_str());
+        return false;
+    }
+    return ok;
+}
+
 bool Pack(const std::string& zipPath, const char* password, const std::vector<std::string>& patterns)
 {
     int err = 0;
@@ -357,7 +375,8 @@ bool ZipCompress(const wchar_t* zipPath, const char* password, const wchar_t* pa
         patterns.push_back(utf8::FromWide(next));
     }
     va_end(args);
-    return Pack(utf8::FromWide(zipPath), password, patterns);
+    return WriteBeside(utf8::FromWide(zipPath),
+                       [&](const std::string& temp) { return Pack(temp, password, patterns); });
 }
 
 bool ZipCompress(const char* zipPath, const char* password, const char* pattern, ...)
@@ -374,12 +393,14 @@ bool ZipCompress(const char* zipPath, const char* password, const char* pattern,
         patterns.push_back(next);
     }
     va_end(args);
-    return Pack(zipPath, password, patterns);
+    return WriteBeside(zipPath,
+                       [&](const std::string& temp) { return Pack(temp, password, patterns); });
 }
 
 bool ZipWritePackage(const std::string& zipPath, const std::vector<ZipPackageEntry>& entries)
 {
-    return WritePackage(zipPath, entries);
+    return WriteBeside(zipPath,
+                       [&](const std::string& temp) { return WritePackage(temp, entries); });
 }
 
 bool unzipPackage(char* destDir, const char* zipPath)

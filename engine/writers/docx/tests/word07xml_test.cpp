@@ -19,6 +19,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -308,6 +309,44 @@ TEST_F(Word07Xml, TextBoxPlacesLinesWithSpacesBetweenWords)
     // Words that look alike share a run; the orange one keeps its own.
     EXPECT_EQ(XPathFile(xml, "count(" + first + "/" + Q("w:r") + ")"), "2");
     EXPECT_EQ(XPathFile(xml, "string(//" + Q("w:t") + "[@xml:space])"), " world");
+}
+
+// Sizes and places from a damaged file: scaled to half-points and twips
+// they must not overflow, and what is written stays within what Word reads.
+TEST_F(Word07Xml, HugeSizesAndPlacesAreClampedBeforeTheyAreScaled)
+{
+    const double huge = 1e300;
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    struct Case {
+        const char* name;
+        double y, height;
+        const char* size;   // w:sz in half-points
+    } cases[] = {
+        {"font size 200000000", 700, 200000000, "3276"},
+        {"font size INT_MAX", 700, 2147483647.0, "3276"},
+        {"font size -INT_MIN", 700, -2147483648.0, "3276"},
+        {"font size beyond double's int", 700, huge, "3276"},
+        {"far below the page", -huge, 10, "20"},
+        {"far above the page", huge, 10, "20"},
+        {"no number", nan, nan, "2"},
+    };
+    for (const Case& c : cases) {
+        auto block = MakeBlock({{"a", 72, 700, 10, 10}, {"b", 72, c.y, 10, c.height}});
+        Word07Writer writer(nullptr);
+        Word07Section section;
+        writer.writeText(&section, block.get());
+        const std::string xml = WriteBody(section);
+        const std::string sizes = XPathFile(xml, "string((//" + Q("w:sz") + ")[last()]/@w:val)");
+        EXPECT_EQ(sizes, c.size) << c.name;
+        // Every number of the paragraphs' spacing fits Word's own range.
+        const std::string spacing = "//" + Q("w:spacing");
+        for (const char* attr : {"@w:line", "@w:before"}) {
+            const std::string most =
+                XPathFile(xml, "string(count(" + spacing + "[" + attr + " > 2000000000 or " + attr +
+                                   " < -2000000000]))");
+            EXPECT_EQ(most, "0") << c.name << " " << attr;
+        }
+    }
 }
 
 TEST_F(Word07Xml, SpaceAboveALineTakesItToItsPlace)

@@ -330,9 +330,9 @@ TEST_F(EpubConvert, ManualsKeepTheirWordsAndPictures)
 // epubcheck as well.
 TEST_F(EpubConvert, CorpusConvertsOrFailsCleanly)
 {
-    const fs::path corpus = fs::path(TRANCEL_SOURCE_DIR).parent_path() / "shared/corpus/pdf";
-    if (!fs::exists(corpus))
-        GTEST_SKIP() << "no corpus at " << corpus;
+    const fs::path corpus = testutil::CorpusDir();
+    if (corpus.empty())
+        GTEST_SKIP() << "no corpus at " << TRANCEL_CORPUS_DIR;
     const std::set<std::string> checked = {"015-arabic_habibi.pdf", "026-latex-multicolumn_multicolumn.pdf",
                                            "007-imagemagick-images_imagemagick-CCITTFaxDecode.pdf"};
     int books = 0;

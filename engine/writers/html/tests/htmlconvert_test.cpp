@@ -360,9 +360,9 @@ TEST_F(HtmlConvert, PagesAreNumberedAndNamesNeverReused)
 // pictures that exist; or its item fails and leaves nothing.
 TEST_F(HtmlConvert, CorpusConvertsOrFailsCleanly)
 {
-    const fs::path corpus = fs::path(TRANCEL_SOURCE_DIR).parent_path() / "shared/corpus/pdf";
-    if (!fs::exists(corpus))
-        GTEST_SKIP() << "no corpus at " << corpus;
+    const fs::path corpus = testutil::CorpusDir();
+    if (corpus.empty())
+        GTEST_SKIP() << "no corpus at " << TRANCEL_CORPUS_DIR;
     std::vector<fs::path> files;
     for (const auto& e : fs::directory_iterator(corpus)) {
         if (e.path().extension() == ".pdf")
