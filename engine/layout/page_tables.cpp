@@ -89,12 +89,14 @@ struct LineGroup {
 
 void Page::createtables()
 {
-    for (auto it = graphics.begin(); it != graphics.end();) {
-        if (convertlines(*it))
-            it = graphics.erase(it);
-        else
-            ++it;
+    // The graphics that are no ruling lines move forward in place: erasing
+    // one at a time took quadratic time on a page of many drawings.
+    std::size_t kept = 0;
+    for (GraphicsCollect* g : graphics) {
+        if (!convertlines(g))
+            graphics[kept++] = g;
     }
+    graphics.resize(kept);
 
     // Group the lines that touch or cross. A line joins the first group it
     // touches; when it also touches later groups, it ties them together and
