@@ -367,17 +367,6 @@ TEST(WordReaderBuilt, CharacterPropertiesFollowTheirOperands)
 
 namespace {
 
-// An OfficeArt record: version and instance, type, then the body.
-Bytes Art(unsigned ver, unsigned instance, std::uint16_t type, const Bytes& body)
-{
-    Bytes out(8);
-    Store16(out.data(), static_cast<std::uint16_t>(ver | (instance << 4)));
-    Store16(out.data() + 2, type);
-    Store32(out.data() + 4, static_cast<std::uint32_t>(body.size()));
-    out.insert(out.end(), body.begin(), body.end());
-    return out;
-}
-
 Bytes Cat(std::initializer_list<Bytes> parts)
 {
     Bytes out;
@@ -386,18 +375,26 @@ Bytes Cat(std::initializer_list<Bytes> parts)
     return out;
 }
 
+// An OfficeArt record: version and instance, type, then the body.
+Bytes Art(unsigned ver, unsigned instance, std::uint16_t type, const Bytes& body)
+{
+    Bytes header(8);
+    Store16(header.data(), static_cast<std::uint16_t>(ver | (instance << 4)));
+    Store16(header.data() + 2, type);
+    Store32(header.data() + 4, static_cast<std::uint32_t>(body.size()));
+    return Cat({header, body});
+}
+
 // A picture entry of the "Data" stream: the picture header (with a name
 // when mm is 0x66), the picture shape, then the picture-store records.
 Bytes PictureEntryBytes(std::uint16_t mm, const Bytes& records)
 {
-    Bytes out(68, 0);
-    Store16(out.data() + 4, 68);
-    Store16(out.data() + 6, mm);
-    if (mm == 0x66)
-        out.insert(out.end(), {3, 'p', 'i', 'c'});
+    Bytes picf(68, 0);
+    Store16(picf.data() + 4, 68);
+    Store16(picf.data() + 6, mm);
+    const Bytes name = mm == 0x66 ? Bytes{3, 'p', 'i', 'c'} : Bytes{};
     const Bytes shape = Art(0xF, 0, 0xF004, Art(2, 75, 0xF00A, Bytes(8, 0)));
-    out.insert(out.end(), shape.begin(), shape.end());
-    out.insert(out.end(), records.begin(), records.end());
+    Bytes out = Cat({picf, name, shape, records});
     Store32(out.data(), static_cast<std::uint32_t>(out.size()));
     return out;
 }
