@@ -7,13 +7,18 @@
 #include "engine/layout/jobrecords.h"
 #include "engine/layout/utf8.h"
 
+#include <sched.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <string>
-#include <sys/resource.h>
 #include <vector>
 
 namespace bench {
@@ -166,5 +171,76 @@ struct Comparison {
                         turnRatios[turnRatios.size() / 2]);
     }
 };
+
+// A whole process: wall time, processor time (user + system) and peak
+// memory (its maximum resident set).
+struct Measure {
+    double wall = 0;
+    double cpu = 0;
+    double peakMb = 0;
+    bool ok = false;
+};
+
+// Runs the program with its arguments and waits for it; its output goes to
+// /dev/null. With `cores` > 0 the child may run on the first `cores`
+// processors only (as taskset -c 0,...,cores-1 would).
+inline Measure RunChild(const std::vector<std::string>& args, int cores = 0)
+{
+    Measure m;
+    std::vector<char*> argv;
+    for (const std::string& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    std::fflush(nullptr);   // the child must not write our buffered lines again
+    const auto t0 = Clock::now();
+    const pid_t pid = fork();
+    if (pid < 0)
+        return m;
+    if (pid == 0) {
+        if (FILE* null = std::freopen("/dev/null", "w", stdout))
+            (void)null;
+        if (FILE* null = std::freopen("/dev/null", "w", stderr))
+            (void)null;
+        if (cores > 0) {
+            cpu_set_t set;
+            CPU_ZERO(&set);
+            for (int c = 0; c < cores; ++c)
+                CPU_SET(c, &set);
+            if (sched_setaffinity(0, sizeof set, &set) != 0)
+                _exit(126);
+        }
+        execvp(argv[0], argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    if (wait4(pid, &status, 0, &usage) != pid)
+        return m;
+    m.wall = std::chrono::duration<double>(Clock::now() - t0).count();
+    m.cpu = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+            double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    m.peakMb = static_cast<double>(usage.ru_maxrss) / 1024.0;
+    m.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return m;
+}
+
+// The medians of `runs` runs (each figure on its own).
+inline Measure Median(int runs, const std::function<Measure(int)>& once)
+{
+    std::vector<double> walls, cpus, peaks;
+    for (int r = 0; r < runs; ++r) {
+        const Measure m = once(r);
+        if (!m.ok)
+            return m;
+        walls.push_back(m.wall);
+        cpus.push_back(m.cpu);
+        peaks.push_back(m.peakMb);
+    }
+    const auto mid = [](std::vector<double>& v) {
+        std::sort(v.begin(), v.end());
+        return v[v.size() / 2];
+    };
+    return Measure{mid(walls), mid(cpus), mid(peaks), true};
+}
 
 } // namespace bench

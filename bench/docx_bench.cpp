@@ -16,69 +16,12 @@
 
 #include "bench/benchutil.h"
 
-#include <functional>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace {
 
 using namespace bench;
 
 const char kManual[] = "/../shared/corpus/pdf/009-pdflatex-geotopo_GeoTopo-komprimiert.pdf";
-
-struct Measure {
-    double wall = 0;
-    double peakMb = 0;
-    bool ok = false;
-};
-
-// Runs the program with its arguments and waits for it; its output goes to
-// /dev/null.
-Measure RunChild(const std::vector<std::string>& args)
-{
-    Measure m;
-    std::vector<char*> argv;
-    for (const std::string& a : args)
-        argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    const auto t0 = Clock::now();
-    const pid_t pid = fork();
-    if (pid < 0)
-        return m;
-    if (pid == 0) {
-        if (FILE* null = std::freopen("/dev/null", "w", stdout))
-            (void)null;
-        if (FILE* null = std::freopen("/dev/null", "w", stderr))
-            (void)null;
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
-    int status = 0;
-    rusage usage{};
-    if (wait4(pid, &status, 0, &usage) != pid)
-        return m;
-    m.wall = std::chrono::duration<double>(Clock::now() - t0).count();
-    m.peakMb = static_cast<double>(usage.ru_maxrss) / 1024.0;
-    m.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    return m;
-}
-
-// The median wall time and the median peak memory of `runs` runs.
-Measure Median(int runs, const std::function<Measure(int)>& once)
-{
-    std::vector<double> walls, peaks;
-    for (int r = 0; r < runs; ++r) {
-        const Measure m = once(r);
-        if (!m.ok)
-            return m;
-        walls.push_back(m.wall);
-        peaks.push_back(m.peakMb);
-    }
-    std::sort(walls.begin(), walls.end());
-    std::sort(peaks.begin(), peaks.end());
-    return Measure{walls[walls.size() / 2], peaks[peaks.size() / 2], true};
-}
 
 // One conversion of `pdf` to output type `type` into a fresh folder below
 // `work`.

@@ -386,6 +386,12 @@ public:
     // Folder for the picture files of the page objects. Created when missing.
     void SetImageDir(const std::wstring& dir);
     const std::wstring& GetImageDir() const;
+    // The picture files of the pages read from now on are named stem + "1",
+    // stem + "2", ... (plus ".jpg"). Each parser starts with a stem of its
+    // own; parsers that read the pages of one job on several threads are
+    // given stems by the page, so that the names do not depend on which
+    // parser read which page.
+    void SetImageStem(const std::string& stem);
 
     // Number of pages of the loaded document; 0 when none is loaded.
     int GetPageCount() const;

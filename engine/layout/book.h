@@ -6,11 +6,13 @@
 
 #include "engine/layout/callbacks.h"
 
+#include <memory>
 #include <string>
 #include <vector>
 
 class IWriter;
 class Page;
+class PagePipeline;
 class Parser;
 
 class Book {
@@ -27,16 +29,41 @@ public:
     // Item index named in later progress messages.
     void Setnum(int num);
 
+    // Pages are analysed on several threads (one when the parser
+    // recognises text) and handed to the writer in order either way.
+    //
+    // A streaming book only lists the pages when it parses; they are
+    // analysed while the writer walks them (GetPage), each let go once the
+    // writer is past it, so that memory stays that of a few pages whatever
+    // the document's length. The parser must keep its document until write
+    // has run. Without streaming (the default), parse analyses the pages at
+    // once and the book keeps them all: a merge parses one document after
+    // the other into one book.
+    void SetStreaming(bool on) { streaming = on; }
+
     // Parse every page / a range of 0-based pages (clamped to the document) /
     // the listed pages in list order (entries outside the document are
-    // skipped). Progress runs from 30 to 80; false when cancelled.
+    // skipped). Progress runs from 30 to 80 as the pages are analysed (in a
+    // streaming book: as the writer walks them); false when cancelled.
     bool parse();
     bool parse(int first, int last);
     bool parse(std::vector<int> pages);
 
+    // Every page. A streaming book analyses at once the pages the writer
+    // has not walked yet and keeps them (the pages it let go are null).
     std::vector<Page*> GetPages();
+    // The pages analysed and not let go.
+    int PagesHeld() const;
+    // The writers' walk. The number of pages of the book, and page i, or
+    // null when the job was cancelled before it. A writer asks for the
+    // pages in order and may look one page ahead: in a streaming book,
+    // asking for page i lets go of the pages before i - 1.
+    int CountPages() const { return static_cast<int>(pages.size()); }
+    Page* GetPage(int i);
+    // Whether the job was cancelled while the writer walked the pages.
+    bool WasCancelled() const { return cancelledWhileWriting; }
     // Has the writer write the book, then save it; returns the saved path
-    // (empty when the writer failed).
+    // (empty when the writer failed or the job was cancelled).
     std::wstring write(const std::wstring& dir, const std::wstring& name);
 
     IWriter* getWriter() const { return writer; }
@@ -50,16 +77,33 @@ public:
         int document = 0;
         int page = 0;
     };
-    // One entry per page of GetPages, in the same order.
+    // One entry per page of the book, in the same order.
     std::vector<PageOrigin> GetPageOrigins() const { return origins; }
 
 private:
-    // Reads the page into the book; false when the parser cannot load it.
-    bool readcurrentpage(int page);
+    // A page to analyse: its number in the document, and the position by
+    // which its progress is reported.
+    struct Job {
+        int page = 0;
+        int k = 0;
+    };
+    // Lists the jobs as pages of the book, m the length of the selection;
+    // without streaming analyses them at once. False when cancelled.
+    bool addPages(const std::vector<Job>& jobs, int m);
+    // The analysis of the page with the given number in the document as
+    // page `index` of the book, with the given parser (any thread); notes
+    // in `loaded` whether the parser could load it.
+    Page* analysePage(Parser* with, int page, std::size_t index);
     // Counts a page that could not be loaded (true ends the walk: a run of
     // them means the page tree claims pages the file does not hold).
     bool missing(bool loaded);
+    // Ends the book after its first `count` pages.
+    void endAfter(std::size_t count);
     int missingRun = 0;
+    // Per page of the book: whether it could be loaded. Each entry is
+    // written by the thread that analyses the page, before it is handed over.
+    std::vector<char> loaded;
+    int threadCount() const;
     void destory();
     // Asks the cancel callback; true means stop.
     bool cancelled() const;
@@ -68,6 +112,15 @@ private:
 
     std::vector<Page*> pages;
     std::vector<PageOrigin> origins;   // one per page
+    bool streaming = false;
+    // A streaming book: the progress of each page, the selection's length,
+    // the pages analysed so far, and the analysis under way.
+    std::vector<int> progressSlots;
+    int progressOf = 1;
+    std::size_t analysed = 0;
+    std::size_t released = 0;   // pages before this one are let go
+    std::unique_ptr<PagePipeline> pipeline;
+    bool cancelledWhileWriting = false;
     int documents = 0;                 // parse calls so far
     Parser* parser = nullptr;
     IWriter* writer = nullptr;

@@ -212,17 +212,24 @@ ItemEnd ConvertItem(Parser& parser, Basedata_w& item, int i, void* ctx,
               options.keepObjectOrder, i, ctx, cb, options.drawGraphics);
     book.ChangeBook(&parser);
     book.setWriter(writer.release());
+    // The pages are analysed as the writer walks them, and let go once
+    // written.
+    book.SetStreaming(true);
     report.percent(i, 30);
 
-    if (!ParseSelection(book, parser, item)) {
+    auto cancelled = [&] {
         EmptyWorkFolders();
         report.state(i, ITEM_FAILED);
         return ItemEnd::StopJob;
-    }
-    report.percent(i, 80);
+    };
+    if (!ParseSelection(book, parser, item))
+        return cancelled();
     const std::wstring result = book.write(WithoutTrailingSlash(item.dest), L"/" + base);
+    if (book.WasCancelled())
+        return cancelled();
     if (result.empty())
         return fail();   // the writer wrote nothing usable
+    report.percent(i, 80);
     item.result = result;
     EmptyWorkFolders();
     report.percent(i, 100);

@@ -11,7 +11,17 @@
 #include <cmath>
 #include <string>
 
-int ImageBlock::imagecount = 0;
+thread_local int ImageBlock::imagecount = 0;
+
+namespace {
+thread_local std::wstring t_namePrefix;
+} // namespace
+
+void ImageBlock::StartPage(const std::wstring& prefix)
+{
+    imagecount = 0;
+    t_namePrefix = prefix;
+}
 
 namespace {
 
@@ -120,6 +130,7 @@ std::string CurrentFolder()
 ImageBlock::ImageBlock(IWriter* writer)
     : Block(writer), imageId(imagecount++), workDir(CurrentFolder())
 {
+    numberName = t_namePrefix + std::to_wstring(imageId);
     dim = 1.0;
 }
 
@@ -235,7 +246,7 @@ bool ImageBlock::getImage(Parser* parser)
         }
         return ok;
     };
-    const std::wstring numbered = FreePictureName(std::to_wstring(imageId) + L".jpg");
+    const std::wstring numbered = FreePictureName(numberName + L".jpg");
 
     auto* img = objects.size() == 1 ? dynamic_cast<ImageCollect*>(objects[0]) : nullptr;
     if (objects.size() >= 2)

@@ -13,9 +13,13 @@ class Parser;
 
 class ImageBlock : public Block {
 public:
-    // Numbers the blocks; reset at the start of every job so that two
-    // conversions in one process name their pictures alike.
-    static int imagecount;
+    // Numbers the blocks of the calling thread; reset at the start of every
+    // job so that two conversions in one process name their pictures alike.
+    static thread_local int imagecount;
+    // Starts the numbers of one page analysed on the calling thread: its
+    // blocks are numbered from 0, their drawn pictures named prefix + number.
+    // Pages analysed on several threads so get the same names as in one.
+    static void StartPage(const std::wstring& prefix);
 
     explicit ImageBlock(IWriter* writer);
     ImageBlock(const ImageBlock&) = default;
@@ -29,6 +33,9 @@ public:
     const std::wstring& getImagePath() const { return imagePath; }
     void setImagePath(const std::wstring& path) { imagePath = path; }
     int getImageId() const { return imageId; }
+    // The name of the block's own picture file, without extension: the
+    // page's prefix and the block's number.
+    const std::wstring& getNumberName() const { return numberName; }
 
     bool isContainObject(CollectBase* obj, double kx, double ky, double margin);
     // The rectangle by which isContainObject sees a text run, graphic or
@@ -50,6 +57,7 @@ public:
 
 private:
     int imageId;
+    std::wstring numberName;   // the name of a drawn picture, without ".jpg"
     std::wstring imagePath;
     std::string workDir;
     std::vector<CollectBase*> objects;   // owned by the parser

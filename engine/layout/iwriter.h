@@ -18,7 +18,8 @@ class IWriter {
 public:
     virtual ~IWriter() = default;
 
-    // Walks Book::GetPages in order and has every page written.
+    // Walks the book's pages in order (Book::GetPage) and has every page
+    // written.
     virtual void write(Book* book) = 0;
     // Has every block of the page write itself, in order, with ctx.
     virtual void writePage(void* ctx, Page* page) = 0;

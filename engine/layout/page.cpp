@@ -368,10 +368,9 @@ void Page::makePagePicture(Parser* parser, int page)
     picture->setWidth(width);
     picture->setHeight(height);
     picture->SetPageHeight(height);
-    const std::string n = int2str(picture->getImageId());
-    const std::wstring jpegPath = GlobalEnum::tmppath + L"ImageFiles/" +
-                                  std::wstring(n.begin(), n.end()) + L".jpg";
-    picture->setImagePath(L"image/" + std::wstring(n.begin(), n.end()) + L".jpg");
+    const std::wstring n = picture->getNumberName();
+    const std::wstring jpegPath = GlobalEnum::tmppath + L"ImageFiles/" + n + L".jpg";
+    picture->setImagePath(L"image/" + n + L".jpg");
 
     wchar_t parsed[1024] = {};
     bool rendered = false;

@@ -23,7 +23,7 @@ bool ReadDrawGraphicSwitch(const std::wstring& exePath)
     return false;
 }
 
-std::unique_ptr<IWriter> MakeWriter(Basedata_w& item, const std::wstring& /*tmpDir*/,
+std::unique_ptr<IWriter> MakeWriter(Basedata_w& item, const std::wstring& tmpDir,
                                     BookOptions& options)
 {
     options = BookOptions{};
@@ -53,7 +53,9 @@ std::unique_ptr<IWriter> MakeWriter(Basedata_w& item, const std::wstring& /*tmpD
             options.keepObjectOrder = true;
             options.drawGraphics = true;
         }
-        return item.type == 6 ? std::make_unique<Word07Writer>(&item.wordOp) : nullptr;
+        if (item.type == 6)
+            return std::make_unique<Word07Writer>(&item.wordOp);
+        return MakeWord97Writer(tmpDir);
     default:
         return nullptr;
     }

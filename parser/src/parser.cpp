@@ -451,6 +451,12 @@ void Parser::SetImageDir(const std::wstring& dir)
 
 const std::wstring& Parser::GetImageDir() const { return impl_->imageDir; }
 
+void Parser::SetImageStem(const std::string& stem)
+{
+    impl_->imageStem = stem;
+    impl_->imageCounter = 0;
+}
+
 int Parser::GetPageCount() const { return impl_->doc ? impl_->pageCount : 0; }
 
 bool Parser::GetParsedFilePath(wchar_t* buf, int size) const

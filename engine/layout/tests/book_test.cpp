@@ -1,11 +1,14 @@
 #include "engine/layout/book.h"
 #include "engine/layout/iwriter.h"
 #include "engine/layout/page.h"
+#include "engine/layout/pagepipeline.h"
 #include "engine/layout/tableblock.h"
 
 #include "engine/layout/tests/jobfixture.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 namespace {
 
@@ -21,8 +24,13 @@ public:
 
     void write(Book* book) override
     {
-        for (Page* p : book->GetPages())
+        for (int i = 0; i < book->CountPages(); ++i) {
+            Page* p = book->GetPage(i);
+            if (!p)
+                break;
+            mostHeld = std::max(mostHeld, book->PagesHeld());
             p->write(nullptr);
+        }
     }
     void writePage(void* ctx, Page* page) override
     {
@@ -48,6 +56,7 @@ public:
     void copyfiles(const std::string&) override {}
 
     int pages = 0, blocks = 0, tables = 0, rows = 0, cells = 0;
+    int mostHeld = 0;   // the most pages the book held at once
 
 private:
     int* deletions_;
@@ -159,6 +168,57 @@ TEST_F(BookTest, WriteVisitsEveryPageAndSaves)
     EXPECT_EQ(writer->tables, 1);
     EXPECT_EQ(writer->rows, 0);
     EXPECT_EQ(writer->cells, 0);
+}
+
+TEST_F(BookTest, StreamingBookAnalysesPagesWhileTheWriterWalksThemAndLetsThemGo)
+{
+    // The same progress as a book that analyses at once, on one thread and
+    // on several; at most the page written and the one before are held; a
+    // cancel stops the walk and nothing is saved.
+    struct Case {
+        int threads;
+        int cancelAt;
+        int pagesWritten;
+        std::vector<int> values;
+    };
+    const Case cases[] = {
+        {1, 0, 7, {37, 44, 51, 58, 65, 72, 79}},
+        {4, 0, 7, {37, 44, 51, 58, 65, 72, 79}},
+        {4, 3, 2, {37, 44}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.threads) + " threads, cancel at " + std::to_string(c.cancelAt));
+        PagePipeline::SetThreadLimit(c.threads);
+        rec.calls.clear();
+        rec.cancelAsks = 0;
+        rec.cancelAt = c.cancelAt;
+        auto book = MakeBook();
+        auto* writer = new CountingWriter(&deletions);
+        book->setWriter(writer);
+        book->SetStreaming(true);
+        ASSERT_TRUE(book->parse(2, 8));
+        EXPECT_TRUE(Values().empty()) << "nothing is analysed before the writer asks";
+        EXPECT_EQ(book->CountPages(), 7);
+        const std::wstring saved = book->write(L"/out", L"/name");
+        EXPECT_EQ(saved, c.cancelAt ? L"" : L"/out/name.out");
+        EXPECT_EQ(book->WasCancelled(), c.cancelAt != 0);
+        EXPECT_EQ(writer->pages, c.pagesWritten);
+        EXPECT_LE(writer->mostHeld, 2);
+        EXPECT_EQ(Values(), c.values);
+        EXPECT_EQ(book->PagesHeld(), 0) << "every page let go";
+    }
+
+    // A writer that asks for every page at once gets them all.
+    rec.calls.clear();
+    rec.cancelAt = 0;
+    auto book = MakeBook();
+    book->SetStreaming(true);
+    ASSERT_TRUE(book->parse(2, 8));
+    const auto all = book->GetPages();
+    EXPECT_EQ(std::count(all.begin(), all.end(), nullptr), 0);
+    EXPECT_EQ(book->PagesHeld(), 7);
+    EXPECT_EQ(Values(), (std::vector<int>{37, 44, 51, 58, 65, 72, 79}));
+    PagePipeline::SetThreadLimit(0);
 }
 
 } // namespace

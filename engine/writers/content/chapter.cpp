@@ -22,6 +22,13 @@ Chapter::~Chapter()
         delete section;
 }
 
+void Chapter::DropContents()
+{
+    for (Section* section : contents)
+        delete section;
+    contents.clear();
+}
+
 Chapter* Chapter::getUltraParent() const
 {
     Chapter* top = parent;

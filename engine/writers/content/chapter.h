@@ -49,6 +49,8 @@ public:
 
     // Appends the section and takes ownership; a null pointer is ignored.
     void AddContent(Section* section);
+    // Deletes the sections, once the book has written them out.
+    void DropContents();
     std::vector<Section*> getContents() const { return contents; }
     std::string getName() const { return name; }
     std::uint16_t getId() const { return id; }

@@ -16,16 +16,22 @@ Chapter* ChapterBook::createNewChapter(const std::string& name)
     return keep(new Chapter(name));
 }
 
-void ChapterBook::addPageChapters(const std::vector<Page*>& pages,
-                                  const std::function<Section*(Page*)>& section)
+void ChapterBook::addPageChapters(int count, const std::function<Page*(int)>& pageAt,
+                                  const std::function<Section*(Page*)>& section,
+                                  const std::function<void(Chapter*)>& made)
 {
     Chapter* previous = nullptr;
     int n = 1;
-    for (Page* page : pages) {
+    for (int i = 0; i < count; ++i) {
+        Page* page = pageAt(i);
+        if (!page)
+            break;   // cancelled
         Chapter* chapter = createNewChapter(int2str(n++));
         chapter->AddContent(section(page));
         insertChapter(nullptr, previous, chapter);
         previous = chapter;
+        if (made)
+            made(chapter);
     }
 }
 

@@ -31,9 +31,12 @@ public:
     bool deleteChapter(Chapter* parent, Chapter* previous, Chapter* chapter);
 
     // One chapter per page, named by its number from 1 and linked in page
-    // order; each holds what `section` makes of its page.
-    void addPageChapters(const std::vector<Page*>& pages,
-                         const std::function<Section*(Page*)>& section);
+    // order; each holds what `section` makes of its page. The pages are
+    // asked for in order, count of them; a null page ends the walk. `made`,
+    // when given, sees every chapter once it is linked.
+    void addPageChapters(int count, const std::function<Page*(int)>& pageAt,
+                         const std::function<Section*(Page*)>& section,
+                         const std::function<void(Chapter*)>& made = {});
 
     Chapter* getFirstChapter() const { return firstChapter; }
     // Every chapter made, in creation order.

@@ -87,14 +87,13 @@ void Word07Writer::write(Book* source)
     startBook(new Word07Book(options));
     documentOfPage.clear();
     pageIndexOf.clear();
-    const std::vector<Page*> pages = source ? source->GetPages() : std::vector<Page*>();
-    const int n = static_cast<int>(pages.size());
+    const int n = source ? source->CountPages() : 0;
 
     // Links name pages by their number in their own document; the book
     // tells which document and page each page of the output is.
     if (source) {
         const std::vector<Book::PageOrigin> origins = source->GetPageOrigins();
-        if (origins.size() == pages.size()) {
+        if (origins.size() == static_cast<std::size_t>(n)) {
             for (int i = 0; i < n; ++i) {
                 const Book::PageOrigin& o = origins[static_cast<std::size_t>(i)];
                 documentOfPage.push_back(o.document);
@@ -123,12 +122,24 @@ void Word07Writer::write(Book* source)
     // Each page is made, written into the body and let go before the next:
     // the writer holds one page's content at a time.
     std::string xml;
+    Page* page = nullptr;
+    int written = 0;
     for (int i = 0; i < n; ++i) {
-        Page* page = pages[static_cast<std::size_t>(i)];
+        Page* current = source->GetPage(i);
+        if (!current)
+            break;   // cancelled (nothing is saved), or the book ended early
+        page = current;
+        // The book may end before the pages it listed (a page tree that
+        // claims pages the file does not hold): the page before its end is
+        // the last.
+        const Page* next = i < n - 1 ? source->GetPage(i + 1) : nullptr;
+        if (source->WasCancelled())
+            return;
+        written = i + 1;
         Word07Section section;
         section.SetIfPageSize(false);
         section.SetPageIndex(i);
-        section.SetPageCount(n);
+        section.SetPageCount(next ? n : written);
         section.SetHeight(page->GetHeight());
         section.SetWidth(page->GetWidth());
         page->write(&section);
@@ -136,8 +147,7 @@ void Word07Writer::write(Book* source)
         // the next page has another size: a section carries one page size,
         // and a page given the size of another would lose what lies beyond.
         std::unique_ptr<Word07Section> breakSection;
-        if (i < n - 1) {
-            const Page* next = pages[static_cast<std::size_t>(i) + 1];
+        if (next) {
             const bool otherSize = WholePoints(page->GetWidth()) != WholePoints(next->GetWidth()) ||
                                    WholePoints(page->GetHeight()) != WholePoints(next->GetHeight());
             if (page->isMultiCol() || otherSize) {
@@ -149,12 +159,14 @@ void Word07Writer::write(Book* source)
         section.writeText(xml);
         book->AppendBody(xml);
     }
+    if (!page || source->WasCancelled())
+        return;   // nothing is saved
     // The final section holds the last page.
     xml.clear();
-    makeBreak(pages.back())->writeText(xml);
+    makeBreak(page)->writeText(xml);
     book->AppendBody(xml);
     book->EndBody();
-    book->SetPageCount(n);
+    book->SetPageCount(written);
 }
 
 int Word07Writer::bookmarkFor(const Word07Section* section, int page) const

@@ -92,7 +92,8 @@ void EpubWriter::write(Book* source)
     book->setEpubInfo(new EPUBInfo);
     if (!source)
         return;
-    book->addPageChapters(source->GetPages(), [](Page* page) -> Section* {
+    book->addPageChapters(source->CountPages(), [source](int i) { return source->GetPage(i); },
+                          [](Page* page) -> Section* {
         auto* section = new Section;
         page->write(section);
         return section;

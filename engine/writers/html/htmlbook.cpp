@@ -84,7 +84,47 @@ HtmlBook::HtmlBook(double s) : scale(s)
 {
 }
 
-HtmlBook::~HtmlBook() = default;
+HtmlBook::~HtmlBook()
+{
+    for (const auto& [chapter, path] : staged)
+        DeleteFile(path);
+}
+
+void HtmlBook::stageChapter(Chapter* chapter)
+{
+    if (!chapter || GlobalEnum::tmppath.empty())
+        return;
+    const std::wstring path =
+        GlobalEnum::tmppath + L"Files/htmlpage-" + utf8::ToWide(chapter->getName()) + L".html";
+    if (!writePage(chapter, path)) {
+        DeleteFile(path);
+        return;   // save writes it, and reports what is wrong
+    }
+    staged[chapter] = path;
+    chapter->DropContents();
+}
+
+bool HtmlBook::writePage(Chapter* chapter, const std::wstring& path)
+{
+    auto& factory = XercesXMLFactory::getSingleton();
+    const std::wstring templatePath = GlobalEnum::exepath + L"/html.html";
+    Tolvik::IXMLDocument* doc = factory.DecodeDocumentFromFile(templatePath);
+    Tolvik::IXMLElement* root = doc ? doc->getRootElement() : nullptr;
+    if (!root) {
+        Complain("cannot read the page template", templatePath);
+        return false;
+    }
+    if (!chapter->writeXml(doc)) {
+        Complain("the page template has no body", templatePath);
+        return false;
+    }
+    AddPageScript(root);
+    if (doc->saveToFile(path) != 0) {
+        Complain("cannot write the page", path);
+        return false;
+    }
+    return true;
+}
 
 std::wstring HtmlBook::save(std::wstring dir, std::wstring name)
 {
@@ -124,26 +164,20 @@ std::string HtmlBook::save(std::string dir, std::string name)
 
 bool HtmlBook::writePages(const std::wstring& folder)
 {
-    auto& factory = XercesXMLFactory::getSingleton();
-    const std::wstring templatePath = GlobalEnum::exepath + L"/html.html";
     for (Chapter* chapter = getFirstChapter(); chapter; chapter = chapter->getSibling()) {
-        Tolvik::IXMLDocument* doc = factory.DecodeDocumentFromFile(templatePath);
-        Tolvik::IXMLElement* root = doc ? doc->getRootElement() : nullptr;
-        if (!root) {
-            Complain("cannot read the page template", templatePath);
-            return false;
-        }
-        if (!chapter->writeXml(doc)) {
-            Complain("the page template has no body", templatePath);
-            return false;
-        }
-        AddPageScript(root);
         const std::wstring page =
             folder + L"/html/P" + utf8::ToWide(chapter->getName()) + L".html";
-        if (doc->saveToFile(page) != 0) {
+        const auto it = staged.find(chapter);
+        if (it == staged.end()) {
+            if (!writePage(chapter, page))
+                return false;
+            continue;
+        }
+        if (!CopyFile(it->second, page, true)) {
             Complain("cannot write the page", page);
             return false;
         }
+        staged.erase(it);
     }
     return true;
 }

@@ -16,6 +16,7 @@
 
 #include "engine/writers/content/chapterbook.h"
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -51,13 +52,22 @@ public:
     bool BuildIndex(const std::wstring& dir, const std::wstring& name);
     bool BuildIndex(const std::string& dir, const std::string& name);
 
+    // Writes the chapter's page into the job's work folder at once and lets
+    // go of its content, so that a long book holds one page's content at a
+    // time; save moves the page into place. A chapter that cannot be staged
+    // keeps its content and is written by save.
+    void stageChapter(Chapter* chapter);
+
     // The text of "index.js" for a book of `pageCount` pages (ASCII, lines
     // ended by "\n"; the file gets CR LF line ends).
     static std::string ViewerScript(int pageCount);
 
 private:
+    // Fills the page template with the chapter and writes it to `path`.
+    static bool writePage(Chapter* chapter, const std::wstring& path);
     bool writePages(const std::wstring& folder);
     bool copyPictures(const std::wstring& folder);
 
     double scale;                      // kept for the writer; not used here
+    std::map<const Chapter*, std::wstring> staged;   // pages written ahead
 };

@@ -41,13 +41,14 @@ void HtmlWriter::write(Book* source)
     startBook(new HtmlBook(scale));
     if (!source)
         return;
-    book->addPageChapters(source->GetPages(), [this](Page* page) {
+    book->addPageChapters(source->CountPages(), [source](int i) { return source->GetPage(i); },
+                          [this](Page* page) {
         auto* section = new HtmlSection(scale);
         section->SetHeight(page->GetHeight());
         section->SetWidth(page->GetWidth());
         page->write(static_cast<ObjectInfo*>(section));
         return static_cast<Section*>(section);
-    });
+    }, [this](Chapter* chapter) { book->stageChapter(chapter); });
 }
 
 void HtmlWriter::writeText(void* ctx, TextBlock* block)

@@ -2,29 +2,77 @@
 
 #include "engine/layout/book.h"
 #include "engine/layout/fileutil.h"
+#include "engine/layout/globalenum.h"
 #include "engine/layout/page.h"
 #include "engine/layout/strutil.h"
 #include "engine/layout/textblock.h"
 #include "engine/layout/utf8.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdlib>
 
 namespace {
 
 constexpr const char* kLineEnd = "\r\n";
+// Collected text beyond this is set aside after the page.
+constexpr std::size_t kSetAsideAt = 1 << 20;
+
+// An unnamed file in the job's work folder (the system's temporary folder
+// when there is none): made and unlinked at once, it disappears with its
+// descriptor whatever happens to the job.
+int UnnamedFile()
+{
+    std::string folder = utf8::FromWide(GlobalEnum::tmppath);
+    if (folder.empty())
+        folder = "/tmp/";
+    if (folder.back() != '/')
+        folder += '/';
+    std::string name = folder + ".text-XXXXXX";
+    const int fd = ::mkostemp(name.data(), O_CLOEXEC);
+    if (fd >= 0)
+        ::unlink(name.c_str());
+    return fd;
+}
 
 } // namespace
 
+TxtWriter::~TxtWriter()
+{
+    if (spill >= 0)
+        ::close(spill);
+}
+
+bool TxtWriter::setAside()
+{
+    if (spillFailed)
+        return false;
+    if (spill < 0)
+        spill = UnnamedFile();
+    if (spill < 0 || !WriteAll(spill, buffer.data(), buffer.size())) {
+        spillFailed = true;   // the text stays in memory
+        return false;
+    }
+    buffer.clear();
+    return true;
+}
+
 void TxtWriter::write(Book* book)
 {
-    int n = 0;
-    for (Page* page : book->GetPages()) {
-        ++n;
+    const int count = book->CountPages();
+    for (int n = 1; n <= count; ++n) {
+        Page* page = book->GetPage(n - 1);
+        if (!page)
+            break;   // cancelled
         page->write(nullptr);
         buffer += kLineEnd;
         buffer += "========";
         buffer += int2str(n);
         buffer += "========";
         buffer += "\r\n\r\n";
+        if (buffer.size() >= kSetAsideAt)
+            setAside();
     }
 }
 
@@ -115,7 +163,25 @@ std::wstring TxtWriter::save(const std::wstring& dir, const std::wstring& name)
     const std::wstring path = ClaimOutputFile(dir + name, L".txt");
     if (path.empty())
         return path;
-    if (!WriteFileReplacing(path, buffer.data(), buffer.size())) {
+    const bool written = WriteThroughTemporary(utf8::FromWide(path), [this](int fd) {
+        if (spill >= 0) {
+            // The set-aside text first, then what followed it.
+            char chunk[1 << 16];
+            off_t at = 0;
+            for (;;) {
+                const ssize_t n = ::pread(spill, chunk, sizeof chunk, at);
+                if (n < 0)
+                    return false;
+                if (n == 0)
+                    break;
+                if (!WriteAll(fd, chunk, static_cast<std::size_t>(n)))
+                    return false;
+                at += n;
+            }
+        }
+        return WriteAll(fd, buffer.data(), buffer.size());
+    });
+    if (!written) {
         DeleteFile(path);
         return std::wstring();
     }

@@ -10,7 +10,7 @@
 class TxtWriter : public IWriter {
 public:
     TxtWriter() = default;
-    ~TxtWriter() override = default;
+    ~TxtWriter() override;
     TxtWriter(const TxtWriter&) = delete;
     TxtWriter& operator=(const TxtWriter&) = delete;
 
@@ -33,12 +33,20 @@ public:
     void writeTableCol(void* ctx, TableBlock::TableCol* cell) override;
     void copyfiles(const std::string&) override {}
 
-    // The bytes collected so far.
+    // The bytes collected and not yet set aside (see write).
     const std::string& text() const { return buffer; }
 
 private:
+    // Moves the collected bytes to the end of the set-aside file; false
+    // when they could not be written there.
+    bool setAside();
+
     // Appends a run's text without control characters.
     void appendRunText(const std::string& s);
 
     std::string buffer;
+    // A long document's text waits in an unnamed file in the work folder
+    // rather than in memory: -1 while nothing is set aside.
+    int spill = -1;
+    bool spillFailed = false;
 };

@@ -1,0 +1,196 @@
+#include "engine/layout/pagepipeline.h"
+
+#include "engine/layout/page.h"
+#include "parser/parser.h"
+
+#include <sched.h>
+
+#include <algorithm>
+#include <atomic>
+#include <string>
+
+namespace {
+
+std::atomic<int> g_threadLimit{0};
+
+// What a worker needs to open the job's PDF, read on the consumer's thread
+// before the workers start.
+struct Source {
+    std::wstring path;
+    std::string password;
+    std::wstring imageDir;
+    bool recognition = false;
+    int recognitionOption = 0;
+};
+
+} // namespace
+
+int PagePipeline::DefaultThreads()
+{
+    if (const int limit = g_threadLimit.load(); limit > 0)
+        return limit;
+    // The processors this process may run on (a process pinned to two
+    // cores gets two threads), at most eight.
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    int cores = 1;
+    if (sched_getaffinity(0, sizeof set, &set) == 0)
+        cores = CPU_COUNT(&set);
+    else if (const unsigned n = std::thread::hardware_concurrency(); n > 0)
+        cores = static_cast<int>(n);
+    return std::clamp(cores, 1, 8);
+}
+
+void PagePipeline::SetThreadLimit(int threads)
+{
+    g_threadLimit.store(std::max(threads, 0));
+}
+
+PagePipeline::PagePipeline(Parser* main, std::size_t count, int threads, Analyse analyse)
+    : analyse_(std::move(analyse)), main_(main), count_(count), slots_(new Slot[count])
+{
+    const int workers = std::min<int>(threads, static_cast<int>(count)) - 1;
+    if (workers < 1 || !main)
+        return;
+    // Some pages in hand per thread keep the threads busy while the
+    // consumer writes, and while a thread that holds the next page waits
+    // for a processor on a busy machine.
+    window_ = 4 * static_cast<std::size_t>(workers + 1);
+    auto source = std::make_shared<Source>();
+    std::vector<wchar_t> buf(4096);
+    if (main->GetParsedFilePath(buf.data(), static_cast<int>(buf.size())))
+        source->path = buf.data();
+    if (source->path.empty())
+        return;
+    source->password = main->GetPassword();
+    source->imageDir = main->GetImageDir();
+    source->recognition = main->GetRecognitionSwitch();
+    source->recognitionOption = main->GetRecognitionOption();
+    spent_.resize(static_cast<std::size_t>(workers));
+    for (int t = 0; t < workers; ++t) {
+        threads_.emplace_back([this, source, t] {
+            // A worker whose parser cannot open the file leaves its pages to
+            // the others and to the consumer.
+            std::unique_ptr<Parser> parser;
+            try {
+                parser = std::make_unique<Parser>();
+                parser->SetImageDir(source->imageDir);
+                parser->SetRecognitionSwitch(source->recognition);
+                parser->SetRecognitionOption(source->recognitionOption);
+                if (!parser->Load(source->path, false, source->password.c_str()))
+                    return;
+            } catch (...) {
+                return;
+            }
+            work(parser.get(), t);
+        });
+    }
+}
+
+PagePipeline::~PagePipeline()
+{
+    stopping_ = true;
+    ++epoch_;
+    epoch_.notify_all();
+    for (std::thread& t : threads_)
+        t.join();
+    for (std::size_t k = taken_; k < count_; ++k)
+        delete slots_[k].page;
+    for (std::vector<Page*>& pages : spent_) {
+        for (Page* p : pages)
+            delete p;
+    }
+}
+
+void PagePipeline::analyse(Parser* parser, std::size_t k, int maker)
+{
+    Slot& slot = slots_[k];
+    try {
+        slot.page = analyse_(parser, k);
+    } catch (...) {
+        slot.error = std::current_exception();
+    }
+    slot.maker = maker;
+    slot.state.store(kDone);
+    slot.state.notify_all();
+}
+
+bool PagePipeline::claim(std::size_t& k)
+{
+    std::size_t n = next_.load();
+    for (;;) {
+        if (n >= count_ || n >= taken_.load() + window_)
+            return false;
+        if (next_.compare_exchange_weak(n, n + 1)) {
+            k = n;
+            slots_[k].state.store(kRunning);
+            return true;
+        }
+    }
+}
+
+void PagePipeline::freeSpent(int self)
+{
+    std::vector<Page*> spent;
+    {
+        std::lock_guard<std::mutex> lock(spentMutex_);
+        spent.swap(spent_[static_cast<std::size_t>(self)]);
+    }
+    for (Page* p : spent)
+        delete p;
+}
+
+void PagePipeline::work(Parser* parser, int self)
+{
+    // With every page claimed a worker stays to free what it made.
+    for (;;) {
+        freeSpent(self);
+        if (stopping_)
+            return;
+        const unsigned seen = epoch_.load();
+        std::size_t k = 0;
+        if (claim(k)) {
+            analyse(parser, k, self);
+            continue;
+        }
+        epoch_.wait(seen);
+    }
+}
+
+void PagePipeline::giveBack(std::size_t k, Page* page)
+{
+    if (!page)
+        return;
+    const int maker = k < count_ ? slots_[k].maker : -1;
+    if (maker < 0) {
+        delete page;   // made on this thread
+        return;
+    }
+    std::lock_guard<std::mutex> lock(spentMutex_);
+    spent_[static_cast<std::size_t>(maker)].push_back(page);
+}
+
+Page* PagePipeline::take(std::size_t k)
+{
+    if (k >= count_)
+        return nullptr;
+    Slot& slot = slots_[k];
+    std::size_t expected = k;
+    if (next_.compare_exchange_strong(expected, k + 1)) {
+        // Nobody has started it: the consumer analyses it itself.
+        slot.state.store(kRunning);
+        analyse(main_, k, -1);
+    }
+    for (int state = slot.state.load(); state != kDone; state = slot.state.load())
+        slot.state.wait(state);
+    taken_ = k + 1;
+    ++epoch_;
+    epoch_.notify_all();
+    Page* page = slot.page;
+    slot.page = nullptr;
+    std::exception_ptr error = slot.error;
+    slot.error = nullptr;
+    if (error)
+        std::rethrow_exception(error);
+    return page;
+}

@@ -1,0 +1,81 @@
+// Page analysis on several threads. The pages of a list are analysed ahead
+// by worker threads, each with a parser of its own on the same PDF, and are
+// taken by one consumer in list order. Workers run at most a window of pages
+// ahead of the consumer, so that the pages held at any time stay few
+// whatever the length of the document. A page that no worker has started
+// when the consumer asks for it is analysed by the consumer itself with the
+// job's own parser; with one thread every page is.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+class Page;
+class Parser;
+
+class PagePipeline {
+public:
+    // Analyses list entry k with the given parser into a new page.
+    using Analyse = std::function<Page*(Parser* parser, std::size_t k)>;
+
+    // `main` is the job's parser, loaded with the PDF; workers open the
+    // same file with its password. threads <= 1: no worker.
+    PagePipeline(Parser* main, std::size_t count, int threads, Analyse analyse);
+    // Stops the workers and frees the pages not taken.
+    ~PagePipeline();
+    PagePipeline(const PagePipeline&) = delete;
+    PagePipeline& operator=(const PagePipeline&) = delete;
+
+    // Page k, waiting for it if a worker analyses it. Pages are taken in
+    // order, each once. An exception of its analysis is thrown here, on the
+    // consumer's thread.
+    Page* take(std::size_t k);
+    // Hands back page k, taken and done with: it is freed by the thread
+    // that made it. A page's many small blocks come from the allocator's
+    // pool of that thread, and freeing them from another thread would make
+    // the two wait for each other's pool.
+    void giveBack(std::size_t k, Page* page);
+
+    // Threads for page analysis: the processors this process may run on,
+    // at most eight; SetThreadLimit overrides (0: back to that default).
+    static int DefaultThreads();
+    static void SetThreadLimit(int threads);
+
+private:
+    enum State : int { kWaiting, kRunning, kDone };
+    struct Slot {
+        std::atomic<int> state{kWaiting};
+        Page* page = nullptr;
+        std::exception_ptr error;
+        int maker = -1;   // the worker that analysed it; -1: the consumer
+    };
+
+    void work(Parser* parser, int self);
+    // Claims the next page within the window; false when there is none.
+    bool claim(std::size_t& k);
+    void analyse(Parser* parser, std::size_t k, int maker);
+    void freeSpent(int self);
+
+    // Workers and consumer meet through atomics, not a condition variable:
+    // waking the workers after every page taken must not make the consumer
+    // wait until they have been scheduled, which on a loaded machine costs
+    // more than the page.
+    Analyse analyse_;
+    Parser* main_;
+    std::size_t count_;
+    std::unique_ptr<Slot[]> slots_;
+    std::atomic<std::size_t> next_{0};    // the first entry nobody has started
+    std::atomic<std::size_t> taken_{0};   // entries the consumer has taken
+    std::atomic<unsigned> epoch_{0};      // moves on every take, and to stop
+    std::atomic<bool> stopping_{false};
+    std::size_t window_ = 1;
+    std::mutex spentMutex_;
+    std::vector<std::vector<Page*>> spent_;   // per worker: pages to free
+    std::vector<std::thread> threads_;
+};

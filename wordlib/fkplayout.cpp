@@ -1,0 +1,104 @@
+#include "wordlib/fkplayout.h"
+
+#include <array>
+
+namespace scrivlet {
+
+namespace {
+
+// Adds one run to `page`, sharing an equal list already there.
+void AddRun(ChpxFkp& page, std::uint32_t start, std::uint32_t end, const PropertyList& props)
+{
+    if (page.fcs.empty())
+        page.fcs.push_back(start);
+    page.fcs.push_back(end);
+    std::size_t k = 0;
+    while (k < page.lists.size() && !(page.lists[k] == props))
+        ++k;
+    if (k == page.lists.size())
+        page.lists.push_back(props);
+    page.runList.push_back(static_cast<std::uint32_t>(k));
+}
+
+void AddParagraph(PapxFkp& page, std::uint32_t start, std::uint32_t end, const PapxEntry& entry)
+{
+    if (page.fcs.empty())
+        page.fcs.push_back(start);
+    page.fcs.push_back(end);
+    page.bx.push_back(BxPap{});
+    std::size_t k = 0;
+    while (k < page.entries.size() && !(page.entries[k] == entry))
+        ++k;
+    if (k == page.entries.size())
+        page.entries.push_back(entry);
+    page.runEntry.push_back(static_cast<std::uint32_t>(k));
+}
+
+bool Fits(const ChpxFkp& page)
+{
+    std::array<std::uint8_t, kFkpSize> buf;
+    return writeChpxFkp(page, buf.data());
+}
+
+bool Fits(const PapxFkp& page)
+{
+    std::array<std::uint8_t, kFkpSize> buf;
+    return writePapxFkp(page, buf.data());
+}
+
+// The common walk: each entry goes onto the last page when the writer can
+// still lay that page out, else onto a new page.
+template <class Page, class Entry, class Add>
+bool Distribute(const std::vector<Entry>& entries, std::vector<Page>& pages, Plc<Elem4>& bins, Add add)
+{
+    pages.clear();
+    bins = Plc<Elem4>{};
+    std::uint32_t start = 0;
+    for (const Entry& e : entries) {
+        if (e.cpEnd <= start)
+            continue;
+        bool placed = false;
+        if (!pages.empty()) {
+            Page trial = pages.back();
+            add(trial, start, e);
+            if (Fits(trial)) {
+                pages.back() = std::move(trial);
+                placed = true;
+            }
+        }
+        if (!placed) {
+            Page fresh;
+            add(fresh, start, e);
+            if (!Fits(fresh))
+                return false;
+            pages.push_back(std::move(fresh));
+        }
+        start = e.cpEnd;
+    }
+    for (const Page& p : pages) {
+        if (bins.cps.empty())
+            bins.cps.push_back(p.fcs.front());
+        bins.cps.push_back(p.fcs.back());
+        bins.items.push_back(Elem4{});
+    }
+    return true;
+}
+
+} // namespace
+
+bool LayOutChpxPages(const std::vector<ClosedRun>& runs, std::vector<ChpxFkp>& pages, Plc<Elem4>& bins)
+{
+    return Distribute(runs, pages, bins, [](ChpxFkp& page, std::uint32_t start, const ClosedRun& r) {
+        AddRun(page, start, r.cpEnd, r.props);
+    });
+}
+
+bool LayOutPapxPages(const std::vector<ClosedParagraph>& paragraphs, std::vector<PapxFkp>& pages,
+                     Plc<Elem4>& bins)
+{
+    return Distribute(paragraphs, pages, bins, [](PapxFkp& page, std::uint32_t start, const ClosedParagraph& p) {
+        AddParagraph(page, start, p.cpEnd, p.entry);
+    });
+}
+
+} // namespace scrivlet

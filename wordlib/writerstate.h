@@ -1,0 +1,36 @@
+// What an IScrivlet holds while it writes one document: the collected
+// pages, the Word writer with its document model, and whether preparing
+// the document failed.
+#pragma once
+
+#include "wordlib/docbuilder.h"
+#include "wordlib/pagecollect.h"
+#include "wordlib/wordwriter.h"
+
+#include <string>
+
+namespace scrivlet {
+
+struct WordWriterState {
+    PageCollector pages;
+    WordBinaryFileWriter writer;
+    BuiltDocument built;
+    bool failed = false;
+    std::string failure;      // why preparing failed
+    // Where the default Word data is read from; empty: the "Data" folder
+    // beside the library.
+    std::string dataFolder;
+
+    // Empties everything and loads the document defaults; false with the
+    // reason when they cannot be had.
+    bool prepare(std::string& why);
+    // Builds the document model from the collected pages (the defaults
+    // are loaded again first).
+    bool build(std::string& why);
+    // Writes the built document to `path` (UTF-8).
+    bool writeTo(const std::string& path, std::string& why);
+    // Forgets the pages and the document: ready for the next document.
+    void reset();
+};
+
+} // namespace scrivlet
