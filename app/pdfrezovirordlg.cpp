@@ -100,6 +100,15 @@ void ShowInExplorer(const QString& path)
 
 } // namespace
 
+std::array<int, 5> ListColumnWidths(int listWidth, int scrollBarWidth)
+{
+    const int available = listWidth - scrollBarWidth - 2;
+    std::array<int, 5> widths{};
+    for (std::size_t i = 0; i < widths.size(); ++i)
+        widths[i] = kColumns[i].share * available / 64;
+    return widths;
+}
+
 CPdfRezovirorDlg::CPdfRezovirorDlg(Karvell::CSettingsStorage& storage, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), storage_(storage)
 {
@@ -265,10 +274,11 @@ void CPdfRezovirorDlg::InitListColumns()
     QPixmap rowHeight(1, 20);
     rowHeight.fill(Qt::transparent);
     list_->SetSmallImageList({rowHeight});
-    const int width = list_->width() - list_->verticalScrollBar()->sizeHint().width() - 2;
+    const std::array<int, 5> widths =
+        ListColumnWidths(list_->width(), list_->verticalScrollBar()->sizeHint().width());
     for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i)
         list_->InsertColumn(i, GetLangString(kColumns[i].stringId), Qt::AlignLeft,
-                            kColumns[i].share * width / 64);
+                            widths[static_cast<std::size_t>(i)]);
 }
 
 void CPdfRezovirorDlg::Retranslate()
@@ -1014,8 +1024,12 @@ bool CPdfRezovirorDlg::eventFilter(QObject* watched, QEvent* event)
 
 void CPdfRezovirorDlg::keyPressEvent(QKeyEvent* event)
 {
-    // Neither Enter nor Escape closes the window.
+    // Neither Enter nor Escape closes the window; F1 opens the tutorial.
     switch (event->key()) {
+    case Qt::Key_F1:
+        OpenUrl(GetTutorialPageUrl());
+        event->accept();
+        return;
     case Qt::Key_Return:
     case Qt::Key_Enter:
     case Qt::Key_Escape:

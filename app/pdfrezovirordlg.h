@@ -12,6 +12,7 @@
 #include <QStringList>
 #include <QWidget>
 
+#include <array>
 #include <functional>
 #include <memory>
 #include <string>
@@ -54,6 +55,12 @@ enum ListCommand {
 
 // Status column of the file list.
 constexpr int kStatusColumn = 4;
+
+// The file list's five column widths (number, name, size, pages, status)
+// for a list `listWidth` pixels wide whose vertical scroll bar is
+// `scrollBarWidth` wide: shares of 4, 24, 5, 9 and 22 sixty-fourths of what
+// is left, rounded down.
+std::array<int, 5> ListColumnWidths(int listWidth, int scrollBarWidth);
 
 class CPdfRezovirorDlg : public QWidget {
     Q_OBJECT

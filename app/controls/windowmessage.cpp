@@ -64,8 +64,11 @@ bool SendWindowMessage(QObject* target, unsigned message, quintptr wParam, qintp
 
 const WindowMessage* AsWindowMessage(const QEvent* event)
 {
-    if (!event || event->type() != WindowMessage::EventType())
+    if (!event)
         return nullptr;
+    // Before the event's fields are read: it may come from another thread.
     MessageReceived();
+    if (event->type() != WindowMessage::EventType())
+        return nullptr;
     return static_cast<const WindowMessage*>(event);
 }

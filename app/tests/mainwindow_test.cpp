@@ -70,6 +70,20 @@ TEST(MainWindow, ShowsTheStoredLanguageSwitchesAndSavesOnClose)
     SetCurrentLanguage(saved);
 }
 
+TEST(MainWindow, ColumnWidthsShareWhatTheScrollBarLeaves)
+{
+    const struct {
+        int list, scrollBar;
+        std::array<int, 5> widths;
+    } cases[] = {
+        {600, 17, {36, 217, 45, 81, 199}},
+        {877, 17, {53, 321, 67, 120, 294}},
+        {19, 17, {0, 0, 0, 0, 0}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ListColumnWidths(c.list, c.scrollBar), c.widths) << c.list;
+}
+
 // A window with the files `names` (copies of one small PDF) listed.
 struct ListedWindow {
     testutil::TempDir dir;

@@ -145,7 +145,9 @@ void SafeMakeFormAppearances(fz_context* ctx, fz_document* fdoc)
         form = pdf_dict_getp(ctx, pdf_trailer(ctx, doc), "Root/AcroForm");
         if (pdf_array_len(ctx, pdf_dict_get(ctx, form, PDF_NAME(Fields))) > 0) {
             all = pdf_to_bool(ctx, pdf_dict_gets(ctx, form, "NeedAppearances"));
-            pages = pdf_count_pages(ctx, doc);
+            // Every page is an object of the file: a page tree that claims
+            // more pages lies, and is walked no further than that.
+            pages = std::min(pdf_count_pages(ctx, doc), pdf_xref_len(ctx, doc));
         }
     }
     fz_catch(ctx) return;

@@ -14,6 +14,7 @@ Kinds:
   badpicture  one page: a line, a picture whose JPEG 2000 data is damaged,
               another line
   liarcount   one real page under a page tree whose /Count says 10^9
+  liarform    the same with a form (AcroForm with a field)
   hugejpeg    one page with a JPEG whose header claims 65535 x 65535 pixels
 Each file is written as OUTDIR/NAME.pdf (NAME defaults to the kind).
 """
@@ -69,11 +70,11 @@ def blank(path):
     c.save()
 
 
-def raw_pdf(path, content, xobject=None, count=1):
+def raw_pdf(path, content, xobject=None, count=1, form=False):
     """A one-page PDF written by hand: the page draws `content` with
     Helvetica as /F1 and `xobject` (dictionary entries, stream data) as
     /Im1; the page tree claims `count` pages."""
-    objs = [b"<< /Type /Catalog /Pages 2 0 R >>",
+    objs = [b"<< /Type /Catalog /Pages 2 0 R %s>>" % (b"/AcroForm << /Fields [5 0 R] >> " if form else b""),
             b"<< /Type /Pages /Kids [3 0 R] /Count %d >>" % count,
             b"<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R "
             b"/Resources << /Font << /F1 5 0 R >> /XObject << /Im1 6 0 R >> >> >>",
@@ -111,6 +112,10 @@ def liarcount(path):
     raw_pdf(path, LINES, None, count=10 ** 9)
 
 
+def liarform(path):
+    raw_pdf(path, LINES, None, count=2 ** 31 - 1, form=True)
+
+
 def hugejpeg(path):
     # A baseline JPEG header (quantisation and Huffman tables of one grey
     # component) whose frame claims 65535 x 65535 pixels, then a short scan.
@@ -136,7 +141,7 @@ def main():
             pictures(path)
         elif kind == "blank":
             blank(path)
-        elif kind in ("badpicture", "liarcount", "hugejpeg"):
+        elif kind in ("badpicture", "liarcount", "liarform", "hugejpeg"):
             globals()[kind](path)
         elif kind == "zero":
             open(path, "wb").close()

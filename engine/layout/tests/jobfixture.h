@@ -91,7 +91,7 @@ private:
         if (!testutil::MakePdfFixtures(dir_.path(),
                                        "pages1:one pages2:two pages3:three pages5:five "
                                        "pages10:ten pictures blank zero notpdf truncated "
-                                       "pages2:Files pages2:ImageFiles liarcount "
+                                       "pages2:Files pages2:ImageFiles liarcount liarform "
                                        "badpicture hugejpeg"))
             ADD_FAILURE() << "fixtures could not be made";
         // An AES-256 copy that needs the password "secret".
