@@ -43,6 +43,24 @@ bool ReadStream(const std::string& path, const char16_t* name, std::vector<std::
 
 } // namespace
 
+bool StoredPictureOf(const BStoreEntry& entry, StoredPicture& out)
+{
+    const OfficeArtBlip* blip = entry.picture();
+    const std::uint8_t* bytes = nullptr;
+    std::size_t length = 0;
+    if (!blip || !blip->pictureBytes(bytes, length) || length < 8)
+        return false;
+    // The kind comes from the bytes themselves, not from the blip's type.
+    if (bytes[0] == 0xFF && bytes[1] == 0xD8)
+        out.kind = StoredPicture::kJpeg;
+    else if (std::memcmp(bytes, "\x89PNG", 4) == 0)
+        out.kind = StoredPicture::kPng;
+    else
+        return false;
+    out.bytes.assign(bytes, bytes + length);
+    return true;
+}
+
 void ScanStoredPictures(const std::uint8_t* data, std::size_t size, std::vector<StoredPicture>& out)
 {
     if (!data)
@@ -59,20 +77,9 @@ void ScanStoredPictures(const std::uint8_t* data, std::size_t size, std::vector<
     // still count.
     scanPictureRecords(0, size, nullptr, buffers, entries, read, true);
     for (const BStoreEntry& entry : entries) {
-        const OfficeArtBlip* blip = entry.picture();
-        const std::uint8_t* bytes = nullptr;
-        std::size_t length = 0;
-        if (!blip || !blip->pictureBytes(bytes, length) || length < 8)
-            continue;
         StoredPicture picture;
-        if (bytes[0] == 0xFF && bytes[1] == 0xD8)
-            picture.kind = StoredPicture::kJpeg;
-        else if (std::memcmp(bytes, "\x89PNG", 4) == 0)
-            picture.kind = StoredPicture::kPng;
-        else
-            continue;
-        picture.bytes.assign(bytes, bytes + length);
-        out.push_back(std::move(picture));
+        if (StoredPictureOf(entry, picture))
+            out.push_back(std::move(picture));
     }
 }
 

@@ -11,12 +11,19 @@
 
 namespace scrivlet {
 
+class BStoreEntry;
+
 // One stored picture as the bytes of a file of its kind.
 struct StoredPicture {
     enum Kind : unsigned { kJpeg = 0, kPng = 2 };
     Kind kind = kJpeg;
     std::vector<std::uint8_t> bytes;
 };
+
+// The picture of one picture-store entry (an FBSE's embedded blip or a
+// blip record) when it is a JPEG or a PNG; false for other kinds and for
+// an entry without picture bytes.
+bool StoredPictureOf(const BStoreEntry& entry, StoredPicture& out);
 
 // The pictures of a run of picture-store records, in their order: container
 // records are stepped into, FBSE records give their embedded picture, blip

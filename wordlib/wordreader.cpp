@@ -1,6 +1,7 @@
 #include "wordlib/wordreader.h"
 
 #include "wordlib/cp1252.h"
+#include "wordlib/docdata.h"
 
 #include <algorithm>
 #include <cstring>
@@ -530,6 +531,17 @@ private:
             return ++endnoteMarks_;
         return 0;
     }
+    // The pictures of the `index`-th picture character, with their kinds;
+    // a character past the pictures read sends nothing.
+    void sendPicture(std::size_t index)
+    {
+        if (index >= doc_.pictureEntries_.size())
+            return;
+        for (const StoredPicture& p : doc_.pictures_[doc_.pictureEntries_[index]]) {
+            if (p.bytes.size() <= 0x7FFFFFFF)
+                send(CE_PICTURE, static_cast<int>(p.bytes.size()), p.kind, p.bytes.data());
+        }
+    }
     void beginTable(std::size_t para);
     const unsigned char* RowShading(std::size_t para);
     void emitSegment(const Segment& seg);
@@ -697,7 +709,7 @@ void WordBinaryFileParser::Walk::emitSegment(const Segment& seg)
             continue;
         if (picture) {
             flush(text, style);
-            (void)index;   // picture delivery comes with the drawing records
+            sendPicture(index);
             continue;
         }
         switch (c) {
@@ -784,6 +796,8 @@ void WordBinaryFileParser::clear()
     text_.clear();
     objects_.clear();
     pictureOffsets_.clear();
+    pictureEntries_.clear();
+    pictures_.clear();
 }
 
 bool WordBinaryFileParser::fcLcb(std::size_t index, std::uint32_t& fc, std::uint32_t& lcb) const
@@ -1101,6 +1115,34 @@ bool WordBinaryFileParser::loadObjectsAndPictures()
         }
     });
     bool ok = true;
+    // Each picture entry is read once, however many characters point to it.
+    // Entries of a sound file do not overlap, so together they are no
+    // longer than the "Data" stream: entries past that length (nested in
+    // each other, say) are not read, which bounds the work and the memory.
+    std::map<std::uint32_t, std::uint32_t> read;
+    std::uint64_t budget = dataStream_.size();
+    for (const std::uint32_t offset : pictureOffsets_) {
+        auto [it, added] = read.emplace(offset, static_cast<std::uint32_t>(pictures_.size()));
+        pictureEntries_.push_back(it->second);
+        if (!added)
+            continue;
+        // An entry that does not read keeps its place (empty, or with the
+        // blips read before the damage), so later pictures stay with their
+        // characters.
+        std::vector<StoredPicture> found;
+        const std::uint32_t lcb =
+            std::uint64_t{offset} + 4 <= dataStream_.size() ? Load32(dataStream_.data() + offset) : 0;
+        PictureEntry entry;
+        if (lcb > budget || !readPictureEntry(dataStream_, offset, entry))
+            ok = false;
+        budget -= std::min<std::uint64_t>(lcb, budget);
+        for (const BStoreEntry& blip : entry.blips) {
+            StoredPicture p;
+            if (StoredPictureOf(blip, p))
+                found.push_back(std::move(p));
+        }
+        pictures_.push_back(std::move(found));
+    }
     for (WordObjectEntry& e : objects_) {
         ByteReader in(dataStream_);
         if (!in.skip(e.offset) || !readHyperlinkData(in, e.fieldKind, e.data))

@@ -15,6 +15,7 @@
 #include "wordlib/dataentry.h"
 #include "wordlib/fkp.h"
 #include "wordlib/plc.h"
+#include "wordlib/storedpictures.h"
 #include "wordlib/stsh.h"
 #include "wordlib/sttb.h"
 
@@ -59,6 +60,11 @@ public:
     const std::vector<WordObjectEntry>& objects() const { return objects_; }
     // The "Data" stream offsets of the pictures of the text, in text order.
     const std::vector<std::uint32_t>& pictureOffsets() const { return pictureOffsets_; }
+    // The JPEG and PNG pictures of each entry of pictureOffsets(), in the
+    // same order; an entry that did not read, or holds only other kinds,
+    // has none.
+    const std::vector<std::uint32_t>& pictureEntries() const { return pictureEntries_; }
+    const std::vector<std::vector<StoredPicture>>& pictures() const { return pictures_; }
 
 private:
     class Walk;
@@ -124,6 +130,11 @@ private:
     std::u16string text_;
     std::vector<WordObjectEntry> objects_;
     std::vector<std::uint32_t> pictureOffsets_;
+    // Per picture character, its index in pictures_: characters that point
+    // to the same entry share it, so a file cannot make one entry be read
+    // and held once per character.
+    std::vector<std::uint32_t> pictureEntries_;
+    std::vector<std::vector<StoredPicture>> pictures_;
 };
 
 } // namespace scrivlet

@@ -261,6 +261,49 @@ TEST(WordReaderFixtures, TablesArriveAsTableEvents)
     ASSERT_NE(cell->style.cellShading, nullptr);
 }
 
+// Inline pictures arrive where their characters stand, each with its
+// kind; ImageMagick tells what the delivered bytes are. In lo-reader.doc a
+// hyperlink, whose target is a special character of its own, comes right
+// before the pictures: it must not take the first picture's place. The
+// GIF is stored as a PNG by LibreOffice.
+TEST(WordReaderFixtures, PicturesArriveInPlaceWithTheirKinds)
+{
+    const struct {
+        const char* file;
+        std::vector<std::pair<std::u16string, std::string>> pictures;   // text before, kind and size
+    } cases[] = {
+        {"lo-reader.doc", {{u" then ", "PNG 32x24"}, {u" and ", "JPEG 40x30"}, {u" and ", "PNG 16x16"}}},
+        {"lo-writer.doc", {{u"Inline picture: ", "PNG 32x32"}}},
+    };
+    testutil::TempDir dir;
+    for (const auto& c : cases) {
+        const Recorder r = ReadFile(kFixtures + c.file);
+        std::vector<std::pair<std::u16string, std::string>> got;
+        std::u16string before;
+        for (const Event& e : r.events) {
+            if (e.code == CE_TEXT_UTF16) {
+                before = e.text;
+                continue;
+            }
+            if (e.code != CE_PICTURE)
+                continue;
+            const std::filesystem::path file = dir.path() / "picture";
+            testutil::WriteFile(file, std::string(e.bytes.begin(), e.bytes.end()));
+            const std::string kind = testutil::Run("identify -format '%m %wx%h' " + testutil::Quote(file.string()));
+            EXPECT_EQ(e.arg, kind.rfind("JPEG", 0) == 0 ? 0u : 2u) << c.file << " " << kind;
+            got.push_back({before, kind});
+        }
+        EXPECT_EQ(got, c.pictures) << c.file;
+    }
+    // The link really is a field object of the "Data" stream.
+    MemFile file(testutil::ReadFile(kFixtures + "lo-reader.doc"));
+    WordBinaryFileParser parser;
+    parser.setFile(&file);
+    parser.open("");
+    ASSERT_EQ(parser.objects().size(), 1u);
+    EXPECT_EQ(parser.objects()[0].fieldKind, kFieldHyperlink);
+}
+
 // --- documents built here ----------------------------------------------------------
 
 namespace {
@@ -287,6 +330,7 @@ TEST(WordReaderBuilt, CharacterPropertiesFollowTheirOperands)
         {u"f", {S(0x2A0C, {8})}},
         {u"g", {S(0x2A0C, {17})}},
         {u"h", {S(0x6870, {0x11, 0x22, 0x33, 0}), S(0x6877, {1, 2, 3, 0})}},
+        {u"j", {S(0x2A3E, {1}), S(0x0837, {1}), S(0x2A3E, {0}), S(0x0837, {0})}},
         {u"i\r", {S(0x6870, {0x11, 0x22, 0x33, 0xFF})}},
     })};
     const Recorder r = ReadBytes(doc.build());
@@ -304,6 +348,7 @@ TEST(WordReaderBuilt, CharacterPropertiesFollowTheirOperands)
         {u'f', 1, 0, 0, 0, 14, 0x404040, 0},
         {u'g', 1, 0, 0, 0, 14, 0xFFFFFF, 0},
         {u'h', 1, 0, 0, 0, 14, 0xFFFFFF, 0x332211},
+        {u'j', 1, 0, 0, 0, 14, 0xFFFFFF, 0},
         {u'i', 1, 0, 0, 0, 14, 0xFFFFFF, 0},
     };
     for (const auto& c : cases) {
@@ -318,6 +363,109 @@ TEST(WordReaderBuilt, CharacterPropertiesFollowTheirOperands)
         EXPECT_EQ(e->style.colour, c.colour) << char(c.c);
     }
     EXPECT_EQ(r.TextEvent(u"h")->style.underlineColour, 0x030201u);
+}
+
+namespace {
+
+Bytes Cat(std::initializer_list<Bytes> parts)
+{
+    Bytes out;
+    for (const Bytes& p : parts)
+        out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
+
+// An OfficeArt record: version and instance, type, then the body.
+Bytes Art(unsigned ver, unsigned instance, std::uint16_t type, const Bytes& body)
+{
+    Bytes header(8);
+    Store16(header.data(), static_cast<std::uint16_t>(ver | (instance << 4)));
+    Store16(header.data() + 2, type);
+    Store32(header.data() + 4, static_cast<std::uint32_t>(body.size()));
+    return Cat({header, body});
+}
+
+// A picture entry of the "Data" stream: the picture header (with a name
+// when mm is 0x66), the picture shape, then the picture-store records.
+Bytes PictureEntryBytes(std::uint16_t mm, const Bytes& records)
+{
+    Bytes picf(68, 0);
+    Store16(picf.data() + 4, 68);
+    Store16(picf.data() + 6, mm);
+    const Bytes name = mm == 0x66 ? Bytes{3, 'p', 'i', 'c'} : Bytes{};
+    const Bytes shape = Art(0xF, 0, 0xF004, Art(2, 75, 0xF00A, Bytes(8, 0)));
+    Bytes out = Cat({picf, name, shape, records});
+    Store32(out.data(), static_cast<std::uint32_t>(out.size()));
+    return out;
+}
+
+PropertyList PicAt(std::size_t offset)
+{
+    Bytes op(4);
+    Store32(op.data(), static_cast<std::uint32_t>(offset));
+    return {S(0x6A03, op)};
+}
+
+} // namespace
+
+// Every picture character takes the next picture entry it points to: an
+// entry holding only a metafile sends nothing and keeps its place, a
+// hyperlink's object character takes none, two characters may share an
+// entry, and entries that do not read send nothing.
+TEST(WordReaderBuilt, PicturesOfTheDataStreamByCharacter)
+{
+    const Bytes jpeg = {0xFF, 0xD8, 0xFF, 0xE0, 1, 2, 3, 4, 0xFF, 0xD9};
+    const Bytes png = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 9};
+    const Bytes uid(16, 0x22);
+    const Bytes emfBlip = Art(0, 0x3D4, 0xF01A, Cat({uid, Bytes(34 + 40, 0)}));
+    const Bytes pngBlip = Art(0, 0x6E0, 0xF01E, Cat({uid, Bytes{0xFF}, png}));
+    const Bytes jpegBlip = Art(0, 0x46A, 0xF01D, Cat({uid, Bytes{0xFF}, jpeg}));
+    auto fbse = [](unsigned kind, const Bytes& blip) {
+        Bytes fixed(36, 0);
+        fixed[0] = fixed[1] = static_cast<std::uint8_t>(kind);
+        Store32(fixed.data() + 20, static_cast<std::uint32_t>(blip.size()));
+        return Art(2, kind, 0xF007, Cat({fixed, blip}));
+    };
+    Doc doc;
+    const std::size_t emfAt = doc.data.size();
+    doc.data = Cat({doc.data, PictureEntryBytes(0x64, fbse(2, emfBlip))});
+    const std::size_t pngAt = doc.data.size();
+    doc.data = Cat({doc.data, PictureEntryBytes(0x64, fbse(6, pngBlip))});
+    const std::size_t jpegAt = doc.data.size();
+    doc.data = Cat({doc.data, PictureEntryBytes(0x66, jpegBlip)});
+    // An entry whose length runs past the stream.
+    const std::size_t hugeAt = doc.data.size();
+    doc.data = Cat({doc.data, PictureEntryBytes(0x64, fbse(6, pngBlip))});
+    Store32(doc.data.data() + hugeAt, 0x7FFFFFF0);
+
+    PropertyList link = PicAt(0);
+    link.push_back(S(0x0806, {1}));
+    doc.paras = {P({
+        {u"a", {}},
+        {u"\x01", PicAt(emfAt)},
+        {u"b", {}},
+        {u"\x01", link},
+        {u"\x01\x01", PicAt(pngAt)},
+        {u"c", {}},
+        {u"\x01", PicAt(jpegAt)},
+        {u"d", {}},
+        {u"\x01", PicAt(hugeAt)},
+        {u"\x01", PicAt(0xFFFFFF00)},
+        {u"\x01", PicAt(jpegAt)},
+        {u"e\r", {}},
+    })};
+    const Recorder r = ReadBytes(doc.build());
+    std::vector<std::pair<std::string, Bytes>> got;
+    for (const Event& e : r.events) {
+        if (e.code == CE_PICTURE)
+            got.push_back({std::to_string(e.arg), e.bytes});
+        else if (e.code == CE_TEXT_UTF16)
+            got.push_back({utf8::FromWide(std::wstring(e.text.begin(), e.text.end())), {}});
+    }
+    const std::vector<std::pair<std::string, Bytes>> expected = {
+        {"a", {}}, {"b", {}}, {"2", png}, {"2", png}, {"c", {}}, {"0", jpeg}, {"d", {}}, {"0", jpeg}, {"e\r", {}},
+    };
+    EXPECT_EQ(got, expected);
 }
 
 TEST(WordReaderBuilt, FieldInstructionsAndHiddenTextAreNotShown)
@@ -550,3 +698,4 @@ TEST(WordReaderBuilt, PiecesArriveInTextOrderWhateverTheirPlaceInTheStream)
         EXPECT_EQ(third->style.italic, 1);
     }
 }
+
