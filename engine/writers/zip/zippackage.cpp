@@ -97,8 +97,8 @@ bool AddPattern(Packer& packer, const std::string& pattern, const std::string& p
     bool found = false;
     const std::vector<PatternMatch> matches = FindPatternMatches(pattern, found);
     if (!found) {
-        std::fputs("file not found. ", stdout);
-        std::fflush(stdout);
+        std::fputs("file not found. ", stderr);
+        std::fflush(stderr);
         return false;
     }
     for (const PatternMatch& match : matches) {
@@ -108,7 +108,7 @@ bool AddPattern(Packer& packer, const std::string& pattern, const std::string& p
         if (::stat(path.c_str(), &st) != 0)
             return false;
         if (S_ISDIR(st.st_mode)) {
-            std::fputs((name + "\n").c_str(), stdout);
+            std::fputs((name + "\n").c_str(), stderr);
             if (!AddPattern(packer, path + "/*", prefix + name + "/", depth + 1))
                 return false;
         } else if (!AddFile(packer, path, prefix + name)) {
@@ -163,7 +163,7 @@ bool Pack(const std::string& zipPath, const char* password, const std::vector<st
             break;
         }
     }
-    std::fflush(stdout);
+    std::fflush(stderr);
 
     // Whatever was added so far is written, also after a failure.
     if (packer.entries == 0) {
@@ -324,7 +324,7 @@ bool UnpackEntry(zip_t* zip, zip_uint64_t index, int destFd, std::uint64_t& tota
     std::vector<std::string> parts;
     bool isFolder = false;
     if (SplitEntryName(name, parts, isFolder) == NameKind::Unsafe) {
-        std::printf("skipped entry with unsafe name: %s\n", name.c_str());
+        std::fprintf(stderr, "skipped entry with unsafe name: %s\n", name.c_str());
         return true;
     }
     if (parts.empty())

@@ -91,10 +91,10 @@ protected:
 TEST_F(ZipPackaging, EpubTreePacksInOrderDeflated)
 {
     const std::string zip = S("Grüße 文.epub");
-    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
     const bool ok = ZipCompress(utf8::ToWide(zip).c_str(), nullptr, W("book/mimetype").c_str(),
                                 W("book/META-INF").c_str(), W("book/OEBPS").c_str(), L"-1");
-    testing::internal::GetCapturedStdout();
+    testing::internal::GetCapturedStderr();
     ASSERT_TRUE(ok);
 
     int status = -1;
@@ -118,10 +118,10 @@ TEST_F(ZipPackaging, EpubTreePacksInOrderDeflated)
 TEST_F(ZipPackaging, PasswordEncryptsEveryEntryForUnzipAndPython)
 {
     const std::string zip = S("doc.docx");
-    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
     ASSERT_TRUE(ZipCompress(S("doc.docx").c_str(), "pa ss", S("book/OEBPS").c_str(),
                             S("book/mimetype").c_str(), "-1"));
-    testing::internal::GetCapturedStdout();
+    testing::internal::GetCapturedStderr();
 
     int status = -1;
     testutil::Run("unzip -t -P 'pa ss' " + Quote(zip) + " 2>&1", &status);
@@ -151,7 +151,7 @@ TEST_F(ZipPackaging, PasswordEncryptsEveryEntryForUnzipAndPython)
 
 TEST_F(ZipPackaging, PatternRules)
 {
-    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
     // A missing pattern stops the packing: the entries before it are kept.
     EXPECT_FALSE(ZipCompress(S("a.zip").c_str(), nullptr, S("book/mimetype").c_str(),
                              S("book/none").c_str(), S("book/META-INF").c_str(), nullptr));
@@ -163,7 +163,7 @@ TEST_F(ZipPackaging, PatternRules)
     EXPECT_FALSE(ZipCompress(S("d.zip").c_str(), nullptr, S("book/OEBPS/").c_str(), "-1"));
     // The folder of the zip does not exist.
     EXPECT_FALSE(ZipCompress(S("no/such/e.zip").c_str(), nullptr, S("book/mimetype").c_str(), "-1"));
-    const std::string out = testing::internal::GetCapturedStdout();
+    const std::string out = testing::internal::GetCapturedStderr();
     EXPECT_NE(out.find("file not found. "), std::string::npos);
 
     EXPECT_EQ(EntryNames(S("a.zip")), (std::vector<std::string>{"mimetype"}));
@@ -177,9 +177,9 @@ TEST_F(ZipPackaging, PatternRules)
 
 TEST_F(ZipPackaging, PackedTreeUnpacksToTheSameFiles)
 {
-    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
     ASSERT_TRUE(ZipCompress(S("p.zip").c_str(), nullptr, S("book/OEBPS").c_str(), "-1"));
-    testing::internal::GetCapturedStdout();
+    testing::internal::GetCapturedStderr();
 
     char dest[4096];
     std::snprintf(dest, sizeof dest, "%s", S("Ausgabe ü").c_str());
@@ -263,9 +263,9 @@ std::string HostileArchives::absoluteName;
 
 TEST_F(HostileArchives, UnsafeNamesAreSkippedAndTheRestUnpacks)
 {
-    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
     const bool ok = Unpack("hostile.zip");
-    const std::string out = testing::internal::GetCapturedStdout();
+    const std::string out = testing::internal::GetCapturedStderr();
     EXPECT_TRUE(ok);
     EXPECT_EQ(Outside(), (std::vector<std::string>{"dest", "work"}));
     EXPECT_FALSE(fs::exists(absoluteName));
@@ -327,9 +327,9 @@ TEST_F(HostileArchives, NoLinkInTheFolderIsFollowed)
 TEST_F(HostileArchives, EncryptedEntriesFailCleanly)
 {
     WriteFile(dir.path() / "in/a.txt", "secret");
-    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
     ASSERT_TRUE(ZipCompress((dir.str() + "enc.zip").c_str(), "pw", (dir.str() + "in").c_str(), "-1"));
-    testing::internal::GetCapturedStdout();
+    testing::internal::GetCapturedStderr();
     std::snprintf(dest, sizeof dest, "%s", (dir.str() + "encout").c_str());
     EXPECT_FALSE(unzipPackage(dest, (dir.str() + "enc.zip").c_str()));
     EXPECT_FALSE(fs::exists(dir.path() / "encout/in/a.txt"));
