@@ -6,73 +6,17 @@
 #include "app/controls/langstring.h"
 #include "app/tests/apptestutil.h"
 #include "app/tests/jobrecorder.h"
+#include "app/tests/loopbackserver.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <atomic>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <thread>
-#include <unistd.h>
-
 namespace {
 
-// Answers every connection with one fixed response after a delay.
-class VersionServer {
-public:
-    VersionServer(std::string response, int delayMs = 0) : response_(std::move(response)), delayMs_(delayMs)
-    {
-        fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t len = sizeof addr;
-        if (fd_ < 0 || ::bind(fd_, reinterpret_cast<sockaddr*>(&addr), len) != 0 || ::listen(fd_, 4) != 0 ||
-            ::getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &len) != 0)
-            std::abort();
-        port_ = ntohs(addr.sin_port);
-        thread_ = std::thread([this] { Serve(); });
-    }
-    ~VersionServer()
-    {
-        stop_ = true;
-        ::shutdown(fd_, SHUT_RDWR);
-        ::close(fd_);
-        thread_.join();
-    }
-    QString Url() const { return QStringLiteral("http://127.0.0.1:%1/version.ini").arg(port_); }
-
-private:
-    void Serve()
-    {
-        while (!stop_) {
-            const int c = ::accept(fd_, nullptr, nullptr);
-            if (c < 0)
-                return;
-            char buf[4096];
-            (void)::recv(c, buf, sizeof buf, 0);
-            std::this_thread::sleep_for(std::chrono::milliseconds(delayMs_));
-            ::send(c, response_.data(), response_.size(), MSG_NOSIGNAL);
-            ::close(c);
-        }
-    }
-    std::string response_;
-    int delayMs_;
-    int fd_ = -1;
-    int port_ = 0;
-    std::atomic<bool> stop_{false};
-    std::thread thread_;
-};
-
-std::string Response(const char* status, const std::string& body)
-{
-    return std::string("HTTP/1.1 ") + status + "\r\nContent-Length: " + std::to_string(body.size()) +
-           "\r\nConnection: close\r\n\r\n" + body;
-}
+using apptest::LoopbackServer;
+using apptest::Response;
 
 QString ClosedPortUrl()
 {
@@ -114,8 +58,8 @@ TEST_P(UpdateCheck, ComparesTheVersionNumbers)
     UpdateAnswer answer;
     QString url;
     if (c.status) {
-        VersionServer server(Response(c.status, c.body));
-        url = server.Url();
+        LoopbackServer server(Response(c.status, c.body));
+        url = server.Url("/version.ini");
         answer = RunUpdateCheck(own, url);
     } else {
         url = ClosedPortUrl();
@@ -202,8 +146,8 @@ QString AnswerShown(CNewVersionDlg& dialog, const QString& before)
 TEST(NewVersionDialog, ShowsANewerVersionWithItsLink)
 {
     apptest::FreshHome home;
-    VersionServer server(Response("200 OK", "[Gerneral]\nversion=999\nbuild=12\n"));
-    CNewVersionDlg dialog(server.Url(), true);
+    LoopbackServer server(Response("200 OK", "[Gerneral]\nversion=999\nbuild=12\n"));
+    CNewVersionDlg dialog(server.Url("/version.ini"), true);
     const QString checking = dialog.MessageText();
     EXPECT_FALSE(dialog.LinkShown());
     const QString text = AnswerShown(dialog, checking);
@@ -215,10 +159,10 @@ TEST(NewVersionDialog, ShowsANewerVersionWithItsLink)
 TEST(NewVersionDialog, ShowsAFailureAsItCame)
 {
     apptest::FreshHome home;
-    VersionServer server(Response("404 Not Found", ""));
-    CNewVersionDlg dialog(server.Url(), true);
+    LoopbackServer server(Response("404 Not Found", ""));
+    CNewVersionDlg dialog(server.Url("/version.ini"), true);
     const QString text = AnswerShown(dialog, dialog.MessageText());
-    EXPECT_TRUE(text.contains(server.Url()) && text.contains(QStringLiteral("HTTP 404"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(server.Url("/version.ini")) && text.contains(QStringLiteral("HTTP 404"))) << text.toStdString();
     WaitForChecks();
 }
 
@@ -226,9 +170,9 @@ TEST(NewVersionDialog, ShowsAFailureAsItCame)
 TEST(NewVersionDialog, ASlowAnswerAfterTheDialogClosedGoesNowhere)
 {
     apptest::FreshHome home;
-    VersionServer server(Response("200 OK", "[Gerneral]\nversion=999\n"), 700);
+    LoopbackServer server(Response("200 OK", "[Gerneral]\nversion=999\n"), 700);
     {
-        CNewVersionDlg dialog(server.Url(), true);
+        CNewVersionDlg dialog(server.Url("/version.ini"), true);
         EXPECT_EQ(UpdateAnswerWindow(), &dialog);
         dialog.show();
         dialog.close();
