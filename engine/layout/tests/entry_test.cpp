@@ -393,10 +393,10 @@ TEST_F(JobTest, DamagedFilesConvertWhatTheyHoldInEveryType)
 }
 
 // A cancel that comes while a page is being drawn ends the drawing, not
-// only the pages after it. Each page of the fixtures is drawn in seconds
-// (about 17 s with the sanitizers, over 5 s in a release build); the cancel
-// callback says yes from 0.3 s after the start. Drawn to the end, the page
-// would keep the job far past the bound below.
+// only the pages after it. Each page of the fixtures takes seconds to draw
+// (17 to 20 s, release or sanitizer build alike: the drawing is MuPDF's);
+// the cancel callback says yes from 0.3 s after the start. Drawn to the
+// end, the page would keep the job far past the bound below.
 TEST_F(JobTest, ACancelEndsThePageBeingDrawn)
 {
     using Clock = std::chrono::steady_clock;
