@@ -80,10 +80,14 @@ GlyphClass ClassOf(std::string_view text)
 // marks) as it is. `glyphStarts` says where each glyph's text begins.
 void ReadingOrder(std::string& text, const std::vector<std::size_t>& glyphStarts)
 {
-    const std::size_t n = glyphStarts.size();
+    // Text before the first glyph's (the further characters of a glyph
+    // that has none of its own) goes with it.
+    std::vector<std::size_t> begin(glyphStarts);
+    if (begin.empty() || begin.front() != 0)
+        begin.insert(begin.begin(), 0);
+    const std::size_t n = begin.size();
     if (n < 2)
         return;
-    std::vector<std::size_t> begin(glyphStarts);
     begin.push_back(text.size());
     for (std::size_t i = 0; i < n; ++i)
         if (begin[i] > begin[i + 1] || begin[i + 1] > text.size())
