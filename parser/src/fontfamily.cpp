@@ -62,10 +62,10 @@ bool GlyphNamed(fz_context* ctx, fz_font* font, int gid, const char* name)
     auto* face = font ? static_cast<FT_Face>(fz_font_ft_face(ctx, font)) : nullptr;
     if (!face || gid < 0 || !FT_HAS_GLYPH_NAMES(face))
         return false;
+    // The face belongs to this parser's document, which one thread uses at
+    // a time; reading a glyph name changes nothing in the library.
     char buf[64] = {0};
-    fz_lock(ctx, FZ_LOCK_FREETYPE);
     const FT_Error err = FT_Get_Glyph_Name(face, static_cast<FT_UInt>(gid), buf, sizeof buf);
-    fz_unlock(ctx, FZ_LOCK_FREETYPE);
     return err == 0 && std::strcmp(buf, name) == 0;
 }
 
