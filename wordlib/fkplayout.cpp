@@ -86,19 +86,21 @@ bool Distribute(const std::vector<Entry>& entries, std::vector<Page>& pages, Plc
 
 } // namespace
 
-bool LayOutChpxPages(const std::vector<ClosedRun>& runs, std::vector<ChpxFkp>& pages, Plc<Elem4>& bins)
+bool LayOutChpxPages(const std::vector<ClosedRun>& runs, const std::vector<PropertyList>& lists,
+                     std::vector<ChpxFkp>& pages, Plc<Elem4>& bins)
 {
-    return Distribute(runs, pages, bins, [](ChpxFkp& page, std::uint32_t start, const ClosedRun& r) {
-        AddRun(page, start, r.cpEnd, r.props);
+    return Distribute(runs, pages, bins, [&lists](ChpxFkp& page, std::uint32_t start, const ClosedRun& r) {
+        AddRun(page, start, r.cpEnd, lists.at(r.props));
     });
 }
 
-bool LayOutPapxPages(const std::vector<ClosedParagraph>& paragraphs, std::vector<PapxFkp>& pages,
-                     Plc<Elem4>& bins)
+bool LayOutPapxPages(const std::vector<ClosedParagraph>& paragraphs, const std::vector<PapxEntry>& entries,
+                     std::vector<PapxFkp>& pages, Plc<Elem4>& bins)
 {
-    return Distribute(paragraphs, pages, bins, [](PapxFkp& page, std::uint32_t start, const ClosedParagraph& p) {
-        AddParagraph(page, start, p.cpEnd, p.entry);
-    });
+    return Distribute(paragraphs, pages, bins,
+                      [&entries](PapxFkp& page, std::uint32_t start, const ClosedParagraph& p) {
+                          AddParagraph(page, start, p.cpEnd, entries.at(p.entry));
+                      });
 }
 
 } // namespace scrivlet

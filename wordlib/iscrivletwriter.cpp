@@ -40,9 +40,14 @@ void IScrivlet::write(Book* book)
     state_->failure.clear();
     if (!book)
         return;
-    for (Page* page : book->GetPages()) {
-        if (page)
-            page->write(nullptr);
+    // The collector copies what it needs of each page, so the book may let
+    // a page go once the walk is past it.
+    const int count = book->CountPages();
+    for (int i = 0; i < count; ++i) {
+        Page* page = book->GetPage(i);
+        if (!page)
+            break;   // cancelled, or the book ended early
+        page->write(nullptr);
     }
 }
 
@@ -55,6 +60,7 @@ void IScrivlet::writePage(void* /*ctx*/, Page* page)
         if (block)
             block->Write(nullptr);
     }
+    state_->pageDone();
 }
 
 void IScrivlet::writeText(void* /*ctx*/, TextBlock* block)

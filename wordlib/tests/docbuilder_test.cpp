@@ -54,7 +54,7 @@ const PropertyList* ParagraphAt(const BuiltDocument& doc, std::size_t cp)
 {
     for (const ClosedParagraph& p : doc.paragraphs) {
         if (cp < p.cpEnd)
-            return &p.entry.props;
+            return &doc.paragraphEntries.at(p.entry).props;
     }
     return nullptr;
 }
@@ -64,7 +64,7 @@ const PropertyList* RunAt(const BuiltDocument& doc, std::size_t cp)
     std::uint32_t start = 0;
     for (const ClosedRun& r : doc.runs) {
         if (cp < r.cpEnd && cp >= start)
-            return &r.props;
+            return &doc.runLists.at(r.props);
         start = std::max(start, r.cpEnd);
     }
     return nullptr;
@@ -301,6 +301,7 @@ TEST(FkpLayout, TightPagesAreWritten)
     for (std::size_t listBytes : {1u, 2u, 3u, 7u, 40u, 100u, 250u}) {
         SCOPED_TRACE(listBytes);
         std::vector<ClosedRun> runs;
+        std::vector<PropertyList> lists;
         for (std::uint32_t i = 0; i < 400; ++i) {
             Sprm s{0xCA76, {}};   // a variable operand of listBytes - 3 bytes
             const std::size_t n = listBytes >= 4 ? listBytes - 3 : 0;
@@ -313,11 +314,12 @@ TEST(FkpLayout, TightPagesAreWritten)
             else
                 for (std::size_t k = 0; k < listBytes; ++k)
                     props.push_back(Sprm{0x0835, {static_cast<std::uint8_t>((i + k) & 1)}});
-            runs.push_back(ClosedRun{i + 1, props});
+            runs.push_back(ClosedRun{i + 1, static_cast<std::uint32_t>(lists.size())});
+            lists.push_back(props);
         }
         std::vector<ChpxFkp> pages;
         Plc<Elem4> bins;
-        ASSERT_TRUE(LayOutChpxPages(runs, pages, bins));
+        ASSERT_TRUE(LayOutChpxPages(runs, lists, pages, bins));
         std::size_t total = 0;
         std::array<std::uint8_t, kFkpSize> page;
         for (const ChpxFkp& f : pages) {
