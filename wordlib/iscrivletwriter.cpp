@@ -44,10 +44,11 @@ void IScrivlet::write(Book* book)
     // a page go once the walk is past it.
     const int count = book->CountPages();
     for (int i = 0; i < count; ++i) {
-        Page* page = book->GetPage(i);
-        if (!page)
-            break;   // cancelled, or the book ended early
-        page->write(nullptr);
+        // No page: not analysed (the job was cancelled, the book ended
+        // early, or in a merge the analysis of a document failed part way);
+        // the pages after it are still written.
+        if (Page* page = book->GetPage(i))
+            page->write(nullptr);
     }
 }
 
