@@ -46,8 +46,41 @@ bool Fits(const PapxFkp& page)
     return writePapxFkp(page, buf.data());
 }
 
+// The lengths of a page's lists, so that an entry added to it can be taken
+// back (adding only appends).
+struct Mark {
+    std::size_t a = 0, b = 0, c = 0, d = 0;
+};
+
+Mark MarkOf(const ChpxFkp& p)
+{
+    return {p.fcs.size(), p.lists.size(), p.runList.size(), 0};
+}
+
+void Undo(ChpxFkp& p, const Mark& m)
+{
+    p.fcs.resize(m.a);
+    p.lists.resize(m.b);
+    p.runList.resize(m.c);
+}
+
+Mark MarkOf(const PapxFkp& p)
+{
+    return {p.fcs.size(), p.bx.size(), p.entries.size(), p.runEntry.size()};
+}
+
+void Undo(PapxFkp& p, const Mark& m)
+{
+    p.fcs.resize(m.a);
+    p.bx.resize(m.b);
+    p.entries.resize(m.c);
+    p.runEntry.resize(m.d);
+}
+
 // The common walk: each entry goes onto the last page when the writer can
-// still lay that page out, else onto a new page.
+// still lay that page out, else onto a new page. The entry is tried on the
+// last page itself and taken back when it does not fit (a copy of the page
+// for every entry cost more than the rest of the layout).
 template <class Page, class Entry, class Add>
 bool Distribute(const std::vector<Entry>& entries, std::vector<Page>& pages, Plc<Elem4>& bins, Add add)
 {
@@ -59,12 +92,13 @@ bool Distribute(const std::vector<Entry>& entries, std::vector<Page>& pages, Plc
             continue;
         bool placed = false;
         if (!pages.empty()) {
-            Page trial = pages.back();
-            add(trial, start, e);
-            if (Fits(trial)) {
-                pages.back() = std::move(trial);
+            Page& last = pages.back();
+            const Mark mark = MarkOf(last);
+            add(last, start, e);
+            if (Fits(last))
                 placed = true;
-            }
+            else
+                Undo(last, mark);
         }
         if (!placed) {
             Page fresh;
