@@ -77,37 +77,59 @@ void Undo(PapxFkp& p, const Mark& m)
     p.runEntry.resize(m.d);
 }
 
-// The common walk: each entry goes onto the last page when the writer can
-// still lay that page out, else onto a new page. The entry is tried on the
-// last page itself and taken back when it does not fit (a copy of the page
-// for every entry cost more than the rest of the layout).
+// The common walk: each page takes entries in text order while the writer
+// can still lay the page out; the entry that does not fit starts the next
+// page. A page that the writer lays out still fits with its last entries
+// taken away, so the longest run of entries that fits is found by trying
+// runs of doubling length and halving the length after a failure: a few
+// writes of the page instead of one for every entry (which was most of
+// the layout's time). Entries are tried on the page itself and taken back
+// when they do not fit.
 template <class Page, class Entry, class Add>
 bool Distribute(const std::vector<Entry>& entries, std::vector<Page>& pages, Plc<Elem4>& bins, Add add)
 {
     pages.clear();
     bins = Plc<Elem4>{};
     std::uint32_t start = 0;
-    for (const Entry& e : entries) {
-        if (e.cpEnd <= start)
-            continue;
-        bool placed = false;
-        if (!pages.empty()) {
-            Page& last = pages.back();
-            const Mark mark = MarkOf(last);
-            add(last, start, e);
-            if (Fits(last))
-                placed = true;
-            else
-                Undo(last, mark);
+    std::size_t next = 0;
+    // Adds up to `count` further non-empty entries to the page; how many.
+    auto addSome = [&](Page& page, std::size_t count) {
+        std::size_t added = 0;
+        while (added < count && next < entries.size()) {
+            const Entry& e = entries[next++];
+            if (e.cpEnd <= start)
+                continue;
+            add(page, start, e);
+            start = e.cpEnd;
+            ++added;
         }
-        if (!placed) {
-            Page fresh;
-            add(fresh, start, e);
-            if (!Fits(fresh))
-                return false;
-            pages.push_back(std::move(fresh));
+        return added;
+    };
+    for (;;) {
+        Page page;
+        if (addSome(page, 1) == 0)
+            break;
+        if (!Fits(page))
+            return false;
+        std::size_t step = 1;
+        for (;;) {
+            const Mark mark = MarkOf(page);
+            const std::size_t at = next;
+            const std::uint32_t from = start;
+            if (addSome(page, step) == 0)
+                break;
+            if (Fits(page)) {
+                step *= 2;
+                continue;
+            }
+            Undo(page, mark);
+            next = at;
+            start = from;
+            if (step == 1)
+                break;
+            step /= 2;
         }
-        start = e.cpEnd;
+        pages.push_back(std::move(page));
     }
     for (const Page& p : pages) {
         if (bins.cps.empty())

@@ -295,14 +295,17 @@ TEST(DocBuilder, FormattedDiskPagesOfManyRuns)
 }
 
 // Lists that fill a page to its last byte: the distribution closes a page
-// exactly where the page writer would fail.
+// exactly where the page writer would fail, and no earlier: every page but
+// the last fails to be written with the next page's first run added.
+// Sizes: the same for every list, or varying from run to run (0).
 TEST(FkpLayout, TightPagesAreWritten)
 {
-    for (std::size_t listBytes : {1u, 2u, 3u, 7u, 40u, 100u, 250u}) {
-        SCOPED_TRACE(listBytes);
+    for (std::size_t bytes : {1u, 2u, 3u, 7u, 40u, 100u, 250u, 0u}) {
+        SCOPED_TRACE(bytes);
         std::vector<ClosedRun> runs;
         std::vector<PropertyList> lists;
         for (std::uint32_t i = 0; i < 400; ++i) {
+            const std::size_t listBytes = bytes ? bytes : 4 + (i * 37) % 150;
             Sprm s{0xCA76, {}};   // a variable operand of listBytes - 3 bytes
             const std::size_t n = listBytes >= 4 ? listBytes - 3 : 0;
             s.operand.push_back(static_cast<std::uint8_t>(n));
@@ -332,6 +335,17 @@ TEST(FkpLayout, TightPagesAreWritten)
         EXPECT_EQ(total, runs.size());
         EXPECT_EQ(bins.cps.front(), 0u);
         EXPECT_EQ(bins.cps.back(), 400u);
+        for (std::size_t k = 0; k + 1 < pages.size(); ++k) {
+            ChpxFkp more = pages[k];
+            const std::uint32_t run = more.fcs.back();   // the run that ends at run + 1
+            more.fcs.push_back(run + 1);
+            const PropertyList& next = lists[run];
+            const auto it = std::find(more.lists.begin(), more.lists.end(), next);
+            more.runList.push_back(static_cast<std::uint32_t>(it - more.lists.begin()));
+            if (it == more.lists.end())
+                more.lists.push_back(next);
+            EXPECT_FALSE(writeChpxFkp(more, page.data())) << "page " << k << " could take one more run";
+        }
     }
 }
 
