@@ -81,10 +81,11 @@ void Undo(PapxFkp& p, const Mark& m)
 // can still lay the page out; the entry that does not fit starts the next
 // page. A page that the writer lays out still fits with its last entries
 // taken away, so the longest run of entries that fits is found by trying
-// runs of doubling length and halving the length after a failure: a few
-// writes of the page instead of one for every entry (which was most of
-// the layout's time). Entries are tried on the page itself and taken back
-// when they do not fit.
+// runs of entries and taking back those that do not fit: first as many
+// entries as the page before took (pages of one document take similar
+// numbers), then runs of doubling length, halving the length after a
+// failure, until one more entry does not fit. That is a few writes of the
+// page instead of one for every entry, which was most of the layout's time.
 template <class Page, class Entry, class Add>
 bool Distribute(const std::vector<Entry>& entries, std::vector<Page>& pages, Plc<Elem4>& bins, Add add)
 {
@@ -105,21 +106,27 @@ bool Distribute(const std::vector<Entry>& entries, std::vector<Page>& pages, Plc
         }
         return added;
     };
+    std::size_t previous = 1;   // entries the page before took
     for (;;) {
         Page page;
         if (addSome(page, 1) == 0)
             break;
         if (!Fits(page))
             return false;
-        std::size_t step = 1;
+        std::size_t taken = 1;
+        std::size_t step = previous > 1 ? previous - 1 : 1;
+        bool guess = step > 1;
         for (;;) {
             const Mark mark = MarkOf(page);
             const std::size_t at = next;
             const std::uint32_t from = start;
-            if (addSome(page, step) == 0)
+            const std::size_t added = addSome(page, step);
+            if (added == 0)
                 break;
             if (Fits(page)) {
-                step *= 2;
+                taken += added;
+                step = guess ? 1 : step * 2;
+                guess = false;
                 continue;
             }
             Undo(page, mark);
@@ -128,7 +135,9 @@ bool Distribute(const std::vector<Entry>& entries, std::vector<Page>& pages, Plc
             if (step == 1)
                 break;
             step /= 2;
+            guess = false;
         }
+        previous = taken;
         pages.push_back(std::move(page));
     }
     for (const Page& p : pages) {
