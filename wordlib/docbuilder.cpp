@@ -116,17 +116,26 @@ private:
     void append(const std::u16string& s) { doc_.text += s; }
     // Runs and paragraphs that end where the previous one ended are empty
     // and left out; equal property lists are stored once.
-    void closeRun(const PropertyList& props = {})
+    std::uint32_t intern(const PropertyList& props)
     {
-        if (cp() <= lastRunEnd_)
-            return;
-        lastRunEnd_ = cp();
         key_.clear();
         AppendKey(key_, props);
         const auto [it, added] = runIndex_.try_emplace(key_, static_cast<std::uint32_t>(doc_.runLists.size()));
         if (added)
             doc_.runLists.push_back(props);
-        doc_.runs.push_back(ClosedRun{cp(), it->second});
+        return it->second;
+    }
+    void closeRunAt(std::uint32_t list)
+    {
+        if (cp() <= lastRunEnd_)
+            return;
+        lastRunEnd_ = cp();
+        doc_.runs.push_back(ClosedRun{cp(), list});
+    }
+    void closeRun(const PropertyList& props = {})
+    {
+        if (cp() > lastRunEnd_)
+            closeRunAt(intern(props));
     }
     void closeParagraph(const PropertyList& props = {})
     {
@@ -146,6 +155,18 @@ private:
         doc_.paragraphs.push_back(ClosedParagraph{cp(), it->second});
     }
 
+    // The property lists of the runs of one style (font, size, flags,
+    // colour), made once: the list itself, and by gap the lists of a run
+    // widened by a narrow gap and of the spaces fitted to a wide one.
+    static constexpr std::uint32_t kNoList = 0xFFFFFFFF;
+    struct StyleLists {
+        PropertyList props;
+        std::uint32_t plain = kNoList;
+        std::unordered_map<int, std::uint32_t> widened, fitted;
+    };
+    StyleLists& styleOf(const TextRun& run);
+    std::uint32_t plainList(StyleLists& style);
+
     void collectFonts(const PageLines& page);
     void collectBookmarks(const PageLines& page);
     int fontIndex(const std::string& name) const;
@@ -156,7 +177,7 @@ private:
     void writePage(const PageEntry& page, const PageLines& lines, int limit);
     void writeLine(const Line& line, double originX, double originTop, int& prevBottom, int limit);
     void writeRun(const TextRun& run, int gap);
-    void writeText(const TextRun& run, int gap, const PropertyList& props);
+    void writeText(const TextRun& run, int gap, StyleLists& style);
     void beginField(const TextRun& run);
     void endField(const PropertyList& props);
     PropertyList runProperties(const TextRun& run) const;
@@ -177,18 +198,20 @@ private:
     std::uint32_t lastRunEnd_ = 0, lastParagraphEnd_ = 0;
     std::string key_;
     std::unordered_map<std::string, std::uint32_t> runIndex_, paragraphIndex_;
+    std::unordered_map<std::string, int> fontIndex_;
+    std::unordered_map<std::uint64_t, StyleLists> styles_;
 };
 
 int Builder::fontIndex(const std::string& name) const
 {
-    const auto it = std::find(doc_.fonts.begin(), doc_.fonts.end(), name);
-    return it == doc_.fonts.end() ? 0 : static_cast<int>(it - doc_.fonts.begin());
+    const auto it = fontIndex_.find(name);
+    return it == fontIndex_.end() ? 0 : it->second;
 }
 
 void Builder::collectFonts(const PageLines& page)
 {
     auto add = [&](const TextRun* r) {
-        if (std::find(doc_.fonts.begin(), doc_.fonts.end(), r->fontName) == doc_.fonts.end())
+        if (fontIndex_.try_emplace(r->fontName, static_cast<int>(doc_.fonts.size())).second)
             doc_.fonts.push_back(r->fontName);
     };
     for (const auto* groups : {&page.flow, &page.boxes}) {
@@ -298,12 +321,34 @@ void Builder::endField(const PropertyList& props)
     closeRun(p);
 }
 
-void Builder::writeText(const TextRun& run, int gap, const PropertyList& props)
+Builder::StyleLists& Builder::styleOf(const TextRun& run)
+{
+    // Everything runProperties reads, packed: colour 24 bits, three flags,
+    // size 12 bits (at most kMaxHps), the font index above.
+    const auto hps = static_cast<std::uint64_t>(std::clamp(Whole(run.fontSize), kMinHps, kMaxHps));
+    const std::uint64_t cv = run.color.r | (run.color.g << 8) | (run.color.b << 16);
+    const std::uint64_t flags = (run.bold ? 1u : 0u) | (run.italic ? 2u : 0u) | (run.underline ? 4u : 0u);
+    const auto font = static_cast<std::uint64_t>(static_cast<std::uint16_t>(fontIndex(run.fontName)));
+    const std::uint64_t key = (font << 39) | (hps << 27) | (flags << 24) | cv;
+    StyleLists& style = styles_[key];
+    if (style.props.empty())
+        style.props = runProperties(run);
+    return style;
+}
+
+std::uint32_t Builder::plainList(StyleLists& style)
+{
+    if (style.plain == kNoList)
+        style.plain = intern(style.props);
+    return style.plain;
+}
+
+void Builder::writeText(const TextRun& run, int gap, StyleLists& style)
 {
     const std::u16string& text = run.wideText;
     if (gap <= 0 || text.empty()) {
         append(text);
-        closeRun(props);
+        closeRunAt(plainList(style));
         return;
     }
     // A gap narrower than a tenth of the run's height joins two runs of
@@ -313,39 +358,47 @@ void Builder::writeText(const TextRun& run, int gap, const PropertyList& props)
     // that the text keeps its words apart.
     if (gap < std::max(1, Whole(run.height * kWordGap))) {
         if (text.size() > 1) {
-            append(text.substr(0, text.size() - 1));
-            closeRun(props);
+            doc_.text.append(text, 0, text.size() - 1);
+            closeRunAt(plainList(style));
         }
         append(text.back());
-        PropertyList last = props;
-        last.push_back(S16(sprms::kCDxaSpace, static_cast<std::uint16_t>(Clamp16(gap / 2))));
-        closeRun(last);
+        const auto [it, added] = style.widened.try_emplace(gap, kNoList);
+        if (added) {
+            PropertyList last = style.props;
+            last.push_back(S16(sprms::kCDxaSpace, static_cast<std::uint16_t>(Clamp16(gap / 2))));
+            it->second = intern(last);
+        }
+        closeRunAt(it->second);
         return;
     }
     append(text);
-    closeRun(props);
+    closeRunAt(plainList(style));
     const int spaces = std::max(1, gap / 100);
-    append(std::u16string(static_cast<std::size_t>(spaces), u' '));
-    PropertyList fitted;
-    for (const Sprm& s : props) {
-        if (s.sprm != sprms::kCKul && s.sprm != sprms::kCCvUl)
-            fitted.push_back(s);
+    doc_.text.append(static_cast<std::size_t>(spaces), u' ');
+    const auto [it, added] = style.fitted.try_emplace(gap, kNoList);
+    if (added) {
+        PropertyList fitted;
+        for (const Sprm& s : style.props) {
+            if (s.sprm != sprms::kCKul && s.sprm != sprms::kCCvUl)
+                fitted.push_back(s);
+        }
+        Sprm fit{sprms::kCFitText, {8}};
+        Put32(fit.operand, static_cast<std::uint32_t>(gap));
+        Put32(fit.operand, 0);
+        fitted.push_back(fit);
+        it->second = intern(fitted);
     }
-    Sprm fit{sprms::kCFitText, {8}};
-    Put32(fit.operand, static_cast<std::uint32_t>(gap));
-    Put32(fit.operand, 0);
-    fitted.push_back(fit);
-    closeRun(fitted);
+    closeRunAt(it->second);
 }
 
 void Builder::writeRun(const TextRun& run, int gap)
 {
-    const PropertyList props = runProperties(run);
+    StyleLists& style = styleOf(run);
     if (run.hasLink)
         beginField(run);
-    writeText(run, gap, props);
+    writeText(run, gap, style);
     if (run.hasLink)
-        endField(props);
+        endField(style.props);
 }
 
 void Builder::writeLine(const Line& line, double originX, double originTop, int& prevBottom, int limit)
