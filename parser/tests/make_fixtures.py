@@ -543,6 +543,25 @@ ET
                            b"\nendstream"])
 
 
+def cluster_glyphs():
+    """Glyphs that stand for several characters with spaces among them, as
+    a cluster mapped to one glyph gives: F2 maps A to "x y", B to " z"
+    (a space first) and C to "w " (a space last); "ABC" is drawn without
+    gaps, then "Q" (plain) further on."""
+    content = b"""BT /F2 12 Tf 50 250 Td (ABC) Tj 100 0 Td (Q) Tj ET
+"""
+    to_unicode = (b"/CIDInit /ProcSet findresource begin 12 dict begin begincmap "
+                  b"/CMapName /Clusters def 1 begincodespacerange <00> <FF> endcodespacerange "
+                  b"3 beginbfchar <41> <0078002000790020> <42> <0020007A> <43> <00770020> "
+                  b"endbfchar endcmap "
+                  b"CMapName currentdict /CMap defineresource pop end end")
+    raw_pdf("cluster_glyphs.pdf", [(content, "")], fonts="/F2 6 0 R",
+            extra_objects=[b"<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica "
+                           b"/Encoding /WinAnsiEncoding /ToUnicode 7 0 R >>",
+                           b"<< /Length %d >>\nstream\n" % len(to_unicode) + to_unicode +
+                           b"\nendstream"])
+
+
 def empty_and_broken():
     # No pages at all.
     body = (b"%PDF-1.4\n1 0 obj\n<< /Type /Catalog /Pages 2 0 R >>\nendobj\n"
@@ -612,6 +631,7 @@ jpeg_pictures()
 cmyk_pictures()
 forms()
 accents()
+cluster_glyphs()
 empty_and_broken()
 encrypted()
 merge_pair()
