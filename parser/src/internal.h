@@ -272,8 +272,10 @@ private:
 };
 
 // Renders a page (fz page space scaled by zoom) to a new pixmap: RGB or
-// grey, no alpha, white background. Null on failure.
-fz_pixmap* RenderPage(fz_context* ctx, fz_document* doc, int page, float zoom, bool gray);
+// grey, no alpha, white background. Null on failure. A request to stop
+// through `cancel` (may be null) ends the drawing with no picture.
+fz_pixmap* RenderPage(fz_context* ctx, fz_document* doc, int page, float zoom, bool gray,
+                      CancelProbe* cancel = nullptr);
 
 // The drawing calls of one page run that DrawObjects renders.
 struct Selection {
