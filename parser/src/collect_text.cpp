@@ -279,6 +279,19 @@ void Collector::Text(const fz_text* text, fz_matrix ctm, fz_colorspace* cs, cons
                 FlushWord();
                 ucs = 0xFFFD;
             }
+            const bool bar = barPending_;
+            barPending_ = false;
+            if ((IsSpace(ucs) || ucs < 0 || ucs == 0xFFFD) && drawable && !leadingSpace &&
+                !(fonts_.Advance(info, span->font, item.gid, wmode) > kNoWidth) &&
+                (GlyphNamed(ctx_, span->font, item.gid, "mapstochar") ||
+                 GlyphNamed(ctx_, span->font, item.gid, "mapsto"))) {
+                FlushWord();
+                barPending_ = true;
+                barOrigin_ = fz_make_point(item.x * ctm.a + item.y * ctm.c + ctm.e,
+                                           item.x * ctm.b + item.y * ctm.d + ctm.f);
+                barPiece_ = TextPiece{seq_, spanIndex, i, i + 1};
+                continue;
+            }
             if (!drawable || !IsWordChar(ucs)) {
                 FlushWord();
                 continue;
@@ -314,6 +327,18 @@ void Collector::Text(const fz_text* text, fz_matrix ctm, fz_colorspace* cs, cons
             g.piece = TextPiece{seq_, spanIndex, i, i + 1};
             g.clip = clips_.back();
 
+            if (bar && ucs == 0x2192) {
+                const float dx = g.origin.x - barOrigin_.x, dy = g.origin.y - barOrigin_.y;
+                const float along = dx * dir.x + dy * dir.y;
+                const float across = std::fabs(dx * dir.y - dy * dir.x);
+                if (along > -0.1f * size && along < 0.6f * size && across < 0.1f * size) {
+                    g.ucs = 0x21A6;
+                    EmitPendingAccent();
+                    AddGlyph(g);
+                    AddPiece(barPiece_);
+                    continue;
+                }
+            }
             if (const int mark = CombiningMarkOf(ucs)) {
                 const bool rtlMark = IsRtlMark(ucs);
                 // A right-to-left mark comes before its letter in the

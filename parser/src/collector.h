@@ -210,6 +210,12 @@ private:
         int mark = 0;
     };
     std::vector<PendingAccent> pending_;
+    // TeX draws its "maps to" arrow as a bar of no width, which the font
+    // names "mapstochar" (or "mapsto") and which has no character of its
+    // own, then the arrow: the bar waits for the arrow.
+    bool barPending_ = false;
+    fz_point barOrigin_{0, 0};
+    TextPiece barPiece_;
 
     const fz_path* lastFillPath_ = nullptr;
     int lastFillSeq_ = -1;

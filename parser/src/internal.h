@@ -91,6 +91,10 @@ bool ImageTurnOf(fz_matrix ctm, ImageTurn& turn);
 // subset prefix is `name`.
 std::string FontFamilyOf(fz_context* ctx, fz_font* font, const std::string& name);
 
+// Whether the font program names glyph `gid` `name` (false when it keeps no
+// glyph names).
+bool GlyphNamed(fz_context* ctx, fz_font* font, int gid, const char* name);
+
 // Writes a picture of a page object to JPEG when it is first asked for.
 struct ImageSource {
     fz_context* ctx = nullptr; // the owning parser's context

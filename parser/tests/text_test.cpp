@@ -517,3 +517,41 @@ TEST(Text, AGlyphStandingForSeveralWordsKeepsThemApart)
         }
     }
 }
+
+namespace {
+
+std::size_t CountOf(const std::string& text, const std::string& what)
+{
+    std::size_t n = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
+    return n;
+}
+
+} // namespace
+
+// TeX sets "↦" as a bar of no width (which its fonts name "mapstochar" or
+// "mapsto" and which has no character) and the arrow; pdftotext reads the
+// bar by its code, "7→" (or "→7" where the sign is drawn turned). Each such
+// pair is one "↦", every other arrow stays "→", on the pages of the corpus
+// LaTeX document that have both.
+TEST(Text, TeXMapsToArrowIsOneSign)
+{
+    if (CorpusMissing())
+        GTEST_SKIP() << "no corpus";
+    const std::string file = Corpus() + "/009-pdflatex-geotopo_GeoTopo-komprimiert.pdf";
+    Parser p;
+    p.Load(Wide(file), false, nullptr);
+    for (int page : {14, 29, 31, 54, 63}) {
+        SCOPED_TRACE("page " + std::to_string(page));
+        const std::string theirs = Shell("pdftotext -f " + std::to_string(page) + " -l " +
+                                         std::to_string(page) + " " + Q(file) + " -");
+        const std::size_t mapsTo = CountOf(theirs, "7→") + CountOf(theirs, "→7");
+        ASSERT_GT(mapsTo, 0u);
+        std::string ours;
+        for (TextCollect* t : Walk(p, page - 1).text)
+            ours += t->GetText() + " ";
+        EXPECT_EQ(CountOf(ours, "↦"), mapsTo);
+        EXPECT_EQ(CountOf(ours, "→"), CountOf(theirs, "→") - mapsTo);
+    }
+}
