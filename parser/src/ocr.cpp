@@ -9,7 +9,10 @@
 // through the runtime itself before recognising.
 #include "ocr.h"
 
+#include "cancel_probe.h"
+
 #include <tesseract/baseapi.h>
+#include <tesseract/ocrclass.h>
 #include <tesseract/resultiterator.h>
 
 #include <cmath>
@@ -97,14 +100,19 @@ bool OcrEngine::Init(std::string& error)
 }
 
 bool OcrEngine::Recognise(const unsigned char* gray, int width, int height, int stride, int dpi,
-                          std::vector<OcrWordPx>& words)
+                          std::vector<OcrWordPx>& words, CancelProbe* cancel)
 {
     if (!impl_->ready || !gray || width <= 0 || height <= 0)
         return false;
     tesseract::TessBaseAPI& api = impl_->api;
     api.SetImage(gray, width, height, 1, stride);
     api.SetSourceResolution(dpi);
-    if (api.Recognize(nullptr) != 0) {
+    // Tesseract asks the monitor's cancel function between the words it
+    // recognises (not during the page's layout analysis).
+    tesseract::ETEXT_DESC monitor;
+    monitor.cancel = [](void* probe, int) { return static_cast<CancelProbe*>(probe)->Stopped(); };
+    monitor.cancel_this = cancel;
+    if (api.Recognize(cancel ? &monitor : nullptr) != 0 || (cancel && cancel->Stopped())) {
         api.Clear();
         return false;
     }

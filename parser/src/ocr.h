@@ -7,6 +7,8 @@
 
 namespace parser_detail {
 
+class CancelProbe;
+
 // One recognised word, in pixels of the image (y downward).
 struct OcrWordPx {
     std::string text; // UTF-8, no surrounding spaces
@@ -26,9 +28,11 @@ public:
     // the data cannot be found or loaded.
     bool Init(std::string& error);
 
-    // Recognises the words of an 8-bit grey image.
+    // Recognises the words of an 8-bit grey image. `cancel` (may be null)
+    // is asked between words; a request to stop ends the recognition with
+    // false and no words.
     bool Recognise(const unsigned char* gray, int width, int height, int stride, int dpi,
-                   std::vector<OcrWordPx>& words);
+                   std::vector<OcrWordPx>& words, CancelProbe* cancel = nullptr);
 
     // The folder whose eng.traineddata is used: TESSDATA_PREFIX (or its
     // "tessdata" subfolder) when it holds the file, otherwise the system's.
