@@ -424,12 +424,18 @@ public:
     // to a temporary name first and then renamed, so a failure never leaves
     // a partial file. False on any failure. The open file is kept for the
     // calling thread until another file is asked for.
+    // `cancel` (may be null) is asked with `cancelCtx` on the calling thread
+    // while the page is drawn, about every 50 ms; a yes ends the drawing
+    // with no file written (false).
     static bool ConvertPDFPageToJpeg(const std::wstring& pdfPath, const std::wstring& jpegPath,
-                                     int page, int dpi, const char* password);
+                                     int page, int dpi, const char* password,
+                                     ParserCancelFn cancel = nullptr, void* cancelCtx = nullptr);
     static bool ConvertPDFPageToJpeg(const std::wstring& pdfPath, const std::wstring& jpegPath,
-                                     int page, int dpi, const std::string& password)
+                                     int page, int dpi, const std::string& password,
+                                     ParserCancelFn cancel = nullptr, void* cancelCtx = nullptr)
     {
-        return ConvertPDFPageToJpeg(pdfPath, jpegPath, page, dpi, password.c_str());
+        return ConvertPDFPageToJpeg(pdfPath, jpegPath, page, dpi, password.c_str(), cancel,
+                                    cancelCtx);
     }
 
     // Renders only the listed objects (all of one page of the loaded

@@ -385,7 +385,9 @@ void Page::makePagePicture(Parser* parser, int page)
     bool rendered = false;
     if (parser->GetParsedFilePath(parsed, 1024))
         rendered = Parser::ConvertPDFPageToJpeg(parsed, jpegPath, page + 1, 96,
-                                                parser->GetPassword());
+                                                parser->GetPassword(),
+                                                parser->GetCancelCallback(),
+                                                parser->GetCallbackContext());
     // A page whose picture could not be rendered gets no block that would
     // point the output at a missing file.
     if (!rendered) {

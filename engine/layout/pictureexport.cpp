@@ -7,6 +7,8 @@
 #include "parser/parser.h"
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <filesystem>
 #include <functional>
@@ -17,6 +19,8 @@
 #include <vector>
 
 namespace {
+
+std::atomic<RenderThreadStarter> g_starter{nullptr};
 
 bool MakeFolder(const std::wstring& path)
 {
@@ -40,12 +44,46 @@ std::wstring LoadedPdfPath(Parser* parser)
     return buf.data();
 }
 
+// A request to stop that reaches the rendering threads. Only the job's own
+// thread may ask the caller's cancel callback: it raises the flag, which the
+// rendering threads read while they draw.
+class StopSignal {
+public:
+    StopSignal(const callback_funcs& callbacks, void* ctx)
+        : callbacks_(callbacks), ctx_(ctx), owner_(std::this_thread::get_id())
+    {
+    }
+    // True once a stop was asked for; on the job's thread the callback is
+    // asked first.
+    bool Asked()
+    {
+        if (raised_.load())
+            return true;
+        if (std::this_thread::get_id() == owner_ && callbacks_.cancel && callbacks_.cancel(ctx_))
+            raised_.store(true);
+        return raised_.load();
+    }
+    // True once a stop was asked for, without asking again.
+    bool Raised() const { return raised_.load(); }
+    // For the renderer's cancel parameter.
+    static bool Ask(void* signal) { return static_cast<StopSignal*>(signal)->Asked(); }
+
+private:
+    const callback_funcs& callbacks_;
+    void* ctx_;
+    std::thread::id owner_;
+    std::atomic<bool> raised_{false};
+};
+
 // Renders page p of the PDF whole; true when the renderer wrote the picture.
-bool RenderPage(const std::wstring& pdf, int p, int n, float scale, const std::string& password)
+// A stop asked for while the page is drawn ends it with no picture.
+bool RenderPage(const std::wstring& pdf, int p, int n, float scale, const std::string& password,
+                StopSignal& stop)
 {
     const std::wstring picture = GlobalEnum::tmppath + L"ImageFiles/Page" + int2wstr(n) + L".jpg";
     return !pdf.empty() &&
-           Parser::ConvertPDFPageToJpeg(pdf, picture, p + 1, static_cast<int>(scale) * 96, password);
+           Parser::ConvertPDFPageToJpeg(pdf, picture, p + 1, static_cast<int>(scale) * 96, password,
+                                        &StopSignal::Ask, &stop);
 }
 
 // Takes every picture of page p out of the PDF; a page without pictures
@@ -96,9 +134,11 @@ public:
         : work_(std::move(work)), state_(static_cast<std::size_t>(jobs), kWaiting)
     {
         threads_.reserve(static_cast<std::size_t>(threads));
+        const RenderThreadStarter start = g_starter.load();
         for (int t = 0; t < threads; ++t) {
             try {
-                threads_.emplace_back([this] { run(); });
+                threads_.push_back(start ? start([this] { run(); })
+                                         : std::thread([this] { run(); }));
             } catch (const std::system_error&) {
                 break;
             }
@@ -123,11 +163,17 @@ public:
         }
         wake_.notify_one();
     }
-    // Blocks until the job has run; its result.
-    bool wait(int job)
+    // Blocks until the job has run; its result. `idle` is called (without
+    // the lock) every `interval` the job is still running.
+    bool wait(int job, std::chrono::milliseconds interval, const std::function<void()>& idle)
     {
         std::unique_lock<std::mutex> lock(mutex_);
-        done_.wait(lock, [&] { return state_[static_cast<std::size_t>(job)] != kWaiting; });
+        const auto ran = [&] { return state_[static_cast<std::size_t>(job)] != kWaiting; };
+        while (!done_.wait_for(lock, interval, ran)) {
+            lock.unlock();
+            idle();
+            lock.lock();
+        }
         return state_[static_cast<std::size_t>(job)] == kSucceeded;
     }
 
@@ -170,6 +216,11 @@ private:
     std::vector<std::thread> threads_;
 };
 
+// How often the job's thread asks the cancel callback while it waits for a
+// page that the pool draws; the drawing itself sees the stop within a
+// fraction of a second.
+constexpr std::chrono::milliseconds kStopPoll{250};
+
 // Threads that render pages at once: rendering a page is independent of the
 // others, so whole-page pictures use every core (at most four).
 int RenderThreads()
@@ -179,6 +230,11 @@ int RenderThreads()
 }
 
 } // namespace
+
+void SetRenderThreadStarter(RenderThreadStarter starter)
+{
+    g_starter.store(starter);
+}
 
 PageImageExport exportPageImages(Parser* parser, const std::wstring& name,
                                  const Basedata_w& item, const callback_funcs& callbacks,
@@ -201,10 +257,14 @@ PageImageExport exportPageImages(Parser* parser, const std::wstring& name,
         const std::wstring target = ClaimOutputFile(base, L".jpg");
         if (target.empty())
             return result;
+        StopSignal stop(callbacks, ctx);
         if (pdf.empty() || !Parser::ConvertPDFPageToJpeg(pdf, target, 1,
                                                          static_cast<int>(scale) * 96,
-                                                         item.password)) {
+                                                         item.password, &StopSignal::Ask,
+                                                         &stop)) {
             DeleteFile(target);
+            if (stop.Raised())
+                result.status = ExportStatus::Cancelled;
             return result;
         }
         result.status = ExportStatus::Done;
@@ -239,18 +299,21 @@ PageImageExport exportPageImages(Parser* parser, const std::wstring& name,
     const int m = static_cast<int>(chosen.size());
     const double step = 50.0 / m;
     const int basePercent = static_cast<int>(step) + 30;
+    StopSignal stop(callbacks, ctx);
     auto exportPage = [&](int j) {
         const int p = chosen[static_cast<std::size_t>(j)];
-        if (p < 0 || p >= count)
+        if (p < 0 || p >= count || stop.Raised())
             return false;
         const int n = pageOffset + p + 1;
-        return extract ? ExtractPictures(parser, p, n) : RenderPage(pdf, p, n, scale, item.password);
+        return extract ? ExtractPictures(parser, p, n)
+                       : RenderPage(pdf, p, n, scale, item.password, stop);
     };
 
     // Pictures are taken out through the parser object, which serves one
     // thread; whole pages are rendered by the pool. The cancel callback is
-    // asked before each page is started and the progress of each page is
-    // reported in page order, both on this thread.
+    // asked before each page is started, while a page is awaited (and, on
+    // this thread, while it is drawn), and the progress of each page is
+    // reported in page order, all on this thread.
     const int threads = extract ? 1 : std::min(RenderThreads(), m);
     std::unique_ptr<JobPool> pool;
     if (threads > 1) {
@@ -268,7 +331,7 @@ PageImageExport exportPageImages(Parser* parser, const std::wstring& name,
     bool cancelled = false;
     for (int j = 0; j < m && missingRun < kMaxMissingRun; ++j) {
         while (!cancelled && started < m && started - j < window) {
-            if (callbacks.cancel && callbacks.cancel(ctx)) {
+            if (stop.Asked()) {
                 cancelled = true;
                 break;
             }
@@ -278,7 +341,12 @@ PageImageExport exportPageImages(Parser* parser, const std::wstring& name,
         }
         if (j >= started)
             break;   // cancelled before this page was started
-        if (pool ? pool->wait(j) : exportPage(j)) {
+        const bool made = pool ? pool->wait(j, kStopPoll, [&] { stop.Asked(); }) : exportPage(j);
+        if (!cancelled && stop.Raised()) {
+            cancelled = true;   // asked while the page was drawn: it is unfinished
+            break;
+        }
+        if (made) {
             ++done;
             missingRun = 0;
         } else {

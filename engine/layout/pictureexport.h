@@ -5,7 +5,9 @@
 #include "engine/layout/callbacks.h"
 #include "engine/layout/jobrecords.h"
 
+#include <functional>
 #include <string>
+#include <thread>
 
 class Parser;
 
@@ -29,3 +31,11 @@ PageImageExport exportPageImages(Parser* parser, const std::wstring& name,
                                  const Basedata_w& item, const callback_funcs& callbacks,
                                  void* ctx, int index, float scale, int pageOffset,
                                  bool merge, const std::wstring& mergeFolder);
+
+// Starts one rendering thread running `body`; throws std::system_error when
+// it cannot. The export starts its threads through the one set here (null:
+// std::thread itself), so that a test can make the N-th start fail and see
+// the threads already running joined and the item finished. Not to be
+// changed while an export runs.
+using RenderThreadStarter = std::thread (*)(std::function<void()> body);
+void SetRenderThreadStarter(RenderThreadStarter starter);

@@ -53,6 +53,99 @@ bool Over(const Glyph& accent, const Glyph& base)
     return len > 0.0f && along >= -tol && along <= len + tol && across <= base.size;
 }
 
+// What a glyph's text holds, for putting a word into reading order.
+enum class GlyphClass { Neutral, Rtl, Ltr, Digit, Mixed };
+
+GlyphClass ClassOf(std::string_view text)
+{
+    bool rtl = false, ltr = false, digit = false;
+    for (wchar_t c : FromUtf8(text)) {
+        const int u = static_cast<int>(c);
+        rtl = rtl || IsRtlLetter(u);
+        ltr = ltr || IsLtrLetter(u);
+        digit = digit || IsBidiDigit(u);
+    }
+    if (rtl && ltr)
+        return GlyphClass::Mixed;
+    if (rtl)
+        return GlyphClass::Rtl;
+    if (ltr)
+        return GlyphClass::Ltr;
+    return digit ? GlyphClass::Digit : GlyphClass::Neutral;
+}
+
+// Puts the text of a word whose glyphs were drawn from left to right into
+// reading order: the glyphs of right-to-left script are read from the last
+// drawn to the first, each glyph's own text (a ligature, a letter with its
+// marks) as it is. `glyphStarts` says where each glyph's text begins.
+void ReadingOrder(std::string& text, const std::vector<std::size_t>& glyphStarts)
+{
+    // Text before the first glyph's (the further characters of a glyph
+    // that has none of its own) goes with it.
+    std::vector<std::size_t> begin(glyphStarts);
+    if (begin.empty() || begin.front() != 0)
+        begin.insert(begin.begin(), 0);
+    const std::size_t n = begin.size();
+    if (n < 2)
+        return;
+    begin.push_back(text.size());
+    for (std::size_t i = 0; i < n; ++i)
+        if (begin[i] > begin[i + 1] || begin[i + 1] > text.size())
+            return;
+    std::vector<GlyphClass> cls(n);
+    bool ltr = false;
+    for (std::size_t i = 0; i < n; ++i) {
+        cls[i] = ClassOf(std::string_view(text).substr(begin[i], begin[i + 1] - begin[i]));
+        // One glyph standing for text of both directions leaves nothing to
+        // tell the order by: the text stays as drawn.
+        if (cls[i] == GlyphClass::Mixed)
+            return;
+        ltr = ltr || cls[i] == GlyphClass::Ltr;
+    }
+    std::string out;
+    out.reserve(text.size());
+    const auto copy = [&](std::size_t from, std::size_t to) {
+        out.append(text, begin[from], begin[to] - begin[from]);
+    };
+    // Glyphs [from, to) drawn right to left: their order turns, but a number
+    // (digits with the separators between them) keeps its own.
+    const auto turn = [&](std::size_t from, std::size_t to) {
+        std::size_t end = to;
+        while (end > from) {
+            std::size_t start = end - 1;
+            if (cls[start] == GlyphClass::Digit) {
+                while (start > from && (cls[start - 1] == GlyphClass::Digit ||
+                                        (cls[start - 1] == GlyphClass::Neutral && start - 1 > from &&
+                                         cls[start - 2] == GlyphClass::Digit)))
+                    --start;
+            }
+            copy(start, end);
+            end = start;
+        }
+    };
+    if (!ltr) {
+        // A word of right-to-left script (with its numbers and marks).
+        turn(0, n);
+    } else {
+        // Left-to-right letters too: only the right-to-left stretches turn.
+        std::size_t i = 0;
+        while (i < n) {
+            if (cls[i] != GlyphClass::Rtl) {
+                copy(i, i + 1);
+                ++i;
+                continue;
+            }
+            std::size_t last = i;
+            for (std::size_t j = i + 1; j < n && cls[j] != GlyphClass::Ltr; ++j)
+                if (cls[j] == GlyphClass::Rtl)
+                    last = j;
+            turn(i, last + 1);
+            i = last + 1;
+        }
+    }
+    text.swap(out);
+}
+
 } // namespace
 
 int ComposeAccent(int base, int mark)
@@ -135,20 +228,71 @@ void Collector::Text(const fz_text* text, fz_matrix ctm, fz_colorspace* cs, cons
         const float stepX = wmode == 0 ? trm.a : -trm.c;
         const float stepY = wmode == 0 ? trm.b : -trm.d;
         const float stepNorm = stepX * stepX + stepY * stepY;
+        // Whether the glyph before waits as an accent: the further
+        // characters of its text wait with it.
+        bool lastPending = false;
         for (int i = 0; i < span->len; ++i) {
             const fz_text_item& item = span->items[i];
             if (item.gid < 0) {
                 // Further characters of a ligature glyph.
-                if (word_.active && item.ucs >= 0 && item.ucs != 0xFFFD &&
-                    !IsSpace(item.ucs) && !IsControl(item.ucs)) {
+                if (lastPending && !pending_.empty() && item.ucs >= 0) {
+                    if (const int mark = CombiningMarkOf(item.ucs)) {
+                        PendingAccent more = pending_.back();
+                        more.mark = mark;
+                        more.glyph.ucs = item.ucs;
+                        more.glyph.piece = TextPiece{seq_, spanIndex, i, i + 1};
+                        pending_.push_back(more);
+                        continue;
+                    }
+                    EmitPendingAccent();
+                }
+                lastPending = false;
+                if (!word_.active || item.ucs < 0 || item.ucs == 0xFFFD || IsControl(item.ucs))
+                    continue;
+                if (IsSpace(item.ucs)) {
+                    // One glyph that stands for several words (a whole
+                    // cluster of text mapped to one glyph): the glyph
+                    // cannot be split, so the word keeps the space that
+                    // sets its words apart.
+                    if (!word_.text.empty() && word_.text.back() != ' ')
+                        word_.text += ' ';
+                    word_.lastUcs = -1;
+                } else if (IsRtlMark(item.ucs) && word_.lastUcs >= 0) {
+                    AppendUtf8(word_.text, item.ucs);
+                } else {
                     word_.lastByte = word_.text.size();
                     word_.lastUcs = item.ucs;
+                    word_.rtl = word_.rtl || IsRtlLetter(item.ucs);
                     AppendText(word_.text, item.ucs);
-                    AddPiece(TextPiece{seq_, spanIndex, i, i + 1});
                 }
+                AddPiece(TextPiece{seq_, spanIndex, i, i + 1});
                 continue;
             }
-            if (!drawable || !IsWordChar(item.ucs)) {
+            lastPending = false;
+            int ucs = item.ucs;
+            // A space glyph whose text goes on with further characters
+            // begins a word of its own with them.
+            const bool leadingSpace = IsSpace(ucs) && i + 1 < span->len &&
+                                      span->items[i + 1].gid < 0 &&
+                                      IsWordChar(span->items[i + 1].ucs);
+            if (leadingSpace) {
+                FlushWord();
+                ucs = 0xFFFD;
+            }
+            const bool bar = barPending_;
+            barPending_ = false;
+            if ((IsSpace(ucs) || ucs < 0 || ucs == 0xFFFD) && drawable && !leadingSpace &&
+                !(fonts_.Advance(info, span->font, item.gid, wmode) > kNoWidth) &&
+                (GlyphNamed(ctx_, span->font, item.gid, "mapstochar") ||
+                 GlyphNamed(ctx_, span->font, item.gid, "mapsto"))) {
+                FlushWord();
+                barPending_ = true;
+                barOrigin_ = fz_make_point(item.x * ctm.a + item.y * ctm.c + ctm.e,
+                                           item.x * ctm.b + item.y * ctm.d + ctm.f);
+                barPiece_ = TextPiece{seq_, spanIndex, i, i + 1};
+                continue;
+            }
+            if (!drawable || !IsWordChar(ucs)) {
                 FlushWord();
                 continue;
             }
@@ -162,7 +306,7 @@ void Collector::Text(const fz_text* text, fz_matrix ctm, fz_colorspace* cs, cons
                     step = ((span->items[next].x - item.x) * stepX +
                             (span->items[next].y - item.y) * stepY) /
                            stepNorm;
-                adv = NoWidthAdvance(span->font, item.gid, step, item.ucs);
+                adv = NoWidthAdvance(span->font, item.gid, step, ucs);
             }
             Glyph g;
             g.font = span->font;
@@ -178,34 +322,81 @@ void Collector::Text(const fz_text* text, fz_matrix ctm, fz_colorspace* cs, cons
             g.origin = fz_make_point(item.x * ctm.a + item.y * ctm.c + ctm.e,
                                      item.x * ctm.b + item.y * ctm.d + ctm.f);
             g.end = fz_make_point(g.origin.x + adv * dirv.x, g.origin.y + adv * dirv.y);
-            g.ucs = item.ucs;
+            g.ucs = ucs;
             g.spanSerial = spanSerial_;
             g.piece = TextPiece{seq_, spanIndex, i, i + 1};
             g.clip = clips_.back();
 
-            if (const int mark = CombiningMarkOf(item.ucs)) {
-                if (AttachAccent(g, mark))
-                    continue;
-                EmitPendingAccent();
-                pendingAccent_ = g;
-                pendingMark_ = mark;
-                continue;
-            }
-            if (pendingMark_) {
-                const Glyph accent = pendingAccent_;
-                const int mark = pendingMark_;
-                pendingMark_ = 0;
-                if ((IsAccentBase(item.ucs) || ComposeAccent(item.ucs, mark)) &&
-                    Over(accent, g)) {
+            if (bar && ucs == 0x2192) {
+                const float dx = g.origin.x - barOrigin_.x, dy = g.origin.y - barOrigin_.y;
+                const float along = dx * dir.x + dy * dir.y;
+                const float across = std::fabs(dx * dir.y - dy * dir.x);
+                if (along > -0.1f * size && along < 0.6f * size && across < 0.1f * size) {
+                    g.ucs = 0x21A6;
+                    EmitPendingAccent();
                     AddGlyph(g);
-                    CombineLast(accent, mark);
+                    AddPiece(barPiece_);
                     continue;
                 }
-                AddGlyph(accent);
+            }
+            if (const int mark = CombiningMarkOf(ucs)) {
+                const bool rtlMark = IsRtlMark(ucs);
+                // A right-to-left mark comes before its letter in the
+                // drawing order, and its ink may reach over the letter
+                // drawn before: it waits for the next letter first.
+                if (rtlMark)
+                    PlaceMarkByInk(g, span, item, ctm);
+                else if (AttachAccent(g, mark))
+                    continue;
+                // One Latin accent waits at a time; the marks of a
+                // right-to-left letter wait together.
+                if (!rtlMark)
+                    EmitPendingAccent();
+                pending_.push_back(PendingAccent{g, mark});
+                lastPending = true;
+                continue;
+            }
+            if (!pending_.empty()) {
+                // The waiting accents that lie over this glyph combine with
+                // it; the others go into the text by themselves before it.
+                std::size_t over = 0;
+                for (PendingAccent& p : pending_) {
+                    if ((IsAccentBase(ucs) || ComposeAccent(ucs, p.mark)) && Over(p.glyph, g))
+                        pending_[over++] = p;
+                    else if (!IsRtlMark(p.mark) || !AttachAccent(p.glyph, p.mark))
+                        AddGlyph(p.glyph);
+                }
+                pending_.resize(over);
+                AddGlyph(g);
+                for (const PendingAccent& p : pending_)
+                    CombineLast(p.glyph, p.mark);
+                pending_.clear();
+                continue;
             }
             AddGlyph(g);
         }
     }
+}
+
+void Collector::PlaceMarkByInk(Glyph& g, const fz_text_span* span, const fz_text_item& item,
+                               fz_matrix ctm)
+{
+    fz_matrix trm = span->trm;
+    trm.e = item.x;
+    trm.f = item.y;
+    const fz_rect ink = fz_transform_rect(SafeBoundGlyph(ctx_, span->font, item.gid, trm), ctm);
+    if (fz_is_empty_rect(ink) || fz_is_infinite_rect(ink))
+        return;
+    // The ink's middle and half its extent, measured along the baseline
+    // from the pen position.
+    const float cx = 0.5f * (ink.x0 + ink.x1) - g.origin.x;
+    const float cy = 0.5f * (ink.y0 + ink.y1) - g.origin.y;
+    const float mid = cx * g.dir.x + cy * g.dir.y;
+    const float half = 0.5f * (std::fabs((ink.x1 - ink.x0) * g.dir.x) +
+                               std::fabs((ink.y1 - ink.y0) * g.dir.y));
+    const fz_point pen = g.origin;
+    g.origin = fz_make_point(pen.x + (mid - half) * g.dir.x, pen.y + (mid - half) * g.dir.y);
+    g.end = fz_make_point(pen.x + (mid + half) * g.dir.x, pen.y + (mid + half) * g.dir.y);
 }
 
 void Collector::AddGlyph(const Glyph& g)
@@ -227,10 +418,12 @@ void Collector::AddGlyph(const Glyph& g)
     // Glyphs without a known character (U+FFFD) keep their place in the
     // word but add no text.
     if (g.ucs >= 0 && g.ucs != 0xFFFD) {
+        word_.glyphStarts.push_back(word_.text.size());
         word_.lastByte = word_.text.size();
         word_.lastUcs = g.ucs;
         word_.lastOrigin = g.origin;
         word_.lastEnd = g.end;
+        word_.rtl = word_.rtl || IsRtlLetter(g.ucs);
         AppendText(word_.text, g.ucs);
     }
     word_.end = g.end;
@@ -259,6 +452,13 @@ void Collector::CombineLast(const Glyph& accent, int mark)
     if (w.lastUcs < 0 || w.lastByte > w.text.size())
         return;
     const int composed = ComposeAccent(w.lastUcs, mark);
+    if (!composed && IsRtlMark(mark)) {
+        // The letter keeps its place as the one further marks sit on.
+        AppendUtf8(w.text, mark);
+        w.clip = fz_union_rect(w.clip, accent.clip);
+        AddPiece(accent.piece);
+        return;
+    }
     w.text.resize(w.lastByte);
     if (composed) {
         AppendText(w.text, composed);
@@ -275,10 +475,14 @@ void Collector::CombineLast(const Glyph& accent, int mark)
 
 void Collector::EmitPendingAccent()
 {
-    if (!pendingMark_)
+    if (pending_.empty())
         return;
-    pendingMark_ = 0;
-    AddGlyph(pendingAccent_);
+    // AddGlyph may not see the list it walks change.
+    std::vector<PendingAccent> waiting;
+    waiting.swap(pending_);
+    for (const PendingAccent& p : waiting)
+        if (!IsRtlMark(p.mark) || !AttachAccent(p.glyph, p.mark))
+            AddGlyph(p.glyph);
 }
 bool Collector::Continues(fz_font* font, TextKind kind, int wmode, float size,
                           const float rgb[3], fz_point dir, fz_point origin) const
@@ -324,6 +528,8 @@ void Collector::StartWord(fz_font* font, const FontInfo* info, TextKind kind, in
     word_.start = origin;
     word_.end = origin;
     word_.text.clear();
+    word_.glyphStarts.clear();
+    word_.rtl = false;
     word_.pieces.clear();
     word_.thick = false;
     word_.lastUcs = -1;
@@ -351,8 +557,13 @@ void Collector::FinishWord()
     if (!word_.active)
         return;
     word_.active = false;
+    // A space that one glyph's text ends with sets nothing apart.
+    while (!word_.text.empty() && word_.text.back() == ' ')
+        word_.text.pop_back();
     if (word_.text.empty())
         return;
+    if (word_.rtl)
+        ReadingOrder(word_.text, word_.glyphStarts);
     const Word& w = word_;
     const double S = w.size;
     // Baseline direction and start in page points, y upward.

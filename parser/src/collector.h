@@ -61,6 +61,11 @@ struct Word {
     fz_point start{0, 0};
     fz_point end{0, 0};
     std::string text;
+    // Where the text of each glyph begins in `text`, in drawing order: the
+    // glyphs of right-to-left script are drawn from left to right, and their
+    // texts are put into reading order when the word ends.
+    std::vector<std::size_t> glyphStarts;
+    bool rtl = false; // holds a letter of a right-to-left script
     std::vector<TextPiece> pieces;
     bool thick = false; // also stroked: drawn bold
     int styleSerial = -1; // the span whose style the word is known to have
@@ -166,9 +171,15 @@ private:
     // letter combines with it; one drawn before its letter waits for the
     // next glyph, and goes into the text by itself when that glyph is not
     // under it.
+    // Marks of right-to-left scripts wait the same way, several at a time
+    // (a letter may carry two), and are placed by their ink.
     bool AttachAccent(const Glyph& accent, int mark);
     void CombineLast(const Glyph& accent, int mark);
     void EmitPendingAccent();
+    // Places a right-to-left mark by its ink: shaping engines set such a
+    // mark on a pen position of their own, to one side of its letter.
+    void PlaceMarkByInk(Glyph& g, const fz_text_span* span, const fz_text_item& item,
+                        fz_matrix ctm);
     // Ends the active word (an accent still waiting goes in first): it
     // becomes a word object, or thickens the same word drawn just before at
     // the same place.
@@ -192,8 +203,19 @@ private:
     FontTable& fonts_;   // the table in use
     Word word_;
     int spanSerial_ = 0; // counts the text spans of the page
-    Glyph pendingAccent_;
-    int pendingMark_ = 0; // the combining mark of pendingAccent_; 0 when none waits
+    // Accents and marks drawn before their letter, waiting for it, each with
+    // its combining mark.
+    struct PendingAccent {
+        Glyph glyph;
+        int mark = 0;
+    };
+    std::vector<PendingAccent> pending_;
+    // TeX draws its "maps to" arrow as a bar of no width, which the font
+    // names "mapstochar" (or "mapsto") and which has no character of its
+    // own, then the arrow: the bar waits for the arrow.
+    bool barPending_ = false;
+    fz_point barOrigin_{0, 0};
+    TextPiece barPiece_;
 
     const fz_path* lastFillPath_ = nullptr;
     int lastFillSeq_ = -1;

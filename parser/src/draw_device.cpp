@@ -5,7 +5,8 @@
 // definitions and tiling-pattern cells are not numbered) and passes on only
 // the chosen ones; clips, masks, groups and layers always pass, so that the
 // chosen objects look as they do on the page. For text it passes a new text
-// object holding only the chosen glyphs.
+// object holding only the chosen glyphs. Without a selection it passes
+// everything, and only asks the cancel probe on every drawing call.
 //
 // All functions here that contain fz_try are plain frames (no objects with
 // destructors). The device callbacks call only MuPDF functions, the cancel
@@ -27,8 +28,9 @@ constexpr int kMaxTileDepth = 64;
 struct FilterDevice {
     fz_device super;
     fz_device* target;
-    const Selection* sel;
-    CancelProbe* cancel; // may be null
+    const Selection* sel; // null: every call passes
+    CancelProbe* cancel;  // may be null
+    fz_cookie* cookie;    // the run's; told to abort when the probe says stop
     int seq;
     int maskDepth;
     int tileDepth;
@@ -50,14 +52,23 @@ bool InTile(FilterDevice* f, bool* pass)
 
 // Decides a drawing call: numbered at the top level, passed when chosen.
 // A request to stop ends the run here (a plain frame, nothing to unwind).
+// The interpreter goes on after an error of one operator; the cookie's
+// abort ends the run itself.
+void CheckStop(fz_context* ctx, FilterDevice* f)
+{
+    if (f->cancel && f->cancel->Stopped()) {
+        f->cookie->abort = 1;
+        fz_throw(ctx, FZ_ERROR_ABORT, "cancelled");
+    }
+}
+
 bool PassDrawing(fz_context* ctx, FilterDevice* f)
 {
-    if (f->cancel && f->cancel->Stopped())
-        fz_throw(ctx, FZ_ERROR_ABORT, "cancelled");
+    CheckStop(ctx, f);
     bool pass = false;
     if (InTile(f, &pass))
         return pass;
-    if (f->maskDepth > 0)
+    if (f->maskDepth > 0 || !f->sel)
         return true;
     ++f->seq;
     return f->sel->whole.count(f->seq) != 0;
@@ -106,12 +117,13 @@ void FClipStrokePath(fz_context* ctx, fz_device* dev, const fz_path* path,
 fz_text* ChosenText(fz_context* ctx, FilterDevice* f, const fz_text* text, bool* whole)
 {
     *whole = false;
+    CheckStop(ctx, f);
     bool pass = false;
     if (InTile(f, &pass)) {
         *whole = pass;
         return nullptr;
     }
-    if (f->maskDepth > 0) {
+    if (f->maskDepth > 0 || !f->sel) {
         *whole = true;
         return nullptr;
     }
@@ -275,7 +287,7 @@ int FBeginTile(fz_context* ctx, fz_device* dev, fz_rect area, fz_rect view, floa
     FilterDevice* f = F(dev);
     bool pass = false;
     if (!InTile(f, &pass)) {
-        if (f->maskDepth > 0) {
+        if (f->maskDepth > 0 || !f->sel) {
             pass = true;
         } else {
             ++f->seq;
@@ -327,13 +339,14 @@ void FEndLayer(fz_context* ctx, fz_device* dev)
 }
 
 fz_device* NewFilterDevice(fz_context* ctx, fz_device* target, const Selection* sel,
-                           CancelProbe* cancel)
+                           CancelProbe* cancel, fz_cookie* cookie)
 {
     auto* f = reinterpret_cast<FilterDevice*>(
         fz_new_device_of_size(ctx, static_cast<int>(sizeof(FilterDevice))));
     f->target = target;
     f->sel = sel;
     f->cancel = cancel;
+    f->cookie = cookie;
     f->seq = 0;
     f->maskDepth = 0;
     f->tileDepth = 0;
@@ -377,6 +390,7 @@ fz_pixmap* Render(fz_context* ctx, fz_document* doc, int pageIndex, float zoom, 
     fz_device* draw = nullptr;
     fz_device* filter = nullptr;
     bool drawing = false;
+    fz_cookie cookie{};
     fz_var(page);
     fz_var(pix);
     fz_var(draw);
@@ -410,20 +424,26 @@ fz_pixmap* Render(fz_context* ctx, fz_document* doc, int pageIndex, float zoom, 
         fz_clear_pixmap_with_value(ctx, pix, 255);
         draw = fz_new_draw_device(ctx, fz_identity, pix);
         drawing = true;
-        if (sel) {
-            filter = NewFilterDevice(ctx, draw, sel, cancel);
+        if (sel || cancel) {
+            // The filter also asks the cancel probe; without a selection it
+            // passes every call.
+            filter = NewFilterDevice(ctx, draw, sel, cancel, &cookie);
             // The whole recording is replayed: a call left out for lying
             // outside the area would put the numbering of the rest out of
             // step.
             if (page)
-                fz_run_page(ctx, page, filter, ctm, nullptr);
+                fz_run_page(ctx, page, filter, ctm, &cookie);
             else
-                fz_run_display_list(ctx, recorded, filter, ctm, fz_infinite_rect, nullptr);
+                fz_run_display_list(ctx, recorded, filter, ctm, fz_infinite_rect, &cookie);
             fz_close_device(ctx, filter);
         } else {
             fz_run_page(ctx, page, draw, ctm, nullptr);
         }
         fz_close_device(ctx, draw);
+        // A run that was stopped may have ended quietly; its picture is
+        // unfinished.
+        if (cookie.abort)
+            fz_throw(ctx, FZ_ERROR_ABORT, "cancelled");
     }
     fz_always(ctx)
     {
@@ -486,7 +506,8 @@ PixelReservation::~PixelReservation()
     pool.freed.notify_all();
 }
 
-fz_pixmap* RenderPage(fz_context* ctx, fz_document* doc, int page, float zoom, bool gray)
+fz_pixmap* RenderPage(fz_context* ctx, fz_document* doc, int page, float zoom, bool gray,
+                      CancelProbe* cancel)
 {
     // A huge page (posters, maps) is drawn at a lower resolution so that
     // the picture stays within 100 million pixels.
@@ -497,7 +518,7 @@ fz_pixmap* RenderPage(fz_context* ctx, fz_document* doc, int page, float zoom, b
     const double limit = kRenderPixelBudget;
     if (area > 0 && area * zoom * zoom > limit)
         zoom = static_cast<float>(std::sqrt(limit / area));
-    return Render(ctx, doc, page, zoom, gray, nullptr, nullptr);
+    return Render(ctx, doc, page, zoom, gray, nullptr, nullptr, nullptr, cancel);
 }
 
 fz_pixmap* RenderSelection(fz_context* ctx, fz_document* doc, int page, const Selection& sel,

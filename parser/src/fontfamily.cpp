@@ -1,6 +1,9 @@
 // The family names of fonts, as word processors know them, from what a PDF
-// gives: the font program's own family name or the PostScript name.
+// gives: the font program's own family name or the PostScript name; and
+// the names of its glyphs.
 #include "internal.h"
+
+#include <cstring>
 
 #include <ft2build.h>
 #include FT_FREETYPE_H
@@ -52,6 +55,18 @@ std::string FontFamilyOf(fz_context* ctx, fz_font* font, const std::string& name
     }
     const std::string family = FamilyFromPostScriptName(name);
     return family.empty() ? name : family;
+}
+
+bool GlyphNamed(fz_context* ctx, fz_font* font, int gid, const char* name)
+{
+    auto* face = font ? static_cast<FT_Face>(fz_font_ft_face(ctx, font)) : nullptr;
+    if (!face || gid < 0 || !FT_HAS_GLYPH_NAMES(face))
+        return false;
+    // The face belongs to this parser's document, which one thread uses at
+    // a time; reading a glyph name changes nothing in the library.
+    char buf[64] = {0};
+    const FT_Error err = FT_Get_Glyph_Name(face, static_cast<FT_UInt>(gid), buf, sizeof buf);
+    return err == 0 && std::strcmp(buf, name) == 0;
 }
 
 } // namespace parser_detail

@@ -91,6 +91,10 @@ bool ImageTurnOf(fz_matrix ctm, ImageTurn& turn);
 // subset prefix is `name`.
 std::string FontFamilyOf(fz_context* ctx, fz_font* font, const std::string& name);
 
+// Whether the font program names glyph `gid` `name` (false when it keeps no
+// glyph names).
+bool GlyphNamed(fz_context* ctx, fz_font* font, int gid, const char* name);
+
 // Writes a picture of a page object to JPEG when it is first asked for.
 struct ImageSource {
     fz_context* ctx = nullptr; // the owning parser's context
@@ -272,8 +276,10 @@ private:
 };
 
 // Renders a page (fz page space scaled by zoom) to a new pixmap: RGB or
-// grey, no alpha, white background. Null on failure.
-fz_pixmap* RenderPage(fz_context* ctx, fz_document* doc, int page, float zoom, bool gray);
+// grey, no alpha, white background. Null on failure. A request to stop
+// through `cancel` (may be null) ends the drawing with no picture.
+fz_pixmap* RenderPage(fz_context* ctx, fz_document* doc, int page, float zoom, bool gray,
+                      CancelProbe* cancel = nullptr);
 
 // The drawing calls of one page run that DrawObjects renders.
 struct Selection {

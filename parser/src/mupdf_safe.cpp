@@ -56,6 +56,14 @@ bool SafeWalkPath(fz_context* ctx, const fz_path* path, const fz_path_walker* wa
     return ok != 0;
 }
 
+fz_rect SafeBoundGlyph(fz_context* ctx, fz_font* font, int gid, fz_matrix trm)
+{
+    fz_rect r = fz_empty_rect;
+    fz_try(ctx) r = fz_bound_glyph(ctx, font, gid, trm);
+    fz_catch(ctx) r = fz_empty_rect;
+    return r;
+}
+
 float SafeAdvance(fz_context* ctx, fz_font* font, int gid, int wmode)
 {
     volatile float adv = 0.0f;

@@ -26,6 +26,10 @@ fz_rect SafeBoundText(fz_context* ctx, const fz_text* text, fz_matrix ctm);
 // walker's business).
 bool SafeWalkPath(fz_context* ctx, const fz_path* path, const fz_path_walker* walker, void* arg);
 
+// The ink of a glyph drawn with the text matrix `trm` (glyph space to
+// user space); fz_empty_rect on failure.
+fz_rect SafeBoundGlyph(fz_context* ctx, fz_font* font, int gid, fz_matrix trm);
+
 // Advance of a glyph in em; 0 on failure.
 float SafeAdvance(fz_context* ctx, fz_font* font, int gid, int wmode);
 

@@ -126,11 +126,11 @@ bool OcrEngine::Init(std::string& error)
 }
 
 bool OcrEngine::Recognise(const unsigned char* gray, int width, int height, int stride, int dpi,
-                          std::vector<OcrWordPx>& words)
+                          std::vector<OcrWordPx>& words, CancelProbe* cancel)
 {
     if (!ready_)
         return false;
-    return module_->recognise(engine_, gray, width, height, stride, dpi, words);
+    return module_->recognise(engine_, gray, width, height, stride, dpi, words, cancel);
 }
 
 } // namespace parser_detail

@@ -6,6 +6,8 @@
 
 namespace parser_detail {
 
+class CancelProbe;
+
 // One recognised word, in pixels of the image (y downward).
 struct OcrWordPx {
     std::string text; // UTF-8, no surrounding spaces
@@ -18,14 +20,14 @@ struct OcrWordPx {
 // first use), which the module hands out through its one exported function,
 // ParserOcrModule. The version changes whenever this table does, so that a
 // module of another build is refused rather than called wrongly.
-constexpr int kOcrModuleVersion = 1;
+constexpr int kOcrModuleVersion = 2;
 struct OcrModule {
     int version;
     void* (*create)();
     void (*destroy)(void* engine);
     bool (*init)(void* engine, const std::string& dataPath, std::string& error);
     bool (*recognise)(void* engine, const unsigned char* gray, int width, int height, int stride,
-                      int dpi, std::vector<OcrWordPx>& words);
+                      int dpi, std::vector<OcrWordPx>& words, CancelProbe* cancel);
 };
 
 // The module's file name, found next to the parser library.
@@ -42,9 +44,11 @@ public:
     // False, with a message, when either cannot be found or loaded.
     bool Init(std::string& error);
 
-    // Recognises the words of an 8-bit grey image.
+    // Recognises the words of an 8-bit grey image. `cancel` (may be null)
+    // is asked between words; a request to stop ends the recognition with
+    // false and no words.
     bool Recognise(const unsigned char* gray, int width, int height, int stride, int dpi,
-                   std::vector<OcrWordPx>& words);
+                   std::vector<OcrWordPx>& words, CancelProbe* cancel = nullptr);
 
     // The folder whose eng.traineddata is used: TESSDATA_PREFIX (or its
     // "tessdata" subfolder) when it holds the file, otherwise the system's.

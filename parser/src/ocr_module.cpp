@@ -9,7 +9,10 @@
 // environment, for any process that starts OpenMP later).
 #include "ocr.h"
 
+#include "cancel_probe.h"
+
 #include <tesseract/baseapi.h>
+#include <tesseract/ocrclass.h>
 #include <tesseract/resultiterator.h>
 
 #include <cmath>
@@ -69,7 +72,7 @@ bool Init(void* engine, const std::string& path, std::string& error)
 }
 
 bool Recognise(void* engine, const unsigned char* gray, int width, int height, int stride,
-               int dpi, std::vector<OcrWordPx>& words)
+               int dpi, std::vector<OcrWordPx>& words, CancelProbe* cancel)
 {
     auto* e = static_cast<Engine*>(engine);
     if (!e->ready || !gray || width <= 0 || height <= 0)
@@ -77,7 +80,12 @@ bool Recognise(void* engine, const unsigned char* gray, int width, int height, i
     tesseract::TessBaseAPI& api = e->api;
     api.SetImage(gray, width, height, 1, stride);
     api.SetSourceResolution(dpi);
-    if (api.Recognize(nullptr) != 0) {
+    // Tesseract asks the monitor's cancel function between the words it
+    // recognises (not during the page's layout analysis).
+    tesseract::ETEXT_DESC monitor;
+    monitor.cancel = [](void* probe, int) { return static_cast<CancelProbe*>(probe)->Stopped(); };
+    monitor.cancel_this = cancel;
+    if (api.Recognize(cancel ? &monitor : nullptr) != 0 || (cancel && cancel->Stopped())) {
         api.Clear();
         return false;
     }

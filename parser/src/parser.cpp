@@ -571,7 +571,8 @@ bool Parser::GetPageHeight(double& out, int page)
 }
 
 bool Parser::ConvertPDFPageToJpeg(const std::wstring& pdfPath, const std::wstring& jpegPath,
-                                  int page, int dpi, const char* password)
+                                  int page, int dpi, const char* password, ParserCancelFn cancel,
+                                  void* cancelCtx)
 {
     if (page < 1 || dpi <= 0 || dpi > 2400 || jpegPath.empty())
         return false;
@@ -626,8 +627,9 @@ bool Parser::ConvertPDFPageToJpeg(const std::wstring& pdfPath, const std::wstrin
     const double zoom = dpi / 72.0;
     const PixelReservation pixels(double(bounds.x1 - bounds.x0) * double(bounds.y1 - bounds.y0) *
                                   zoom * zoom);
+    CancelProbe probe(cancel, cancelCtx);
     fz_pixmap* pix = RenderPage(cache->ctx, cache->doc, page - 1, static_cast<float>(dpi) / 72.0f,
-                                false);
+                                false, cancel ? &probe : nullptr);
     if (!pix)
         return false;
     bool ok = false;
@@ -729,7 +731,12 @@ bool Parser::OcrPrecessor()
         }
         if (d.ocrWords.count(page) && d.ocrDpi[page] >= dpi)
             continue;
-        fz_pixmap* pix = RenderPage(d.ctx, d.doc, page, static_cast<float>(dpi) / 72.0f, true);
+        // The drawing and the recognition of the page ask the cancel
+        // callback as they go: a page at 300 dpi takes seconds.
+        CancelProbe probe(cancel_, callbackCtx_);
+        CancelProbe* asked = cancel_ ? &probe : nullptr;
+        fz_pixmap* pix = RenderPage(d.ctx, d.doc, page, static_cast<float>(dpi) / 72.0f, true,
+                                    asked);
         if (!pix) {
             all = false;
             continue;
@@ -739,7 +746,8 @@ bool Parser::OcrPrecessor()
         try {
             ok = d.ocr->Recognise(fz_pixmap_samples(d.ctx, pix), fz_pixmap_width(d.ctx, pix),
                                   fz_pixmap_height(d.ctx, pix),
-                                  static_cast<int>(fz_pixmap_stride(d.ctx, pix)), dpi, words);
+                                  static_cast<int>(fz_pixmap_stride(d.ctx, pix)), dpi, words,
+                                  asked);
         } catch (...) {
             fz_drop_pixmap(d.ctx, pix);
             throw;

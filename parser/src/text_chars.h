@@ -35,13 +35,69 @@ inline bool IsWordChar(int ucs)
     return !IsSpace(ucs) && !IsControl(ucs);
 }
 
+// Non-spacing marks of the right-to-left scripts (Hebrew points and
+// cantillation, Arabic harakat and Quranic marks, Syriac, Thaana and N'Ko
+// marks). Shaping engines draw such a mark as a glyph of its own, before
+// the letter it sits on in the left-to-right drawing order, and often to
+// one side of where that letter begins.
+inline bool IsRtlMark(int ucs)
+{
+    if (ucs < 0x0591 || ucs > 0xFB1E)
+        return false;
+    return (ucs <= 0x05BD) || ucs == 0x05BF || ucs == 0x05C1 || ucs == 0x05C2 ||
+           ucs == 0x05C4 || ucs == 0x05C5 || ucs == 0x05C7 || (ucs >= 0x0610 && ucs <= 0x061A) ||
+           (ucs >= 0x064B && ucs <= 0x065F) || ucs == 0x0670 ||
+           (ucs >= 0x06D6 && ucs <= 0x06DC) || (ucs >= 0x06DF && ucs <= 0x06E4) ||
+           ucs == 0x06E7 || ucs == 0x06E8 || (ucs >= 0x06EA && ucs <= 0x06ED) || ucs == 0x0711 ||
+           (ucs >= 0x0730 && ucs <= 0x074A) || (ucs >= 0x07A6 && ucs <= 0x07B0) ||
+           (ucs >= 0x07EB && ucs <= 0x07F3) || (ucs >= 0x0816 && ucs <= 0x082D) ||
+           (ucs >= 0x0859 && ucs <= 0x085B) || (ucs >= 0x08D3 && ucs <= 0x08FF && ucs != 0x08E2) ||
+           ucs == 0xFB1E;
+}
+
+// Digits that keep their left-to-right order inside right-to-left text:
+// European and Arabic-Indic.
+inline bool IsBidiDigit(int ucs)
+{
+    return (ucs >= '0' && ucs <= '9') || (ucs >= 0x0660 && ucs <= 0x0669) ||
+           (ucs >= 0x06F0 && ucs <= 0x06F9);
+}
+
+// Letters of the right-to-left scripts (Hebrew, Arabic, Syriac, Thaana,
+// N'Ko, Samaritan, Mandaic and their presentation forms): text in them is
+// read from right to left.
+inline bool IsRtlLetter(int ucs)
+{
+    const bool block = (ucs >= 0x0590 && ucs <= 0x08FF) || (ucs >= 0xFB1D && ucs <= 0xFDFF) ||
+                       (ucs >= 0xFE70 && ucs <= 0xFEFE) || (ucs >= 0x10800 && ucs <= 0x10FFF) ||
+                       (ucs >= 0x1E800 && ucs <= 0x1EFFF);
+    return block && !IsRtlMark(ucs) && !IsBidiDigit(ucs);
+}
+
+// Letters read from left to right: every letter or ideograph that is not of
+// a right-to-left script (as far as word building needs it; punctuation,
+// symbols and marks are neither).
+inline bool IsLtrLetter(int ucs)
+{
+    if (ucs < 0x80)
+        return (ucs >= 'A' && ucs <= 'Z') || (ucs >= 'a' && ucs <= 'z');
+    if (ucs < 0xC0 || ucs == 0xD7 || ucs == 0xF7)
+        return ucs == 0xAA || ucs == 0xB5 || ucs == 0xBA;
+    if ((ucs >= 0x0300 && ucs <= 0x036F) || (ucs >= 0x2000 && ucs <= 0x2BFF) ||
+        (ucs >= 0x3000 && ucs <= 0x303F) || (ucs >= 0xFE00 && ucs <= 0xFE6F) ||
+        (ucs >= 0xFFF0 && ucs <= 0xFFFF))
+        return false;
+    return !IsRtlLetter(ucs) && !IsRtlMark(ucs) && !IsBidiDigit(ucs) && !IsSpace(ucs);
+}
+
 // The combining mark that an accent glyph stands for: a spacing accent
 // (acute, grave, circumflex, tilde, macron, breve, dot, dieresis, ring,
 // double acute, caron, cedilla, ogonek) gives its combining form, a
-// combining mark itself; 0 for every other character.
+// combining mark itself (also the marks of right-to-left scripts); 0 for
+// every other character.
 inline int CombiningMarkOf(int ucs)
 {
-    if ((ucs >= 0x0300 && ucs <= 0x036F) || (ucs >= 0x20D0 && ucs <= 0x20FF))
+    if ((ucs >= 0x0300 && ucs <= 0x036F) || (ucs >= 0x20D0 && ucs <= 0x20FF) || IsRtlMark(ucs))
         return ucs;
     switch (ucs) {
     case 0x0060: return 0x0300;

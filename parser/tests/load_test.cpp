@@ -1,7 +1,9 @@
 // Loading, passwords, page counts and sizes, bad input, the corpus.
 #include "test_support.h"
 
+#include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 
 #include <sys/stat.h>
@@ -109,6 +111,55 @@ TEST(Load, ARequestToStopEndsALongPageRun)
     EXPECT_GE(stop.times, 1);
     EXPECT_EQ(stop.times, 1) << "once stopped, the callback is not asked again";
     EXPECT_LT(part, whole / 2);
+}
+
+// Drawing the page of 200,000 fills takes longer than the probe's interval.
+// A request to stop that comes while it is drawn, whole or in part, leaves
+// no picture behind: not even the part drawn before it.
+TEST(Load, ARequestToStopLeavesNoPicture)
+{
+    bool stop = false;
+    Parser p;
+    p.SetCallbacks(nullptr, [](void* ctx) { return *static_cast<bool*>(ctx); }, &stop);
+    p.Load(WFixture("many_paths.pdf"), false, nullptr);
+    ASSERT_TRUE(p.SetCurrentPage(0));
+    std::vector<CollectBase*> objects;
+    while (CollectBase* o = p.GetNextObj())
+        objects.push_back(o);
+    ASSERT_GT(objects.size(), 1000u);
+    const auto dir = Scratch("stopped");
+    struct Way {
+        const char* what;
+        std::function<bool(const std::string& jpeg)> draw;
+    };
+    const Way ways[] = {
+        {"the whole page",
+         [&](const std::string& jpeg) {
+             return Parser::ConvertPDFPageToJpeg(WFixture("many_paths.pdf"), Wide(jpeg), 1, 96, "",
+                                                 [](void* ctx) { return *static_cast<bool*>(ctx); },
+                                                 &stop);
+         }},
+        {"the page's objects",
+         [&](const std::string& jpeg) {
+             ImageCollect region;
+             return p.DrawObjects(objects, Wide(jpeg), region);
+         }},
+    };
+    for (const Way& w : ways) {
+        SCOPED_TRACE(w.what);
+        const std::string drawn = (dir / "drawn.jpg").string();
+        stop = false;
+        EXPECT_TRUE(w.draw(drawn));
+        EXPECT_TRUE(std::filesystem::exists(drawn));
+        const std::string stopped = (dir / "stopped.jpg").string();
+        stop = true;
+        EXPECT_FALSE(w.draw(stopped));
+        EXPECT_FALSE(std::filesystem::exists(stopped));
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir),
+                                std::filesystem::directory_iterator()),
+                  1) << "no temporary file is left";
+        std::filesystem::remove(drawn);
+    }
 }
 
 TEST(Load, FailedLoadDropsThePreviousDocument)

@@ -248,6 +248,27 @@ def scanned():
     os.remove(img_path)
 
 
+def scanned_page_full():
+    # A letter-size page that is only a picture of 80 lines of small text at
+    # 300 dpi: seconds of recognition.
+    dpi = 300
+    w_in, h_in = 8.5, 11.0
+    img = Image.new("L", (int(w_in * dpi), int(h_in * dpi)), 255)
+    d = ImageDraw.Draw(img)
+    font = ImageFont.truetype(DEJAVU, 28)
+    y = 100
+    for k in range(80):
+        d.text((100, y), lorem(18, k + 7), fill=0, font=font)
+        y += 38
+    img_path = path("scan_full.png")
+    img.save(img_path)
+    c = canvas.Canvas(path("scanned_full.pdf"), pagesize=(w_in * 72, h_in * 72))
+    c.drawImage(ImageReader(img_path), 0, 0, width=w_in * 72, height=h_in * 72)
+    c.showPage()
+    c.save()
+    os.remove(img_path)
+
+
 # ---- links -------------------------------------------------------------------------
 def links():
     c = canvas.Canvas(path("links.pdf"), pagesize=letter)
@@ -543,6 +564,25 @@ ET
                            b"\nendstream"])
 
 
+def cluster_glyphs():
+    """Glyphs that stand for several characters with spaces among them, as
+    a cluster mapped to one glyph gives: F2 maps A to "x y", B to " z"
+    (a space first) and C to "w " (a space last); "ABC" is drawn without
+    gaps, then "Q" (plain) further on."""
+    content = b"""BT /F2 12 Tf 50 250 Td (ABC) Tj 100 0 Td (Q) Tj ET
+"""
+    to_unicode = (b"/CIDInit /ProcSet findresource begin 12 dict begin begincmap "
+                  b"/CMapName /Clusters def 1 begincodespacerange <00> <FF> endcodespacerange "
+                  b"3 beginbfchar <41> <0078002000790020> <42> <0020007A> <43> <00770020> "
+                  b"endbfchar endcmap "
+                  b"CMapName currentdict /CMap defineresource pop end end")
+    raw_pdf("cluster_glyphs.pdf", [(content, "")], fonts="/F2 6 0 R",
+            extra_objects=[b"<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica "
+                           b"/Encoding /WinAnsiEncoding /ToUnicode 7 0 R >>",
+                           b"<< /Length %d >>\nstream\n" % len(to_unicode) + to_unicode +
+                           b"\nendstream"])
+
+
 def empty_and_broken():
     # No pages at all.
     body = (b"%PDF-1.4\n1 0 obj\n<< /Type /Catalog /Pages 2 0 R >>\nendobj\n"
@@ -602,6 +642,7 @@ table()
 cjk_text()
 pictures()
 scanned()
+scanned_page_full()
 links()
 paths_page()
 horizontal_scaling()
@@ -612,6 +653,7 @@ jpeg_pictures()
 cmyk_pictures()
 forms()
 accents()
+cluster_glyphs()
 empty_and_broken()
 encrypted()
 merge_pair()

@@ -1,7 +1,9 @@
 // Text runs: one word each, positions against pdftotext, styles, rotation.
 #include "test_support.h"
 
+#include <algorithm>
 #include <cmath>
+#include <fstream>
 #include <map>
 #include <sstream>
 
@@ -374,4 +376,182 @@ TEST(Text, AccentsOverLettersCombine)
             EXPECT_NEAR(t->GetTextWidth(), 12 * (0.5 + 0.556 + 0.333 + 0.556 + 0.833 + 0.556),
                         0.5);
         }
+}
+
+namespace {
+
+// The words of a text with the direction marks that pdftotext puts around
+// right-to-left stretches taken out, as a sorted list.
+std::vector<std::string> WordsOf(const std::string& text)
+{
+    std::string plain;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        // U+200E, U+200F, U+202A..U+202E, U+2066..U+2069 (E2 80 8E/8F,
+        // E2 80 AA..AE, E2 81 A6..A9).
+        const auto b = [&](std::size_t k) {
+            return k < text.size() ? static_cast<unsigned char>(text[k]) : 0u;
+        };
+        if (b(i) == 0xE2 && ((b(i + 1) == 0x80 && (b(i + 2) == 0x8E || b(i + 2) == 0x8F ||
+                                                   (b(i + 2) >= 0xAA && b(i + 2) <= 0xAE))) ||
+                             (b(i + 1) == 0x81 && b(i + 2) >= 0xA6 && b(i + 2) <= 0xA9))) {
+            plain += ' ';
+            i += 2;
+            continue;
+        }
+        plain += text[i];
+    }
+    std::istringstream in(plain);
+    std::vector<std::string> words;
+    for (std::string w; in >> w;)
+        words.push_back(w);
+    std::sort(words.begin(), words.end());
+    return words;
+}
+
+std::vector<std::string> OurWords(Parser& p, int page)
+{
+    std::string all;
+    for (TextCollect* t : Walk(p, page).text)
+        all += t->GetText() + " ";
+    return WordsOf(all);
+}
+
+} // namespace
+
+// Right-to-left script is drawn from left to right, the last letter of a
+// word first, and a shaping engine draws each mark before the letter it sits
+// on: the words come out in reading order, marks after their letters,
+// numbers as written, whether the page is turned or not. The page is made by
+// LibreOffice from the words below; pdftotext reads the unmarked words the
+// same way.
+TEST(Text, RightToLeftWordsComeInReadingOrder)
+{
+    int status = -1;
+    Shell("command -v soffice >/dev/null", &status);
+    if (status != 0)
+        GTEST_SKIP() << "soffice is not installed";
+    const struct {
+        const char* dir;
+        const char* line;
+    } lines[] = {
+        {"rtl", "שלום עולם"},                 // Hebrew
+        {"rtl", "كتاب جديد 2024"},           // Arabic with a number
+        {"rtl", "قرأت ١٢٣ صفحة"},            // Arabic-Indic digits
+        {"rtl", "كَتَبَ الوَلَدُ الكِتابَ"},    // Arabic with its vowel marks
+        {"rtl", "לֶחֶם טוֹב"},                 // pointed Hebrew (holam over vav)
+        {"ltr", "habibi حبيبي one"},          // Latin and Arabic on one line
+    };
+    const auto dir = Scratch("rtl");
+    std::string html = "<html><head><meta charset=\"utf-8\"></head><body>";
+    std::string typed;
+    for (const auto& l : lines) {
+        html += std::string("<p dir=\"") + l.dir + "\">" + l.line + "</p>";
+        typed += std::string(l.line) + " ";
+    }
+    html += "</body></html>";
+    std::ofstream(dir / "rtl.html") << html;
+    const std::string profile = "file://" + (dir / "profile").string();
+    Shell("cd " + Q(dir.string()) + " && soffice " + Q("-env:UserInstallation=" + profile) +
+              " --headless --infilter='HTML (StarWriter)' --convert-to pdf rtl.html"
+              " >/dev/null 2>&1",
+          &status);
+    const std::string pdf = (dir / "rtl.pdf").string();
+    ASSERT_TRUE(std::filesystem::exists(pdf)) << "LibreOffice made no PDF";
+    const std::string turned = (dir / "turned.pdf").string();
+    Shell("qpdf --rotate=+90 " + Q(pdf) + " " + Q(turned), &status);
+    ASSERT_TRUE(std::filesystem::exists(turned));
+
+    const std::vector<std::string> expected = WordsOf(typed);
+    std::vector<std::string> theirs = WordsOf(Shell("pdftotext " + Q(pdf) + " -"));
+    for (const std::string& file : {pdf, turned}) {
+        SCOPED_TRACE(file);
+        Parser p;
+        p.Load(Wide(file), false, nullptr);
+        const std::vector<std::string> ours = OurWords(p, 0);
+        EXPECT_EQ(ours, expected);
+        // pdftotext splits words at marks; every word it reads whole is ours.
+        for (const std::string& w : theirs) {
+            if (std::binary_search(expected.begin(), expected.end(), w)) {
+                EXPECT_TRUE(std::binary_search(ours.begin(), ours.end(), w)) << w;
+            }
+        }
+    }
+    // Without marks pdftotext reads all of them as typed.
+    for (const char* w : {"שלום", "עולם", "كتاب", "جديد", "2024", "صفحة", "habibi", "حبيبي"})
+        EXPECT_TRUE(std::binary_search(theirs.begin(), theirs.end(), std::string(w))) << w;
+}
+
+// One glyph may stand for several words: cluster_glyphs.pdf maps its glyphs
+// to "x y", " z" and "w ", and the Arabic files of the corpus map the first
+// Latin glyph to the Arabic word, a space and the letter. The words stay
+// apart, each as pdftotext reads it, on upright and turned pages, and no
+// word begins or ends with a space.
+TEST(Text, AGlyphStandingForSeveralWordsKeepsThemApart)
+{
+    const struct {
+        std::string file;
+        std::size_t words; // on each page
+    } cases[] = {{Fixture("cluster_glyphs.pdf"), 4},
+                 {Corpus() + "/015-arabic_habibi.pdf", 3},
+                 {Corpus() + "/015-arabic_habibi-oneline-cmap.pdf", 3},
+                 {Corpus() + "/015-arabic_habibi-rotated.pdf", 3}};
+    const bool corpusMissing = CorpusMissing();
+    for (const auto& c : cases) {
+        if (corpusMissing && c.file.rfind(Corpus(), 0) == 0)
+            continue;
+        Parser p;
+        p.Load(Wide(c.file), false, nullptr);
+        for (int page = 0; page < p.GetPageCount(); ++page) {
+            SCOPED_TRACE(c.file + " page " + std::to_string(page + 1));
+            std::string theirs;
+            for (const OracleWord& w : PdftotextWords(c.file, page + 1))
+                theirs += w.text + " ";
+            const std::vector<std::string> expected = WordsOf(theirs);
+            ASSERT_EQ(expected.size(), c.words);
+            EXPECT_EQ(OurWords(p, page), expected);
+            for (TextCollect* t : Walk(p, page).text) {
+                ASSERT_FALSE(t->GetText().empty());
+                EXPECT_NE(t->GetText().front(), ' ');
+                EXPECT_NE(t->GetText().back(), ' ');
+            }
+        }
+    }
+}
+
+namespace {
+
+std::size_t CountOf(const std::string& text, const std::string& what)
+{
+    std::size_t n = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
+    return n;
+}
+
+} // namespace
+
+// TeX sets "↦" as a bar of no width (which its fonts name "mapstochar" or
+// "mapsto" and which has no character) and the arrow; pdftotext reads the
+// bar by its code, "7→" (or "→7" where the sign is drawn turned). Each such
+// pair is one "↦", every other arrow stays "→", on the pages of the corpus
+// LaTeX document that have both.
+TEST(Text, TeXMapsToArrowIsOneSign)
+{
+    if (CorpusMissing())
+        GTEST_SKIP() << "no corpus";
+    const std::string file = Corpus() + "/009-pdflatex-geotopo_GeoTopo-komprimiert.pdf";
+    Parser p;
+    p.Load(Wide(file), false, nullptr);
+    for (int page : {14, 29, 31, 54, 63}) {
+        SCOPED_TRACE("page " + std::to_string(page));
+        const std::string theirs = Shell("pdftotext -f " + std::to_string(page) + " -l " +
+                                         std::to_string(page) + " " + Q(file) + " -");
+        const std::size_t mapsTo = CountOf(theirs, "7→") + CountOf(theirs, "→7");
+        ASSERT_GT(mapsTo, 0u);
+        std::string ours;
+        for (TextCollect* t : Walk(p, page - 1).text)
+            ours += t->GetText() + " ";
+        EXPECT_EQ(CountOf(ours, "↦"), mapsTo);
+        EXPECT_EQ(CountOf(ours, "→"), CountOf(theirs, "→") - mapsTo);
+    }
 }

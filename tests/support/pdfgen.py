@@ -16,6 +16,8 @@ Kinds:
   liarcount   one real page under a page tree whose /Count says 10^9
   liarform    the same with a form (AcroForm with a field)
   hugejpeg    one page with a JPEG whose header claims 65535 x 65535 pixels
+  slowpages<N> N pages of 1500 x 1500 points, each filled 4,000 times with
+              page-wide curved shapes: seconds to draw at 96 dpi
 Each file is written as OUTDIR/NAME.pdf (NAME defaults to the kind).
 """
 import io
@@ -129,13 +131,45 @@ def hugejpeg(path):
                           b"/BitsPerComponent 8 /Filter /DCTDecode", bytes(jpeg)))
 
 
+def slowpages(path, n):
+    # Every shape covers most of the page and has curved edges, so that each
+    # fill is a real scan conversion of millions of pixels.
+    shapes = []
+    for k in range(4000):
+        g = (k % 10) / 10.0
+        shapes.append(b"%.1f g 0 0 m 1500 %d 1500 1500 0 1500 c 750 %d l f" % (g, k % 700, k % 900))
+    content = b"\n".join(shapes)
+    objs = [b"<< /Type /Catalog /Pages 2 0 R >>",
+            b"<< /Type /Pages /Kids [%s] /Count %d >>" %
+            (b" ".join(b"%d 0 R" % (3 + k) for k in range(n)), n)]
+    first_content = 3 + n
+    for k in range(n):
+        objs.append(b"<< /Type /Page /Parent 2 0 R /MediaBox [0 0 1500 1500] /Contents %d 0 R >>"
+                    % first_content)
+    objs.append(b"<< /Length %d >>\nstream\n" % len(content) + content + b"\nendstream")
+    out = b"%PDF-1.4\n"
+    offsets = []
+    for i, o in enumerate(objs):
+        offsets.append(len(out))
+        out += b"%d 0 obj\n" % (i + 1) + o + b"\nendobj\n"
+    xref = len(out)
+    out += b"xref\n0 %d\n0000000000 65535 f \n" % (len(objs) + 1)
+    for o in offsets:
+        out += b"%010d 00000 n \n" % o
+    out += b"trailer\n<< /Size %d /Root 1 0 R >>\nstartxref\n%d\n%%%%EOF\n" % (len(objs) + 1, xref)
+    with open(path, "wb") as f:
+        f.write(out)
+
+
 def main():
     out = sys.argv[1]
     os.makedirs(out, exist_ok=True)
     for spec in sys.argv[2:]:
         kind, _, name = spec.partition(":")
         path = os.path.join(out, (name or kind) + ".pdf")
-        if kind.startswith("pages"):
+        if kind.startswith("slowpages"):
+            slowpages(path, int(kind[9:]))
+        elif kind.startswith("pages"):
             pages(path, int(kind[5:]))
         elif kind == "pictures":
             pictures(path)

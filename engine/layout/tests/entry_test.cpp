@@ -1,9 +1,17 @@
 #include "engine/layout/entry.h"
+#include "engine/layout/pictureexport.h"
 #include "engine/layout/writertable.h"
 
 #include "engine/layout/tests/jobfixture.h"
 
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <map>
+#include <system_error>
+#include <thread>
 
 #include <unistd.h>
 
@@ -381,6 +389,101 @@ TEST_F(JobTest, DamagedFilesConvertWhatTheyHoldInEveryType)
             EXPECT_TRUE(fs::exists(utf8::Path(items[0].result)));
             ExpectWorkFoldersEmpty();
         }
+    }
+}
+
+// A cancel that comes while a page is being drawn ends the drawing, not
+// only the pages after it. Each page of the fixtures takes seconds to draw
+// (17 to 20 s, release or sanitizer build alike: the drawing is MuPDF's);
+// the cancel callback says yes from 0.3 s after the start. Drawn to the
+// end, the page would keep the job far past the bound below.
+TEST_F(JobTest, ACancelEndsThePageBeingDrawn)
+{
+    using Clock = std::chrono::steady_clock;
+    struct Asker {
+        Clock::time_point stopFrom;
+        int lastState = 0;
+    };
+    struct Case {
+        const char* what;
+        int type;
+        bool pagePictures;
+        const char* pdf;
+    };
+    const Case cases[] = {
+        {"one page, drawn on the job's thread", 4, false, "slowone"},
+        {"two pages, drawn by the rendering threads", 4, false, "slowtwo"},
+        {"EPUB whose pages are pictures", 1, true, "slowone"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const TempDir dest;
+        Basedata_w item = Item(c.type, Src(c.pdf), dest.path().string());
+        item.exePath = utf8::ToWide(TRANCEL_SOURCE_DIR "/resources");
+        item.convertKind = c.pagePictures;
+        std::vector<Basedata_w> items{item};
+        callback_funcs cb;
+        cb.progress = [](void* ctx, int, unsigned message, int value) {
+            if (message == WM_PROGRESS_STATE)
+                static_cast<Asker*>(ctx)->lastState = value;
+        };
+        cb.cancel = [](void* ctx) { return Clock::now() >= static_cast<Asker*>(ctx)->stopFrom; };
+        Asker asker{Clock::now() + std::chrono::milliseconds(300)};
+        convert(items, Tmp(), &asker, cb);
+        const auto late = Clock::now() - asker.stopFrom;
+        EXPECT_LT(late, std::chrono::seconds(2))
+            << std::chrono::duration_cast<std::chrono::milliseconds>(late).count() << " ms";
+        EXPECT_EQ(asker.lastState, 3);
+        EXPECT_TRUE(items[0].result.empty());
+        EXPECT_TRUE(fs::is_empty(dest.path())) << Listing(dest.path()).front();
+        ExpectWorkFoldersEmpty();
+    }
+}
+
+// Rendering threads that cannot be started: the export goes on with the
+// threads it has (or on the job's thread when it has none), joins them, and
+// makes the same pictures as with every thread.
+std::atomic<int> g_threadStarts{0};
+int g_failingStart = 0;
+
+std::thread StartFailingAtOne(std::function<void()> body)
+{
+    if (++g_threadStarts == g_failingStart)
+        throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+    return std::thread(std::move(body));
+}
+
+TEST_F(JobTest, RenderingThreadsThatCannotBeStartedLeaveTheOthersToFinish)
+{
+    auto pictures = [](const std::wstring& folder) {
+        std::map<std::string, std::string> files;
+        for (const auto& e : fs::directory_iterator(utf8::Path(folder)))
+            files[e.path().filename().string()] = testutil::ReadFile(e.path());
+        return files;
+    };
+    std::vector<Basedata_w> all{Item(4, Src("five"), Out())};
+    Convert(all);
+    ASSERT_EQ(rec.calls.back(), (Call{0, S, 2}));
+    const auto expected = pictures(all[0].result);
+    ASSERT_EQ(expected.size(), 5u);
+
+    struct Restore {
+        ~Restore() { SetRenderThreadStarter(nullptr); }
+    } restore;
+    SetRenderThreadStarter(&StartFailingAtOne);
+    for (int failing : {1, 2, 4}) {
+        SCOPED_TRACE("start " + std::to_string(failing) + " fails");
+        g_threadStarts = 0;
+        g_failingStart = failing;
+        const TempDir dest;
+        std::vector<Basedata_w> items{Item(4, Src("five"), dest.path().string())};
+        rec.calls.clear();
+        Convert(items);
+        EXPECT_GE(g_threadStarts.load(), failing);
+        EXPECT_EQ(rec.calls.back(), (Call{0, S, 2}));
+        ASSERT_FALSE(items[0].result.empty());
+        EXPECT_EQ(pictures(items[0].result), expected);
+        ExpectWorkFoldersEmpty();
     }
 }
 
