@@ -5,6 +5,7 @@
 #include "engine/layout/strutil.h"
 #include "engine/layout/utf8.h"
 #include "engine/writers/content/chapter.h"
+#include "engine/writers/html/htmlcontent.h"
 #include "engine/writers/xml/xercesxml.h"
 
 #include <algorithm>
@@ -13,6 +14,8 @@
 #include <filesystem>
 #include <fstream>
 #include <sys/stat.h>
+#include <unistd.h>
+#include <typeinfo>
 
 namespace {
 
@@ -60,6 +63,81 @@ void AddPageScript(Tolvik::IXMLElement* root)
     }
 }
 
+// The marks of the page frame: the title's text and an element where the
+// page's table goes. Neither can come from a template by chance. The table
+// mark holds an element, as the table does, since the printer lays out what
+// follows an element by whether it has children.
+const char kTitleMark[] = "trancel-page-title-8f2c61";
+const char kTableMark[] = "trancel-page-table-8f2c61";
+const char kTableMarkChild[] = "trancel-page-row-8f2c61";
+
+// A chapter named by the title mark, holding one section that writes the
+// table mark. Made without the chapters' ids.
+class FrameChapter : public Chapter {
+public:
+    FrameChapter()
+    {
+        name = kTitleMark;
+        AddContent(new MarkSection);
+    }
+
+private:
+    class MarkSection : public Section {
+    public:
+        void writeXML(Tolvik::IXMLElement* parent) override
+        {
+            if (Tolvik::IXMLElement* mark = parent ? parent->appendChildElement(kTableMark) : nullptr)
+                mark->appendChildElement(kTableMarkChild);
+        }
+    };
+};
+
+std::size_t Count(const std::string& text, const std::string& part)
+{
+    std::size_t n = 0;
+    for (std::size_t p = text.find(part); p != std::string::npos; p = text.find(part, p + 1))
+        ++n;
+    return n;
+}
+
+// Puts a file of the work folder at `dest`, a name that must not exist yet:
+// as a second name of the same file where the file system allows it (the
+// work folder goes away after the job, so the output keeps the only name),
+// else as a copy.
+bool PlaceWorkFile(const std::string& source, const std::string& dest)
+{
+    if (::link(source.c_str(), dest.c_str()) == 0)
+        return true;
+    switch (errno) {
+    case EXDEV:
+    case EPERM:
+    case EMLINK:
+    case ENOSYS:
+    case EOPNOTSUPP:
+        return CopyFile(source, dest, false);
+    default:
+        return false;   // the name is taken, or the folder cannot be written
+    }
+}
+
+// Places every file of the work folder `from` into `to` (ending in "/");
+// folders are copied with their content.
+bool PlaceWorkFiles(const std::string& from, const std::string& to)
+{
+    bool found = false;
+    for (const PatternMatch& m : FindPatternMatches(from + "/*", found)) {
+        const std::string source = from + "/" + m.name;
+        if (m.isLink)
+            continue;   // the engine makes no links; one is not followed out of the folder
+        const bool ok = m.isDir ? ::mkdir((to + m.name).c_str(), 0777) == 0 &&
+                                      CopyFiles(source + "/*", to + m.name + "/", false)
+                                : PlaceWorkFile(source, to + m.name);
+        if (!ok)
+            return false;
+    }
+    return found;
+}
+
 // Writes the text with every line end as CR LF.
 bool WriteScript(const std::wstring& path, const std::string& text)
 {
@@ -104,8 +182,105 @@ void HtmlBook::stageChapter(Chapter* chapter)
     chapter->DropContents();
 }
 
+bool HtmlBook::makeFrame()
+{
+    frameState = -1;
+    const std::wstring templatePath = GlobalEnum::exepath + L"/html.html";
+    auto* doc = dynamic_cast<XercesXMLDocument*>(
+        XercesXMLFactory::getSingleton().DecodeDocumentFromFile(templatePath));
+    Tolvik::IXMLElement* root = doc ? doc->getRootElement() : nullptr;
+    if (!root)
+        return false;
+    FrameChapter chapter;
+    if (!chapter.writeXml(doc))
+        return false;
+    AddPageScript(root);
+    std::string text;
+    if (!doc->serialize(text))
+        return false;
+    const std::string open = std::string("<") + kTableMark + ">";
+    const std::string close = std::string("</") + kTableMark + ">";
+    if (Count(text, kTableMark) != 2 || Count(text, open) != 1 || Count(text, close) != 1 ||
+        Count(text, kTitleMark) == 0)
+        return false;
+    // The table's depth is told by the indentation of its line.
+    const std::size_t at = text.find(open);
+    const std::size_t end = text.find(close);
+    const std::size_t lineStart = text.rfind('\n', at);
+    if (lineStart == std::string::npos || end < at)
+        return false;
+    const std::size_t spaces = at - lineStart - 1;
+    if (spaces % 2 != 0 || text.find_first_not_of(' ', lineStart + 1) != at)
+        return false;
+    // The mark and what it holds become one tag, replaced by each page's
+    // table.
+    text.replace(at, end + close.size() - at, std::string("<") + kTableMark + "/>");
+    frame = std::move(text);
+    frameLevel = static_cast<int>(spaces / 2);
+    frameState = 1;
+    return true;
+}
+
+bool HtmlBook::leanPage(const Chapter* chapter, std::string& page)
+{
+    if (frameState == 0)
+        makeFrame();
+    if (frameState != 1 || chapter->getFirstChild())
+        return false;
+    std::string tables;
+    bool first = true;
+    for (const Section* section : chapter->getContents()) {
+        if (!section || typeid(*section) != typeid(HtmlSection))
+            return false;
+        if (!first) {
+            tables += '\n';
+            tables.append(static_cast<std::size_t>(2 * frameLevel), ' ');
+        }
+        first = false;
+        if (!static_cast<const HtmlSection*>(section)->appendMarkup(tables, frameLevel))
+            return false;
+    }
+    std::string title;
+    if (!AppendEscaped(title, chapter->getName(), false))
+        return false;
+    const std::string tableTag = std::string("<") + kTableMark + "/>";
+    const std::string titleMark = kTitleMark;
+    page.clear();
+    page.reserve(frame.size() + tables.size() + 64);
+    std::size_t from = 0;
+    for (;;) {
+        const std::size_t t = frame.find(titleMark, from);
+        const std::size_t b = frame.find(tableTag, from);
+        const std::size_t next = std::min(t, b);
+        if (next == std::string::npos) {
+            page.append(frame, from, std::string::npos);
+            break;
+        }
+        page.append(frame, from, next - from);
+        if (next == b) {
+            // A page without sections has no element in its body.
+            if (tables.empty())
+                return false;
+            page += tables;
+            from = b + tableTag.size();
+        } else {
+            page += title;
+            from = t + titleMark.size();
+        }
+    }
+    return true;
+}
+
 bool HtmlBook::writePage(Chapter* chapter, const std::wstring& path)
 {
+    std::string page;
+    if (leanPage(chapter, page)) {
+        if (!WriteFileReplacing(path, page.data(), page.size())) {
+            Complain("cannot write the page", path);
+            return false;
+        }
+        return true;
+    }
     auto& factory = XercesXMLFactory::getSingleton();
     const std::wstring templatePath = GlobalEnum::exepath + L"/html.html";
     Tolvik::IXMLDocument* doc = factory.DecodeDocumentFromFile(templatePath);
@@ -173,10 +348,11 @@ bool HtmlBook::writePages(const std::wstring& folder)
                 return false;
             continue;
         }
-        if (!CopyFile(it->second, page, true)) {
+        if (!PlaceWorkFile(utf8::FromWide(it->second), utf8::FromWide(page))) {
             Complain("cannot write the page", page);
             return false;
         }
+        DeleteFile(it->second);
         staged.erase(it);
     }
     return true;
@@ -187,7 +363,7 @@ bool HtmlBook::copyPictures(const std::wstring& folder)
     const std::wstring pictures = GlobalEnum::tmppath + L"ImageFiles";
     if (!HasEntries(pictures))
         return true;   // pages without pictures
-    if (!CopyFiles(pictures + L"/*", folder + L"/html/image/", false)) {
+    if (!PlaceWorkFiles(utf8::FromWide(pictures), utf8::FromWide(folder + L"/html/image/"))) {
         Complain("cannot copy the pictures into", folder + L"/html/image/");
         return false;
     }

@@ -64,10 +64,19 @@ public:
 
 private:
     // Fills the page template with the chapter and writes it to `path`.
-    static bool writePage(Chapter* chapter, const std::wstring& path);
+    bool writePage(Chapter* chapter, const std::wstring& path);
+    // The page file of a chapter made as text, from the frame: false when
+    // the chapter holds something only the XML layer writes right.
+    bool leanPage(const Chapter* chapter, std::string& page);
+    // Makes the frame once: the page template filled as every page is, with
+    // marks where the title and the page's table go.
+    bool makeFrame();
     bool writePages(const std::wstring& folder);
     bool copyPictures(const std::wstring& folder);
 
     double scale;                      // kept for the writer; not used here
+    int frameState = 0;                // 0 not made yet, 1 usable, -1 not usable
+    std::string frame;                 // the filled template with its marks
+    int frameLevel = 0;                // the depth of the table mark
     std::map<const Chapter*, std::wstring> staged;   // pages written ahead
 };

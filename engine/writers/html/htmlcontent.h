@@ -8,6 +8,17 @@
 
 #include "engine/writers/content/objectinfo.h"
 
+#include <string>
+#include <string_view>
+
+// Appends the text escaped as the XML layer's pretty printer writes it:
+// character data (`attribute` false: "&", "<" and ">" escaped) or an
+// attribute value between double quotes ("&", "<", '"' and tab escaped).
+// False at a character the printer would write otherwise than as it
+// stands, or leave out (line breaks and the other controls below U+0020,
+// U+FFFE, U+FFFF, malformed UTF-8); `out` then holds a part of the text.
+bool AppendEscaped(std::string& out, std::string_view text, bool attribute);
+
 // A page: "table" (border 0, the page's height and width) holding one row with
 // one cell, into which every object of the page writes itself.
 class HtmlSection : public Section {
@@ -16,6 +27,15 @@ public:
     ~HtmlSection() override = default;
 
     void writeXML(Tolvik::IXMLElement* parent) override;
+
+    // Appends the page's "table" as the XML layer's pretty printer writes
+    // it at `level` (two spaces of indentation per level, one element per
+    // line, attributes by name), without building a document tree. False,
+    // with `out` as it was, when the page holds an object of another kind or
+    // a text that the printer would not write as it stands (line breaks,
+    // control characters, malformed UTF-8): such a page goes through
+    // writeXML.
+    bool appendMarkup(std::string& out, int level) const;
 
     double GetHeight() const { return height; }
     double GetWidth() const { return width; }
@@ -37,6 +57,8 @@ public:
 
     void writeXML(Tolvik::IXMLElement* parent) override;
     void writeOPF(Tolvik::IXMLElement*, int&) override {}
+    // The "div" as HtmlSection::appendMarkup writes it at `level`.
+    bool appendMarkup(std::string& out, int level) const;
 
     void setX(double nx) { x = nx; }
     void setY(double ny) { y = ny; }
@@ -59,6 +81,8 @@ public:
 
     void writeXML(Tolvik::IXMLElement* parent) override;
     void writeOPF(Tolvik::IXMLElement*, int&) override {}
+    // The "span" on one line, as HtmlSection::appendMarkup writes it.
+    bool appendMarkup(std::string& out) const;
     // Replaces the whole stored style.
     virtual void setStyle(WordsInfo::WordStyle newStyle) { style = std::move(newStyle); }
 
@@ -78,6 +102,9 @@ public:
     ~HtmlImageInfo() override = default;
 
     void writeXML(Tolvik::IXMLElement* parent) override;
+    // The "div" with its "img", as HtmlSection::appendMarkup writes it at
+    // `level`.
+    bool appendMarkup(std::string& out, int level) const;
 
     // Stores x as given and y clamped below at 0, so that a picture reaching
     // above the page starts at its top edge.

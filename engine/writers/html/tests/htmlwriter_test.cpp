@@ -1,8 +1,11 @@
 // The HTML writer's markup: positioned lines and pictures, run styles, the
 // page's table, and what each block operation makes of hand-made blocks.
 
+#include "engine/writers/html/htmlbook.h"
 #include "engine/writers/html/htmlcontent.h"
 #include "engine/writers/html/htmlwriter.h"
+
+#include "engine/writers/content/chapter.h"
 
 #include "engine/layout/tableblock.h"
 
@@ -226,6 +229,148 @@ TEST_F(HtmlMarkup, TableCellsBecomePositionedText)
     // Only the page's own table, row and cell.
     EXPECT_EQ(m.find("<table", 1), std::string::npos);
     EXPECT_EQ(m.find("<td", m.find("<td") + 1), std::string::npos);
+}
+
+// The page's table as the XML layer's pretty printer writes it in a page
+// body, and the depth at which it stands there.
+std::string PrettyTable(ObjectInfo& section, int& level)
+{
+    auto* doc = dynamic_cast<XercesXMLDocument*>(
+        XercesXMLFactory::getSingleton().CreateDocument("html"));
+    section.writeXML(doc->getRootElement()->appendChildElement("body"));
+    std::string text;
+    EXPECT_TRUE(doc->serialize(text));
+    const std::size_t at = text.find("<table");
+    const std::size_t end = text.rfind("</table>");
+    if (at == std::string::npos || end == std::string::npos)
+        return text;
+    level = static_cast<int>(at - text.rfind('\n', at) - 1) / 2;
+    return text.substr(at, end + 8 - at);
+}
+
+// Pages are written as text without a document tree; what they hold is
+// byte for byte what the XML layer prints for the same page, markup,
+// escapes and indentation.
+TEST_F(HtmlMarkup, TextPagesAreWhatTheXmlLayerPrints)
+{
+    struct Case {
+        const char* what;
+        std::vector<std::string> texts;   // one line each
+        std::wstring picture;             // a picture after the lines, if any
+        bool bareLine = false;            // a line without runs at the end
+    };
+    const Case cases[] = {
+        {"plain words and a picture", {"Heading", "second line"}, L"image/p1_0.jpg"},
+        {"markup characters", {"a&b", "x<y>z", "\"quoted\" 'single'", "]]>", "tab\there"}, L""},
+        {"UTF-8 of every length",
+         {"Gr\xC3\xBC\xC3\x9F" "e \xE4\xB8\xAD\xE6\x96\x87", "\xF0\x9D\x94\xB8",
+          "no\xC2\xA0" "break", "\xEF\xBF\xBD", "del\x7F", "C1\xC2\x85", "line\xE2\x80\xA8" "sep"},
+         L""},
+        {"empty and blank runs", {"", " ", "  two  "}, L""},
+        {"empty page", {}, L""},
+        {"line without runs", {"x"}, L"", true},
+        {"picture path with markup characters", {},
+         L"image/a&b \"c\" <\u00e9>\U0001D538.jpg"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        HtmlSection section(1.5);
+        section.SetHeight(792);
+        section.SetWidth(612);
+        double y = 700;
+        std::vector<TextRun> runs;
+        for (const std::string& text : c.texts) {
+            TextRun s;
+            s.text = text;
+            s.x = 72;
+            s.y = y;
+            s.bold = y < 690;
+            s.italic = y < 680;
+            s.r = 0.5;
+            y -= 13.7;
+            runs.push_back(s);
+        }
+        if (!runs.empty()) {
+            std::unique_ptr<TextBlock> block(MakeTextBlock(&writer, runs));
+            block->Write(static_cast<ObjectInfo*>(&section));
+        }
+        if (!c.picture.empty()) {
+            std::unique_ptr<ImageBlock> image(MakeImageBlock(&writer, 100.3, 200.7, 33.2, 10, c.picture));
+            image->Write(static_cast<ObjectInfo*>(&section));
+        }
+        if (c.bareLine) {
+            auto* line = new HtmlLineInfo(1.5);
+            line->setX(3);
+            line->setY(4);
+            section.appendObject(line);
+        }
+        int level = -1;
+        const std::string expected = PrettyTable(section, level);
+        ASSERT_GT(level, 0) << expected;
+        std::string lean = "before";
+        ASSERT_TRUE(section.appendMarkup(lean, level));
+        EXPECT_EQ(lean, "before" + expected);
+    }
+}
+
+// A text that the printer changes (line breaks become references or move
+// the indentation, controls and noncharacters are dropped, malformed bytes
+// replaced) is not written as text: the page goes through the XML layer, and the
+// text arrives as the layer makes it.
+TEST_F(HtmlMarkup, TextsThePrinterChangesGoThroughTheXmlLayer)
+{
+    struct Case {
+        const char* what;
+        std::string text;
+        const char* inPage;   // what the page file holds for it
+    };
+    const Case cases[] = {
+        {"line feed", "a\nb", ">a\nb</span>"},
+        {"carriage return", "a\rb", ">a&#xD;b</span>"},
+        {"control character", "a\x01" "b", ">ab</span>"},
+        {"noncharacter", "a\xEF\xBF\xBF" "b", ">ab</span>"},
+        {"malformed byte", "a\xFF" "b", ">a\xEF\xBF\xBD" "b</span>"},
+        {"overlong form", "a\xC0\xAF" "b", ">a\xEF\xBF\xBD\xEF\xBF\xBD" "b</span>"},
+        {"encoded surrogate", "a\xED\xA0\x80" "b", ">a\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD" "b</span>"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        HtmlSection section(1.5);
+        section.SetHeight(792);
+        TextRun s;
+        s.text = c.text;
+        std::unique_ptr<TextBlock> block(MakeTextBlock(&writer, {s}));
+        block->Write(static_cast<ObjectInfo*>(&section));
+        std::string lean = "kept";
+        EXPECT_FALSE(section.appendMarkup(lean, 3));
+        EXPECT_EQ(lean, "kept");
+
+        // The whole page, through the book.
+        HtmlBook book(1.5);
+        Chapter* chapter = book.createNewChapter("1");
+        auto* page = new HtmlSection(1.5);
+        page->SetHeight(792);
+        std::unique_ptr<TextBlock> again(MakeTextBlock(&writer, {s}));
+        again->Write(static_cast<ObjectInfo*>(page));
+        chapter->AddContent(page);
+        book.insertChapter(nullptr, nullptr, chapter);
+        const fs::path out = work.path() / ("out-" + std::to_string(&c - cases));
+        fs::create_directories(out);
+        ASSERT_FALSE(book.save(utf8::ToWide(out.string()), L"/b").empty());
+        const std::string file = testutil::ReadFile(out / "b" / "html" / "P1.html");
+        EXPECT_NE(file.find(c.inPage), std::string::npos) << file;
+        Tolvik::IXMLDocument* parsed = htmltest::ReadPage(out / "b" / "html" / "P1.html");
+        EXPECT_TRUE(parsed && parsed->getRootElement());
+    }
+
+    // A picture path with a code point UTF-8 cannot carry.
+    HtmlSection section(1.5);
+    std::unique_ptr<ImageBlock> image(
+        MakeImageBlock(&writer, 0, 0, 10, 10, std::wstring(L"image/") + wchar_t(0xD800) + L".jpg"));
+    image->Write(static_cast<ObjectInfo*>(&section));
+    std::string lean;
+    EXPECT_FALSE(section.appendMarkup(lean, 3));
+    EXPECT_TRUE(lean.empty());
 }
 
 // A writer without a book (write never ran) has nothing to save.
