@@ -341,9 +341,7 @@ void FillModel(BuiltDocument& doc, DocData& model)
     model.officeArt.ccpTxbx = doc.ccpTxbx;
     model.mainTextLength = doc.ccpText;
     model.currentCp = static_cast<std::uint32_t>(model.text.size());
-    model.pageCount = 0;
-    for (const SectionEntry& s : doc.sectionsIn)
-        model.pageCount += static_cast<std::uint32_t>(s.pages.size());
+    model.pageCount = doc.pageCount;
 
     model.fonts.clear();
     for (const std::string& name : doc.fonts)

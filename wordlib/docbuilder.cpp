@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <unordered_map>
 
 namespace scrivlet {
 
@@ -84,34 +85,99 @@ struct Placed {
     double x, top;
 };
 
+// A property list as bytes (code, operand length, operand of each sprm):
+// equal lists have equal keys.
+void AppendKey(std::string& key, const PropertyList& props)
+{
+    for (const Sprm& s : props) {
+        key.push_back(static_cast<char>(s.sprm & 0xFF));
+        key.push_back(static_cast<char>(s.sprm >> 8));
+        const auto n = static_cast<std::uint32_t>(s.operand.size());
+        key.append(reinterpret_cast<const char*>(&n), sizeof n);
+        key.append(s.operand.begin(), s.operand.end());
+    }
+}
+
+std::u16string Escaped(const std::u16string& s);
+
+} // namespace
+
 class Builder {
 public:
     explicit Builder(BuiltDocument& doc) : doc_(doc) {}
 
-    bool build(std::string& why);
+    void beginSection(double width, double height);
+    void addPage(PageEntry page);
+    bool finish(std::string& why);
 
 private:
     std::uint32_t cp() const { return static_cast<std::uint32_t>(doc_.text.size()); }
     void append(char16_t c) { doc_.text.push_back(c); }
     void append(const std::u16string& s) { doc_.text += s; }
-    void closeRun(PropertyList props = {}) { doc_.runs.push_back(ClosedRun{cp(), std::move(props)}); }
-    void closeParagraph(PropertyList props = {})
+    // Runs and paragraphs that end where the previous one ended are empty
+    // and left out; equal property lists are stored once.
+    std::uint32_t intern(const PropertyList& props)
+    {
+        key_.clear();
+        AppendKey(key_, props);
+        const auto [it, added] = runIndex_.try_emplace(key_, static_cast<std::uint32_t>(doc_.runLists.size()));
+        if (added)
+            doc_.runLists.push_back(props);
+        return it->second;
+    }
+    void closeRunAt(std::uint32_t list)
+    {
+        if (cp() <= lastRunEnd_)
+            return;
+        lastRunEnd_ = cp();
+        doc_.runs.push_back(ClosedRun{cp(), list});
+    }
+    void closeRun(const PropertyList& props = {})
+    {
+        if (cp() > lastRunEnd_)
+            closeRunAt(intern(props));
+    }
+    void closeParagraph(const PropertyList& props = {})
     {
         closeRun();
-        ClosedParagraph p;
-        p.cpEnd = cp();
-        p.entry.props = std::move(props);
-        doc_.paragraphs.push_back(std::move(p));
+        if (cp() <= lastParagraphEnd_)
+            return;
+        lastParagraphEnd_ = cp();
+        key_.clear();
+        AppendKey(key_, props);
+        const auto [it, added] =
+            paragraphIndex_.try_emplace(key_, static_cast<std::uint32_t>(doc_.paragraphEntries.size()));
+        if (added) {
+            PapxEntry entry;
+            entry.props = props;
+            doc_.paragraphEntries.push_back(std::move(entry));
+        }
+        doc_.paragraphs.push_back(ClosedParagraph{cp(), it->second});
     }
 
-    void collectFonts();
-    void collectBookmarks();
+    // The property lists of the runs of one style (font, size, flags,
+    // colour), made once: the list itself, and by gap the lists of a run
+    // widened by a narrow gap and of the spaces fitted to a wide one.
+    static constexpr std::uint32_t kNoList = 0xFFFFFFFF;
+    struct StyleLists {
+        PropertyList props;
+        std::uint32_t plain = kNoList;
+        std::unordered_map<int, std::uint32_t> widened, fitted;
+    };
+    StyleLists& styleOf(const TextRun& run);
+    std::uint32_t plainList(StyleLists& style);
+
+    void collectFonts(const PageLines& page);
+    void collectBookmarks(const PageLines& page);
     int fontIndex(const std::string& name) const;
-    void writeSection(const SectionEntry& section, const std::vector<PageLines>& lines, bool lastSection);
-    void writePage(const PageEntry& page, const PageLines& lines, int limit, bool lastPage);
+    // Ends the page written last: a page break, or for the document's last
+    // page its closing paragraph mark.
+    void endPage(bool last);
+    void endSection(bool last);
+    void writePage(const PageEntry& page, const PageLines& lines, int limit);
     void writeLine(const Line& line, double originX, double originTop, int& prevBottom, int limit);
     void writeRun(const TextRun& run, int gap);
-    void writeText(const TextRun& run, int gap, const PropertyList& props);
+    void writeText(const TextRun& run, int gap, StyleLists& style);
     void beginField(const TextRun& run);
     void endField(const PropertyList& props);
     PropertyList runProperties(const TextRun& run) const;
@@ -122,42 +188,44 @@ private:
 
     BuiltDocument& doc_;
     std::map<int, std::u16string> bookmarkOfPage_;
-    std::map<int, std::size_t> bookmarkIndex_;
+    std::vector<std::uint32_t> pageStarts_;   // CP at the start of each page
     int pageCounter_ = 0;
     bool pastMain_ = false;
     std::size_t storyCount_ = 0;
+    bool sectionOpen_ = false;
+    int sectionPages_ = 0;
+    int limit_ = 0;   // the section's page height in twips
+    std::uint32_t lastRunEnd_ = 0, lastParagraphEnd_ = 0;
+    std::string key_;
+    std::unordered_map<std::string, std::uint32_t> runIndex_, paragraphIndex_;
+    std::unordered_map<std::string, int> fontIndex_;
+    std::unordered_map<std::uint64_t, StyleLists> styles_;
 };
 
 int Builder::fontIndex(const std::string& name) const
 {
-    const auto it = std::find(doc_.fonts.begin(), doc_.fonts.end(), name);
-    return it == doc_.fonts.end() ? 0 : static_cast<int>(it - doc_.fonts.begin());
+    const auto it = fontIndex_.find(name);
+    return it == fontIndex_.end() ? 0 : it->second;
 }
 
-void Builder::collectFonts()
+void Builder::collectFonts(const PageLines& page)
 {
     auto add = [&](const TextRun* r) {
-        if (std::find(doc_.fonts.begin(), doc_.fonts.end(), r->fontName) == doc_.fonts.end())
+        if (fontIndex_.try_emplace(r->fontName, static_cast<int>(doc_.fonts.size())).second)
             doc_.fonts.push_back(r->fontName);
     };
-    for (const auto& section : doc_.lines) {
-        for (const PageLines& page : section) {
-            for (const auto* groups : {&page.flow, &page.boxes}) {
-                for (const LineGroup& g : *groups) {
-                    for (const Line& l : g.lines) {
-                        add(l.head);
-                        for (const TextRun* r : l.joined)
-                            add(r);
-                    }
-                }
+    for (const auto* groups : {&page.flow, &page.boxes}) {
+        for (const LineGroup& g : *groups) {
+            for (const Line& l : g.lines) {
+                add(l.head);
+                for (const TextRun* r : l.joined)
+                    add(r);
             }
         }
     }
-    if (doc_.fonts.empty())
-        doc_.fonts.push_back("Times New Roman");
 }
 
-void Builder::collectBookmarks()
+void Builder::collectBookmarks(const PageLines& page)
 {
     auto visit = [&](const TextRun* r) {
         if (!r->hasLink)
@@ -168,16 +236,12 @@ void Builder::collectBookmarks()
             bookmarkOfPage_[r->linkPage] = utf8::ToUtf16(name);
         }
     };
-    for (const auto& section : doc_.lines) {
-        for (const PageLines& page : section) {
-            for (const auto* groups : {&page.flow, &page.boxes}) {
-                for (const LineGroup& g : *groups) {
-                    for (const Line& l : g.lines) {
-                        visit(l.head);
-                        for (const TextRun* r : l.joined)
-                            visit(r);
-                    }
-                }
+    for (const auto* groups : {&page.flow, &page.boxes}) {
+        for (const LineGroup& g : *groups) {
+            for (const Line& l : g.lines) {
+                visit(l.head);
+                for (const TextRun* r : l.joined)
+                    visit(r);
             }
         }
     }
@@ -203,6 +267,8 @@ PropertyList Builder::runProperties(const TextRun& run) const
     return p;
 }
 
+namespace {
+
 std::u16string Escaped(const std::u16string& s)
 {
     std::u16string out;
@@ -213,6 +279,8 @@ std::u16string Escaped(const std::u16string& s)
     }
     return out;
 }
+
+} // namespace
 
 void Builder::beginField(const TextRun& run)
 {
@@ -250,15 +318,37 @@ void Builder::endField(const PropertyList& props)
     append(kFieldEnd);
     PropertyList p = props;
     p.push_back(S8(sprms::kCFSpec, 1));
-    closeRun(std::move(p));
+    closeRun(p);
 }
 
-void Builder::writeText(const TextRun& run, int gap, const PropertyList& props)
+Builder::StyleLists& Builder::styleOf(const TextRun& run)
+{
+    // Everything runProperties reads, packed: colour 24 bits, three flags,
+    // size 12 bits (at most kMaxHps), the font index above.
+    const auto hps = static_cast<std::uint64_t>(std::clamp(Whole(run.fontSize), kMinHps, kMaxHps));
+    const std::uint64_t cv = run.color.r | (run.color.g << 8) | (run.color.b << 16);
+    const std::uint64_t flags = (run.bold ? 1u : 0u) | (run.italic ? 2u : 0u) | (run.underline ? 4u : 0u);
+    const auto font = static_cast<std::uint64_t>(static_cast<std::uint16_t>(fontIndex(run.fontName)));
+    const std::uint64_t key = (font << 39) | (hps << 27) | (flags << 24) | cv;
+    StyleLists& style = styles_[key];
+    if (style.props.empty())
+        style.props = runProperties(run);
+    return style;
+}
+
+std::uint32_t Builder::plainList(StyleLists& style)
+{
+    if (style.plain == kNoList)
+        style.plain = intern(style.props);
+    return style.plain;
+}
+
+void Builder::writeText(const TextRun& run, int gap, StyleLists& style)
 {
     const std::u16string& text = run.wideText;
     if (gap <= 0 || text.empty()) {
         append(text);
-        closeRun(props);
+        closeRunAt(plainList(style));
         return;
     }
     // A gap narrower than a tenth of the run's height joins two runs of
@@ -268,39 +358,47 @@ void Builder::writeText(const TextRun& run, int gap, const PropertyList& props)
     // that the text keeps its words apart.
     if (gap < std::max(1, Whole(run.height * kWordGap))) {
         if (text.size() > 1) {
-            append(text.substr(0, text.size() - 1));
-            closeRun(props);
+            doc_.text.append(text, 0, text.size() - 1);
+            closeRunAt(plainList(style));
         }
         append(text.back());
-        PropertyList last = props;
-        last.push_back(S16(sprms::kCDxaSpace, static_cast<std::uint16_t>(Clamp16(gap / 2))));
-        closeRun(std::move(last));
+        const auto [it, added] = style.widened.try_emplace(gap, kNoList);
+        if (added) {
+            PropertyList last = style.props;
+            last.push_back(S16(sprms::kCDxaSpace, static_cast<std::uint16_t>(Clamp16(gap / 2))));
+            it->second = intern(last);
+        }
+        closeRunAt(it->second);
         return;
     }
     append(text);
-    closeRun(props);
+    closeRunAt(plainList(style));
     const int spaces = std::max(1, gap / 100);
-    append(std::u16string(static_cast<std::size_t>(spaces), u' '));
-    PropertyList fitted;
-    for (const Sprm& s : props) {
-        if (s.sprm != sprms::kCKul && s.sprm != sprms::kCCvUl)
-            fitted.push_back(s);
+    doc_.text.append(static_cast<std::size_t>(spaces), u' ');
+    const auto [it, added] = style.fitted.try_emplace(gap, kNoList);
+    if (added) {
+        PropertyList fitted;
+        for (const Sprm& s : style.props) {
+            if (s.sprm != sprms::kCKul && s.sprm != sprms::kCCvUl)
+                fitted.push_back(s);
+        }
+        Sprm fit{sprms::kCFitText, {8}};
+        Put32(fit.operand, static_cast<std::uint32_t>(gap));
+        Put32(fit.operand, 0);
+        fitted.push_back(fit);
+        it->second = intern(fitted);
     }
-    Sprm fit{sprms::kCFitText, {8}};
-    Put32(fit.operand, static_cast<std::uint32_t>(gap));
-    Put32(fit.operand, 0);
-    fitted.push_back(fit);
-    closeRun(std::move(fitted));
+    closeRunAt(it->second);
 }
 
 void Builder::writeRun(const TextRun& run, int gap)
 {
-    const PropertyList props = runProperties(run);
+    StyleLists& style = styleOf(run);
     if (run.hasLink)
         beginField(run);
-    writeText(run, gap, props);
+    writeText(run, gap, style);
     if (run.hasLink)
-        endField(props);
+        endField(style.props);
 }
 
 void Builder::writeLine(const Line& line, double originX, double originTop, int& prevBottom, int limit)
@@ -347,7 +445,7 @@ void Builder::writeLine(const Line& line, double originX, double originTop, int&
         append(std::u16string(static_cast<std::size_t>(blanks), kParagraphMark));
         PropertyList blank;
         blank.push_back(line16);
-        closeParagraph(std::move(blank));
+        closeParagraph(blank);
     }
     auto right = [](const TextRun* r) { return r->x + r->width; };
     if (line.joined.empty()) {
@@ -361,19 +459,14 @@ void Builder::writeLine(const Line& line, double originX, double originTop, int&
         }
     }
     append(kParagraphMark);
-    closeParagraph(std::move(para));
+    closeParagraph(para);
 }
 
-void Builder::writePage(const PageEntry& page, const PageLines& lines, int limit, bool lastPage)
+void Builder::writePage(const PageEntry& page, const PageLines& lines, int limit)
 {
-    const auto bm = bookmarkOfPage_.find(pageCounter_);
-    if (bm != bookmarkOfPage_.end()) {
-        bookmarkIndex_[pageCounter_] = doc_.bookmarkNames.size();
-        doc_.bookmarkNames.push_back(bm->second);
-        doc_.bookmarkStarts.cps.push_back(cp());
-        doc_.bookmarkStarts.items.push_back(Elem4{static_cast<std::uint32_t>(doc_.bookmarkEnds.size())});
-        doc_.bookmarkEnds.push_back(cp());
-    }
+    // A link may point at a page before its own: the bookmarks are made
+    // at the end from the pages' starts.
+    pageStarts_.push_back(cp());
 
     bool anchors = false;
     auto anchor = [&](int left, int top, int right, int bottom, ShapeRequest request) {
@@ -454,37 +547,68 @@ void Builder::writePage(const PageEntry& page, const PageLines& lines, int limit
         append(kParagraphMark);
         closeParagraph();
     }
+    ++pageCounter_;
+}
+
+void Builder::endPage(bool last)
+{
     // Pages are separated by page breaks; the last page of the document
     // ends with its paragraph mark, so no empty page follows it.
-    if (!lastPage) {
+    if (!last) {
         append(kPageBreak);
         closeParagraph();
     } else if (doc_.text.empty() || doc_.text.back() != kParagraphMark) {
         append(kParagraphMark);
         closeParagraph();
     }
-    ++pageCounter_;
 }
 
-void Builder::writeSection(const SectionEntry& section, const std::vector<PageLines>& lines, bool lastSection)
+void Builder::beginSection(double width, double height)
 {
+    if (sectionOpen_)
+        endSection(false);
+    if (doc_.sections.cps.empty())
+        doc_.sections.cps.push_back(0);
     PropertyList sep;
     for (std::uint16_t code : {sprms::kSDxaLeft, sprms::kSDyaTop, sprms::kSDxaRight, sprms::kSDyaBottom,
                                sprms::kSDyaHdrTop, sprms::kSDyaHdrBottom})
         sep.push_back(S16(code, 0));
-    sep.push_back(S16(sprms::kSXaPage, static_cast<std::uint16_t>(std::clamp(Whole(section.width), 0, 0xFFFF))));
-    sep.push_back(S16(sprms::kSYaPage, static_cast<std::uint16_t>(std::clamp(Whole(section.height), 0, 0xFFFF))));
+    sep.push_back(S16(sprms::kSXaPage, static_cast<std::uint16_t>(std::clamp(Whole(width), 0, 0xFFFF))));
+    sep.push_back(S16(sprms::kSYaPage, static_cast<std::uint16_t>(std::clamp(Whole(height), 0, 0xFFFF))));
     doc_.sectionProps.push_back(std::move(sep));
+    limit_ = std::max(0, Whole(height));
+    sectionOpen_ = true;
+    sectionPages_ = 0;
+}
 
-    const int limit = std::max(0, Whole(section.height));
-    for (std::size_t i = 0; i < section.pages.size(); ++i)
-        writePage(section.pages[i], lines[i], limit, lastSection && i + 1 == section.pages.size());
-    if (section.pages.empty()) {
-        append(lastSection ? kParagraphMark : kPageBreak);
+void Builder::endSection(bool last)
+{
+    if (sectionPages_ == 0) {
+        append(last ? kParagraphMark : kPageBreak);
         closeParagraph();
+    } else {
+        endPage(last);
     }
     doc_.sections.cps.push_back(cp());
     doc_.sections.items.push_back(Sed{});
+    sectionOpen_ = false;
+}
+
+void Builder::addPage(PageEntry page)
+{
+    if (!sectionOpen_)
+        beginSection(0, 0);
+    if (sectionPages_ > 0)
+        endPage(false);
+    auto kept = std::make_unique<KeptPage>();
+    kept->page = std::move(page);
+    kept->lines = ExtractLines(kept->page);
+    collectFonts(kept->lines);
+    collectBookmarks(kept->lines);
+    writePage(kept->page, kept->lines, limit_);
+    ++sectionPages_;
+    if (!kept->lines.boxes.empty() || !kept->page.graphics.empty() || !kept->page.rotated.empty())
+        doc_.kept.push_back(std::move(kept));
 }
 
 void Builder::addStoryEntry(std::size_t first, ShapeRequest& request)
@@ -535,20 +659,26 @@ void Builder::writeStories()
     doc_.textBoxBreaks.cps.push_back(doc_.ccpTxbx);
 }
 
-bool Builder::build(std::string& why)
+bool Builder::finish(std::string& why)
 {
-    for (const SectionEntry& s : doc_.sectionsIn) {
-        doc_.lines.emplace_back();
-        for (const PageEntry& p : s.pages)
-            doc_.lines.back().push_back(ExtractLines(p));
+    if (sectionOpen_)
+        endSection(true);
+    if (doc_.fonts.empty())
+        doc_.fonts.push_back("Times New Roman");
+    for (const auto& [page, name] : bookmarkOfPage_) {
+        if (page < 0 || static_cast<std::size_t>(page) >= pageStarts_.size())
+            continue;
+        const std::uint32_t at = pageStarts_[static_cast<std::size_t>(page)];
+        doc_.bookmarkNames.push_back(name);
+        doc_.bookmarkStarts.cps.push_back(at);
+        doc_.bookmarkStarts.items.push_back(Elem4{static_cast<std::uint32_t>(doc_.bookmarkEnds.size())});
+        doc_.bookmarkEnds.push_back(at);
     }
-    collectFonts();
-    collectBookmarks();
+    doc_.pageCount = static_cast<std::uint32_t>(pageCounter_);
 
-    doc_.sections.cps.push_back(0);
-    for (std::size_t s = 0; s < doc_.sectionsIn.size(); ++s)
-        writeSection(doc_.sectionsIn[s], doc_.lines[s], s + 1 == doc_.sectionsIn.size());
     if (doc_.text.empty()) {
+        if (doc_.sections.cps.empty())
+            doc_.sections.cps.push_back(0);
         append(kParagraphMark);
         closeParagraph();
         doc_.sections.cps.push_back(cp());
@@ -580,15 +710,13 @@ bool Builder::build(std::string& why)
         why = "the document's text is too long for the Word format";
         return false;
     }
-    if (!LayOutChpxPages(doc_.runs, doc_.chpxPages, doc_.chpxBins) ||
-        !LayOutPapxPages(doc_.paragraphs, doc_.papxPages, doc_.papxBins)) {
+    if (!LayOutChpxPages(doc_.runs, doc_.runLists, doc_.chpxPages, doc_.chpxBins) ||
+        !LayOutPapxPages(doc_.paragraphs, doc_.paragraphEntries, doc_.papxPages, doc_.papxBins)) {
         why = "a run's properties do not fit a formatted disk page";
         return false;
     }
     return true;
 }
-
-} // namespace
 
 std::u16string HyperlinkInstruction(const HyperlinkTarget& target)
 {
@@ -599,12 +727,35 @@ std::u16string HyperlinkInstruction(const HyperlinkTarget& target)
     return s;
 }
 
+DocumentBuilder::DocumentBuilder(BuiltDocument& out) : impl_(std::make_unique<Builder>(out)) {}
+
+DocumentBuilder::~DocumentBuilder() = default;
+
+void DocumentBuilder::beginSection(double width, double height)
+{
+    impl_->beginSection(width, height);
+}
+
+void DocumentBuilder::addPage(PageEntry page)
+{
+    impl_->addPage(std::move(page));
+}
+
+bool DocumentBuilder::finish(std::string& why)
+{
+    return impl_->finish(why);
+}
+
 bool BuildDocument(std::vector<SectionEntry> sections, BuiltDocument& out, std::string& why)
 {
     out = BuiltDocument{};
-    out.sectionsIn = std::move(sections);
-    Builder b(out);
-    return b.build(why);
+    DocumentBuilder b(out);
+    for (SectionEntry& s : sections) {
+        b.beginSection(s.width, s.height);
+        for (PageEntry& p : s.pages)
+            b.addPage(std::move(p));
+    }
+    return b.finish(why);
 }
 
 } // namespace scrivlet

@@ -22,6 +22,7 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -54,13 +55,24 @@ struct ShapeRequest {
     const RotatedRun* rotated = nullptr;   // RotatedText
 };
 
+// A page whose shapes point into it (text boxes, paths, turned text): kept
+// until the shapes are made. Pages without such shapes are let go once
+// their text is written.
+struct KeptPage {
+    PageEntry page;
+    PageLines lines;   // point into `page`
+};
+
 struct BuiltDocument {
     std::u16string text;
     std::uint32_t ccpText = 0;   // main text, ending with a paragraph mark
     std::uint32_t ccpTxbx = 0;   // text-box text, with its final mark
+    std::uint32_t pageCount = 0;
 
     std::vector<ClosedRun> runs;
+    std::vector<PropertyList> runLists;          // the runs' property lists, each once
     std::vector<ClosedParagraph> paragraphs;
+    std::vector<PapxEntry> paragraphEntries;     // the paragraphs' entries, each once
     std::vector<ChpxFkp> chpxPages;
     std::vector<PapxFkp> papxPages;
     Plc<Elem4> chpxBins, papxBins;
@@ -86,15 +98,40 @@ struct BuiltDocument {
 
     bool links = false, drawings = false, hasTextBoxes = false, hasPictures = false;
 
-    // The collected pages with their lines; the shape requests point into
-    // them, so they live as long as the document.
-    std::vector<SectionEntry> sectionsIn;
-    std::vector<std::vector<PageLines>> lines;   // per section, per page
+    // The pages the shape requests point into; they live as long as the
+    // document.
+    std::vector<std::unique_ptr<KeptPage>> kept;
 };
 
-// Builds the document from the collected sections (which it keeps). False
-// when the text grows beyond what the format can address, or a run's
-// properties cannot be laid out on a formatted disk page.
+class Builder;
+
+// Builds a document page by page: each page's main text is written as it
+// comes, and the page is let go unless shapes point into it, so that the
+// pages of a long document are not all held at once. The text-box stories,
+// bookmarks and formatted disk pages are made by finish.
+class DocumentBuilder {
+public:
+    // Fills `out`, which must outlive the builder.
+    explicit DocumentBuilder(BuiltDocument& out);
+    ~DocumentBuilder();
+    DocumentBuilder(const DocumentBuilder&) = delete;
+    DocumentBuilder& operator=(const DocumentBuilder&) = delete;
+
+    // Starts a section of pages of the given size in twips.
+    void beginSection(double width, double height);
+    // Writes the page into the current section (a section of size 0 when
+    // none was begun).
+    void addPage(PageEntry page);
+    // Ends the document. False when the text grows beyond what the format
+    // can address, or a run's properties cannot be laid out on a formatted
+    // disk page.
+    bool finish(std::string& why);
+
+private:
+    std::unique_ptr<Builder> impl_;
+};
+
+// Builds the document from the collected sections at once.
 bool BuildDocument(std::vector<SectionEntry> sections, BuiltDocument& out, std::string& why);
 
 // The instruction of a HYPERLINK field: HYPERLINK "address", or

@@ -46,34 +46,99 @@ bool Fits(const PapxFkp& page)
     return writePapxFkp(page, buf.data());
 }
 
-// The common walk: each entry goes onto the last page when the writer can
-// still lay that page out, else onto a new page.
+// The lengths of a page's lists, so that an entry added to it can be taken
+// back (adding only appends).
+struct Mark {
+    std::size_t a = 0, b = 0, c = 0, d = 0;
+};
+
+Mark MarkOf(const ChpxFkp& p)
+{
+    return {p.fcs.size(), p.lists.size(), p.runList.size(), 0};
+}
+
+void Undo(ChpxFkp& p, const Mark& m)
+{
+    p.fcs.resize(m.a);
+    p.lists.resize(m.b);
+    p.runList.resize(m.c);
+}
+
+Mark MarkOf(const PapxFkp& p)
+{
+    return {p.fcs.size(), p.bx.size(), p.entries.size(), p.runEntry.size()};
+}
+
+void Undo(PapxFkp& p, const Mark& m)
+{
+    p.fcs.resize(m.a);
+    p.bx.resize(m.b);
+    p.entries.resize(m.c);
+    p.runEntry.resize(m.d);
+}
+
+// The common walk: each page takes entries in text order while the writer
+// can still lay the page out; the entry that does not fit starts the next
+// page. A page that the writer lays out still fits with its last entries
+// taken away, so the longest run of entries that fits is found by trying
+// runs of entries and taking back those that do not fit: first as many
+// entries as the page before took (pages of one document take similar
+// numbers), then runs of doubling length, halving the length after a
+// failure, until one more entry does not fit. That is a few writes of the
+// page instead of one for every entry, which was most of the layout's time.
 template <class Page, class Entry, class Add>
 bool Distribute(const std::vector<Entry>& entries, std::vector<Page>& pages, Plc<Elem4>& bins, Add add)
 {
     pages.clear();
     bins = Plc<Elem4>{};
     std::uint32_t start = 0;
-    for (const Entry& e : entries) {
-        if (e.cpEnd <= start)
-            continue;
-        bool placed = false;
-        if (!pages.empty()) {
-            Page trial = pages.back();
-            add(trial, start, e);
-            if (Fits(trial)) {
-                pages.back() = std::move(trial);
-                placed = true;
+    std::size_t next = 0;
+    // Adds up to `count` further non-empty entries to the page; how many.
+    auto addSome = [&](Page& page, std::size_t count) {
+        std::size_t added = 0;
+        while (added < count && next < entries.size()) {
+            const Entry& e = entries[next++];
+            if (e.cpEnd <= start)
+                continue;
+            add(page, start, e);
+            start = e.cpEnd;
+            ++added;
+        }
+        return added;
+    };
+    std::size_t previous = 1;   // entries the page before took
+    for (;;) {
+        Page page;
+        if (addSome(page, 1) == 0)
+            break;
+        if (!Fits(page))
+            return false;
+        std::size_t taken = 1;
+        std::size_t step = previous > 1 ? previous - 1 : 1;
+        bool guess = step > 1;
+        for (;;) {
+            const Mark mark = MarkOf(page);
+            const std::size_t at = next;
+            const std::uint32_t from = start;
+            const std::size_t added = addSome(page, step);
+            if (added == 0)
+                break;
+            if (Fits(page)) {
+                taken += added;
+                step = guess ? 1 : step * 2;
+                guess = false;
+                continue;
             }
+            Undo(page, mark);
+            next = at;
+            start = from;
+            if (step == 1)
+                break;
+            step /= 2;
+            guess = false;
         }
-        if (!placed) {
-            Page fresh;
-            add(fresh, start, e);
-            if (!Fits(fresh))
-                return false;
-            pages.push_back(std::move(fresh));
-        }
-        start = e.cpEnd;
+        previous = taken;
+        pages.push_back(std::move(page));
     }
     for (const Page& p : pages) {
         if (bins.cps.empty())
@@ -86,19 +151,21 @@ bool Distribute(const std::vector<Entry>& entries, std::vector<Page>& pages, Plc
 
 } // namespace
 
-bool LayOutChpxPages(const std::vector<ClosedRun>& runs, std::vector<ChpxFkp>& pages, Plc<Elem4>& bins)
+bool LayOutChpxPages(const std::vector<ClosedRun>& runs, const std::vector<PropertyList>& lists,
+                     std::vector<ChpxFkp>& pages, Plc<Elem4>& bins)
 {
-    return Distribute(runs, pages, bins, [](ChpxFkp& page, std::uint32_t start, const ClosedRun& r) {
-        AddRun(page, start, r.cpEnd, r.props);
+    return Distribute(runs, pages, bins, [&lists](ChpxFkp& page, std::uint32_t start, const ClosedRun& r) {
+        AddRun(page, start, r.cpEnd, lists.at(r.props));
     });
 }
 
-bool LayOutPapxPages(const std::vector<ClosedParagraph>& paragraphs, std::vector<PapxFkp>& pages,
-                     Plc<Elem4>& bins)
+bool LayOutPapxPages(const std::vector<ClosedParagraph>& paragraphs, const std::vector<PapxEntry>& entries,
+                     std::vector<PapxFkp>& pages, Plc<Elem4>& bins)
 {
-    return Distribute(paragraphs, pages, bins, [](PapxFkp& page, std::uint32_t start, const ClosedParagraph& p) {
-        AddParagraph(page, start, p.cpEnd, p.entry);
-    });
+    return Distribute(paragraphs, pages, bins,
+                      [&entries](PapxFkp& page, std::uint32_t start, const ClosedParagraph& p) {
+                          AddParagraph(page, start, p.cpEnd, entries.at(p.entry));
+                      });
 }
 
 } // namespace scrivlet

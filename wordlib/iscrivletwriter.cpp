@@ -40,8 +40,14 @@ void IScrivlet::write(Book* book)
     state_->failure.clear();
     if (!book)
         return;
-    for (Page* page : book->GetPages()) {
-        if (page)
+    // The collector copies what it needs of each page, so the book may let
+    // a page go once the walk is past it.
+    const int count = book->CountPages();
+    for (int i = 0; i < count; ++i) {
+        // No page: not analysed (the job was cancelled, the book ended
+        // early, or in a merge the analysis of a document failed part way);
+        // the pages after it are still written.
+        if (Page* page = book->GetPage(i))
             page->write(nullptr);
     }
 }
@@ -55,6 +61,7 @@ void IScrivlet::writePage(void* /*ctx*/, Page* page)
         if (block)
             block->Write(nullptr);
     }
+    state_->pageDone();
 }
 
 void IScrivlet::writeText(void* /*ctx*/, TextBlock* block)

@@ -16,13 +16,29 @@ std::string DefaultsMissing(const std::string& folder)
 
 bool WordWriterState::prepare(std::string& why)
 {
-    pages.clear();
-    built = BuiltDocument{};
+    reset();
     if (!writer.prepare(dataFolder)) {
         why = DefaultsMissing(dataFolder);
         return false;
     }
     return true;
+}
+
+void WordWriterState::pageDone()
+{
+    std::vector<SectionEntry>& sections = pages.sections();
+    if (sections.empty() || sections.back().pages.empty())
+        return;
+    if (!builder)
+        builder = std::make_unique<DocumentBuilder>(built);
+    if (sections.size() != sectionsSeen) {
+        builder->beginSection(sections.back().width, sections.back().height);
+        sectionsSeen = sections.size();
+    }
+    // The collector keeps the section (its size decides where the next
+    // section begins), not the page.
+    builder->addPage(std::move(sections.back().pages.back()));
+    sections.back().pages.pop_back();
 }
 
 bool WordWriterState::build(std::string& why)
@@ -31,9 +47,16 @@ bool WordWriterState::build(std::string& why)
         why = DefaultsMissing(dataFolder);
         return false;
     }
-    if (!BuildDocument(pages.sections(), built, why))
+    pageDone();
+    if (!builder)
+        builder = std::make_unique<DocumentBuilder>(built);
+    const bool made = builder->finish(why);
+    builder.reset();
+    if (!made)
         return false;
     FillModel(built, writer);
+    // What the model did not take over is no longer needed.
+    built = BuiltDocument{};
     return true;
 }
 
@@ -48,6 +71,8 @@ bool WordWriterState::writeTo(const std::string& path, std::string& why)
 
 void WordWriterState::reset()
 {
+    builder.reset();
+    sectionsSeen = 0;
     pages.clear();
     built = BuiltDocument{};
     writer.reset();

@@ -7,6 +7,7 @@
 #include "wordlib/pagecollect.h"
 #include "wordlib/wordwriter.h"
 
+#include <memory>
 #include <string>
 
 namespace scrivlet {
@@ -15,6 +16,9 @@ struct WordWriterState {
     PageCollector pages;
     WordBinaryFileWriter writer;
     BuiltDocument built;
+    // Takes each page from the collector once it is complete.
+    std::unique_ptr<DocumentBuilder> builder;
+    std::size_t sectionsSeen = 0;
     bool failed = false;
     std::string failure;      // why preparing failed
     // Where the default Word data is read from; empty: the "Data" folder
@@ -24,8 +28,11 @@ struct WordWriterState {
     // Empties everything and loads the document defaults; false with the
     // reason when they cannot be had.
     bool prepare(std::string& why);
-    // Builds the document model from the collected pages (the defaults
-    // are loaded again first).
+    // Hands the page collected last to the document builder, which writes
+    // its text and lets it go.
+    void pageDone();
+    // Ends the document and makes its model (the defaults are loaded again
+    // first).
     bool build(std::string& why);
     // Writes the built document to `path` (UTF-8).
     bool writeTo(const std::string& path, std::string& why);

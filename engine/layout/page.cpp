@@ -11,10 +11,47 @@
 #include "parser/parser.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <typeinfo>
 #include <utility>
+
+namespace {
+
+// Asks the parser's cancel callback during the long steps of a page's
+// analysis (a page of a hundred thousand words takes seconds), at most
+// every quarter of a second: a short page is not asked at all. A parser
+// without callbacks (a worker's) is never asked.
+class StepCancel {
+public:
+    explicit StepCancel(Parser* parser)
+        : fn_(parser->GetCancelCallback()), ctx_(parser->GetCallbackContext()),
+          last_(std::chrono::steady_clock::now())
+    {
+    }
+    // True once the caller asked to stop.
+    bool operator()()
+    {
+        if (stopped_ || !fn_)
+            return stopped_;
+        const auto now = std::chrono::steady_clock::now();
+        if (now - last_ < kInterval)
+            return false;
+        last_ = now;
+        stopped_ = fn_(ctx_);
+        return stopped_;
+    }
+
+private:
+    static constexpr std::chrono::milliseconds kInterval{250};
+    ParserCancelFn fn_;
+    void* ctx_;
+    std::chrono::steady_clock::time_point last_;
+    bool stopped_ = false;
+};
+
+} // namespace
 
 // The text blocks of the page as addtext sees them: each block's rectangle
 // and line size, and the blocks ordered by the lower edge of the area in
@@ -218,6 +255,10 @@ bool Page::ParserPage(Parser* parser, int page, bool ignoreImages, bool pageAsIm
         return loaded;
     }
 
+    // A request to stop ends the analysis between its steps and inside the
+    // long ones; the page keeps what it has, and the job ends.
+    StepCancel stopped(parser);
+
     // 4. Picture regions, which take their places among the text blocks (a
     // page is one picture only with pageAsImage). With tables, drawings that
     // are not ruling lines are pictures too.
@@ -239,17 +280,24 @@ bool Page::ParserPage(Parser* parser, int page, bool ignoreImages, bool pageAsIm
     }
 
     // 7.1 Tables from ruling lines, and the text that falls into them.
+    if (stopped())
+        return loaded;
     if (!ignoreTables) {
         createtables();
         puttextintable();
     }
     // 7.2 Text blocks.
-    for (TextCollect* t : textObjects)
+    for (TextCollect* t : textObjects) {
+        if (stopped())
+            return loaded;
         addtext(t);
+    }
     textIndex.reset();
     // 7.3 Words (or one run per block on recognised pages).
     const bool recognised = parser->GetRecognitionSwitch();
     for (TextBlock* b : textBlocks) {
+        if (stopped())
+            return loaded;
         if (recognised)
             b->CombineElements();
         else
@@ -283,6 +331,8 @@ bool Page::ParserPage(Parser* parser, int page, bool ignoreImages, bool pageAsIm
     }
     tableBlocks.clear();
     // 7.7 Columns, merged blocks, row bands and reading order.
+    if (stopped())
+        return loaded;
     if (!keepObjectOrder && !recognised) {
         SplitCol();
         combineTextBlock();
@@ -338,6 +388,9 @@ void Page::combineTextBlock()
     std::vector<TextBlock*> text(blocks.size());
     for (std::size_t i = 0; i < blocks.size(); ++i)
         text[i] = dynamic_cast<TextBlock*>(blocks[i]);
+    // Blocks that took others are sorted once, after the last merge: the
+    // merge test looks at rectangles only, never at the order of the runs.
+    std::vector<char> grown(blocks.size(), 0);
     bool merged = true;
     while (merged) {
         merged = false;
@@ -348,16 +401,22 @@ void Page::combineTextBlock()
             std::size_t j = i + 1;
             while (j < blocks.size()) {
                 TextBlock* b = text[j];
-                if (b && a->isContain(b) && a->EatBlock(b)) {
+                if (b && a->isContain(b) && a->Absorb(b)) {
                     delete b;
                     blocks.erase(blocks.begin() + static_cast<std::ptrdiff_t>(j));
                     text.erase(text.begin() + static_cast<std::ptrdiff_t>(j));
+                    grown.erase(grown.begin() + static_cast<std::ptrdiff_t>(j));
+                    grown[i] = 1;
                     merged = true;
                     continue;   // the next block now stands at j
                 }
                 ++j;
             }
         }
+    }
+    for (std::size_t i = 0; i < blocks.size(); ++i) {
+        if (grown[i])
+            text[i]->SortElements();
     }
 }
 

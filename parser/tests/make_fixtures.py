@@ -375,6 +375,24 @@ def many_paths_page():
     raw_pdf("many_paths.pdf", [(b"\n".join(rows), "")])
 
 
+def big_fills_page():
+    # Ten page-wide shapes with curved edges: drawn at 1600 dpi (60 million
+    # pixels) each takes a noticeable time.
+    rows = []
+    for k in range(10):
+        rows.append(b"%.1f g 0 0 m 400 %d 400 300 0 300 c 200 %d l f" % (k / 10.0, 20 * k, 30 * k))
+    raw_pdf("big_fills.pdf", [(b"\n".join(rows), "")])
+
+
+def wide_fills_page():
+    # 3,000 page-wide shapes with curved edges: drawing the page, or all of
+    # its objects, takes well over a tenth of a second at any resolution.
+    rows = []
+    for k in range(3000):
+        rows.append(b"%.1f g 0 0 m 400 %d 400 300 0 300 c 200 %d l f" % ((k % 10) / 10.0, k % 250, k % 290))
+    raw_pdf("wide_fills.pdf", [(b"\n".join(rows), "")])
+
+
 def clipped_page():
     # A blue rectangle and a stroked line that reach beyond a clip of
     # 100..300 x 100..200, and a line outside any clip (miter limit 1: the
@@ -647,6 +665,8 @@ links()
 paths_page()
 horizontal_scaling()
 many_paths_page()
+big_fills_page()
+wide_fills_page()
 clipped_page()
 shading_page()
 jpeg_pictures()

@@ -1,6 +1,10 @@
 // Parser objects on several threads at once.
 #include "test_support.h"
 
+#include <algorithm>
+#include <chrono>
+#include <map>
+#include <mutex>
 #include <thread>
 
 using namespace ptest;
@@ -45,4 +49,57 @@ TEST(Threads, ParsersOnSeveralThreadsGiveTheSameObjects)
         EXPECT_EQ(got[i], expected[i]) << files[i];
         EXPECT_TRUE(rendered[i]) << files[i];
     }
+}
+
+// Page pictures drawn at once by several threads share one budget of 100
+// million pixels. Each page here is drawn at 60 million pixels, so no two
+// may be drawn at the same time. The cancel callback is asked only while a
+// page is being drawn (it never says stop): the times each thread was
+// asked must not overlap another thread's.
+TEST(Threads, PagePicturesDrawnAtOnceShareOnePixelBudget)
+{
+    using Clock = std::chrono::steady_clock;
+    struct Asked {
+        std::mutex mutex;
+        std::map<int, std::pair<Clock::time_point, Clock::time_point>> spans; // thread -> first, last
+    } asked;
+    struct Ask {
+        Asked* asked;
+        int thread;
+    };
+    auto dir = Scratch("budget");
+    constexpr int kThreads = 3;
+    bool rendered[kThreads] = {false, false, false};
+    std::vector<std::thread> threads;
+    for (int i = 0; i < kThreads; ++i)
+        threads.emplace_back([&, i] {
+            Ask ask{&asked, i};
+            const std::string out = (dir / ("p" + std::to_string(i) + ".jpg")).string();
+            rendered[i] = Parser::ConvertPDFPageToJpeg(
+                WFixture("big_fills.pdf"), Wide(out), 1, 1600, "",
+                [](void* ctx) {
+                    auto* a = static_cast<Ask*>(ctx);
+                    const auto now = Clock::now();
+                    std::lock_guard<std::mutex> lock(a->asked->mutex);
+                    auto it = a->asked->spans.find(a->thread);
+                    if (it == a->asked->spans.end())
+                        a->asked->spans[a->thread] = {now, now};
+                    else
+                        it->second.second = now;
+                    return false;
+                },
+                &ask);
+        });
+    for (auto& t : threads)
+        t.join();
+    for (int i = 0; i < kThreads; ++i)
+        EXPECT_TRUE(rendered[i]) << i;
+    ASSERT_EQ(asked.spans.size(), static_cast<std::size_t>(kThreads))
+        << "every drawing takes long enough to be asked";
+    std::vector<std::pair<Clock::time_point, Clock::time_point>> spans;
+    for (const auto& [thread, span] : asked.spans)
+        spans.push_back(span);
+    std::sort(spans.begin(), spans.end());
+    for (std::size_t k = 1; k < spans.size(); ++k)
+        EXPECT_GT(spans[k].first, spans[k - 1].second) << "two pages were drawn at once";
 }

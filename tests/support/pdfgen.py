@@ -16,6 +16,8 @@ Kinds:
   liarcount   one real page under a page tree whose /Count says 10^9
   liarform    the same with a form (AcroForm with a field)
   hugejpeg    one page with a JPEG whose header claims 65535 x 65535 pixels
+  manywords   one page of 1500 x 1500 points holding 60,000 short words
+              strewn over it: seconds of page analysis
   slowpages<N> N pages of 1500 x 1500 points, each filled 4,000 times with
               page-wide curved shapes: seconds to draw at 96 dpi
 Each file is written as OUTDIR/NAME.pdf (NAME defaults to the kind).
@@ -131,22 +133,29 @@ def hugejpeg(path):
                           b"/BitsPerComponent 8 /Filter /DCTDecode", bytes(jpeg)))
 
 
-def slowpages(path, n):
-    # Every shape covers most of the page and has curved edges, so that each
-    # fill is a real scan conversion of millions of pixels.
-    shapes = []
-    for k in range(4000):
-        g = (k % 10) / 10.0
-        shapes.append(b"%.1f g 0 0 m 1500 %d 1500 1500 0 1500 c 750 %d l f" % (g, k % 700, k % 900))
-    content = b"\n".join(shapes)
+def manywords(path):
+    import random
+    rnd = random.Random(5)
+    words = []
+    for k in range(60000):
+        words.append(b"BT /F1 %d Tf %.1f %.1f Td (w%d) Tj ET" %
+                     (rnd.choice((4, 5, 6, 8)), rnd.uniform(0, 1450), rnd.uniform(0, 1450), k % 97))
+    write_pdf(path, [b"<< /Type /Page /Parent 2 0 R /MediaBox [0 0 1500 1500] /Contents 4 0 R "
+                     b"/Resources << /Font << /F1 5 0 R >> >> >>"],
+              b"\n".join(words), [b"<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>"])
+
+
+def write_pdf(path, pages, content, extra=()):
+    """Catalog (1), page tree (2), the pages (3...), then one content stream
+    that every page draws, then `extra` objects; the pages name the stream
+    and the extra objects by those numbers."""
+    n = len(pages)
     objs = [b"<< /Type /Catalog /Pages 2 0 R >>",
             b"<< /Type /Pages /Kids [%s] /Count %d >>" %
             (b" ".join(b"%d 0 R" % (3 + k) for k in range(n)), n)]
-    first_content = 3 + n
-    for k in range(n):
-        objs.append(b"<< /Type /Page /Parent 2 0 R /MediaBox [0 0 1500 1500] /Contents %d 0 R >>"
-                    % first_content)
+    objs += pages
     objs.append(b"<< /Length %d >>\nstream\n" % len(content) + content + b"\nendstream")
+    objs += list(extra)
     out = b"%PDF-1.4\n"
     offsets = []
     for i, o in enumerate(objs):
@@ -159,6 +168,17 @@ def slowpages(path, n):
     out += b"trailer\n<< /Size %d /Root 1 0 R >>\nstartxref\n%d\n%%%%EOF\n" % (len(objs) + 1, xref)
     with open(path, "wb") as f:
         f.write(out)
+
+
+def slowpages(path, n):
+    # Every shape covers most of the page and has curved edges, so that each
+    # fill is a real scan conversion of millions of pixels.
+    shapes = []
+    for k in range(4000):
+        g = (k % 10) / 10.0
+        shapes.append(b"%.1f g 0 0 m 1500 %d 1500 1500 0 1500 c 750 %d l f" % (g, k % 700, k % 900))
+    write_pdf(path, [b"<< /Type /Page /Parent 2 0 R /MediaBox [0 0 1500 1500] /Contents %d 0 R >>"
+                     % (3 + n)] * n, b"\n".join(shapes))
 
 
 def main():
@@ -175,7 +195,7 @@ def main():
             pictures(path)
         elif kind == "blank":
             blank(path)
-        elif kind in ("badpicture", "liarcount", "liarform", "hugejpeg"):
+        elif kind in ("badpicture", "liarcount", "liarform", "hugejpeg", "manywords"):
             globals()[kind](path)
         elif kind == "zero":
             open(path, "wb").close()

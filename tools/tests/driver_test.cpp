@@ -6,13 +6,17 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <pty.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <regex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -26,7 +30,8 @@ using testutil::TempDir;
 const TempDir& Pdfs()
 {
     static TempDir dir;
-    static const bool made = testutil::MakePdfFixtures(dir.path(), "pages3:text pictures blank");
+    static const bool made = testutil::MakePdfFixtures(
+        dir.path(), "pages3:text pictures blank manywords slowpages1:slowone slowpages2:slowtwo");
     EXPECT_TRUE(made);
     return dir;
 }
@@ -242,6 +247,59 @@ TEST(Driver, StandardOutputHoldsOnlyProtocolLines)
         for (const std::string& l : lines)
             EXPECT_TRUE(std::regex_match(l, line)) << "type " << type << ": " << l;
         EXPECT_EQ(lines.back().rfind("result 0 " + out.path().string(), 0), 0u) << log;
+    }
+}
+
+// SIGTERM ends the driver within a second or two also in the middle of a
+// page that takes seconds to draw or to analyse (the fixtures' pages take
+// 5 to 20 s each), and the stopped item leaves no output and no temporary
+// folder.
+TEST(Driver, SigtermEndsALongPageAndLeavesNothing)
+{
+    using Clock = std::chrono::steady_clock;
+    struct Case {
+        const char* what;
+        std::vector<std::string> args;
+    };
+    const Case cases[] = {
+        {"one page picture", {"--type", "4", Pdf("slowone")}},
+        {"page pictures on several threads", {"--type", "4", Pdf("slowtwo")}},
+        {"EPUB of page pictures", {"--type", "1", "--page-pictures", Pdf("slowone")}},
+        {"text of a page of 60,000 words", {"--type", "3", Pdf("manywords")}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const TempDir out;
+        const TempDir tmp;
+        std::vector<std::string> args{TRANCEL_RUN, "--dest", out.path().string()};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        std::vector<char*> argv;
+        for (std::string& a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        const std::string tmpdir = "TMPDIR=" + tmp.path().string();
+        const pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            ::putenv(const_cast<char*>(tmpdir.c_str()));
+            const int null = ::open("/dev/null", O_WRONLY);
+            ::dup2(null, STDOUT_FILENO);
+            ::dup2(null, STDERR_FILENO);
+            execv(argv[0], argv.data());
+            _exit(127);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(700));
+        int raw = 0;
+        EXPECT_EQ(::waitpid(pid, &raw, WNOHANG), 0) << "the driver is still at work";
+        const auto signalled = Clock::now();
+        ::kill(pid, SIGTERM);
+        ::waitpid(pid, &raw, 0);
+        const auto late = Clock::now() - signalled;
+        EXPECT_TRUE(WIFEXITED(raw)) << raw;
+        EXPECT_LT(late, std::chrono::seconds(2))
+            << std::chrono::duration_cast<std::chrono::milliseconds>(late).count() << " ms";
+        EXPECT_TRUE(fs::is_empty(out.path())) << fs::directory_iterator(out.path())->path();
+        EXPECT_TRUE(fs::is_empty(tmp.path())) << fs::directory_iterator(tmp.path())->path();
     }
 }
 

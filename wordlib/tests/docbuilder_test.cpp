@@ -54,7 +54,7 @@ const PropertyList* ParagraphAt(const BuiltDocument& doc, std::size_t cp)
 {
     for (const ClosedParagraph& p : doc.paragraphs) {
         if (cp < p.cpEnd)
-            return &p.entry.props;
+            return &doc.paragraphEntries.at(p.entry).props;
     }
     return nullptr;
 }
@@ -64,7 +64,7 @@ const PropertyList* RunAt(const BuiltDocument& doc, std::size_t cp)
     std::uint32_t start = 0;
     for (const ClosedRun& r : doc.runs) {
         if (cp < r.cpEnd && cp >= start)
-            return &r.props;
+            return &doc.runLists.at(r.props);
         start = std::max(start, r.cpEnd);
     }
     return nullptr;
@@ -295,13 +295,17 @@ TEST(DocBuilder, FormattedDiskPagesOfManyRuns)
 }
 
 // Lists that fill a page to its last byte: the distribution closes a page
-// exactly where the page writer would fail.
+// exactly where the page writer would fail, and no earlier: every page but
+// the last fails to be written with the next page's first run added.
+// Sizes: the same for every list, or varying from run to run (0).
 TEST(FkpLayout, TightPagesAreWritten)
 {
-    for (std::size_t listBytes : {1u, 2u, 3u, 7u, 40u, 100u, 250u}) {
-        SCOPED_TRACE(listBytes);
+    for (std::size_t bytes : {1u, 2u, 3u, 7u, 40u, 100u, 250u, 0u}) {
+        SCOPED_TRACE(bytes);
         std::vector<ClosedRun> runs;
+        std::vector<PropertyList> lists;
         for (std::uint32_t i = 0; i < 400; ++i) {
+            const std::size_t listBytes = bytes ? bytes : 4 + (i * 37) % 150;
             Sprm s{0xCA76, {}};   // a variable operand of listBytes - 3 bytes
             const std::size_t n = listBytes >= 4 ? listBytes - 3 : 0;
             s.operand.push_back(static_cast<std::uint8_t>(n));
@@ -313,11 +317,12 @@ TEST(FkpLayout, TightPagesAreWritten)
             else
                 for (std::size_t k = 0; k < listBytes; ++k)
                     props.push_back(Sprm{0x0835, {static_cast<std::uint8_t>((i + k) & 1)}});
-            runs.push_back(ClosedRun{i + 1, props});
+            runs.push_back(ClosedRun{i + 1, static_cast<std::uint32_t>(lists.size())});
+            lists.push_back(props);
         }
         std::vector<ChpxFkp> pages;
         Plc<Elem4> bins;
-        ASSERT_TRUE(LayOutChpxPages(runs, pages, bins));
+        ASSERT_TRUE(LayOutChpxPages(runs, lists, pages, bins));
         std::size_t total = 0;
         std::array<std::uint8_t, kFkpSize> page;
         for (const ChpxFkp& f : pages) {
@@ -330,6 +335,17 @@ TEST(FkpLayout, TightPagesAreWritten)
         EXPECT_EQ(total, runs.size());
         EXPECT_EQ(bins.cps.front(), 0u);
         EXPECT_EQ(bins.cps.back(), 400u);
+        for (std::size_t k = 0; k + 1 < pages.size(); ++k) {
+            ChpxFkp more = pages[k];
+            const std::uint32_t run = more.fcs.back();   // the run that ends at run + 1
+            more.fcs.push_back(run + 1);
+            const PropertyList& next = lists[run];
+            const auto it = std::find(more.lists.begin(), more.lists.end(), next);
+            more.runList.push_back(static_cast<std::uint32_t>(it - more.lists.begin()));
+            if (it == more.lists.end())
+                more.lists.push_back(next);
+            EXPECT_FALSE(writeChpxFkp(more, page.data())) << "page " << k << " could take one more run";
+        }
     }
 }
 

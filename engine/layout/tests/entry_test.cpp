@@ -440,6 +440,49 @@ TEST_F(JobTest, ACancelEndsThePageBeingDrawn)
     }
 }
 
+// A page of 60,000 words takes seconds of analysis after the parser has
+// read it. A cancel that comes half way through ends the analysis of that
+// page, not only the pages after it. The whole conversion is timed here
+// first, on the same machine at the same time, so that the bound follows
+// the machine's load.
+TEST_F(JobTest, ACancelEndsTheAnalysisOfALongPage)
+{
+    using Clock = std::chrono::steady_clock;
+    struct Asker {
+        Clock::time_point stopFrom = Clock::time_point::max();
+        int lastState = 0;
+    };
+    callback_funcs cb;
+    cb.progress = [](void* ctx, int, unsigned message, int value) {
+        if (message == WM_PROGRESS_STATE)
+            static_cast<Asker*>(ctx)->lastState = value;
+    };
+    cb.cancel = [](void* ctx) { return Clock::now() >= static_cast<Asker*>(ctx)->stopFrom; };
+    auto run = [&](Asker& asker, const fs::path& dest) {
+        std::vector<Basedata_w> items{Item(3, Src("manywords"), dest.string())};
+        const auto start = Clock::now();
+        convert(items, Tmp(), &asker, cb);
+        return std::make_pair(Clock::now() - start, items[0].result);
+    };
+    const TempDir whole;
+    Asker never;
+    const auto [full, written] = run(never, whole.path());
+    ASSERT_EQ(never.lastState, 2);
+    ASSERT_FALSE(written.empty());
+
+    const TempDir dest;
+    Asker half;
+    half.stopFrom = Clock::now() + full / 2;
+    const auto [part, result] = run(half, dest.path());
+    EXPECT_LT(part, full * 3 / 4)
+        << std::chrono::duration_cast<std::chrono::milliseconds>(part).count() << " ms of "
+        << std::chrono::duration_cast<std::chrono::milliseconds>(full).count() << " ms";
+    EXPECT_EQ(half.lastState, 3);
+    EXPECT_TRUE(result.empty());
+    EXPECT_TRUE(fs::is_empty(dest.path())) << Listing(dest.path()).front();
+    ExpectWorkFoldersEmpty();
+}
+
 // Rendering threads that cannot be started: the export goes on with the
 // threads it has (or on the job's thread when it has none), joins them, and
 // makes the same pictures as with every thread.
