@@ -390,6 +390,9 @@ void Page::combineTextBlock(const std::function<bool()>& stopped)
     std::vector<TextBlock*> text(blocks.size());
     for (std::size_t i = 0; i < blocks.size(); ++i)
         text[i] = dynamic_cast<TextBlock*>(blocks[i]);
+    // Blocks that took others are sorted once, after the last merge: the
+    // merge test looks at rectangles only, never at the order of the runs.
+    std::vector<char> grown(blocks.size(), 0);
     bool merged = true;
     while (merged) {
         merged = false;
@@ -402,16 +405,22 @@ void Page::combineTextBlock(const std::function<bool()>& stopped)
             std::size_t j = i + 1;
             while (j < blocks.size()) {
                 TextBlock* b = text[j];
-                if (b && a->isContain(b) && a->EatBlock(b)) {
+                if (b && a->isContain(b) && a->Absorb(b)) {
                     delete b;
                     blocks.erase(blocks.begin() + static_cast<std::ptrdiff_t>(j));
                     text.erase(text.begin() + static_cast<std::ptrdiff_t>(j));
+                    grown.erase(grown.begin() + static_cast<std::ptrdiff_t>(j));
+                    grown[i] = 1;
                     merged = true;
                     continue;   // the next block now stands at j
                 }
                 ++j;
             }
         }
+    }
+    for (std::size_t i = 0; i < blocks.size(); ++i) {
+        if (grown[i])
+            text[i]->SortElements();
     }
 }
 

@@ -181,8 +181,17 @@ Page* PagePipeline::take(std::size_t k)
         slot.state.store(kRunning);
         analyse(main_, k, -1);
     }
-    for (int state = slot.state.load(); state != kDone; state = slot.state.load())
+    for (int state = slot.state.load(); state != kDone; state = slot.state.load()) {
+        // While a worker has page k, the consumer analyses a later page that
+        // nobody has started instead of waiting idle: on two processors the
+        // consumer is half of the work force.
+        std::size_t later = 0;
+        if (claim(later)) {
+            analyse(main_, later, -1);
+            continue;
+        }
         slot.state.wait(state);
+    }
     taken_ = k + 1;
     ++epoch_;
     epoch_.notify_all();

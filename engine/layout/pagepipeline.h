@@ -4,7 +4,8 @@
 // ahead of the consumer, so that the pages held at any time stay few
 // whatever the length of the document. A page that no worker has started
 // when the consumer asks for it is analysed by the consumer itself with the
-// job's own parser; with one thread every page is.
+// job's own parser; with one thread every page is. While it waits for a page
+// a worker holds, the consumer analyses a later one nobody has started.
 #pragma once
 
 #include <atomic>

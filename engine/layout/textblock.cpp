@@ -391,13 +391,26 @@ bool TextBlock::addElement(TextCollect* run, double pageHeight, double pageWidth
 
 bool TextBlock::EatBlock(Block* other)
 {
+    if (!Absorb(other))
+        return false;
+    SortElements();
+    return true;
+}
+
+void TextBlock::SortElements()
+{
+    SortTexts(elements);
+    cursor = elements.size();
+}
+
+bool TextBlock::Absorb(Block* other)
+{
     auto* o = dynamic_cast<TextBlock*>(other);
     if (!o || o == this)
         return false;
     elements.insert(elements.end(), o->elements.begin(), o->elements.end());
     o->elements.clear();
     o->cursor = 0;
-    SortTexts(elements);
     cursor = elements.size();
 
     if (o->x < x) {

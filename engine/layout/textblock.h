@@ -86,6 +86,12 @@ public:
 
     void Write(void* ctx) override;
     bool EatBlock(Block* other) override;
+    // EatBlock without putting the runs back into reading order: a caller
+    // that merges many blocks into one sorts once, with SortElements, after
+    // the last merge (the order depends only on the runs held, so sorting
+    // once gives what sorting after every merge gives).
+    bool Absorb(Block* other);
+    void SortElements();
 
     // Cursor walk used by the writers.
     int GetEleCount() const { return static_cast<int>(elements.size()); }

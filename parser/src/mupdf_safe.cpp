@@ -167,6 +167,62 @@ void SafeMakeFormAppearances(fz_context* ctx, fz_document* fdoc)
         MakePageAppearances(ctx, doc, form, i, all, &changed);
 }
 
+namespace {
+
+// Marks the nodes of the page tree under `node`, inner nodes and pages (see
+// SafeKeepPageTree); may throw MuPDF's error. A node marked already is not
+// walked again, so a tree that loops ends; so does one deeper than any real
+// tree.
+void MarkPageTree(fz_context* ctx, pdf_document* doc, pdf_obj* node, int depth)
+{
+    if (depth > 64 || !pdf_is_indirect(ctx, node))
+        return;
+    pdf_xref_entry* entry = pdf_get_xref_entry_no_null(ctx, doc, pdf_to_num(ctx, node));
+    if (entry->marked)
+        return;
+    // Resolving the node parses it into its entry, which is then marked.
+    pdf_obj* kids = pdf_dict_get(ctx, node, PDF_NAME(Kids));
+    entry = pdf_get_xref_entry_no_null(ctx, doc, pdf_to_num(ctx, node));
+    entry->marked = 1;
+    const int n = pdf_is_array(ctx, kids) ? pdf_array_len(ctx, kids) : 0;
+    for (int i = 0; i < n; ++i)
+        MarkPageTree(ctx, doc, pdf_array_get(ctx, kids, i), depth + 1);
+}
+
+} // namespace
+
+bool SafeKeepPageTree(fz_context* ctx, fz_document* fdoc)
+{
+    pdf_document* doc = pdf_document_from_fz_document(ctx, fdoc);
+    if (!doc)
+        return false;
+    int ok = 1;
+    fz_try(ctx)
+    {
+        pdf_obj* root = pdf_dict_get(ctx, pdf_trailer(ctx, doc), PDF_NAME(Root));
+        if (pdf_is_indirect(ctx, root))
+            pdf_get_xref_entry_no_null(ctx, doc, pdf_to_num(ctx, root))->marked = 1;
+        MarkPageTree(ctx, doc, pdf_dict_get(ctx, root, PDF_NAME(Pages)), 0);
+    }
+    fz_catch(ctx) ok = 0;
+    return ok != 0;
+}
+
+void SafeClearParsedObjects(fz_context* ctx, fz_document* fdoc)
+{
+    pdf_document* doc = pdf_document_from_fz_document(ctx, fdoc);
+    if (!doc)
+        return;
+    // A document changed in memory (form appearances made on loading)
+    // holds its changes in these objects only: it keeps them all.
+    fz_try(ctx)
+    {
+        if (!pdf_has_unsaved_changes(ctx, doc))
+            pdf_clear_xref_to_mark(ctx, doc);
+    }
+    fz_catch(ctx) {}
+}
+
 fz_page* SafeLoadPage(fz_context* ctx, fz_document* doc, int page)
 {
     fz_page* volatile p = nullptr;

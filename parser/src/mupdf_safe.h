@@ -43,6 +43,19 @@ void SafeAscDesc(fz_context* ctx, fz_font* font, float* asc, float* desc);
 // Failures leave the fields as they are.
 void SafeMakeFormAppearances(fz_context* ctx, fz_document* doc);
 
+// Marks the catalogue and every node of the page tree (inner nodes and
+// pages) to stay parsed when SafeClearParsedObjects lets the other objects
+// go: loading a page reads the catalogue and walks the tree up to the page,
+// which must not parse those objects again for every page. False when the
+// tree could not be walked; the parsed objects must then all be kept.
+bool SafeKeepPageTree(fz_context* ctx, fz_document* doc);
+
+// Lets go of the objects of the file that MuPDF keeps parsed and that
+// nothing uses any more (the dictionaries and streams of the pages read
+// before): without this a long document's objects pile up page by page.
+// Called with no page open.
+void SafeClearParsedObjects(fz_context* ctx, fz_document* doc);
+
 // Loads a page; null on failure.
 fz_page* SafeLoadPage(fz_context* ctx, fz_document* doc, int page);
 

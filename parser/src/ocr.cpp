@@ -1,21 +1,9 @@
-// Tesseract behind a small interface.
-//
-// Tesseract is built with OpenMP. Its worker threads would compete with the
-// conversion jobs and make recognition slower on a loaded machine, so the
-// library limits OpenMP to one thread: OMP_THREAD_LIMIT=1 is put into the
-// environment when the library is loaded (for any process that starts
-// OpenMP later) and, because the OpenMP runtime of this process has already
-// read its environment by then, nested parallel regions are switched off
-// through the runtime itself before recognising.
+// Character recognition: the engine behind OcrEngine lives in a module of
+// its own (ocr_module.cpp), loaded the first time a job asks for
+// recognition, so that Tesseract and the libraries it needs are mapped only
+// by processes that recognise text.
 #include "ocr.h"
 
-#include "cancel_probe.h"
-
-#include <tesseract/baseapi.h>
-#include <tesseract/ocrclass.h>
-#include <tesseract/resultiterator.h>
-
-#include <cmath>
 #include <cstdlib>
 #include <dlfcn.h>
 #include <mutex>
@@ -24,19 +12,10 @@
 namespace parser_detail {
 namespace {
 
+// Tesseract is built with OpenMP, whose worker threads would compete with
+// the conversion jobs: a process that starts OpenMP later (a recognition
+// tool run by a job or a test) is limited to one thread.
 __attribute__((constructor)) void LimitOpenMpAtLoad() { ::setenv("OMP_THREAD_LIMIT", "1", 1); }
-
-void LimitOpenMp()
-{
-    static std::once_flag once;
-    std::call_once(once, [] {
-        // max-active-levels 0 makes every parallel region run on the
-        // calling thread alone, whatever num_threads asks for.
-        using SetLevels = void (*)(int);
-        if (auto fn = reinterpret_cast<SetLevels>(::dlsym(RTLD_DEFAULT, "omp_set_max_active_levels")))
-            fn(0);
-    });
-}
 
 bool HasEngData(const std::string& dir)
 {
@@ -47,19 +26,57 @@ bool HasEngData(const std::string& dir)
     return ::stat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0;
 }
 
-} // namespace
-
-struct OcrEngine::Impl {
-    tesseract::TessBaseAPI api;
-    bool ready = false;
+struct Loaded {
+    const OcrModule* module = nullptr;
+    std::string error;
 };
 
-OcrEngine::OcrEngine() : impl_(std::make_unique<Impl>()) {}
+// Loads the module once for the process: from the folder of this library,
+// else by name through the loader's search path. It stays loaded (its
+// engines may live in any parser until the end).
+const Loaded& LoadModule()
+{
+    static Loaded loaded;
+    static std::once_flag once;
+    std::call_once(once, [] {
+        void* handle = nullptr;
+        Dl_info self{};
+        if (::dladdr(reinterpret_cast<void*>(&HasEngData), &self) && self.dli_fname) {
+            std::string dir = self.dli_fname;
+            const std::size_t slash = dir.rfind('/');
+            dir = slash == std::string::npos ? std::string() : dir.substr(0, slash + 1);
+            if (!dir.empty())
+                handle = ::dlopen((dir + kOcrModuleFile).c_str(), RTLD_NOW | RTLD_GLOBAL);
+        }
+        if (!handle)
+            handle = ::dlopen(kOcrModuleFile, RTLD_NOW | RTLD_GLOBAL);
+        if (!handle) {
+            const char* why = ::dlerror();
+            loaded.error = std::string("character recognition is not available: ") +
+                           (why ? why : kOcrModuleFile);
+            return;
+        }
+        using Entry = const OcrModule* (*)();
+        auto entry = reinterpret_cast<Entry>(::dlsym(handle, "ParserOcrModule"));
+        const OcrModule* module = entry ? entry() : nullptr;
+        if (!module || module->version != kOcrModuleVersion) {
+            loaded.error = std::string("character recognition is not available: ") + kOcrModuleFile +
+                           " does not match this program";
+            return;
+        }
+        loaded.module = module;
+    });
+    return loaded;
+}
+
+} // namespace
+
+OcrEngine::OcrEngine() = default;
 
 OcrEngine::~OcrEngine()
 {
-    if (impl_ && impl_->ready)
-        impl_->api.End();
+    if (module_ && engine_)
+        module_->destroy(engine_);
 }
 
 std::string OcrEngine::DataPath()
@@ -82,77 +99,38 @@ std::string OcrEngine::DataPath()
 
 bool OcrEngine::Init(std::string& error)
 {
-    if (impl_->ready)
+    if (ready_)
         return true;
-    LimitOpenMp();
+    if (!module_) {
+        const Loaded& loaded = LoadModule();
+        if (!loaded.module) {
+            error = loaded.error;
+            return false;
+        }
+        module_ = loaded.module;
+    }
+    if (!engine_) {
+        engine_ = module_->create();
+        if (!engine_) {
+            error = "character recognition could not start";
+            return false;
+        }
+    }
     const std::string path = DataPath();
     if (path.empty()) {
         error = "no English language data (eng.traineddata) for character recognition";
         return false;
     }
-    if (impl_->api.Init(path.c_str(), "eng") != 0) {
-        error = "character recognition could not load " + path + "/eng.traineddata";
-        return false;
-    }
-    impl_->api.SetVariable("debug_file", "/dev/null");
-    impl_->ready = true;
-    return true;
+    ready_ = module_->init(engine_, path, error);
+    return ready_;
 }
 
 bool OcrEngine::Recognise(const unsigned char* gray, int width, int height, int stride, int dpi,
                           std::vector<OcrWordPx>& words, CancelProbe* cancel)
 {
-    if (!impl_->ready || !gray || width <= 0 || height <= 0)
+    if (!ready_)
         return false;
-    tesseract::TessBaseAPI& api = impl_->api;
-    api.SetImage(gray, width, height, 1, stride);
-    api.SetSourceResolution(dpi);
-    // Tesseract asks the monitor's cancel function between the words it
-    // recognises (not during the page's layout analysis).
-    tesseract::ETEXT_DESC monitor;
-    monitor.cancel = [](void* probe, int) { return static_cast<CancelProbe*>(probe)->Stopped(); };
-    monitor.cancel_this = cancel;
-    if (api.Recognize(cancel ? &monitor : nullptr) != 0 || (cancel && cancel->Stopped())) {
-        api.Clear();
-        return false;
-    }
-    std::unique_ptr<tesseract::ResultIterator> it(api.GetIterator());
-    if (it) {
-        const auto word = tesseract::RIL_WORD;
-        const auto line = tesseract::RIL_TEXTLINE;
-        it->Begin();
-        do {
-            if (it->Empty(word))
-                continue;
-            std::unique_ptr<char[]> text(it->GetUTF8Text(word));
-            if (!text || !*text.get())
-                continue;
-            OcrWordPx w;
-            w.text = text.get();
-            while (!w.text.empty() && (w.text.back() == ' ' || w.text.back() == '\n'))
-                w.text.pop_back();
-            if (w.text.empty())
-                continue;
-            if (!it->BoundingBox(word, &w.left, &w.top, &w.right, &w.bottom))
-                continue;
-            int l = 0, t = 0, r = 0, b = 0;
-            if (it->BoundingBox(line, &l, &t, &r, &b)) {
-                w.lineTop = t;
-                w.lineBottom = b;
-            } else {
-                w.lineTop = w.top;
-                w.lineBottom = w.bottom;
-            }
-            int x1 = 0, y1 = 0, x2 = 0, y2 = 0;
-            if (it->Baseline(line, &x1, &y1, &x2, &y2)) {
-                const double xc = (w.left + w.right) / 2.0;
-                w.baseline = x2 != x1 ? y1 + (y2 - y1) * (xc - x1) / double(x2 - x1) : y1;
-            }
-            words.push_back(std::move(w));
-        } while (it->Next(word));
-    }
-    api.Clear();
-    return true;
+    return module_->recognise(engine_, gray, width, height, stride, dpi, words, cancel);
 }
 
 } // namespace parser_detail

@@ -1,7 +1,6 @@
 // Character recognition of rendered pages with Tesseract (English).
 #pragma once
 
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -17,6 +16,23 @@ struct OcrWordPx {
     double baseline = -1.0; // y of the line's baseline under the word; < 0 when unknown
 };
 
+// The entry points of the recognition module (libparser_ocr.so, loaded on
+// first use), which the module hands out through its one exported function,
+// ParserOcrModule. The version changes whenever this table does, so that a
+// module of another build is refused rather than called wrongly.
+constexpr int kOcrModuleVersion = 2;
+struct OcrModule {
+    int version;
+    void* (*create)();
+    void (*destroy)(void* engine);
+    bool (*init)(void* engine, const std::string& dataPath, std::string& error);
+    bool (*recognise)(void* engine, const unsigned char* gray, int width, int height, int stride,
+                      int dpi, std::vector<OcrWordPx>& words, CancelProbe* cancel);
+};
+
+// The module's file name, found next to the parser library.
+constexpr const char* kOcrModuleFile = "libparser_ocr.so";
+
 class OcrEngine {
 public:
     OcrEngine();
@@ -24,8 +40,8 @@ public:
     OcrEngine(const OcrEngine&) = delete;
     OcrEngine& operator=(const OcrEngine&) = delete;
 
-    // Loads the English language data (once). False, with a message, when
-    // the data cannot be found or loaded.
+    // Loads the recognition module and the English language data (once).
+    // False, with a message, when either cannot be found or loaded.
     bool Init(std::string& error);
 
     // Recognises the words of an 8-bit grey image. `cancel` (may be null)
@@ -40,8 +56,9 @@ public:
     static std::string DataPath();
 
 private:
-    struct Impl;
-    std::unique_ptr<Impl> impl_;
+    const OcrModule* module_ = nullptr;
+    void* engine_ = nullptr;
+    bool ready_ = false;
 };
 
 } // namespace parser_detail

@@ -158,6 +158,7 @@ struct ParserImpl {
     fz_context* ctx = nullptr;
     fz_document* doc = nullptr;
     std::uint64_t docId = 0;
+    bool clearObjects = false;   // parsed objects are let go after each page
     std::wstring path;
     int pageCount = 0;
     int currentPage = -1;
@@ -243,6 +244,7 @@ struct ParserImpl {
         ocrWords.clear();
         ocrDpi.clear();
         if (doc) {
+            clearObjects = false;
             fz_drop_document(ctx, doc);
             doc = nullptr;
         }
@@ -423,6 +425,7 @@ bool Parser::Load(const std::wstring& path, bool checkOnly, const char* password
         throw ParserError("the PDF file has no pages (or its page tree is damaged): " + file);
     }
     SafeMakeFormAppearances(d.ctx, doc);
+    d.clearObjects = SafeKeepPageTree(d.ctx, doc);
     d.doc = doc;
     d.pageCount = pages;
     d.docId = NextDocId();
@@ -529,6 +532,8 @@ bool Parser::SetCurrentPage(int page)
     PageObjects out;
     out.objects = std::move(d.objects); // empty; keeps its capacity
     const bool ok = CollectPage(d.ctx, d.doc, opt, out);
+    if (d.clearObjects)
+        SafeClearParsedObjects(d.ctx, d.doc);
     if (out.haveBounds)
         d.bounds[page] = out.bounds;
     d.objects = std::move(out.objects);

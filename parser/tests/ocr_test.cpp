@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <fstream>
 #include <set>
 #include <sstream>
 #include <tuple>
@@ -29,6 +30,18 @@ std::multiset<std::string> TesseractWords(const std::string& pdf, int dpi)
     return words;
 }
 
+// Whether a library whose file name contains `name` is mapped into this
+// process.
+bool Mapped(const std::string& name)
+{
+    std::ifstream maps("/proc/self/maps");
+    std::string line;
+    while (std::getline(maps, line))
+        if (line.find(name) != std::string::npos)
+            return true;
+    return false;
+}
+
 bool CancelAlways(void*) { return true; }
 
 struct CancelAfter {
@@ -53,10 +66,13 @@ TEST(Ocr, RecognisedWordsMatchTesseract)
     PageObjects before = Walk(p, 0);
     EXPECT_EQ(before.images.size(), 1u);
     EXPECT_TRUE(before.text.empty());
+    // Tesseract is loaded by the first recognition, not with the parser.
+    EXPECT_FALSE(Mapped("libtesseract"));
 
     p.SetRecognitionOption(0); // speed first: 200 dpi
     p.SetRecognitionPages({0});
     ASSERT_TRUE(p.OcrPrecessor());
+    EXPECT_TRUE(Mapped("libtesseract"));
     PageObjects o = Walk(p, 0);
     EXPECT_TRUE(o.images.empty());
     ASSERT_FALSE(o.text.empty());
