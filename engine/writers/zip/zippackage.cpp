@@ -88,7 +88,7 @@ constexpr std::size_t kPiece = std::size_t(1) << 20;
 constexpr std::size_t kWindow = 32768;
 constexpr std::size_t kDeflateInPiecesFrom = 2 * kPiece;
 
-struct Deflated {
+struct PiecesDeflated {
     std::vector<unsigned char> data;   // raw deflate stream
     zip_uint64_t size = 0;             // bytes before deflating
     uLong crc = 0;
@@ -104,7 +104,7 @@ bool DeflatePiece(const unsigned char* in, std::size_t dictLen, std::size_t len,
                   std::vector<unsigned char>& out, uLong& crc)
 {
     z_stream zs{};
-    if (deflateInit2(&zs, 9, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+    if (deflateInit2(&zs, 9, Z_DEFLATED, -MAX_WBITS, MAX_MEM_LEVEL, Z_DEFAULT_STRATEGY) != Z_OK)
         return false;
     bool ok = dictLen == 0 || deflateSetDictionary(&zs, in - dictLen, static_cast<uInt>(dictLen)) == Z_OK;
     out.resize(deflateBound(&zs, len) + 64);
@@ -131,7 +131,7 @@ bool DeflatePiece(const unsigned char* in, std::size_t dictLen, std::size_t len,
 
 // Deflates the file in batches of pieces (the memory held is a batch of the
 // input and the whole deflated output).
-bool DeflateFile(const std::string& path, zip_uint64_t size, Deflated& result)
+bool DeflateFile(const std::string& path, zip_uint64_t size, PiecesDeflated& result)
 {
     FILE* f = std::fopen(path.c_str(), "rb");
     if (!f)
@@ -188,9 +188,9 @@ bool DeflateFile(const std::string& path, zip_uint64_t size, Deflated& result)
     return ok;
 }
 
-zip_int64_t DeflatedSource(void* state, void* data, zip_uint64_t len, zip_source_cmd_t cmd)
+zip_int64_t PiecesSource(void* state, void* data, zip_uint64_t len, zip_source_cmd_t cmd)
 {
-    auto* d = static_cast<Deflated*>(state);
+    auto* d = static_cast<PiecesDeflated*>(state);
     switch (cmd) {
     case ZIP_SOURCE_OPEN:
         d->pos = 0;
@@ -247,7 +247,7 @@ bool AddDeflatedFile(Packer& packer, const std::string& path, const struct stat&
                      const std::string& entryName)
 {
     const auto size = static_cast<zip_uint64_t>(st.st_size);
-    auto* d = new Deflated;
+    auto* d = new PiecesDeflated;
     d->mtime = st.st_mtime;
     zip_error_init(&d->error);
     if (!DeflateFile(path, size, *d)) {
@@ -257,7 +257,7 @@ bool AddDeflatedFile(Packer& packer, const std::string& path, const struct stat&
     }
     zip_error_t error;
     zip_error_init(&error);
-    zip_source_t* source = zip_source_function_create(DeflatedSource, d, &error);
+    zip_source_t* source = zip_source_function_create(PiecesSource, d, &error);
     zip_error_fini(&error);
     if (!source) {
         zip_error_fini(&d->error);
