@@ -169,6 +169,16 @@ void SafeMakeFormAppearances(fz_context* ctx, fz_document* fdoc)
 
 namespace {
 
+// The table entry of object `num`, or null for a number outside the file's
+// table (a damaged file may name one): asking MuPDF for such an entry grows
+// its table in place and leaves the file's index of it behind.
+pdf_xref_entry* EntryInTable(fz_context* ctx, pdf_document* doc, int num)
+{
+    if (num <= 0 || num >= pdf_xref_len(ctx, doc))
+        return nullptr;
+    return pdf_get_xref_entry_no_null(ctx, doc, num);
+}
+
 // Marks the nodes of the page tree under `node`, inner nodes and pages (see
 // SafeKeepPageTree); may throw MuPDF's error. A node marked already is not
 // walked again, so a tree that loops ends; so does one deeper than any real
@@ -177,12 +187,14 @@ void MarkPageTree(fz_context* ctx, pdf_document* doc, pdf_obj* node, int depth)
 {
     if (depth > 64 || !pdf_is_indirect(ctx, node))
         return;
-    pdf_xref_entry* entry = pdf_get_xref_entry_no_null(ctx, doc, pdf_to_num(ctx, node));
-    if (entry->marked)
+    pdf_xref_entry* entry = EntryInTable(ctx, doc, pdf_to_num(ctx, node));
+    if (!entry || entry->marked)
         return;
     // Resolving the node parses it into its entry, which is then marked.
     pdf_obj* kids = pdf_dict_get(ctx, node, PDF_NAME(Kids));
-    entry = pdf_get_xref_entry_no_null(ctx, doc, pdf_to_num(ctx, node));
+    entry = EntryInTable(ctx, doc, pdf_to_num(ctx, node));
+    if (!entry)
+        return;
     entry->marked = 1;
     const int n = pdf_is_array(ctx, kids) ? pdf_array_len(ctx, kids) : 0;
     for (int i = 0; i < n; ++i)
@@ -200,8 +212,10 @@ bool SafeKeepPageTree(fz_context* ctx, fz_document* fdoc)
     fz_try(ctx)
     {
         pdf_obj* root = pdf_dict_get(ctx, pdf_trailer(ctx, doc), PDF_NAME(Root));
-        if (pdf_is_indirect(ctx, root))
-            pdf_get_xref_entry_no_null(ctx, doc, pdf_to_num(ctx, root))->marked = 1;
+        if (pdf_xref_entry* entry = pdf_is_indirect(ctx, root)
+                                        ? EntryInTable(ctx, doc, pdf_to_num(ctx, root))
+                                        : nullptr)
+            entry->marked = 1;
         MarkPageTree(ctx, doc, pdf_dict_get(ctx, root, PDF_NAME(Pages)), 0);
     }
     fz_catch(ctx) ok = 0;
