@@ -233,7 +233,15 @@ std::wstring Word07Book::build(const std::wstring& out)
             const std::wstring file = target.substr(std::min(target.size(), std::wstring(L"media/").size()));
             if (target.rfind(L"media/", 0) != 0 || !IsPlainMediaName(file))
                 return L"";
-            if (copied.insert(file).second && !CopyFile(images + file, t + L"/word/media/" + file, false))
+            if (!copied.insert(file).second)
+                continue;
+            // The picture joins the tree as a second name of its file: no
+            // bytes copied, no new file made (both folders are in the job's
+            // work folder); where that cannot be, it is copied.
+            const std::wstring from = images + file;
+            const std::wstring to = t + L"/word/media/" + file;
+            if (::link(utf8::FromWide(from).c_str(), utf8::FromWide(to).c_str()) != 0 &&
+                !CopyFile(from, to, false))
                 return L"";
         }
     }
