@@ -169,43 +169,117 @@ void SafeMakeFormAppearances(fz_context* ctx, fz_document* fdoc)
 
 namespace {
 
-// Marks the nodes of the page tree under `node`, inner nodes and pages (see
-// SafeKeepPageTree); may throw MuPDF's error. A node marked already is not
+// Marks the inner nodes of the page tree under `node` (see
+// SafeLoadPageTree); may throw MuPDF's error. A node marked already is not
 // walked again, so a tree that loops ends; so does one deeper than any real
 // tree.
-void MarkPageTree(fz_context* ctx, pdf_document* doc, pdf_obj* node, int depth)
+void MarkPageTreeNodes(fz_context* ctx, pdf_document* doc, pdf_obj* node, int depth)
 {
     if (depth > 64 || !pdf_is_indirect(ctx, node))
+        return;
+    pdf_obj* kids = pdf_dict_get(ctx, node, PDF_NAME(Kids));
+    if (!pdf_is_array(ctx, kids))
         return;
     pdf_xref_entry* entry = pdf_get_xref_entry_no_null(ctx, doc, pdf_to_num(ctx, node));
     if (entry->marked)
         return;
-    // Resolving the node parses it into its entry, which is then marked.
-    pdf_obj* kids = pdf_dict_get(ctx, node, PDF_NAME(Kids));
-    entry = pdf_get_xref_entry_no_null(ctx, doc, pdf_to_num(ctx, node));
     entry->marked = 1;
-    const int n = pdf_is_array(ctx, kids) ? pdf_array_len(ctx, kids) : 0;
-    for (int i = 0; i < n; ++i)
-        MarkPageTree(ctx, doc, pdf_array_get(ctx, kids, i), depth + 1);
+    const int n = pdf_array_len(ctx, kids);
+    for (int i = 0; i < n; ++i) {
+        pdf_obj* kid = pdf_array_get(ctx, kids, i);
+        if (pdf_is_array(ctx, pdf_dict_get(ctx, kid, PDF_NAME(Kids))))
+            MarkPageTreeNodes(ctx, doc, kid, depth + 1);
+    }
 }
 
 } // namespace
 
-bool SafeKeepPageTree(fz_context* ctx, fz_document* fdoc)
+bool SafeLoadPageTree(fz_context* ctx, fz_document* fdoc, bool* marked)
 {
+    *marked = false;
     pdf_document* doc = pdf_document_from_fz_document(ctx, fdoc);
     if (!doc)
         return false;
     int ok = 1;
+    fz_try(ctx) pdf_load_page_tree(ctx, doc);
+    fz_catch(ctx) ok = 0;
+    if (!ok)
+        return false;
+    // The catalogue and the inner nodes of the tree are read for every page
+    // (the page count, inherited attributes): they stay parsed when
+    // SafeClearParsedObjects lets the rest go.
+    volatile int done = 1;
     fz_try(ctx)
     {
         pdf_obj* root = pdf_dict_get(ctx, pdf_trailer(ctx, doc), PDF_NAME(Root));
         if (pdf_is_indirect(ctx, root))
             pdf_get_xref_entry_no_null(ctx, doc, pdf_to_num(ctx, root))->marked = 1;
-        MarkPageTree(ctx, doc, pdf_dict_get(ctx, root, PDF_NAME(Pages)), 0);
+        MarkPageTreeNodes(ctx, doc, pdf_dict_get(ctx, root, PDF_NAME(Pages)), 0);
     }
-    fz_catch(ctx) ok = 0;
-    return ok != 0;
+    fz_catch(ctx) done = 0;
+    *marked = done != 0;
+    return true;
+}
+
+void SafeDropPageTree(fz_context* ctx, fz_document* fdoc)
+{
+    pdf_document* doc = pdf_document_from_fz_document(ctx, fdoc);
+    if (!doc)
+        return;
+    fz_try(ctx)
+    {
+        // Look-ups made inside MuPDF (outline and link targets) keep page
+        // objects too (see LoadPage). With the document about to go and no
+        // page open, the table's copy of a page object holds its only real
+        // reference; every copy, in each section of the table, is settled.
+        if (doc->fwd_page_map) {
+            for (int x = 0; x < doc->num_xref_sections; ++x) {
+                for (pdf_xref_subsec* sub = doc->xref_sections[x].subsec; sub; sub = sub->next) {
+                    for (int i = 0; i < doc->map_page_count; ++i) {
+                        const int num = doc->fwd_page_map[i];
+                        if (num < sub->start || num - sub->start >= sub->len)
+                            continue;
+                        pdf_obj* obj = sub->table[num - sub->start].obj;
+                        while (obj && pdf_obj_refs(ctx, obj) > 1)
+                            pdf_drop_obj(ctx, obj);
+                    }
+                }
+            }
+        }
+        pdf_drop_page_tree(ctx, doc);
+    }
+    fz_catch(ctx) {}
+}
+
+fz_page* LoadPage(fz_context* ctx, fz_document* fdoc, int n)
+{
+    // Finding a page through the page map (MuPDF 1.21) takes a reference to
+    // the page object that it never gives back, which would keep every page
+    // object read in memory to the end. The page object is held here across
+    // the load, and what the load added beyond the page's own reference is
+    // given back. A page that was open already comes back without a look-up
+    // and adds nothing.
+    pdf_document* doc = pdf_document_from_fz_document(ctx, fdoc);
+    if (!doc || !doc->fwd_page_map || n < 0 || n >= doc->map_page_count ||
+        doc->fwd_page_map[n] <= 0)
+        return fz_load_page(ctx, fdoc, n);
+    pdf_obj* obj = pdf_load_object(ctx, doc, doc->fwd_page_map[n]);
+    if (!obj)
+        return fz_load_page(ctx, fdoc, n);
+    const int before = pdf_obj_refs(ctx, obj);
+    fz_page* volatile page = nullptr;
+    fz_try(ctx) page = fz_load_page(ctx, fdoc, n);
+    fz_always(ctx)
+    {
+        int extra = pdf_obj_refs(ctx, obj) - before;
+        if (page && extra > 0)
+            --extra;   // the page's own
+        while (extra-- > 0)
+            pdf_drop_obj(ctx, obj);
+        pdf_drop_obj(ctx, obj);
+    }
+    fz_catch(ctx) fz_rethrow(ctx);
+    return page;
 }
 
 void SafeClearParsedObjects(fz_context* ctx, fz_document* fdoc)
@@ -226,7 +300,7 @@ void SafeClearParsedObjects(fz_context* ctx, fz_document* fdoc)
 fz_page* SafeLoadPage(fz_context* ctx, fz_document* doc, int page)
 {
     fz_page* volatile p = nullptr;
-    fz_try(ctx) p = fz_load_page(ctx, doc, page);
+    fz_try(ctx) p = LoadPage(ctx, doc, page);
     fz_catch(ctx) p = nullptr;
     return p;
 }
