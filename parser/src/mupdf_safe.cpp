@@ -169,27 +169,35 @@ void SafeMakeFormAppearances(fz_context* ctx, fz_document* fdoc)
 
 namespace {
 
-// Marks the inner nodes of the page tree under `node` (see
-// SafeLoadPageTree); may throw MuPDF's error. A node marked already is not
-// walked again, so a tree that loops ends; so does one deeper than any real
-// tree.
-void MarkPageTreeNodes(fz_context* ctx, pdf_document* doc, pdf_obj* node, int depth)
+// Walks the page tree under `node` as MuPDF maps it (a node of type Pages
+// holds kids, one of type Page is a page): marks the inner nodes and counts
+// the pages. May throw MuPDF's error. A node met a second time (a shared or
+// looping subtree) sets `again` and is not walked twice; a tree deeper than
+// any real one ends the walk there and sets it too.
+void WalkPageTree(fz_context* ctx, pdf_document* doc, pdf_obj* node, int depth, int* pages,
+                  int* again)
 {
-    if (depth > 64 || !pdf_is_indirect(ctx, node))
+    pdf_obj* type = pdf_dict_get(ctx, node, PDF_NAME(Type));
+    if (pdf_name_eq(ctx, type, PDF_NAME(Page))) {
+        ++*pages;
         return;
-    pdf_obj* kids = pdf_dict_get(ctx, node, PDF_NAME(Kids));
-    if (!pdf_is_array(ctx, kids))
-        return;
-    pdf_xref_entry* entry = pdf_get_xref_entry_no_null(ctx, doc, pdf_to_num(ctx, node));
-    if (entry->marked)
-        return;
-    entry->marked = 1;
-    const int n = pdf_array_len(ctx, kids);
-    for (int i = 0; i < n; ++i) {
-        pdf_obj* kid = pdf_array_get(ctx, kids, i);
-        if (pdf_is_array(ctx, pdf_dict_get(ctx, kid, PDF_NAME(Kids))))
-            MarkPageTreeNodes(ctx, doc, kid, depth + 1);
     }
+    if (!pdf_name_eq(ctx, type, PDF_NAME(Pages)))
+        return;
+    if (depth > 64 || !pdf_is_indirect(ctx, node)) {
+        *again = 1;
+        return;
+    }
+    pdf_xref_entry* entry = pdf_get_xref_entry_no_null(ctx, doc, pdf_to_num(ctx, node));
+    if (entry->marked) {
+        *again = 1;
+        return;
+    }
+    entry->marked = 1;
+    pdf_obj* kids = pdf_dict_get(ctx, node, PDF_NAME(Kids));
+    const int n = pdf_array_len(ctx, kids);
+    for (int i = 0; i < n; ++i)
+        WalkPageTree(ctx, doc, pdf_array_get(ctx, kids, i), depth + 1, pages, again);
 }
 
 } // namespace
@@ -200,25 +208,34 @@ bool SafeLoadPageTree(fz_context* ctx, fz_document* fdoc, bool* marked)
     pdf_document* doc = pdf_document_from_fz_document(ctx, fdoc);
     if (!doc)
         return false;
-    int ok = 1;
-    fz_try(ctx) pdf_load_page_tree(ctx, doc);
-    fz_catch(ctx) ok = 0;
-    if (!ok)
-        return false;
     // The catalogue and the inner nodes of the tree are read for every page
-    // (the page count, inherited attributes): they stay parsed when
-    // SafeClearParsedObjects lets the rest go.
-    volatile int done = 1;
+    // (the page count, inherited attributes): they are marked to stay parsed
+    // when SafeClearParsedObjects lets the rest go. The pages are counted
+    // on the way: MuPDF sizes its map by the count the tree claims and
+    // fills only the pages it finds, so a tree whose count lies, or that
+    // shares or loops, keeps the walk.
+    volatile int pages = 0, again = 0, claimed = -1, objects = 0;
+    volatile int walked = 1;
     fz_try(ctx)
     {
         pdf_obj* root = pdf_dict_get(ctx, pdf_trailer(ctx, doc), PDF_NAME(Root));
         if (pdf_is_indirect(ctx, root))
             pdf_get_xref_entry_no_null(ctx, doc, pdf_to_num(ctx, root))->marked = 1;
-        MarkPageTreeNodes(ctx, doc, pdf_dict_get(ctx, root, PDF_NAME(Pages)), 0);
+        int n = 0, twice = 0;
+        WalkPageTree(ctx, doc, pdf_dict_get(ctx, root, PDF_NAME(Pages)), 0, &n, &twice);
+        pages = n;
+        again = twice;
+        claimed = pdf_count_pages(ctx, doc);
+        objects = pdf_xref_len(ctx, doc);
     }
-    fz_catch(ctx) done = 0;
-    *marked = done != 0;
-    return true;
+    fz_catch(ctx) walked = 0;
+    if (!walked || again || pages != claimed || pages <= 0 || pages > objects)
+        return false;
+    volatile int ok = 1;
+    fz_try(ctx) pdf_load_page_tree(ctx, doc);
+    fz_catch(ctx) ok = 0;
+    *marked = ok != 0;
+    return ok != 0;
 }
 
 void SafeDropPageTree(fz_context* ctx, fz_document* fdoc)

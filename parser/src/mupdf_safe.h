@@ -45,12 +45,13 @@ void SafeMakeFormAppearances(fz_context* ctx, fz_document* doc);
 
 // Builds the document's map from page numbers to page objects, so that
 // loading page n does not walk the page tree from its start (which, on a
-// flat tree, reads every page object before n). A tree that cannot be
-// mapped is left to the walk. Returns whether the map was made; a made map
-// is dropped with SafeDropPageTree before the document. `marked` tells
-// whether the objects read for every page (catalogue, inner nodes of the
-// tree) were marked to stay parsed: only then may SafeClearParsedObjects be
-// used, else each page would parse them again.
+// flat tree, reads every page object before n). A tree whose page count
+// lies, or that shares or loops, is left to the walk. Returns whether the
+// map was made; a made map is dropped with SafeDropPageTree before the
+// document. `marked` tells whether the objects read for every page
+// (catalogue, inner nodes of the tree) were marked to stay parsed: only
+// then may SafeClearParsedObjects be used, else each page would parse them
+// again.
 bool SafeLoadPageTree(fz_context* ctx, fz_document* doc, bool* marked);
 void SafeDropPageTree(fz_context* ctx, fz_document* doc);
 
