@@ -44,11 +44,12 @@ void IScrivlet::write(Book* book)
     // a page go once the walk is past it.
     const int count = book->CountPages();
     for (int i = 0; i < count; ++i) {
-        // No page: not analysed (the job was cancelled, the book ended
-        // early, or in a merge the analysis of a document failed part way);
-        // the pages after it are still written.
-        if (Page* page = book->GetPage(i))
-            page->write(nullptr);
+        // No page: the job was cancelled, or the book ended before the pages
+        // it listed. A blank page is a page, with no blocks.
+        Page* page = book->GetPage(i);
+        if (!page)
+            break;
+        page->write(nullptr);
     }
 }
 

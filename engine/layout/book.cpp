@@ -157,21 +157,30 @@ bool Book::addPages(const std::vector<Job>& jobs, int m)
     }
     if (jobs.empty())
         return true;
-    PagePipeline analysis(parser, jobs.size(), threadCount(), [&](Parser* with, std::size_t k) {
-        return analysePage(with, jobs[k].page, base + k);
-    });
-    for (std::size_t k = 0; k < jobs.size(); ++k) {
-        if (cancelled()) {
-            // The pages not analysed leave the book.
-            endAfter(base + k);
-            return false;
+    try {
+        PagePipeline analysis(parser, jobs.size(), threadCount(), [&](Parser* with, std::size_t k) {
+            return analysePage(with, jobs[k].page, base + k);
+        });
+        for (std::size_t k = 0; k < jobs.size(); ++k) {
+            if (cancelled()) {
+                // The pages not analysed leave the book.
+                endAfter(base + k);
+                return false;
+            }
+            pages[base + k] = analysis.take(k);
+            reportPage(jobs[k].k, m);
+            if (missing(loaded[base + k])) {
+                endAfter(base + k + 1);
+                break;
+            }
         }
-        pages[base + k] = analysis.take(k);
-        reportPage(jobs[k].k, m);
-        if (missing(loaded[base + k])) {
-            endAfter(base + k + 1);
-            break;
-        }
+    } catch (...) {
+        // A document whose analysis failed part way leaves nothing in the
+        // book: neither the pages made so far nor empty places for the
+        // others, so that a merged book goes on with the next document.
+        endAfter(base);
+        loaded.resize(base);
+        throw;
     }
     // A request to stop may have ended the last page's run part way.
     return !cancelled();

@@ -45,6 +45,10 @@ public:
     // the listed pages in list order (entries outside the document are
     // skipped). Progress runs from 30 to 80 as the pages are analysed (in a
     // streaming book: as the writer walks them); false when cancelled.
+    // Without streaming, when the analysis of a page throws, the call's
+    // pages leave the book (it holds what it held before) and the exception
+    // goes on to the caller: a merge fails that document and goes on with
+    // the next.
     bool parse();
     bool parse(int first, int last);
     bool parse(std::vector<int> pages);

@@ -335,7 +335,9 @@ bool Page::ParserPage(Parser* parser, int page, bool ignoreImages, bool pageAsIm
         return loaded;
     if (!keepObjectOrder && !recognised) {
         SplitCol();
-        combineTextBlock();
+        combineTextBlock([&] { return stopped(); });
+        if (stopped())
+            return loaded;
         SplitRow();
         for (Block* b : blocks) {
             if (b->getColumn() < 0)
@@ -381,7 +383,7 @@ bool Page::addtext(TextCollect* run)
     return true;
 }
 
-void Page::combineTextBlock()
+void Page::combineTextBlock(const std::function<bool()>& stopped)
 {
     // The text blocks among `blocks`, cast once (null for other kinds), kept
     // in step with `blocks`.
@@ -398,6 +400,8 @@ void Page::combineTextBlock()
             TextBlock* a = text[i];
             if (!a)
                 continue;
+            if (stopped && stopped())
+                return;
             std::size_t j = i + 1;
             while (j < blocks.size()) {
                 TextBlock* b = text[j];

@@ -2,6 +2,7 @@
 // column analysis, built from the objects the parser reports for the page.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -58,7 +59,9 @@ public:
 private:
     // Text placement and merging.
     bool addtext(TextCollect* run);
-    void combineTextBlock();
+    // Merges text blocks that contain others; a yes of `stopped` (asked
+    // between blocks) leaves the rest unmerged.
+    void combineTextBlock(const std::function<bool()>& stopped = nullptr);
     // The whole page as one picture block.
     void makePagePicture(Parser* parser, int page);
 

@@ -5,6 +5,8 @@ usage: pdfgen.py OUTDIR KIND[:NAME] ...
 
 Kinds:
   pages<N>    N pages, each with the line "Page K of N" and a paragraph
+  tagged<N>   N pages of words that name the file, page, line and place
+              ("NAMEp2l3w4"): no word is shared with another file
   pictures    2 pages; page 1 holds two pictures with a line of text between
               them, page 2 one picture
   blank       one empty page
@@ -41,6 +43,18 @@ def pages(path, n):
         for line in range(8):
             c.drawString(72, y, "Line %d of page %d with some words in it." % (line + 1, k))
             y -= 16
+        c.showPage()
+    c.save()
+
+
+def tagged(path, n):
+    name = os.path.splitext(os.path.basename(path))[0]
+    c = canvas.Canvas(path, pagesize=A4)
+    for k in range(1, n + 1):
+        c.setFont("Helvetica", 11)
+        for line in range(1, 7):
+            c.drawString(72, 780 - 18 * line,
+                         " ".join("%sp%dl%dw%d" % (name, k, line, w) for w in range(1, 6)))
         c.showPage()
     c.save()
 
@@ -191,6 +205,8 @@ def main():
             slowpages(path, int(kind[9:]))
         elif kind.startswith("pages"):
             pages(path, int(kind[5:]))
+        elif kind.startswith("tagged"):
+            tagged(path, int(kind[6:]))
         elif kind == "pictures":
             pictures(path)
         elif kind == "blank":

@@ -351,6 +351,25 @@ std::string EPUB::SaveToEPUB(std::string dir, std::string name)
     }
 }
 
+bool EPUB::printPage(Chapter* chapter, std::string& bytes)
+{
+    Tolvik::IXMLDocument* page = Factory().DecodeDocumentFromFile(folder + L"/html.html");
+    if (!chapter->writeXml(page))
+        return false;
+    KeepBodyValid(page);
+    return Serialize(page, bytes);
+}
+
+void EPUB::stageChapter(Chapter* chapter)
+{
+    if (!chapter)
+        return;
+    StagedPage page;
+    page.sections = chapter->getContents().size();
+    if (printPage(chapter, page.bytes))
+        staged[chapter] = std::move(page);
+}
+
 // Writes the package into `out`, a file claimed (empty) by the caller, which
 // is removed again when the package cannot be completed. `name` is the name
 // given to SaveToEPUB, "/" + the base name. Every part is made in memory and
@@ -387,13 +406,15 @@ std::wstring EPUB::pack(const std::wstring& out, const std::wstring& name)
             const std::string fileName = c->getName();
             if (!IsPlainFileName(fileName))
                 return false;
-            Tolvik::IXMLDocument* page = Factory().DecodeDocumentFromFile(folder + L"/html.html");
-            if (!c->writeXml(page))
-                return false;
-            KeepBodyValid(page);
-            if (!add("OEBPS/" + fileName + ".html", page))
+            parts.push_back({"OEBPS/" + fileName + ".html", std::string(), std::string(), false});
+            const auto it = staged.find(c);
+            if (it != staged.end() && !c->getFirstChild() &&
+                it->second.sections == c->getContents().size())
+                parts.back().bytes.swap(it->second.bytes);
+            else if (!printPage(c, parts.back().bytes))
                 return false;
         }
+        staged.clear();
 
         // Exactly the pictures that the manifest lists join the package,
         // from the engine's picture folder.

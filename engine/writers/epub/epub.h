@@ -6,6 +6,7 @@
 
 #include "engine/writers/content/chapterbook.h"
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -86,6 +87,12 @@ public:
     bool writeEPUBContainer(std::wstring path);
     bool writeEPUBContainer(std::string path);
 
+    // Prints the chapter's page document at once, while the pages after it
+    // are still being analysed, so that saving only packs it. The printed
+    // page stands for the chapter as long as the chapter keeps the sections
+    // it had and gets no chapter below it; otherwise saving prints it anew.
+    void stageChapter(Chapter* chapter);
+
     // The package paths (relative to OEBPS) of the pictures that the last
     // writeOPF listed in the manifest.
     const std::vector<std::wstring>& getPackagedImages() const { return packagedImages; }
@@ -97,12 +104,19 @@ private:
     bool fillNCX(Tolvik::IXMLDocument* ncx);
     bool fillOPF(Tolvik::IXMLDocument* opf);
     bool writeNavPoint(Tolvik::IXMLElement* parent, Chapter* chapter, const char* label);
+    // The chapter's page document as the package holds it.
+    bool printPage(Chapter* chapter, std::string& bytes);
 
     EPUBInfo* info = nullptr;         // owned
     std::string narrowFolder;
     std::wstring folder;
     int playOrder = 1;
     std::vector<std::wstring> packagedImages;
+    struct StagedPage {
+        std::string bytes;
+        std::size_t sections = 0;   // the chapter's sections when printed
+    };
+    std::map<const Chapter*, StagedPage> staged;
 };
 
 // Writes the package's "META-INF/container.xml" pointing at

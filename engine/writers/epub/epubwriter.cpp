@@ -97,7 +97,7 @@ void EpubWriter::write(Book* source)
         auto* section = new Section;
         page->write(section);
         return section;
-    });
+    }, [this](Chapter* chapter) { book->stageChapter(chapter); });
 }
 
 void EpubWriter::writeText(void* ctx, TextBlock* block)

@@ -4,8 +4,10 @@
 #include "engine/layout/utf8.h"
 
 #include <zip.h>
+#include <zlib.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdarg>
@@ -17,6 +19,7 @@
 #include <fcntl.h>
 #include <string>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -178,6 +181,214 @@ bool Pack(const std::string& zipPath, const char* password, const std::vector<st
     return ok;
 }
 
+// An entry deflated ahead of the archive's writing: the raw deflate stream
+// (level 9, as libzip makes it), with what the entry's headers need.
+struct Deflated {
+    bool ok = false;
+    std::string data;
+    zip_uint64_t size = 0;
+    zip_uint32_t crc = 0;
+};
+
+bool ReadFileBytes(const std::string& path, std::string& out)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return false;
+    struct stat st;
+    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    char buf[65536];
+    while (ok) {
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n == 0)
+            break;
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            ok = false;
+        else
+            out.append(buf, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return ok;
+}
+
+// Deflates the bytes with the settings of libzip's own deflate (level 9,
+// raw stream, the largest memory level), so that the entry is what libzip
+// would have written.
+Deflated Deflate(const std::string& bytes)
+{
+    Deflated out;
+    if (bytes.size() > UINT_MAX)
+        return out;
+    z_stream z{};
+    if (deflateInit2(&z, 9, Z_DEFLATED, -MAX_WBITS, MAX_MEM_LEVEL, Z_DEFAULT_STRATEGY) != Z_OK)
+        return out;
+    out.data.resize(deflateBound(&z, static_cast<uLong>(bytes.size())));
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
+    z.avail_in = static_cast<uInt>(bytes.size());
+    z.next_out = reinterpret_cast<Bytef*>(out.data.data());
+    z.avail_out = static_cast<uInt>(out.data.size());
+    const int rc = deflate(&z, Z_FINISH);
+    out.data.resize(z.total_out);
+    deflateEnd(&z);
+    if (rc != Z_STREAM_END)
+        return out;
+    out.size = bytes.size();
+    out.crc = static_cast<zip_uint32_t>(
+        crc32(crc32(0L, Z_NULL, 0), reinterpret_cast<const Bytef*>(bytes.data()),
+              static_cast<uInt>(bytes.size())));
+    out.ok = true;
+    return out;
+}
+
+// A source of data deflated ahead: it reports the deflated form, so that
+// libzip copies it as it is; the time and file attributes are those of the
+// source the entry would have had.
+struct DeflatedSource {
+    Deflated deflated;
+    zip_stat_t original;
+    zip_file_attributes_t attributes;
+    zip_uint64_t offset = 0;
+    zip_error_t error;
+};
+
+zip_int64_t DeflatedCallback(void* state, void* data, zip_uint64_t len, zip_source_cmd_t cmd)
+{
+    auto* s = static_cast<DeflatedSource*>(state);
+    switch (cmd) {
+    case ZIP_SOURCE_OPEN:
+        s->offset = 0;
+        return 0;
+    case ZIP_SOURCE_READ: {
+        const zip_uint64_t left = s->deflated.data.size() - s->offset;
+        const zip_uint64_t n = std::min(len, left);
+        std::memcpy(data, s->deflated.data.data() + s->offset, n);
+        s->offset += n;
+        return static_cast<zip_int64_t>(n);
+    }
+    case ZIP_SOURCE_CLOSE:
+        return 0;
+    case ZIP_SOURCE_STAT: {
+        auto* st = static_cast<zip_stat_t*>(data);
+        zip_stat_init(st);
+        st->valid = ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE | ZIP_STAT_COMP_METHOD | ZIP_STAT_CRC |
+                    ZIP_STAT_ENCRYPTION_METHOD;
+        st->size = s->deflated.size;
+        st->comp_size = s->deflated.data.size();
+        st->comp_method = ZIP_CM_DEFLATE;
+        st->encryption_method = ZIP_EM_NONE;
+        st->crc = s->deflated.crc;
+        if (s->original.valid & ZIP_STAT_MTIME) {
+            st->valid |= ZIP_STAT_MTIME;
+            st->mtime = s->original.mtime;
+        }
+        return sizeof(*st);
+    }
+    case ZIP_SOURCE_GET_FILE_ATTRIBUTES: {
+        if (len < sizeof(zip_file_attributes_t))
+            return -1;
+        *static_cast<zip_file_attributes_t*>(data) = s->attributes;
+        return sizeof(zip_file_attributes_t);
+    }
+    case ZIP_SOURCE_ERROR:
+        return zip_error_to_data(&s->error, data, len);
+    case ZIP_SOURCE_FREE:
+        zip_error_fini(&s->error);
+        delete s;
+        return 0;
+    case ZIP_SOURCE_SUPPORTS:
+        return zip_source_make_command_bitmap(ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE,
+                                              ZIP_SOURCE_STAT, ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE,
+                                              ZIP_SOURCE_SUPPORTS,
+                                              ZIP_SOURCE_GET_FILE_ATTRIBUTES, -1);
+    default:
+        zip_error_set(&s->error, ZIP_ER_INVAL, 0);
+        return -1;
+    }
+}
+
+// The entry's data as libzip would have read it: a source over the bytes
+// or over the file.
+zip_source_t* PlainSource(zip_t* zip, const ZipPackageEntry& entry)
+{
+    if (!entry.file.empty())
+        return zip_source_file(zip, entry.file.c_str(), 0, -1);
+    return zip_source_buffer(zip, entry.bytes.data(), entry.bytes.size(), 0);
+}
+
+// Adds a deflated entry: the source over the deflated data takes the time
+// and file attributes of the plain source, and the attributes libzip's own
+// deflate at level 9 would add (the version needed and the "maximum
+// compression" flag). Null when the plain source cannot be asked.
+zip_source_t* DeflatedSourceFor(zip_t* zip, const ZipPackageEntry& entry, Deflated deflated)
+{
+    zip_source_t* plain = PlainSource(zip, entry);
+    if (!plain)
+        return nullptr;
+    auto* state = new DeflatedSource;
+    state->deflated = std::move(deflated);
+    zip_error_init(&state->error);
+    zip_file_attributes_init(&state->attributes);
+    const bool asked = zip_source_stat(plain, &state->original) == 0 &&
+                       zip_source_get_file_attributes(plain, &state->attributes) == 0;
+    zip_source_free(plain);
+    if (!asked) {
+        zip_error_fini(&state->error);
+        delete state;
+        return nullptr;
+    }
+    state->attributes.valid |=
+        ZIP_FILE_ATTRIBUTES_VERSION_NEEDED | ZIP_FILE_ATTRIBUTES_GENERAL_PURPOSE_BIT_FLAGS;
+    state->attributes.version_needed = 20;
+    state->attributes.general_purpose_bit_mask = 0x0836;
+    state->attributes.general_purpose_bit_flags = 0x0002;   // level 9: maximum compression
+    zip_source_t* source = zip_source_function(zip, DeflatedCallback, state);
+    if (!source) {
+        zip_error_fini(&state->error);
+        delete state;
+    }
+    return source;
+}
+
+// Deflates every entry that is to be deflated on several threads: the
+// archive is written at the end of a conversion, on its own, and deflating
+// at level 9 was most of that time. An entry whose data cannot be read or
+// deflated here is left to libzip.
+std::vector<Deflated> DeflateAhead(const std::vector<ZipPackageEntry>& entries)
+{
+    std::vector<Deflated> out(entries.size());
+    std::atomic<std::size_t> next{0};
+    auto work = [&] {
+        for (std::size_t i = next++; i < entries.size(); i = next++) {
+            const ZipPackageEntry& entry = entries[i];
+            if (entry.store)
+                continue;
+            if (entry.file.empty()) {
+                out[i] = Deflate(entry.bytes);
+                continue;
+            }
+            std::string bytes;
+            if (ReadFileBytes(entry.file, bytes))
+                out[i] = Deflate(bytes);
+        }
+    };
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    const std::size_t helpers = std::min<std::size_t>(std::min(cores, 8u) - 1, entries.size() / 4);
+    std::vector<std::thread> threads;
+    for (std::size_t t = 0; t < helpers; ++t) {
+        try {
+            threads.emplace_back(work);
+        } catch (...) {
+            break;   // the threads there are, and this one, do the rest
+        }
+    }
+    work();
+    for (std::thread& t : threads)
+        t.join();
+    return out;
+}
+
 bool WritePackage(const std::string& zipPath, const std::vector<ZipPackageEntry>& entries)
 {
     int err = 0;
@@ -185,9 +396,16 @@ bool WritePackage(const std::string& zipPath, const std::vector<ZipPackageEntry>
     packer.zip = zip_open(zipPath.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &err);
     if (!packer.zip)
         return false;
+    std::vector<Deflated> deflated = DeflateAhead(entries);
     bool ok = true;
-    for (const ZipPackageEntry& entry : entries) {
-        if (!entry.file.empty()) {
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const ZipPackageEntry& entry = entries[i];
+        zip_source_t* ahead = deflated[i].ok
+                                  ? DeflatedSourceFor(packer.zip, entry, std::move(deflated[i]))
+                                  : nullptr;
+        if (ahead) {
+            ok = AddSource(packer, ahead, entry.name, false);
+        } else if (!entry.file.empty()) {
             ok = AddFile(packer, entry.file, entry.name);
         } else {
             zip_error_t error;

@@ -158,6 +158,45 @@ TEST_F(EpubPackage, PagesWithTextPicturesAndABlankPageMakeAValidBook)
     EXPECT_EQ(XPath(Entry(epub, "OEBPS/2.html"), "count(//*[local-name()='body']/*)"), "1");
 }
 
+// Pages printed while the book is being made are packed as printed; a
+// chapter that changed since (a section more, a chapter below it) is
+// printed anew, so the package always holds what the chapters hold.
+TEST_F(EpubPackage, PagesPrintedAheadFollowLaterChanges)
+{
+    EPUB book(kTemplates);
+    book.setEpubInfo(new EPUBInfo);
+    Section* p1 = AddPage(book);
+    p1->appendObject(Para({"first page"}));
+    book.stageChapter(last);
+    Chapter* second = nullptr;
+    {
+        Section* p2 = AddPage(book);
+        p2->appendObject(Para({"second page"}));
+        second = last;
+        book.stageChapter(second);
+        auto* more = new Section;
+        more->appendObject(Para({"added after printing"}));
+        second->AddContent(more);
+    }
+    Section* p3 = AddPage(book);
+    p3->appendObject(Para({"third page"}));
+    Chapter* third = last;
+    book.stageChapter(third);
+    Chapter* below = book.createNewChapter("below");
+    below->AddContent(new Section);
+    below->getContents()[0]->appendObject(Para({"a chapter below"}));
+    book.insertChapter(third, nullptr, below);
+
+    ASSERT_FALSE(book.SaveToEPUB(Dir(), L"/staged").empty());
+    const std::string epub = OutPath("staged.epub");
+    const auto text = [&](const char* entry) {
+        return XPath(Entry(epub, entry), "normalize-space(//*[local-name()='body'])");
+    };
+    EXPECT_EQ(text("OEBPS/1.html"), "first page");
+    EXPECT_EQ(text("OEBPS/2.html"), "second page added after printing");
+    EXPECT_EQ(text("OEBPS/3.html"), "third page a chapter below");
+}
+
 TEST_F(EpubPackage, TakenNamesGetTheNextNumber)
 {
     testutil::WriteFile(out.path() / "a.epub", "first");

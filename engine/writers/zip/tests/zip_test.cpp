@@ -115,6 +115,70 @@ TEST_F(ZipPackaging, EpubTreePacksInOrderDeflated)
     EXPECT_EQ(testutil::Run("unzip -p " + Quote(zip) + " mimetype"), "application/epub+zip");
 }
 
+// A package of many entries, from bytes and from files, of every kind of
+// content: Python's zipfile reads every entry back as it was given, with its
+// method (stored first, deflated at the maximum level after), its CRC, and
+// the file mode of an entry made from a file; unzip finds no error.
+TEST_F(ZipPackaging, PackagesOfManyEntriesReadBackAsGiven)
+{
+    std::vector<ZipPackageEntry> entries;
+    entries.push_back({"mimetype", "application/epub+zip", std::string(), true});
+    std::string noise;
+    unsigned x = 12345;
+    for (int i = 0; i < 200000; ++i) {
+        x = x * 1103515245u + 12345u;
+        noise.push_back(static_cast<char>(x >> 24));
+    }
+    const std::string contents[] = {std::string(), "x", std::string(70000, 'h'), noise,
+                                    noise.substr(0, 3000) + std::string(5000, ' ')};
+    for (int i = 0; i < 30; ++i) {
+        const std::string& content = contents[i % 5];
+        const std::string name = "OEBPS/" + std::to_string(i) + (i % 2 ? ".jpg" : ".html");
+        if (i % 2) {
+            const fs::path file = P("files/" + std::to_string(i));
+            WriteFile(file, content);
+            fs::permissions(file, fs::perms(0640));
+            entries.push_back({name, std::string(), file.string(), false});
+        } else {
+            entries.push_back({name, content, std::string(), false});
+        }
+    }
+    const std::string zip = S("many.epub");
+    ASSERT_TRUE(ZipWritePackage(zip, entries));
+
+    int status = -1;
+    testutil::Run("unzip -t " + Quote(zip) + " 2>&1", &status);
+    EXPECT_EQ(status, 0);
+    // What each entry should hold, beside the zip, for Python to compare.
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const ZipPackageEntry& e = entries[i];
+        WriteFile(P("expected/" + std::to_string(i)), e.file.empty() ? e.bytes : ReadFile(e.file));
+    }
+    const std::string script =
+        "import sys, os, zipfile\n"
+        "z = zipfile.ZipFile(sys.argv[1])\n"
+        "for n, i in enumerate(z.infolist()):\n"
+        "    same = z.read(i) == open(os.path.join(sys.argv[2], str(n)), 'rb').read()\n"
+        "    print(i.filename, i.compress_type, i.flag_bits, oct(i.external_attr >> 16),\n"
+        "          'same' if same else 'differs')\n";
+    const std::vector<std::string> listed =
+        Lines(testutil::Run(std::string(kPython) + " -c " + Quote(script) + " " + Quote(zip) + " " +
+                            Quote(S("expected")) + " 2>&1"));
+    ASSERT_EQ(listed.size(), entries.size());
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const ZipPackageEntry& e = entries[i];
+        const std::string mode = e.file.empty() ? "0o100666" : "0o100640";
+        const std::string method = e.store ? "0 0" : "8 2";
+        EXPECT_EQ(listed[i], e.name + " " + method + " " + mode + " same");
+    }
+
+    // A file that cannot be read fails the package, and nothing is left
+    // at its path.
+    entries.push_back({"OEBPS/gone.jpg", std::string(), S("files/gone"), false});
+    EXPECT_FALSE(ZipWritePackage(S("failed.epub"), entries));
+    EXPECT_FALSE(fs::exists(P("failed.epub")));
+}
+
 TEST_F(ZipPackaging, PasswordEncryptsEveryEntryForUnzipAndPython)
 {
     const std::string zip = S("doc.docx");
