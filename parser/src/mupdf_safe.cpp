@@ -169,6 +169,16 @@ void SafeMakeFormAppearances(fz_context* ctx, fz_document* fdoc)
 
 namespace {
 
+// The table entry of object `num`, or null for a number outside the file's
+// table (a damaged file may name one): asking MuPDF for such an entry grows
+// its table in place and leaves the file's index of it behind.
+pdf_xref_entry* EntryInTable(fz_context* ctx, pdf_document* doc, int num)
+{
+    if (num <= 0 || num >= pdf_xref_len(ctx, doc))
+        return nullptr;
+    return pdf_get_xref_entry_no_null(ctx, doc, num);
+}
+
 // Walks the page tree under `node` as MuPDF maps it (a node of type Pages
 // holds kids, one of type Page is a page): marks the inner nodes and counts
 // the pages. May throw MuPDF's error. A node met a second time (a shared or
@@ -188,8 +198,8 @@ void WalkPageTree(fz_context* ctx, pdf_document* doc, pdf_obj* node, int depth, 
         *again = 1;
         return;
     }
-    pdf_xref_entry* entry = pdf_get_xref_entry_no_null(ctx, doc, pdf_to_num(ctx, node));
-    if (entry->marked) {
+    pdf_xref_entry* entry = EntryInTable(ctx, doc, pdf_to_num(ctx, node));
+    if (!entry || entry->marked) {
         *again = 1;
         return;
     }
@@ -219,8 +229,10 @@ bool SafeLoadPageTree(fz_context* ctx, fz_document* fdoc, bool* marked)
     fz_try(ctx)
     {
         pdf_obj* root = pdf_dict_get(ctx, pdf_trailer(ctx, doc), PDF_NAME(Root));
-        if (pdf_is_indirect(ctx, root))
-            pdf_get_xref_entry_no_null(ctx, doc, pdf_to_num(ctx, root))->marked = 1;
+        if (pdf_xref_entry* entry = pdf_is_indirect(ctx, root)
+                                        ? EntryInTable(ctx, doc, pdf_to_num(ctx, root))
+                                        : nullptr)
+            entry->marked = 1;
         int n = 0, twice = 0;
         WalkPageTree(ctx, doc, pdf_dict_get(ctx, root, PDF_NAME(Pages)), 0, &n, &twice);
         pages = n;

@@ -17,6 +17,8 @@ Kinds:
               another line
   liarcount   one real page under a page tree whose /Count says 10^9
   liarform    the same with a form (AcroForm with a field)
+  outsidekids one real page; the page tree also lists objects 99 and 4000,
+              which the file's table does not hold
   hugejpeg    one page with a JPEG whose header claims 65535 x 65535 pixels
   manywords   one page of 1500 x 1500 points holding 60,000 short words
               strewn over it: seconds of page analysis
@@ -88,12 +90,13 @@ def blank(path):
     c.save()
 
 
-def raw_pdf(path, content, xobject=None, count=1, form=False):
+def raw_pdf(path, content, xobject=None, count=1, form=False, kids=b""):
     """A one-page PDF written by hand: the page draws `content` with
     Helvetica as /F1 and `xobject` (dictionary entries, stream data) as
-    /Im1; the page tree claims `count` pages."""
+    /Im1; the page tree claims `count` pages and lists `kids` after the
+    page."""
     objs = [b"<< /Type /Catalog /Pages 2 0 R %s>>" % (b"/AcroForm << /Fields [5 0 R] >> " if form else b""),
-            b"<< /Type /Pages /Kids [3 0 R] /Count %d >>" % count,
+            b"<< /Type /Pages /Kids [3 0 R%s] /Count %d >>" % (kids, count),
             b"<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R "
             b"/Resources << /Font << /F1 5 0 R >> /XObject << /Im1 6 0 R >> >> >>",
             b"<< /Length %d >>\nstream\n" % len(content) + content + b"\nendstream",
@@ -128,6 +131,10 @@ def badpicture(path):
 
 def liarcount(path):
     raw_pdf(path, LINES, None, count=10 ** 9)
+
+
+def outsidekids(path):
+    raw_pdf(path, LINES, None, count=3, kids=b" 99 0 R 4000 0 R")
 
 
 def liarform(path):
@@ -211,7 +218,8 @@ def main():
             pictures(path)
         elif kind == "blank":
             blank(path)
-        elif kind in ("badpicture", "liarcount", "liarform", "hugejpeg", "manywords"):
+        elif kind in ("badpicture", "liarcount", "liarform", "outsidekids", "hugejpeg",
+                      "manywords"):
             globals()[kind](path)
         elif kind == "zero":
             open(path, "wb").close()

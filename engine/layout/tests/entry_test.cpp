@@ -371,11 +371,12 @@ TEST_F(JobTest, MergedItemsEndOnceAfterTheMergedFileIsWritten)
 
 // Damaged files convert as far as they can, in every output type: a page
 // tree that claims 10^9 pages over one real page (also in a file with a
-// form, whose fields get their appearances page by page), a picture that
-// cannot be decoded, a picture whose header claims 65535 x 65535 pixels.
+// form, whose fields get their appearances page by page), a page tree that
+// lists objects the file does not hold, a picture that cannot be decoded, a
+// picture whose header claims 65535 x 65535 pixels.
 TEST_F(JobTest, DamagedFilesConvertWhatTheyHoldInEveryType)
 {
-    for (const char* pdf : {"liarcount", "liarform", "badpicture", "hugejpeg"}) {
+    for (const char* pdf : {"liarcount", "liarform", "outsidekids", "badpicture", "hugejpeg"}) {
         for (int type : {1, 2, 3, 4, 6}) {
             SCOPED_TRACE(std::string(pdf) + " type " + std::to_string(type));
             const TempDir dest;
