@@ -155,8 +155,8 @@ void Word07Graphic::writeText(std::string& out) const
     const int ch = WholeNumber(height * 20);
     const std::string coordsize = int2str(cw < 1 ? 1 : cw) + "," + int2str(ch < 1 ? 1 : ch);
     out += word07::kShapeRunStart;
+    // No id, as for text boxes: nothing refers to the shape.
     out += "<v:shape";
-    Attr(out, "id", "brontix_grphic_" + int2str(number));
     // The shape carries its own geometry, with commas between all numbers:
     // readers that read only commas between a command's pairs draw the path
     // all the same.

@@ -1,6 +1,7 @@
 #include "engine/writers/zip/zippackage.h"
 
 #include "engine/layout/fileutil.h"
+#include "engine/layout/pagepipeline.h"
 #include "engine/layout/utf8.h"
 
 #include <zip.h>
@@ -70,6 +71,202 @@ bool AddSource(Packer& packer, zip_source_t* source, const std::string& entryNam
     return ok;
 }
 
+// --- large files: deflated in pieces on several threads ----------------------
+//
+// A large file (the main document of a long .docx is megabytes of XML) would
+// be deflated by libzip on one thread while the package is closed, after
+// every page has been analysed. Instead it is cut into pieces of a fixed
+// size, each deflated at level 9 on its own thread with the 32 KiB before it
+// as the preset dictionary and ended by a flush to a byte boundary (the last
+// one ends the stream): the pieces joined are one ordinary deflate stream,
+// and since the cut does not depend on the number of threads, neither do
+// the bytes. libzip gets the stream as already deflated data with its
+// CRC-32 and sizes and copies it into the archive (encrypting it when the
+// package has a password).
+
+constexpr std::size_t kPiece = std::size_t(1) << 20;
+constexpr std::size_t kWindow = 32768;
+constexpr std::size_t kDeflateInPiecesFrom = 2 * kPiece;
+
+struct PiecesDeflated {
+    std::vector<unsigned char> data;   // raw deflate stream
+    zip_uint64_t size = 0;             // bytes before deflating
+    uLong crc = 0;
+    time_t mtime = 0;                  // the file's, as libzip stamps files
+    zip_uint64_t pos = 0;              // read position of the source
+    zip_error_t error;
+};
+
+// Deflates `len` bytes at `in`, the `dictLen` bytes before them being the
+// dictionary; `last` ends the stream, any other piece ends on a byte
+// boundary without ending it.
+bool DeflatePiece(const unsigned char* in, std::size_t dictLen, std::size_t len, bool last,
+                  std::vector<unsigned char>& out, uLong& crc)
+{
+    z_stream zs{};
+    if (deflateInit2(&zs, 9, Z_DEFLATED, -MAX_WBITS, MAX_MEM_LEVEL, Z_DEFAULT_STRATEGY) != Z_OK)
+        return false;
+    bool ok = dictLen == 0 || deflateSetDictionary(&zs, in - dictLen, static_cast<uInt>(dictLen)) == Z_OK;
+    out.resize(deflateBound(&zs, len) + 64);
+    zs.next_in = const_cast<Bytef*>(in);
+    zs.avail_in = static_cast<uInt>(len);
+    int result = Z_OK;
+    while (ok) {
+        zs.next_out = out.data() + zs.total_out;
+        zs.avail_out = static_cast<uInt>(out.size() - zs.total_out);
+        result = deflate(&zs, last ? Z_FINISH : Z_SYNC_FLUSH);
+        if (result == Z_STREAM_ERROR) {
+            ok = false;
+        } else if (last ? result == Z_STREAM_END : (zs.avail_in == 0 && zs.avail_out > 0)) {
+            break;
+        } else {
+            out.resize(out.size() * 2);
+        }
+    }
+    out.resize(zs.total_out);
+    deflateEnd(&zs);
+    crc = crc32(0, in, static_cast<uInt>(len));
+    return ok;
+}
+
+// Deflates the file in batches of pieces (the memory held is a batch of the
+// input and the whole deflated output).
+bool DeflateFile(const std::string& path, zip_uint64_t size, PiecesDeflated& result)
+{
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f)
+        return false;
+    const int threads = std::max(1, PagePipeline::DefaultThreads());
+    const std::size_t batchPieces = static_cast<std::size_t>(threads) * 2;
+    // The batch buffer: the window carried over from the batch before, then
+    // the batch's pieces.
+    std::vector<unsigned char> buffer(kWindow + batchPieces * kPiece);
+    std::size_t carried = 0;
+    zip_uint64_t done = 0;
+    bool ok = true;
+    while (ok && done < size) {
+        const std::size_t want =
+            static_cast<std::size_t>(std::min<zip_uint64_t>(batchPieces * kPiece, size - done));
+        if (std::fread(buffer.data() + kWindow, 1, want, f) != want) {
+            ok = false;
+            break;
+        }
+        const std::size_t pieces = (want + kPiece - 1) / kPiece;
+        std::vector<std::vector<unsigned char>> outs(pieces);
+        std::vector<uLong> crcs(pieces, 0);
+        std::vector<char> good(pieces, 0);
+        auto work = [&](std::size_t first) {
+            for (std::size_t i = first; i < pieces; i += static_cast<std::size_t>(threads)) {
+                const std::size_t start = i * kPiece;
+                const std::size_t len = std::min(kPiece, want - start);
+                const std::size_t dict = i == 0 ? carried : kWindow;
+                const bool last = done + start + len == size;
+                good[i] = DeflatePiece(buffer.data() + kWindow + start, dict, len, last, outs[i], crcs[i]);
+            }
+        };
+        std::vector<std::thread> pool;
+        for (int t = 1; t < threads && static_cast<std::size_t>(t) < pieces; ++t)
+            pool.emplace_back(work, static_cast<std::size_t>(t));
+        work(0);
+        for (std::thread& t : pool)
+            t.join();
+        for (std::size_t i = 0; i < pieces; ++i) {
+            ok = ok && good[i];
+            const std::size_t len = std::min(kPiece, want - i * kPiece);
+            result.crc = crc32_combine(result.crc, crcs[i], static_cast<z_off_t>(len));
+            result.data.insert(result.data.end(), outs[i].begin(), outs[i].end());
+        }
+        // The last 32 KiB of this batch are the dictionary of the next one.
+        carried = std::min<std::size_t>(kWindow, want + carried);
+        std::memmove(buffer.data() + kWindow - carried, buffer.data() + kWindow + want - carried, carried);
+        done += want;
+    }
+    // The file must not have grown or shrunk while it was read.
+    ok = ok && std::fgetc(f) == EOF;
+    std::fclose(f);
+    result.size = size;
+    return ok;
+}
+
+zip_int64_t PiecesSource(void* state, void* data, zip_uint64_t len, zip_source_cmd_t cmd)
+{
+    auto* d = static_cast<PiecesDeflated*>(state);
+    switch (cmd) {
+    case ZIP_SOURCE_OPEN:
+        d->pos = 0;
+        return 0;
+    case ZIP_SOURCE_READ: {
+        const zip_uint64_t n = std::min<zip_uint64_t>(len, d->data.size() - d->pos);
+        std::memcpy(data, d->data.data() + d->pos, n);
+        d->pos += n;
+        return static_cast<zip_int64_t>(n);
+    }
+    case ZIP_SOURCE_CLOSE:
+        return 0;
+    case ZIP_SOURCE_STAT: {
+        auto* st = static_cast<zip_stat_t*>(data);
+        zip_stat_init(st);
+        st->valid = ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE | ZIP_STAT_COMP_METHOD | ZIP_STAT_CRC |
+                    ZIP_STAT_ENCRYPTION_METHOD | ZIP_STAT_MTIME;
+        st->size = d->size;
+        st->mtime = d->mtime;
+        st->comp_size = d->data.size();
+        st->comp_method = ZIP_CM_DEFLATE;
+        st->crc = static_cast<zip_uint32_t>(d->crc);
+        st->encryption_method = ZIP_EM_NONE;
+        return sizeof(zip_stat_t);
+    }
+    case ZIP_SOURCE_GET_FILE_ATTRIBUTES: {
+        // Flag bits 1-2: deflated with maximum compression, as libzip marks
+        // the entries it deflates itself at level 9.
+        auto* attributes = static_cast<zip_file_attributes_t*>(data);
+        attributes->valid |= ZIP_FILE_ATTRIBUTES_GENERAL_PURPOSE_BIT_FLAGS;
+        attributes->general_purpose_bit_flags = 0x2;
+        attributes->general_purpose_bit_mask = 0x6;
+        return 0;
+    }
+    case ZIP_SOURCE_ERROR:
+        return zip_error_to_data(&d->error, data, len);
+    case ZIP_SOURCE_FREE:
+        zip_error_fini(&d->error);
+        delete d;
+        return 0;
+    case ZIP_SOURCE_SUPPORTS:
+        return zip_source_make_command_bitmap(ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE,
+                                              ZIP_SOURCE_STAT, ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE,
+                                              ZIP_SOURCE_GET_FILE_ATTRIBUTES, -1);
+    default:
+        zip_error_set(&d->error, ZIP_ER_OPNOTSUPP, 0);
+        return -1;
+    }
+}
+
+// Adds a large file deflated in pieces; the entry keeps the data as it is
+// (no second compression).
+bool AddDeflatedFile(Packer& packer, const std::string& path, const struct stat& st,
+                     const std::string& entryName)
+{
+    const auto size = static_cast<zip_uint64_t>(st.st_size);
+    auto* d = new PiecesDeflated;
+    d->mtime = st.st_mtime;
+    zip_error_init(&d->error);
+    if (!DeflateFile(path, size, *d)) {
+        zip_error_fini(&d->error);
+        delete d;
+        return false;
+    }
+    zip_error_t error;
+    zip_error_init(&error);
+    zip_source_t* source = zip_source_function_create(PiecesSource, d, &error);
+    zip_error_fini(&error);
+    if (!source) {
+        zip_error_fini(&d->error);
+        delete d;
+        return false;
+    }
+    return AddSource(packer, source, entryName, false);
+}
+
 bool AddFile(Packer& packer, const std::string& path, const std::string& entryName)
 {
     // Opened here once so that an unreadable file fails now; libzip itself
@@ -82,6 +279,8 @@ bool AddFile(Packer& packer, const std::string& path, const std::string& entryNa
     ::close(fd);
     if (!regular)
         return false;
+    if (static_cast<std::uint64_t>(st.st_size) >= kDeflateInPiecesFrom)
+        return AddDeflatedFile(packer, path, st, entryName);
 
     zip_error_t error;
     zip_error_init(&error);
