@@ -399,7 +399,7 @@ fz_pixmap* Render(fz_context* ctx, fz_document* doc, int pageIndex, float zoom, 
     fz_try(ctx)
     {
         if (!recorded || !area)
-            page = fz_load_page(ctx, doc, pageIndex);
+            page = LoadPage(ctx, doc, pageIndex);
         fz_rect r = area ? *area : fz_bound_page(ctx, page);
         const fz_matrix ctm = fz_scale(zoom, zoom);
         fz_irect bbox = fz_round_rect(fz_transform_rect(r, ctm));
@@ -546,7 +546,7 @@ fz_display_list* RecordPage(fz_context* ctx, fz_document* doc, int pageIndex)
     fz_var(list);
     fz_try(ctx)
     {
-        page = fz_load_page(ctx, doc, pageIndex);
+        page = LoadPage(ctx, doc, pageIndex);
         list = fz_new_display_list_from_page(ctx, page);
     }
     fz_always(ctx) fz_drop_page(ctx, page);

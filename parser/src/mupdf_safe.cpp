@@ -179,36 +179,53 @@ pdf_xref_entry* EntryInTable(fz_context* ctx, pdf_document* doc, int num)
     return pdf_get_xref_entry_no_null(ctx, doc, num);
 }
 
-// Marks the nodes of the page tree under `node`, inner nodes and pages (see
-// SafeKeepPageTree); may throw MuPDF's error. A node marked already is not
-// walked again, so a tree that loops ends; so does one deeper than any real
-// tree.
-void MarkPageTree(fz_context* ctx, pdf_document* doc, pdf_obj* node, int depth)
+// Walks the page tree under `node` as MuPDF maps it (a node of type Pages
+// holds kids, one of type Page is a page): marks the inner nodes and counts
+// the pages. May throw MuPDF's error. A node met a second time (a shared or
+// looping subtree) sets `again` and is not walked twice; a tree deeper than
+// any real one ends the walk there and sets it too.
+void WalkPageTree(fz_context* ctx, pdf_document* doc, pdf_obj* node, int depth, int* pages,
+                  int* again)
 {
-    if (depth > 64 || !pdf_is_indirect(ctx, node))
+    pdf_obj* type = pdf_dict_get(ctx, node, PDF_NAME(Type));
+    if (pdf_name_eq(ctx, type, PDF_NAME(Page))) {
+        ++*pages;
         return;
+    }
+    if (!pdf_name_eq(ctx, type, PDF_NAME(Pages)))
+        return;
+    if (depth > 64 || !pdf_is_indirect(ctx, node)) {
+        *again = 1;
+        return;
+    }
     pdf_xref_entry* entry = EntryInTable(ctx, doc, pdf_to_num(ctx, node));
-    if (!entry || entry->marked)
+    if (!entry || entry->marked) {
+        *again = 1;
         return;
-    // Resolving the node parses it into its entry, which is then marked.
-    pdf_obj* kids = pdf_dict_get(ctx, node, PDF_NAME(Kids));
-    entry = EntryInTable(ctx, doc, pdf_to_num(ctx, node));
-    if (!entry)
-        return;
+    }
     entry->marked = 1;
-    const int n = pdf_is_array(ctx, kids) ? pdf_array_len(ctx, kids) : 0;
+    pdf_obj* kids = pdf_dict_get(ctx, node, PDF_NAME(Kids));
+    const int n = pdf_array_len(ctx, kids);
     for (int i = 0; i < n; ++i)
-        MarkPageTree(ctx, doc, pdf_array_get(ctx, kids, i), depth + 1);
+        WalkPageTree(ctx, doc, pdf_array_get(ctx, kids, i), depth + 1, pages, again);
 }
 
 } // namespace
 
-bool SafeKeepPageTree(fz_context* ctx, fz_document* fdoc)
+bool SafeLoadPageTree(fz_context* ctx, fz_document* fdoc, bool* marked)
 {
+    *marked = false;
     pdf_document* doc = pdf_document_from_fz_document(ctx, fdoc);
     if (!doc)
         return false;
-    int ok = 1;
+    // The catalogue and the inner nodes of the tree are read for every page
+    // (the page count, inherited attributes): they are marked to stay parsed
+    // when SafeClearParsedObjects lets the rest go. The pages are counted
+    // on the way: MuPDF sizes its map by the count the tree claims and
+    // fills only the pages it finds, so a tree whose count lies, or that
+    // shares or loops, keeps the walk.
+    volatile int pages = 0, again = 0, claimed = -1, objects = 0;
+    volatile int walked = 1;
     fz_try(ctx)
     {
         pdf_obj* root = pdf_dict_get(ctx, pdf_trailer(ctx, doc), PDF_NAME(Root));
@@ -216,10 +233,82 @@ bool SafeKeepPageTree(fz_context* ctx, fz_document* fdoc)
                                         ? EntryInTable(ctx, doc, pdf_to_num(ctx, root))
                                         : nullptr)
             entry->marked = 1;
-        MarkPageTree(ctx, doc, pdf_dict_get(ctx, root, PDF_NAME(Pages)), 0);
+        int n = 0, twice = 0;
+        WalkPageTree(ctx, doc, pdf_dict_get(ctx, root, PDF_NAME(Pages)), 0, &n, &twice);
+        pages = n;
+        again = twice;
+        claimed = pdf_count_pages(ctx, doc);
+        objects = pdf_xref_len(ctx, doc);
     }
+    fz_catch(ctx) walked = 0;
+    if (!walked || again || pages != claimed || pages <= 0 || pages > objects)
+        return false;
+    volatile int ok = 1;
+    fz_try(ctx) pdf_load_page_tree(ctx, doc);
     fz_catch(ctx) ok = 0;
+    *marked = ok != 0;
     return ok != 0;
+}
+
+void SafeDropPageTree(fz_context* ctx, fz_document* fdoc)
+{
+    pdf_document* doc = pdf_document_from_fz_document(ctx, fdoc);
+    if (!doc)
+        return;
+    fz_try(ctx)
+    {
+        // Look-ups made inside MuPDF (outline and link targets) keep page
+        // objects too (see LoadPage). With the document about to go and no
+        // page open, the table's copy of a page object holds its only real
+        // reference; every copy, in each section of the table, is settled.
+        if (doc->fwd_page_map) {
+            for (int x = 0; x < doc->num_xref_sections; ++x) {
+                for (pdf_xref_subsec* sub = doc->xref_sections[x].subsec; sub; sub = sub->next) {
+                    for (int i = 0; i < doc->map_page_count; ++i) {
+                        const int num = doc->fwd_page_map[i];
+                        if (num < sub->start || num - sub->start >= sub->len)
+                            continue;
+                        pdf_obj* obj = sub->table[num - sub->start].obj;
+                        while (obj && pdf_obj_refs(ctx, obj) > 1)
+                            pdf_drop_obj(ctx, obj);
+                    }
+                }
+            }
+        }
+        pdf_drop_page_tree(ctx, doc);
+    }
+    fz_catch(ctx) {}
+}
+
+fz_page* LoadPage(fz_context* ctx, fz_document* fdoc, int n)
+{
+    // Finding a page through the page map (MuPDF 1.21) takes a reference to
+    // the page object that it never gives back, which would keep every page
+    // object read in memory to the end. The page object is held here across
+    // the load, and what the load added beyond the page's own reference is
+    // given back. A page that was open already comes back without a look-up
+    // and adds nothing.
+    pdf_document* doc = pdf_document_from_fz_document(ctx, fdoc);
+    if (!doc || !doc->fwd_page_map || n < 0 || n >= doc->map_page_count ||
+        doc->fwd_page_map[n] <= 0)
+        return fz_load_page(ctx, fdoc, n);
+    pdf_obj* obj = pdf_load_object(ctx, doc, doc->fwd_page_map[n]);
+    if (!obj)
+        return fz_load_page(ctx, fdoc, n);
+    const int before = pdf_obj_refs(ctx, obj);
+    fz_page* volatile page = nullptr;
+    fz_try(ctx) page = fz_load_page(ctx, fdoc, n);
+    fz_always(ctx)
+    {
+        int extra = pdf_obj_refs(ctx, obj) - before;
+        if (page && extra > 0)
+            --extra;   // the page's own
+        while (extra-- > 0)
+            pdf_drop_obj(ctx, obj);
+        pdf_drop_obj(ctx, obj);
+    }
+    fz_catch(ctx) fz_rethrow(ctx);
+    return page;
 }
 
 void SafeClearParsedObjects(fz_context* ctx, fz_document* fdoc)
@@ -240,7 +329,7 @@ void SafeClearParsedObjects(fz_context* ctx, fz_document* fdoc)
 fz_page* SafeLoadPage(fz_context* ctx, fz_document* doc, int page)
 {
     fz_page* volatile p = nullptr;
-    fz_try(ctx) p = fz_load_page(ctx, doc, page);
+    fz_try(ctx) p = LoadPage(ctx, doc, page);
     fz_catch(ctx) p = nullptr;
     return p;
 }

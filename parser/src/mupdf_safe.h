@@ -43,12 +43,22 @@ void SafeAscDesc(fz_context* ctx, fz_font* font, float* asc, float* desc);
 // Failures leave the fields as they are.
 void SafeMakeFormAppearances(fz_context* ctx, fz_document* doc);
 
-// Marks the catalogue and every node of the page tree (inner nodes and
-// pages) to stay parsed when SafeClearParsedObjects lets the other objects
-// go: loading a page reads the catalogue and walks the tree up to the page,
-// which must not parse those objects again for every page. False when the
-// tree could not be walked; the parsed objects must then all be kept.
-bool SafeKeepPageTree(fz_context* ctx, fz_document* doc);
+// Builds the document's map from page numbers to page objects, so that
+// loading page n does not walk the page tree from its start (which, on a
+// flat tree, reads every page object before n). A tree whose page count
+// lies, or that shares or loops, is left to the walk. Returns whether the
+// map was made; a made map is dropped with SafeDropPageTree before the
+// document. `marked` tells whether the objects read for every page
+// (catalogue, inner nodes of the tree) were marked to stay parsed: only
+// then may SafeClearParsedObjects be used, else each page would parse them
+// again.
+bool SafeLoadPageTree(fz_context* ctx, fz_document* doc, bool* marked);
+void SafeDropPageTree(fz_context* ctx, fz_document* doc);
+
+// fz_load_page for a document that may have the page map: every page of
+// the parser is loaded through it (see the function). Throws as
+// fz_load_page does.
+fz_page* LoadPage(fz_context* ctx, fz_document* doc, int page);
 
 // Lets go of the objects of the file that MuPDF keeps parsed and that
 // nothing uses any more (the dictionaries and streams of the pages read

@@ -158,6 +158,7 @@ struct ParserImpl {
     fz_context* ctx = nullptr;
     fz_document* doc = nullptr;
     std::uint64_t docId = 0;
+    bool pageTree = false;       // the page map of doc is made
     bool clearObjects = false;   // parsed objects are let go after each page
     std::wstring path;
     int pageCount = 0;
@@ -244,6 +245,9 @@ struct ParserImpl {
         ocrWords.clear();
         ocrDpi.clear();
         if (doc) {
+            if (pageTree)
+                SafeDropPageTree(ctx, doc);
+            pageTree = false;
             clearObjects = false;
             fz_drop_document(ctx, doc);
             doc = nullptr;
@@ -425,7 +429,7 @@ bool Parser::Load(const std::wstring& path, bool checkOnly, const char* password
         throw ParserError("the PDF file has no pages (or its page tree is damaged): " + file);
     }
     SafeMakeFormAppearances(d.ctx, doc);
-    d.clearObjects = SafeKeepPageTree(d.ctx, doc);
+    d.pageTree = SafeLoadPageTree(d.ctx, doc, &d.clearObjects);
     d.doc = doc;
     d.pageCount = pages;
     d.docId = NextDocId();
