@@ -430,6 +430,10 @@ bool Parser::Load(const std::wstring& path, bool checkOnly, const char* password
     }
     SafeMakeFormAppearances(d.ctx, doc);
     d.pageTree = SafeLoadPageTree(d.ctx, doc, &d.clearObjects);
+    // Mapping the tree parsed every page object: they go at once, not with
+    // the first page (parsers opened together would all hold them).
+    if (d.clearObjects)
+        SafeClearParsedObjects(d.ctx, doc);
     d.doc = doc;
     d.pageCount = pages;
     d.docId = NextDocId();
