@@ -84,9 +84,9 @@ bool AddSource(Packer& packer, zip_source_t* source, const std::string& entryNam
 // CRC-32 and sizes and copies it into the archive (encrypting it when the
 // package has a password).
 
-constexpr std::size_t kPiece = std::size_t(1) << 20;
+constexpr std::size_t kPiece = std::size_t(256) << 10;
 constexpr std::size_t kWindow = 32768;
-constexpr std::size_t kDeflateInPiecesFrom = 2 * kPiece;
+constexpr std::size_t kDeflateInPiecesFrom = std::size_t(2) << 20;
 
 struct PiecesDeflated {
     std::vector<unsigned char> data;   // raw deflate stream

@@ -294,7 +294,7 @@ std::string Words(std::size_t bytes, unsigned seed)
 }
 
 // Large files are deflated in pieces on several threads: whatever the size
-// (one piece boundary exactly, several batches of pieces), the number of
+// (ending at a piece boundary, several batches of pieces), the number of
 // threads and the password, zip readers find the same bytes, a valid CRC
 // and an entry deflated at maximum compression, and the archive's bytes do
 // not depend on the number of threads.
@@ -305,7 +305,7 @@ TEST_F(ZipPackaging, LargeFilesDeflatedInPiecesReadBackExactly)
         const char* password;
     };
     const Case cases[] = {
-        {std::size_t(2) << 20, nullptr},               // two pieces exactly
+        {std::size_t(2) << 20, nullptr},               // the smallest file cut, at a piece boundary
         {(std::size_t(5) << 20) + 123, nullptr},       // several batches on one thread
         {(std::size_t(3) << 20) + 7, "pa ss"},         // encrypted after deflating
     };
