@@ -71,38 +71,68 @@ bool AddSource(Packer& packer, zip_source_t* source, const std::string& entryNam
     return ok;
 }
 
-// --- large files: deflated in pieces on several threads ----------------------
+// --- deflating ahead on several threads -------------------------------------
 //
-// A large file (the main document of a long .docx is megabytes of XML) would
-// be deflated by libzip on one thread while the package is closed, after
-// every page has been analysed. Instead it is cut into pieces of a fixed
-// size, each deflated at level 9 on its own thread with the 32 KiB before it
-// as the preset dictionary and ended by a flush to a byte boundary (the last
-// one ends the stream): the pieces joined are one ordinary deflate stream,
-// and since the cut does not depend on the number of threads, neither do
-// the bytes. libzip gets the stream as already deflated data with its
-// CRC-32 and sizes and copies it into the archive (encrypting it when the
-// package has a password).
+// libzip deflates every entry on one thread while the archive is closed, and
+// at level 9 that was most of the time of writing a package. Entries are
+// deflated here ahead of that, on several threads, with libzip's own
+// settings; libzip gets the raw deflate stream with its CRC-32 and sizes and
+// copies it into the archive (encrypting it when the package has a
+// password). A large file (the main document of a long .docx is megabytes of
+// XML) is cut into pieces of a fixed size, each deflated on its own thread
+// with the 32 KiB before it as the preset dictionary and ended by a flush to
+// a byte boundary (the last one ends the stream): the pieces joined are one
+// ordinary deflate stream, and since the cut does not depend on the number
+// of threads, neither do the bytes.
 
 constexpr std::size_t kPiece = std::size_t(256) << 10;
 constexpr std::size_t kWindow = 32768;
 constexpr std::size_t kDeflateInPiecesFrom = std::size_t(2) << 20;
 
-struct PiecesDeflated {
+// Runs `work(t)` for t in [0, threads) on that many threads, this one
+// included; when no thread can be started, the threads there are do the
+// rest (work is expected to share its items through `t` or an atomic).
+template <class Work> void RunOnThreads(std::size_t threads, Work&& work)
+{
+    std::vector<std::thread> pool;
+    std::size_t started = 1;
+    for (; started < threads; ++started) {
+        try {
+            pool.emplace_back(work, started);
+        } catch (...) {
+            break;
+        }
+    }
+    for (std::size_t t = started; t < threads; ++t)
+        work(t);
+    work(std::size_t(0));
+    for (std::thread& t : pool)
+        t.join();
+}
+
+std::size_t DeflateThreads()
+{
+    return static_cast<std::size_t>(std::max(1, PagePipeline::DefaultThreads()));
+}
+
+// An entry deflated ahead: the raw deflate stream with what the entry's
+// headers need.
+struct Deflated {
+    bool ok = false;
     std::vector<unsigned char> data;   // raw deflate stream
     zip_uint64_t size = 0;             // bytes before deflating
     uLong crc = 0;
-    time_t mtime = 0;                  // the file's, as libzip stamps files
-    zip_uint64_t pos = 0;              // read position of the source
-    zip_error_t error;
 };
 
-// Deflates `len` bytes at `in`, the `dictLen` bytes before them being the
+// Deflates `len` bytes at `in` with libzip's settings (level 9, raw stream,
+// the largest memory level), the `dictLen` bytes before them being the
 // dictionary; `last` ends the stream, any other piece ends on a byte
-// boundary without ending it.
+// boundary without ending it. A whole entry is one last piece.
 bool DeflatePiece(const unsigned char* in, std::size_t dictLen, std::size_t len, bool last,
                   std::vector<unsigned char>& out, uLong& crc)
 {
+    if (len > UINT_MAX)
+        return false;
     z_stream zs{};
     if (deflateInit2(&zs, 9, Z_DEFLATED, -MAX_WBITS, MAX_MEM_LEVEL, Z_DEFAULT_STRATEGY) != Z_OK)
         return false;
@@ -129,15 +159,24 @@ bool DeflatePiece(const unsigned char* in, std::size_t dictLen, std::size_t len,
     return ok;
 }
 
-// Deflates the file in batches of pieces (the memory held is a batch of the
-// input and the whole deflated output).
-bool DeflateFile(const std::string& path, zip_uint64_t size, PiecesDeflated& result)
+Deflated DeflateBytes(const std::string& bytes)
+{
+    Deflated out;
+    out.ok = DeflatePiece(reinterpret_cast<const unsigned char*>(bytes.data()), 0, bytes.size(), true,
+                          out.data, out.crc);
+    out.size = bytes.size();
+    return out;
+}
+
+// Deflates the file in pieces, in batches (the memory held is a batch of
+// the input and the whole deflated output).
+bool DeflateFile(const std::string& path, zip_uint64_t size, Deflated& result)
 {
     FILE* f = std::fopen(path.c_str(), "rb");
     if (!f)
         return false;
-    const int threads = std::max(1, PagePipeline::DefaultThreads());
-    const std::size_t batchPieces = static_cast<std::size_t>(threads) * 2;
+    const std::size_t threads = DeflateThreads();
+    const std::size_t batchPieces = threads * 2;
     // The batch buffer: the window carried over from the batch before, then
     // the batch's pieces.
     std::vector<unsigned char> buffer(kWindow + batchPieces * kPiece);
@@ -155,21 +194,15 @@ bool DeflateFile(const std::string& path, zip_uint64_t size, PiecesDeflated& res
         std::vector<std::vector<unsigned char>> outs(pieces);
         std::vector<uLong> crcs(pieces, 0);
         std::vector<char> good(pieces, 0);
-        auto work = [&](std::size_t first) {
-            for (std::size_t i = first; i < pieces; i += static_cast<std::size_t>(threads)) {
+        RunOnThreads(std::min(threads, pieces), [&](std::size_t first) {
+            for (std::size_t i = first; i < pieces; i += threads) {
                 const std::size_t start = i * kPiece;
                 const std::size_t len = std::min(kPiece, want - start);
                 const std::size_t dict = i == 0 ? carried : kWindow;
                 const bool last = done + start + len == size;
                 good[i] = DeflatePiece(buffer.data() + kWindow + start, dict, len, last, outs[i], crcs[i]);
             }
-        };
-        std::vector<std::thread> pool;
-        for (int t = 1; t < threads && static_cast<std::size_t>(t) < pieces; ++t)
-            pool.emplace_back(work, static_cast<std::size_t>(t));
-        work(0);
-        for (std::thread& t : pool)
-            t.join();
+        });
         for (std::size_t i = 0; i < pieces; ++i) {
             ok = ok && good[i];
             const std::size_t len = std::min(kPiece, want - i * kPiece);
@@ -185,20 +218,33 @@ bool DeflateFile(const std::string& path, zip_uint64_t size, PiecesDeflated& res
     ok = ok && std::fgetc(f) == EOF;
     std::fclose(f);
     result.size = size;
+    result.ok = ok;
     return ok;
 }
 
-zip_int64_t PiecesSource(void* state, void* data, zip_uint64_t len, zip_source_cmd_t cmd)
+// A source of data deflated ahead: it reports the deflated form, so that
+// libzip copies it as it is; the time and file attributes are those of the
+// source the entry would have had.
+struct DeflatedSource {
+    Deflated deflated;
+    zip_stat_t original;
+    zip_file_attributes_t attributes;
+    zip_uint64_t offset = 0;
+    zip_error_t error;
+};
+
+zip_int64_t DeflatedCallback(void* state, void* data, zip_uint64_t len, zip_source_cmd_t cmd)
 {
-    auto* d = static_cast<PiecesDeflated*>(state);
+    auto* s = static_cast<DeflatedSource*>(state);
     switch (cmd) {
     case ZIP_SOURCE_OPEN:
-        d->pos = 0;
+        s->offset = 0;
         return 0;
     case ZIP_SOURCE_READ: {
-        const zip_uint64_t n = std::min<zip_uint64_t>(len, d->data.size() - d->pos);
-        std::memcpy(data, d->data.data() + d->pos, n);
-        d->pos += n;
+        const zip_uint64_t left = s->deflated.data.size() - s->offset;
+        const zip_uint64_t n = std::min(len, left);
+        std::memcpy(data, s->deflated.data.data() + s->offset, n);
+        s->offset += n;
         return static_cast<zip_int64_t>(n);
     }
     case ZIP_SOURCE_CLOSE:
@@ -207,64 +253,78 @@ zip_int64_t PiecesSource(void* state, void* data, zip_uint64_t len, zip_source_c
         auto* st = static_cast<zip_stat_t*>(data);
         zip_stat_init(st);
         st->valid = ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE | ZIP_STAT_COMP_METHOD | ZIP_STAT_CRC |
-                    ZIP_STAT_ENCRYPTION_METHOD | ZIP_STAT_MTIME;
-        st->size = d->size;
-        st->mtime = d->mtime;
-        st->comp_size = d->data.size();
+                    ZIP_STAT_ENCRYPTION_METHOD;
+        st->size = s->deflated.size;
+        st->comp_size = s->deflated.data.size();
         st->comp_method = ZIP_CM_DEFLATE;
-        st->crc = static_cast<zip_uint32_t>(d->crc);
         st->encryption_method = ZIP_EM_NONE;
-        return sizeof(zip_stat_t);
+        st->crc = static_cast<zip_uint32_t>(s->deflated.crc);
+        if (s->original.valid & ZIP_STAT_MTIME) {
+            st->valid |= ZIP_STAT_MTIME;
+            st->mtime = s->original.mtime;
+        }
+        return sizeof(*st);
     }
     case ZIP_SOURCE_GET_FILE_ATTRIBUTES: {
-        // Flag bits 1-2: deflated with maximum compression, as libzip marks
-        // the entries it deflates itself at level 9.
-        auto* attributes = static_cast<zip_file_attributes_t*>(data);
-        attributes->valid |= ZIP_FILE_ATTRIBUTES_GENERAL_PURPOSE_BIT_FLAGS;
-        attributes->general_purpose_bit_flags = 0x2;
-        attributes->general_purpose_bit_mask = 0x6;
-        return 0;
+        if (len < sizeof(zip_file_attributes_t))
+            return -1;
+        *static_cast<zip_file_attributes_t*>(data) = s->attributes;
+        return sizeof(zip_file_attributes_t);
     }
     case ZIP_SOURCE_ERROR:
-        return zip_error_to_data(&d->error, data, len);
+        return zip_error_to_data(&s->error, data, len);
     case ZIP_SOURCE_FREE:
-        zip_error_fini(&d->error);
-        delete d;
+        zip_error_fini(&s->error);
+        delete s;
         return 0;
     case ZIP_SOURCE_SUPPORTS:
         return zip_source_make_command_bitmap(ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE,
                                               ZIP_SOURCE_STAT, ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE,
+                                              ZIP_SOURCE_SUPPORTS,
                                               ZIP_SOURCE_GET_FILE_ATTRIBUTES, -1);
     default:
-        zip_error_set(&d->error, ZIP_ER_OPNOTSUPP, 0);
+        zip_error_set(&s->error, ZIP_ER_INVAL, 0);
         return -1;
     }
 }
 
-// Adds a large file deflated in pieces; the entry keeps the data as it is
-// (no second compression).
-bool AddDeflatedFile(Packer& packer, const std::string& path, const struct stat& st,
-                     const std::string& entryName)
+// A source over the deflated data that takes the time and file attributes
+// of the plain source (the file or the bytes as libzip would have read
+// them), and the attributes libzip's own deflate at level 9 would add (the
+// version needed and the "maximum compression" flag). Without `fileMode`
+// the entry gets libzip's default mode rather than the file's, as the large
+// files that Pack deflates always have. Null when the plain source cannot
+// be asked.
+zip_source_t* DeflatedSourceFor(zip_t* zip, zip_source_t* plain, Deflated deflated,
+                                bool fileMode = true)
 {
-    const auto size = static_cast<zip_uint64_t>(st.st_size);
-    auto* d = new PiecesDeflated;
-    d->mtime = st.st_mtime;
-    zip_error_init(&d->error);
-    if (!DeflateFile(path, size, *d)) {
-        zip_error_fini(&d->error);
-        delete d;
-        return false;
+    if (!plain)
+        return nullptr;
+    auto* state = new DeflatedSource;
+    state->deflated = std::move(deflated);
+    zip_error_init(&state->error);
+    zip_file_attributes_init(&state->attributes);
+    const bool asked = zip_source_stat(plain, &state->original) == 0 &&
+                       zip_source_get_file_attributes(plain, &state->attributes) == 0;
+    zip_source_free(plain);
+    if (!asked) {
+        zip_error_fini(&state->error);
+        delete state;
+        return nullptr;
     }
-    zip_error_t error;
-    zip_error_init(&error);
-    zip_source_t* source = zip_source_function_create(PiecesSource, d, &error);
-    zip_error_fini(&error);
+    if (!fileMode)
+        state->attributes.valid &= ~zip_uint64_t(ZIP_FILE_ATTRIBUTES_EXTERNAL_FILE_ATTRIBUTES);
+    state->attributes.valid |=
+        ZIP_FILE_ATTRIBUTES_VERSION_NEEDED | ZIP_FILE_ATTRIBUTES_GENERAL_PURPOSE_BIT_FLAGS;
+    state->attributes.version_needed = 20;
+    state->attributes.general_purpose_bit_mask = 0x0836;
+    state->attributes.general_purpose_bit_flags = 0x0002;   // level 9: maximum compression
+    zip_source_t* source = zip_source_function(zip, DeflatedCallback, state);
     if (!source) {
-        zip_error_fini(&d->error);
-        delete d;
-        return false;
+        zip_error_fini(&state->error);
+        delete state;
     }
-    return AddSource(packer, source, entryName, false);
+    return source;
 }
 
 bool AddFile(Packer& packer, const std::string& path, const std::string& entryName)
@@ -279,8 +339,17 @@ bool AddFile(Packer& packer, const std::string& path, const std::string& entryNa
     ::close(fd);
     if (!regular)
         return false;
-    if (static_cast<std::uint64_t>(st.st_size) >= kDeflateInPiecesFrom)
-        return AddDeflatedFile(packer, path, st, entryName);
+    if (static_cast<std::uint64_t>(st.st_size) >= kDeflateInPiecesFrom) {
+        // A large file is deflated ahead in pieces; the entry keeps that
+        // data as it is (no second compression).
+        Deflated deflated;
+        if (!DeflateFile(path, static_cast<zip_uint64_t>(st.st_size), deflated))
+            return false;
+        return AddSource(packer,
+                         DeflatedSourceFor(packer.zip, zip_source_file(packer.zip, path.c_str(), 0, -1),
+                                           std::move(deflated), false),
+                         entryName, false);
+    }
 
     zip_error_t error;
     zip_error_init(&error);
@@ -380,15 +449,6 @@ bool Pack(const std::string& zipPath, const char* password, const std::vector<st
     return ok;
 }
 
-// An entry deflated ahead of the archive's writing: the raw deflate stream
-// (level 9, as libzip makes it), with what the entry's headers need.
-struct Deflated {
-    bool ok = false;
-    std::string data;
-    zip_uint64_t size = 0;
-    zip_uint32_t crc = 0;
-};
-
 bool ReadFileBytes(const std::string& path, std::string& out)
 {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
@@ -412,101 +472,6 @@ bool ReadFileBytes(const std::string& path, std::string& out)
     return ok;
 }
 
-// Deflates the bytes with the settings of libzip's own deflate (level 9,
-// raw stream, the largest memory level), so that the entry is what libzip
-// would have written.
-Deflated Deflate(const std::string& bytes)
-{
-    Deflated out;
-    if (bytes.size() > UINT_MAX)
-        return out;
-    z_stream z{};
-    if (deflateInit2(&z, 9, Z_DEFLATED, -MAX_WBITS, MAX_MEM_LEVEL, Z_DEFAULT_STRATEGY) != Z_OK)
-        return out;
-    out.data.resize(deflateBound(&z, static_cast<uLong>(bytes.size())));
-    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
-    z.avail_in = static_cast<uInt>(bytes.size());
-    z.next_out = reinterpret_cast<Bytef*>(out.data.data());
-    z.avail_out = static_cast<uInt>(out.data.size());
-    const int rc = deflate(&z, Z_FINISH);
-    out.data.resize(z.total_out);
-    deflateEnd(&z);
-    if (rc != Z_STREAM_END)
-        return out;
-    out.size = bytes.size();
-    out.crc = static_cast<zip_uint32_t>(
-        crc32(crc32(0L, Z_NULL, 0), reinterpret_cast<const Bytef*>(bytes.data()),
-              static_cast<uInt>(bytes.size())));
-    out.ok = true;
-    return out;
-}
-
-// A source of data deflated ahead: it reports the deflated form, so that
-// libzip copies it as it is; the time and file attributes are those of the
-// source the entry would have had.
-struct DeflatedSource {
-    Deflated deflated;
-    zip_stat_t original;
-    zip_file_attributes_t attributes;
-    zip_uint64_t offset = 0;
-    zip_error_t error;
-};
-
-zip_int64_t DeflatedCallback(void* state, void* data, zip_uint64_t len, zip_source_cmd_t cmd)
-{
-    auto* s = static_cast<DeflatedSource*>(state);
-    switch (cmd) {
-    case ZIP_SOURCE_OPEN:
-        s->offset = 0;
-        return 0;
-    case ZIP_SOURCE_READ: {
-        const zip_uint64_t left = s->deflated.data.size() - s->offset;
-        const zip_uint64_t n = std::min(len, left);
-        std::memcpy(data, s->deflated.data.data() + s->offset, n);
-        s->offset += n;
-        return static_cast<zip_int64_t>(n);
-    }
-    case ZIP_SOURCE_CLOSE:
-        return 0;
-    case ZIP_SOURCE_STAT: {
-        auto* st = static_cast<zip_stat_t*>(data);
-        zip_stat_init(st);
-        st->valid = ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE | ZIP_STAT_COMP_METHOD | ZIP_STAT_CRC |
-                    ZIP_STAT_ENCRYPTION_METHOD;
-        st->size = s->deflated.size;
-        st->comp_size = s->deflated.data.size();
-        st->comp_method = ZIP_CM_DEFLATE;
-        st->encryption_method = ZIP_EM_NONE;
-        st->crc = s->deflated.crc;
-        if (s->original.valid & ZIP_STAT_MTIME) {
-            st->valid |= ZIP_STAT_MTIME;
-            st->mtime = s->original.mtime;
-        }
-        return sizeof(*st);
-    }
-    case ZIP_SOURCE_GET_FILE_ATTRIBUTES: {
-        if (len < sizeof(zip_file_attributes_t))
-            return -1;
-        *static_cast<zip_file_attributes_t*>(data) = s->attributes;
-        return sizeof(zip_file_attributes_t);
-    }
-    case ZIP_SOURCE_ERROR:
-        return zip_error_to_data(&s->error, data, len);
-    case ZIP_SOURCE_FREE:
-        zip_error_fini(&s->error);
-        delete s;
-        return 0;
-    case ZIP_SOURCE_SUPPORTS:
-        return zip_source_make_command_bitmap(ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE,
-                                              ZIP_SOURCE_STAT, ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE,
-                                              ZIP_SOURCE_SUPPORTS,
-                                              ZIP_SOURCE_GET_FILE_ATTRIBUTES, -1);
-    default:
-        zip_error_set(&s->error, ZIP_ER_INVAL, 0);
-        return -1;
-    }
-}
-
 // The entry's data as libzip would have read it: a source over the bytes
 // or over the file.
 zip_source_t* PlainSource(zip_t* zip, const ZipPackageEntry& entry)
@@ -514,40 +479,6 @@ zip_source_t* PlainSource(zip_t* zip, const ZipPackageEntry& entry)
     if (!entry.file.empty())
         return zip_source_file(zip, entry.file.c_str(), 0, -1);
     return zip_source_buffer(zip, entry.bytes.data(), entry.bytes.size(), 0);
-}
-
-// Adds a deflated entry: the source over the deflated data takes the time
-// and file attributes of the plain source, and the attributes libzip's own
-// deflate at level 9 would add (the version needed and the "maximum
-// compression" flag). Null when the plain source cannot be asked.
-zip_source_t* DeflatedSourceFor(zip_t* zip, const ZipPackageEntry& entry, Deflated deflated)
-{
-    zip_source_t* plain = PlainSource(zip, entry);
-    if (!plain)
-        return nullptr;
-    auto* state = new DeflatedSource;
-    state->deflated = std::move(deflated);
-    zip_error_init(&state->error);
-    zip_file_attributes_init(&state->attributes);
-    const bool asked = zip_source_stat(plain, &state->original) == 0 &&
-                       zip_source_get_file_attributes(plain, &state->attributes) == 0;
-    zip_source_free(plain);
-    if (!asked) {
-        zip_error_fini(&state->error);
-        delete state;
-        return nullptr;
-    }
-    state->attributes.valid |=
-        ZIP_FILE_ATTRIBUTES_VERSION_NEEDED | ZIP_FILE_ATTRIBUTES_GENERAL_PURPOSE_BIT_FLAGS;
-    state->attributes.version_needed = 20;
-    state->attributes.general_purpose_bit_mask = 0x0836;
-    state->attributes.general_purpose_bit_flags = 0x0002;   // level 9: maximum compression
-    zip_source_t* source = zip_source_function(zip, DeflatedCallback, state);
-    if (!source) {
-        zip_error_fini(&state->error);
-        delete state;
-    }
-    return source;
 }
 
 // Deflates every entry that is to be deflated on several threads: the
@@ -558,33 +489,21 @@ std::vector<Deflated> DeflateAhead(const std::vector<ZipPackageEntry>& entries)
 {
     std::vector<Deflated> out(entries.size());
     std::atomic<std::size_t> next{0};
-    auto work = [&] {
+    const std::size_t threads = std::min(DeflateThreads(), entries.size() / 4 + 1);
+    RunOnThreads(threads, [&](std::size_t) {
         for (std::size_t i = next++; i < entries.size(); i = next++) {
             const ZipPackageEntry& entry = entries[i];
             if (entry.store)
                 continue;
             if (entry.file.empty()) {
-                out[i] = Deflate(entry.bytes);
+                out[i] = DeflateBytes(entry.bytes);
                 continue;
             }
             std::string bytes;
             if (ReadFileBytes(entry.file, bytes))
-                out[i] = Deflate(bytes);
+                out[i] = DeflateBytes(bytes);
         }
-    };
-    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-    const std::size_t helpers = std::min<std::size_t>(std::min(cores, 8u) - 1, entries.size() / 4);
-    std::vector<std::thread> threads;
-    for (std::size_t t = 0; t < helpers; ++t) {
-        try {
-            threads.emplace_back(work);
-        } catch (...) {
-            break;   // the threads there are, and this one, do the rest
-        }
-    }
-    work();
-    for (std::thread& t : threads)
-        t.join();
+    });
     return out;
 }
 
@@ -600,7 +519,7 @@ bool WritePackage(const std::string& zipPath, const std::vector<ZipPackageEntry>
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const ZipPackageEntry& entry = entries[i];
         zip_source_t* ahead = deflated[i].ok
-                                  ? DeflatedSourceFor(packer.zip, entry, std::move(deflated[i]))
+                                  ? DeflatedSourceFor(packer.zip, PlainSource(packer.zip, entry), std::move(deflated[i]))
                                   : nullptr;
         if (ahead) {
             ok = AddSource(packer, ahead, entry.name, false);
