@@ -167,7 +167,11 @@ bool Book::addPages(const std::vector<Job>& jobs, int m)
                 endAfter(base + k);
                 return false;
             }
-            pages[base + k] = analysis.take(k);
+            pages[base + k] = analysis.take(k, [this] { return cancelled(); });
+            if (analysis.stopped()) {
+                endAfter(base + k);
+                return false;
+            }
             reportPage(jobs[k].k, m);
             if (missing(loaded[base + k])) {
                 endAfter(base + k + 1);
@@ -231,7 +235,13 @@ Page* Book::GetPage(int i)
             pipeline.reset();
             return nullptr;
         }
-        pages[analysed] = pipeline->take(analysed);
+        pages[analysed] = pipeline->take(analysed, [this] { return cancelled(); });
+        if (pipeline->stopped()) {
+            // Asked while a worker analysed the page: the walk ends as above.
+            cancelledWhileWriting = true;
+            pipeline.reset();
+            return nullptr;
+        }
         reportPage(progressSlots[analysed], progressOf);
         ++analysed;
         if (missing(loaded[analysed - 1])) {

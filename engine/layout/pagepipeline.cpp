@@ -3,10 +3,16 @@
 #include "engine/layout/page.h"
 #include "parser/parser.h"
 
+#include <linux/futex.h>
 #include <sched.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <climits>
+#include <ctime>
 #include <string>
 
 namespace {
@@ -77,6 +83,7 @@ PagePipeline::PagePipeline(Parser* main, std::size_t count, int threads, Analyse
                 parser->SetImageDir(source->imageDir);
                 parser->SetRecognitionSwitch(source->recognition);
                 parser->SetRecognitionOption(source->recognitionOption);
+                parser->SetCallbacks(nullptr, &PagePipeline::StopAsked, this);
                 if (!parser->Load(source->path, false, source->password.c_str()))
                     return;
             } catch (...) {
@@ -102,6 +109,22 @@ PagePipeline::~PagePipeline()
     }
 }
 
+bool PagePipeline::StopAsked(void* self)
+{
+    return static_cast<PagePipeline*>(self)->stopping_.load(std::memory_order_relaxed);
+}
+
+void PagePipeline::waitState(Slot& slot, int state, int ms)
+{
+    // A futex wait on the slot's state with a time limit: the maker wakes
+    // it with one futex call (no condition variable, no lock), and the
+    // consumer still gets back in time to ask for a cancel.
+    static_assert(sizeof(std::atomic<int>) == sizeof(int), "futex word");
+    timespec limit{ms / 1000, (ms % 1000) * 1000000L};
+    syscall(SYS_futex, reinterpret_cast<int*>(&slot.state), FUTEX_WAIT_PRIVATE, state, &limit,
+            nullptr, 0);
+}
+
 void PagePipeline::analyse(Parser* parser, std::size_t k, int maker)
 {
     Slot& slot = slots_[k];
@@ -112,7 +135,8 @@ void PagePipeline::analyse(Parser* parser, std::size_t k, int maker)
     }
     slot.maker = maker;
     slot.state.store(kDone);
-    slot.state.notify_all();
+    syscall(SYS_futex, reinterpret_cast<int*>(&slot.state), FUTEX_WAKE_PRIVATE, INT_MAX, nullptr,
+            nullptr, 0);
 }
 
 bool PagePipeline::claim(std::size_t& k)
@@ -170,7 +194,7 @@ void PagePipeline::giveBack(std::size_t k, Page* page)
     spent_[static_cast<std::size_t>(maker)].push_back(page);
 }
 
-Page* PagePipeline::take(std::size_t k)
+Page* PagePipeline::take(std::size_t k, const std::function<bool()>& cancelled)
 {
     if (k >= count_)
         return nullptr;
@@ -181,6 +205,9 @@ Page* PagePipeline::take(std::size_t k)
         slot.state.store(kRunning);
         analyse(main_, k, -1);
     }
+    // The first question comes a quarter second into the wait: pages that
+    // are ready soon are taken without asking.
+    auto lastAsk = std::chrono::steady_clock::now();
     for (int state = slot.state.load(); state != kDone; state = slot.state.load()) {
         // While a worker has page k, the consumer analyses a later page that
         // nobody has started instead of waiting idle: on two processors the
@@ -190,7 +217,23 @@ Page* PagePipeline::take(std::size_t k)
             analyse(main_, later, -1);
             continue;
         }
-        slot.state.wait(state);
+        if (!cancelled) {
+            waitState(slot, state, 1000);
+            continue;
+        }
+        if (state != slot.state.load())
+            continue;
+        const auto now = std::chrono::steady_clock::now();
+        if (now - lastAsk >= std::chrono::milliseconds(250)) {
+            lastAsk = now;
+            if (cancelled()) {
+                stopping_ = true;
+                ++epoch_;
+                epoch_.notify_all();
+                return nullptr;
+            }
+        }
+        waitState(slot, state, 250);
     }
     taken_ = k + 1;
     ++epoch_;

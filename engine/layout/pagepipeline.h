@@ -36,7 +36,11 @@ public:
     // Page k, waiting for it if a worker analyses it. Pages are taken in
     // order, each once. An exception of its analysis is thrown here, on the
     // consumer's thread.
-    Page* take(std::size_t k);
+    // While a worker holds page k, `cancelled` (if given) is asked at most
+    // every 250 ms; when it answers true the workers stop, abandoning the
+    // pages in hand, and take gives nullptr (stopped() then tells).
+    Page* take(std::size_t k, const std::function<bool()>& cancelled = {});
+    bool stopped() const { return stopping_.load(); }
     // Hands back page k, taken and done with: it is freed by the thread
     // that made it. A page's many small blocks come from the allocator's
     // pool of that thread, and freeing them from another thread would make
@@ -62,6 +66,11 @@ private:
     bool claim(std::size_t& k);
     void analyse(Parser* parser, std::size_t k, int maker);
     void freeSpent(int self);
+    // The workers' parsers ask this through their cancel hook, so that a
+    // worker's page analysis ends when the pipeline stops.
+    static bool StopAsked(void* self);
+    // Waits until slot's state leaves `state`, at most `ms` milliseconds.
+    static void waitState(Slot& slot, int state, int ms);
 
     // Workers and consumer meet through atomics, not a condition variable:
     // waking the workers after every page taken must not make the consumer

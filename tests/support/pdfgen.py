@@ -22,6 +22,7 @@ Kinds:
   hugejpeg    one page with a JPEG whose header claims 65535 x 65535 pixels
   manywords   one page of 1500 x 1500 points holding 60,000 short words
               strewn over it: seconds of page analysis
+  manywords<N> N such pages
   slowpages<N> N pages of 1500 x 1500 points, each filled 4,000 times with
               page-wide curved shapes: seconds to draw at 96 dpi
 Each file is written as OUTDIR/NAME.pdf (NAME defaults to the kind).
@@ -154,15 +155,15 @@ def hugejpeg(path):
                           b"/BitsPerComponent 8 /Filter /DCTDecode", bytes(jpeg)))
 
 
-def manywords(path):
+def manywords(path, n=1):
     import random
     rnd = random.Random(5)
     words = []
     for k in range(60000):
         words.append(b"BT /F1 %d Tf %.1f %.1f Td (w%d) Tj ET" %
                      (rnd.choice((4, 5, 6, 8)), rnd.uniform(0, 1450), rnd.uniform(0, 1450), k % 97))
-    write_pdf(path, [b"<< /Type /Page /Parent 2 0 R /MediaBox [0 0 1500 1500] /Contents 4 0 R "
-                     b"/Resources << /Font << /F1 5 0 R >> >> >>"],
+    write_pdf(path, [b"<< /Type /Page /Parent 2 0 R /MediaBox [0 0 1500 1500] /Contents %d 0 R "
+                     b"/Resources << /Font << /F1 %d 0 R >> >> >>" % (3 + n, 4 + n)] * n,
               b"\n".join(words), [b"<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>"])
 
 
@@ -210,6 +211,8 @@ def main():
         path = os.path.join(out, (name or kind) + ".pdf")
         if kind.startswith("slowpages"):
             slowpages(path, int(kind[9:]))
+        elif kind.startswith("manywords") and kind != "manywords":
+            manywords(path, int(kind[9:]))
         elif kind.startswith("pages"):
             pages(path, int(kind[5:]))
         elif kind.startswith("tagged"):

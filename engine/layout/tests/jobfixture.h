@@ -92,7 +92,7 @@ private:
                                        "pages1:one pages2:two pages3:three pages5:five "
                                        "pages10:ten pictures blank zero notpdf truncated "
                                        "pages2:Files pages2:ImageFiles liarcount liarform "
-                                       "badpicture outsidekids hugejpeg manywords slowpages1:slowone slowpages2:slowtwo"))
+                                       "badpicture outsidekids hugejpeg manywords manywords2 slowpages1:slowone slowpages2:slowtwo"))
             ADD_FAILURE() << "fixtures could not be made";
         // An AES-256 copy that needs the password "secret".
         int status = -1;
