@@ -447,6 +447,11 @@ public:
     // when no listed object can be drawn or the file cannot be written.
     bool DrawObjects(const std::vector<CollectBase*>& objects, const std::wstring& jpegPath,
                      ImageCollect& region);
+    // With `on`, the pages read from now on are recorded while their
+    // objects are collected, and DrawObjects draws from that recording: for
+    // callers that draw parts of most pages they read, whose pages are then
+    // read from the file once instead of twice. Off by default.
+    void SetRecordPages(bool on);
 
     // ---- character recognition ------------------------------------------
     // Renders every page of the recognition list, recognises its words with

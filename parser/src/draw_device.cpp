@@ -378,12 +378,26 @@ fz_device* NewFilterDevice(fz_context* ctx, fz_device* target, const Selection* 
     return dev;
 }
 
+// A pixmap for bbox, over the store's memory when it fits there, else over
+// memory of its own. The store takes its whole size at once: memory taken
+// anew as pictures grow would be faulted in anew each time. Throws (MuPDF).
+fz_pixmap* NewPixmap(fz_context* ctx, fz_colorspace* cs, fz_irect bbox, PixelStore* store)
+{
+    const std::size_t bytes = std::size_t(bbox.x1 - bbox.x0) * std::size_t(bbox.y1 - bbox.y0) *
+                              std::size_t(fz_colorspace_n(ctx, cs));
+    if (!store || bytes > PixelStore::kSize)
+        return fz_new_pixmap_with_bbox(ctx, cs, bbox, nullptr, 0);
+    if (!store->data)
+        store->data = static_cast<unsigned char*>(fz_malloc(ctx, PixelStore::kSize));
+    return fz_new_pixmap_with_bbox_and_data(ctx, cs, bbox, nullptr, 0, store->data);
+}
+
 // Plain frame shared by both renderers: draws `page` scaled by `zoom` into a
 // pixmap covering `area` (fz page space), optionally through the filter,
 // from the page's content or from its recording.
 fz_pixmap* Render(fz_context* ctx, fz_document* doc, int pageIndex, float zoom, bool gray,
                   const fz_rect* area, const Selection* sel, fz_display_list* recorded = nullptr,
-                  CancelProbe* cancel = nullptr)
+                  CancelProbe* cancel = nullptr, PixelStore* store = nullptr)
 {
     fz_page* page = nullptr;
     fz_pixmap* pix = nullptr;
@@ -419,8 +433,7 @@ fz_pixmap* Render(fz_context* ctx, fz_document* doc, int pageIndex, float zoom, 
         }
         if (bbox.x1 <= bbox.x0 || bbox.y1 <= bbox.y0)
             fz_throw(ctx, FZ_ERROR_GENERIC, "empty area");
-        pix = fz_new_pixmap_with_bbox(ctx, gray ? fz_device_gray(ctx) : fz_device_rgb(ctx), bbox,
-                                      nullptr, 0);
+        pix = NewPixmap(ctx, gray ? fz_device_gray(ctx) : fz_device_rgb(ctx), bbox, store);
         fz_clear_pixmap_with_value(ctx, pix, 255);
         draw = fz_new_draw_device(ctx, fz_identity, pix);
         drawing = true;
@@ -523,7 +536,7 @@ fz_pixmap* RenderPage(fz_context* ctx, fz_document* doc, int page, float zoom, b
 
 fz_pixmap* RenderSelection(fz_context* ctx, fz_document* doc, int page, const Selection& sel,
                            const Box& region, float zoom, fz_display_list* recorded,
-                           CancelProbe* cancel)
+                           CancelProbe* cancel, PixelStore* store)
 {
     fz_rect bounds;
     if (recorded)
@@ -535,7 +548,7 @@ fz_pixmap* RenderSelection(fz_context* ctx, fz_document* doc, int page, const Se
                        static_cast<float>(bounds.y1 - region.y1),
                        static_cast<float>(region.x1 + bounds.x0),
                        static_cast<float>(bounds.y1 - region.y0)};
-    return Render(ctx, doc, page, zoom, false, &area, &sel, recorded, cancel);
+    return Render(ctx, doc, page, zoom, false, &area, &sel, recorded, cancel, store);
 }
 
 fz_display_list* RecordPage(fz_context* ctx, fz_document* doc, int pageIndex)

@@ -239,10 +239,13 @@ struct CollectOptions {
     // Asked during the page run; a request to stop ends the run (may be
     // null).
     CancelProbe* cancel = nullptr;
+    // When set, receives the page recorded during the same run, in the
+    // order RecordPage records it; null when the page did not run whole.
+    fz_display_list** recording = nullptr;
 };
 
 // Runs the page through the collecting device and appends its objects
-// (drawing order, links last). False when the page could not be loaded; the
+// (drawing order, links last), and records it when opt.recording is set. False when the page could not be loaded; the
 // objects read before a failure in the middle of the page are kept.
 bool CollectPage(fz_context* ctx, fz_document* doc, const CollectOptions& opt, PageObjects& out);
 
@@ -281,6 +284,16 @@ private:
 fz_pixmap* RenderPage(fz_context* ctx, fz_document* doc, int page, float zoom, bool gray,
                       CancelProbe* cancel = nullptr);
 
+// Memory for the pixels of the pictures one parser draws, one after the
+// other: a picture of at most kSize bytes is drawn into it instead of into
+// memory of its own, which the system would hand out and fault in afresh
+// for every picture. Plain data: its owner frees `data` (null or kSize
+// bytes) with fz_free of the context that drew into it.
+struct PixelStore {
+    static constexpr std::size_t kSize = std::size_t(4) << 20;
+    unsigned char* data = nullptr;
+};
+
 // The drawing calls of one page run that DrawObjects renders.
 struct Selection {
     std::unordered_set<int> whole;                           // call numbers
@@ -292,10 +305,11 @@ struct Selection {
 // is the page recorded by RecordPage: drawing it again spares reading the
 // page's content. Null on failure.
 // A request to stop through `cancel` (may be null) ends the drawing with
-// no picture.
+// no picture. With `store`, a picture that fits it is drawn into its
+// memory: the pixmap is then valid until the store draws the next one.
 fz_pixmap* RenderSelection(fz_context* ctx, fz_document* doc, int page, const Selection& sel,
                            const Box& region, float zoom, fz_display_list* recorded = nullptr,
-                           CancelProbe* cancel = nullptr);
+                           CancelProbe* cancel = nullptr, PixelStore* store = nullptr);
 
 // Every drawing call of a page, recorded in the order of a page run (the
 // order in which the collecting device numbers them). Null on failure.

@@ -160,6 +160,7 @@ struct ParserImpl {
     std::uint64_t docId = 0;
     bool pageTree = false;       // the page map of doc is made
     bool clearObjects = false;   // parsed objects are let go after each page
+    bool recordPages = false;    // pages are recorded as they are collected
     std::wstring path;
     int pageCount = 0;
     int currentPage = -1;
@@ -185,6 +186,7 @@ struct ParserImpl {
     {
         Close();
         ocr.reset();
+        fz_free(ctx, pixels.data);
         fz_drop_context(ctx);
     }
 
@@ -209,10 +211,13 @@ struct ParserImpl {
     // The fonts of the loaded document, worked out once for all its pages.
     std::unique_ptr<FontTable> fonts;
 
-    // The page whose objects were last drawn, recorded: a page usually has
+    // The page last recorded, while its objects were collected (with
+    // recordPages) or when its objects were first drawn: a page usually has
     // several regions to draw, and each draws from the recording.
     fz_display_list* recorded = nullptr;
     int recordedPage = -1;
+    // The pixels of the regions DrawObjects draws, one after the other.
+    PixelStore pixels;
 
     void DropRecording()
     {
@@ -462,6 +467,11 @@ void Parser::SetImageDir(const std::wstring& dir)
 
 const std::wstring& Parser::GetImageDir() const { return impl_->imageDir; }
 
+void Parser::SetRecordPages(bool on)
+{
+    impl_->recordPages = on;
+}
+
 void Parser::SetImageStem(const std::string& stem)
 {
     impl_->imageStem = stem;
@@ -537,9 +547,17 @@ bool Parser::SetCurrentPage(int page)
     if (!d.fonts)
         d.fonts = std::make_unique<FontTable>(d.ctx);
     opt.fonts = d.fonts.get();
+    fz_display_list* recording = nullptr;
+    if (d.recordPages)
+        opt.recording = &recording;
     PageObjects out;
     out.objects = std::move(d.objects); // empty; keeps its capacity
     const bool ok = CollectPage(d.ctx, d.doc, opt, out);
+    if (recording) {
+        d.DropRecording();
+        d.recorded = recording;
+        d.recordedPage = page;
+    }
     if (d.clearObjects)
         SafeClearParsedObjects(d.ctx, d.doc);
     if (out.haveBounds)
@@ -697,7 +715,7 @@ bool Parser::DrawObjects(const std::vector<CollectBase*>& objects, const std::ws
 
     CancelProbe probe(cancel_, callbackCtx_);
     fz_pixmap* pix = RenderSelection(d.ctx, d.doc, page, sel, area, static_cast<float>(zoom),
-                                     d.Recording(page), &probe);
+                                     d.Recording(page), &probe, &d.pixels);
     if (!pix)
         return false;
     bool ok = false;

@@ -384,3 +384,72 @@ TEST(Graphics, ShadingsAndPatternsAreAreas)
         }
     }
 }
+
+// A parser that records its pages while it reads them draws every object as
+// one that records a page only when it draws it: the same objects, the same
+// pictures. Tile cells (nested ones too) run for the recording only, so
+// they add no objects; groups, clips, masks and text reach the recording.
+TEST(Graphics, PagesRecordedWhileReadDrawAlike)
+{
+    struct Case {
+        const char* fixture;
+        std::vector<int> pages;   // in the order they are read
+    };
+    const Case cases[] = {
+        {"patterns_groups.pdf", {0, 1, 0}},
+        {"shading.pdf", {0}},
+        {"clipped.pdf", {0}},
+        {"picture.pdf", {0}},
+        {"smask_offset.pdf", {0}},
+        {"jpegs.pdf", {0}},
+        {"two_column.pdf", {0}},
+    };
+    const auto dir = Scratch("recorded");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.fixture);
+        Parser plain, recording;
+        recording.SetRecordPages(true);
+        ASSERT_TRUE(plain.Load(WFixture(c.fixture), false, nullptr));
+        ASSERT_TRUE(recording.Load(WFixture(c.fixture), false, nullptr));
+        for (int page : c.pages) {
+            SCOPED_TRACE("page " + std::to_string(page));
+            const PageObjects a = Walk(plain, page);
+            const PageObjects b = Walk(recording, page);
+            ASSERT_EQ(a.all.size(), b.all.size());
+            ASSERT_EQ(a.graphics.size(), b.graphics.size());
+            ASSERT_EQ(a.text.size(), b.text.size());
+            ASSERT_EQ(a.images.size(), b.images.size());
+            // Each drawn object alone, then all of them together.
+            std::vector<std::pair<std::vector<CollectBase*>, std::vector<CollectBase*>>> draws;
+            std::vector<CollectBase*> allA, allB;
+            for (std::size_t i = 0; i < a.all.size(); ++i) {
+                if (dynamic_cast<LinkCollect*>(a.all[i]))
+                    continue;
+                draws.push_back({{a.all[i]}, {b.all[i]}});
+                allA.push_back(a.all[i]);
+                allB.push_back(b.all[i]);
+            }
+            draws.push_back({allA, allB});
+            for (std::size_t k = 0; k < draws.size(); ++k) {
+                SCOPED_TRACE("drawing " + std::to_string(k));
+                const std::string pa = (dir / "a.jpg").string(), pb = (dir / "b.jpg").string();
+                std::filesystem::remove(pa);
+                std::filesystem::remove(pb);
+                ImageCollect ra(nullptr), rb(nullptr);
+                const bool drawnA = plain.DrawObjects(draws[k].first, Wide(pa), ra);
+                ASSERT_EQ(recording.DrawObjects(draws[k].second, Wide(pb), rb), drawnA);
+                if (!drawnA)
+                    continue;
+                const Jpeg ja = ReadJpeg(pa), jb = ReadJpeg(pb);
+                ASSERT_TRUE(ja.ok && jb.ok);
+                EXPECT_EQ(ja.width, jb.width);
+                EXPECT_EQ(ja.height, jb.height);
+                EXPECT_TRUE(ja.pixels == jb.pixels);
+                const ParserMatrix& ma = ra.GetMatrix();
+                const ParserMatrix& mb = rb.GetMatrix();
+                EXPECT_DOUBLE_EQ(ma.e, mb.e);
+                EXPECT_DOUBLE_EQ(ma.f, mb.f);
+            }
+        }
+    }
+}

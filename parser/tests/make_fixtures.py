@@ -426,6 +426,39 @@ q 20 20 100 60 re W n /Sh1 sh Q
     raw_pdf("shading.pdf", [(content, shading)], extra_objects=[pattern])
 
 
+def patterns_and_groups_page():
+    # Two pages. The first: a rectangle filled with a tiling pattern whose
+    # cell is filled with another tiling pattern, a transparency group at
+    # half opacity, then text (painted with the pattern) and a line. The second: a plain rectangle and
+    # text. Objects 1-7 are the catalog, page tree, font and the two pages'
+    # contents and pages; the patterns are objects 8 and 9, the group 10.
+    first = b"""
+/Pattern cs /P1 scn 20 20 160 100 re f
+/G1 Do
+BT /F1 14 Tf 20 200 Td (After the patterns) Tj ET
+0 0 1 RG 2 w 200 150 m 380 280 l S
+"""
+    second = b"""
+0.8 0.2 0.2 rg 50 50 120 80 re f
+BT /F1 12 Tf 50 200 Td (Second page) Tj ET
+"""
+    resources = "/Pattern << /P1 8 0 R >> /XObject << /G1 10 0 R >>"
+
+    def stream(dictionary, data):
+        return dictionary + b" /Length %d >>\nstream\n" % len(data) + data + b"\nendstream"
+
+    outer = stream(b"<< /PatternType 1 /PaintType 1 /TilingType 1 /BBox [0 0 20 20] /XStep 20 "
+                   b"/YStep 20 /Resources << /Pattern << /P2 9 0 R >> >>",
+                   b"/Pattern cs /P2 scn 0 0 20 20 re f 1 0 0 rg 2 2 4 4 re f")
+    inner = stream(b"<< /PatternType 1 /PaintType 1 /TilingType 1 /BBox [0 0 6 6] /XStep 6 "
+                   b"/YStep 6 /Resources << >>", b"0 0.6 0 rg 0 0 3 3 re f")
+    group = stream(b"<< /Type /XObject /Subtype /Form /BBox [0 0 400 300] "
+                   b"/Group << /S /Transparency >> /Resources << /ExtGState << /A << /ca 0.5 >> >> >>",
+                   b"/A gs 1 0.5 0 rg 220 30 150 80 re f")
+    raw_pdf("patterns_groups.pdf", [(first, resources), (second, "")],
+            extra_objects=[outer, inner, group])
+
+
 def jpeg_bytes(img, **kw):
     buf = io.BytesIO()
     img.save(buf, "JPEG", **kw)
@@ -669,6 +702,7 @@ big_fills_page()
 wide_fills_page()
 clipped_page()
 shading_page()
+patterns_and_groups_page()
 jpeg_pictures()
 cmyk_pictures()
 forms()
