@@ -134,9 +134,11 @@ Page* Book::analysePage(Parser* with, int page, std::size_t index)
     const std::string number = std::to_string(index + 1);
     with->SetImageStem("pimg" + number + "_");
     ImageBlock::StartPage(L"p" + std::wstring(number.begin(), number.end()) + L"_");
-    // Pages whose pictures are drawn are recorded as they are read, so that
-    // drawing their picture regions does not read them again.
-    with->SetRecordPages(!ignoreImages && !pageAsImage);
+    // Pages whose drawings and pictures become pictures are recorded as
+    // they are read, so that drawing their picture regions does not read
+    // them again. Where the writer draws the graphics itself, few pages
+    // have a region to draw.
+    with->SetRecordPages(!ignoreImages && !pageAsImage && !drawGraphics);
     auto p = std::make_unique<Page>(writer);
     loaded[index] = p->ParserPage(with, page, ignoreImages, pageAsImage, ignoreTables,
                                   keepObjectOrder, drawGraphics);
