@@ -24,9 +24,6 @@ struct CollectDevice {
     // recorded or the recording failed.
     fz_device* record;
     int recordFailed;
-    // Depth of the tile cells being run for the recording only: the
-    // collector does not see a tile's cell.
-    int cellDepth;
 };
 
 CollectDevice* CD(fz_device* dev) { return reinterpret_cast<CollectDevice*>(dev); }
@@ -49,17 +46,6 @@ template <class F> void Record(fz_context* ctx, fz_device* dev, F&& call)
     }
 }
 
-// Inside a tile cell that runs for the recording only: the collector is not
-// told, but a request to stop still ends the run.
-bool InRecordedCell(fz_context* ctx, fz_device* dev)
-{
-    if (CD(dev)->cellDepth <= 0)
-        return false;
-    if (Col(dev)->Stopped())
-        fz_throw(ctx, FZ_ERROR_ABORT, "cancelled");
-    return true;
-}
-
 // A request to stop ends the page run (MuPDF's own way of stopping a run);
 // no C++ object is alive in this frame or its callers' when it is thrown.
 template <class F> void Guard(fz_context* ctx, fz_device* dev, F&& f)
@@ -80,8 +66,6 @@ void DevFillPath(fz_context* ctx, fz_device* dev, const fz_path* path, int evenO
     Record(ctx, dev, [&](fz_device* r) {
         fz_fill_path(ctx, r, path, evenOdd, ctm, cs, color, alpha, cp);
     });
-    if (InRecordedCell(ctx, dev))
-        return;
     Guard(ctx, dev, [&](Collector& c) { c.FillPath(path, evenOdd, ctm, cs, color, cp); });
 }
 
@@ -92,8 +76,6 @@ void DevStrokePath(fz_context* ctx, fz_device* dev, const fz_path* path,
     Record(ctx, dev, [&](fz_device* r) {
         fz_stroke_path(ctx, r, path, stroke, ctm, cs, color, alpha, cp);
     });
-    if (InRecordedCell(ctx, dev))
-        return;
     Guard(ctx, dev, [&](Collector& c) { c.StrokePath(path, stroke, ctm, cs, color, cp); });
 }
 
@@ -101,8 +83,6 @@ void DevClipPath(fz_context* ctx, fz_device* dev, const fz_path* path, int evenO
                  fz_rect scissor)
 {
     Record(ctx, dev, [&](fz_device* r) { fz_clip_path(ctx, r, path, evenOdd, ctm, scissor); });
-    if (InRecordedCell(ctx, dev))
-        return;
     const fz_rect r = fz_intersect_rect(SafeBoundPath(ctx, path, nullptr, ctm), scissor);
     Guard(ctx, dev, [&](Collector& c) { c.PushClip(r); });
 }
@@ -113,8 +93,6 @@ void DevClipStrokePath(fz_context* ctx, fz_device* dev, const fz_path* path,
     Record(ctx, dev, [&](fz_device* r) {
         fz_clip_stroke_path(ctx, r, path, stroke, ctm, scissor);
     });
-    if (InRecordedCell(ctx, dev))
-        return;
     const fz_rect r = fz_intersect_rect(SafeBoundPath(ctx, path, stroke, ctm), scissor);
     Guard(ctx, dev, [&](Collector& c) { c.PushClip(r); });
 }
@@ -123,8 +101,6 @@ void DevFillText(fz_context* ctx, fz_device* dev, const fz_text* text, fz_matrix
                  fz_colorspace* cs, const float* color, float alpha, fz_color_params cp)
 {
     Record(ctx, dev, [&](fz_device* r) { fz_fill_text(ctx, r, text, ctm, cs, color, alpha, cp); });
-    if (InRecordedCell(ctx, dev))
-        return;
     Guard(ctx, dev, [&](Collector& c) { c.Text(text, ctm, cs, color, cp, TextKind::Fill); });
 }
 
@@ -135,8 +111,6 @@ void DevStrokeText(fz_context* ctx, fz_device* dev, const fz_text* text,
     Record(ctx, dev, [&](fz_device* r) {
         fz_stroke_text(ctx, r, text, stroke, ctm, cs, color, alpha, cp);
     });
-    if (InRecordedCell(ctx, dev))
-        return;
     Guard(ctx, dev, [&](Collector& c) { c.Text(text, ctm, cs, color, cp, TextKind::Stroke); });
 }
 
@@ -144,8 +118,6 @@ void DevClipText(fz_context* ctx, fz_device* dev, const fz_text* text, fz_matrix
                  fz_rect scissor)
 {
     Record(ctx, dev, [&](fz_device* r) { fz_clip_text(ctx, r, text, ctm, scissor); });
-    if (InRecordedCell(ctx, dev))
-        return;
     const fz_rect r = fz_intersect_rect(SafeBoundText(ctx, text, ctm), scissor);
     Guard(ctx, dev, [&](Collector& c) { c.PushClip(r); });
 }
@@ -156,8 +128,6 @@ void DevClipStrokeText(fz_context* ctx, fz_device* dev, const fz_text* text,
     Record(ctx, dev, [&](fz_device* r) {
         fz_clip_stroke_text(ctx, r, text, stroke, ctm, scissor);
     });
-    if (InRecordedCell(ctx, dev))
-        return;
     const fz_rect r = fz_intersect_rect(SafeBoundText(ctx, text, ctm), scissor);
     Guard(ctx, dev, [&](Collector& c) { c.PushClip(r); });
 }
@@ -165,8 +135,6 @@ void DevClipStrokeText(fz_context* ctx, fz_device* dev, const fz_text* text,
 void DevIgnoreText(fz_context* ctx, fz_device* dev, const fz_text* text, fz_matrix ctm)
 {
     Record(ctx, dev, [&](fz_device* r) { fz_ignore_text(ctx, r, text, ctm); });
-    if (InRecordedCell(ctx, dev))
-        return;
     Guard(ctx, dev, [&](Collector& c) {
         c.Text(text, ctm, nullptr, nullptr, fz_default_color_params, TextKind::Invisible);
     });
@@ -176,8 +144,6 @@ void DevFillShade(fz_context* ctx, fz_device* dev, fz_shade* shade, fz_matrix ct
                   fz_color_params cp)
 {
     Record(ctx, dev, [&](fz_device* r) { fz_fill_shade(ctx, r, shade, ctm, alpha, cp); });
-    if (InRecordedCell(ctx, dev))
-        return;
     Guard(ctx, dev, [&](Collector& c) { c.FillShade(shade, ctm); });
 }
 
@@ -185,8 +151,6 @@ void DevFillImage(fz_context* ctx, fz_device* dev, fz_image* image, fz_matrix ct
                   fz_color_params cp)
 {
     Record(ctx, dev, [&](fz_device* r) { fz_fill_image(ctx, r, image, ctm, alpha, cp); });
-    if (InRecordedCell(ctx, dev))
-        return;
     Guard(ctx, dev, [&](Collector& c) { c.Image(image, ctm, false, nullptr, nullptr, cp); });
 }
 
@@ -196,8 +160,6 @@ void DevFillImageMask(fz_context* ctx, fz_device* dev, fz_image* image, fz_matri
     Record(ctx, dev, [&](fz_device* r) {
         fz_fill_image_mask(ctx, r, image, ctm, cs, color, alpha, cp);
     });
-    if (InRecordedCell(ctx, dev))
-        return;
     Guard(ctx, dev, [&](Collector& c) { c.Image(image, ctm, true, cs, color, cp); });
 }
 
@@ -205,8 +167,6 @@ void DevClipImageMask(fz_context* ctx, fz_device* dev, fz_image* image, fz_matri
                       fz_rect scissor)
 {
     Record(ctx, dev, [&](fz_device* r) { fz_clip_image_mask(ctx, r, image, ctm, scissor); });
-    if (InRecordedCell(ctx, dev))
-        return;
     const fz_rect r = fz_intersect_rect(fz_transform_rect(fz_unit_rect, ctm), scissor);
     Guard(ctx, dev, [&](Collector& c) { c.PushClip(r); });
 }
@@ -214,8 +174,6 @@ void DevClipImageMask(fz_context* ctx, fz_device* dev, fz_image* image, fz_matri
 void DevPopClip(fz_context* ctx, fz_device* dev)
 {
     Record(ctx, dev, [&](fz_device* r) { fz_pop_clip(ctx, r); });
-    if (InRecordedCell(ctx, dev))
-        return;
     Guard(ctx, dev, [&](Collector& c) { c.PopClip(); });
 }
 
@@ -223,53 +181,32 @@ void DevBeginMask(fz_context* ctx, fz_device* dev, fz_rect area, int luminosity,
                   fz_colorspace* cs, const float* bc, fz_color_params cp)
 {
     Record(ctx, dev, [&](fz_device* r) { fz_begin_mask(ctx, r, area, luminosity, cs, bc, cp); });
-    if (InRecordedCell(ctx, dev))
-        return;
     Guard(ctx, dev, [&](Collector& c) { c.BeginMask(area); });
 }
 
 void DevEndMask(fz_context* ctx, fz_device* dev)
 {
     Record(ctx, dev, [&](fz_device* r) { fz_end_mask(ctx, r); });
-    if (InRecordedCell(ctx, dev))
-        return;
     Guard(ctx, dev, [&](Collector& c) { c.EndMask(); });
 }
 
 int DevBeginTile(fz_context* ctx, fz_device* dev, fz_rect area, fz_rect view, float xstep,
                  float ystep, fz_matrix ctm, int id)
 {
-    CollectDevice* cd = CD(dev);
-    if (InRecordedCell(ctx, dev)) {
-        ++cd->cellDepth;
-        Record(ctx, dev, [&](fz_device* r) {
-            fz_begin_tile_id(ctx, r, area, view, xstep, ystep, ctm, id);
-        });
-        return 0;
-    }
     Guard(ctx, dev, [&](Collector& c) { c.BeginTile(area, ctm); });
-    // The cell's content is not reported. Without a recording the
-    // interpreter is told that the tile is known, so that it does not run
-    // the cell; a recording needs the cell, which then runs for it alone.
+    // The collector reports nothing of a tile's cell. Without a recording
+    // the interpreter is told that the tile is known, so that it does not
+    // run the cell; a recording needs the cell, which then runs.
     int known = 1;
     Record(ctx, dev, [&](fz_device* r) {
         known = fz_begin_tile_id(ctx, r, area, view, xstep, ystep, ctm, id);
     });
-    if (cd->record && !known) {
-        cd->cellDepth = 1;
-        return 0;
-    }
-    return 1;
+    return known;
 }
 
 void DevEndTile(fz_context* ctx, fz_device* dev)
 {
-    CollectDevice* cd = CD(dev);
-    if (cd->cellDepth > 0)
-        --cd->cellDepth;
     Record(ctx, dev, [&](fz_device* r) { fz_end_tile(ctx, r); });
-    if (InRecordedCell(ctx, dev))
-        return;
     Guard(ctx, dev, [&](Collector& c) { c.EndTile(); });
 }
 
@@ -330,7 +267,6 @@ int RunCollect(fz_context* ctx, fz_page* page, Collector* col, fz_display_list* 
         cd->col = col;
         cd->record = record;
         cd->recordFailed = 0;
-        cd->cellDepth = 0;
         dev->fill_path = DevFillPath;
         dev->stroke_path = DevStrokePath;
         dev->clip_path = DevClipPath;

@@ -387,8 +387,8 @@ TEST(Graphics, ShadingsAndPatternsAreAreas)
 
 // A parser that records its pages while it reads them draws every object as
 // one that records a page only when it draws it: the same objects, the same
-// pictures. Tile cells (nested ones too) run for the recording only, so
-// they add no objects; groups, clips, masks and text reach the recording.
+// pictures. Tile cells (nested ones too) run for the recording and add no
+// objects; groups, clips, masks and text reach the recording.
 TEST(Graphics, PagesRecordedWhileReadDrawAlike)
 {
     struct Case {

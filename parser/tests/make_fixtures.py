@@ -419,13 +419,14 @@ q 20 20 100 60 re W n /Sh1 sh Q
 
 def patterns_and_groups_page():
     # Two pages. The first: a rectangle filled with a tiling pattern whose
-    # cell is filled with another tiling pattern, a transparency group at
-    # half opacity, then text (painted with the pattern) and a line. The second: a plain rectangle and
+    # cell is filled with another tiling pattern, a transparency group of
+    # two overlapping rectangles drawn at half opacity as a whole, then text
+    # (painted with the pattern) and a line. The second: a plain rectangle and
     # text. Objects 1-7 are the catalog, page tree, font and the two pages'
     # contents and pages; the patterns are objects 8 and 9, the group 10.
     first = b"""
 /Pattern cs /P1 scn 20 20 160 100 re f
-/G1 Do
+q /A gs /G1 Do Q
 BT /F1 14 Tf 20 200 Td (After the patterns) Tj ET
 0 0 1 RG 2 w 200 150 m 380 280 l S
 """
@@ -433,7 +434,8 @@ BT /F1 14 Tf 20 200 Td (After the patterns) Tj ET
 0.8 0.2 0.2 rg 50 50 120 80 re f
 BT /F1 12 Tf 50 200 Td (Second page) Tj ET
 """
-    resources = "/Pattern << /P1 8 0 R >> /XObject << /G1 10 0 R >>"
+    resources = ("/Pattern << /P1 8 0 R >> /XObject << /G1 10 0 R >> "
+                 "/ExtGState << /A << /ca 0.5 >> >>")
 
     def stream(dictionary, data):
         return dictionary + b" /Length %d >>\nstream\n" % len(data) + data + b"\nendstream"
@@ -444,8 +446,8 @@ BT /F1 12 Tf 50 200 Td (Second page) Tj ET
     inner = stream(b"<< /PatternType 1 /PaintType 1 /TilingType 1 /BBox [0 0 6 6] /XStep 6 "
                    b"/YStep 6 /Resources << >>", b"0 0.6 0 rg 0 0 3 3 re f")
     group = stream(b"<< /Type /XObject /Subtype /Form /BBox [0 0 400 300] "
-                   b"/Group << /S /Transparency >> /Resources << /ExtGState << /A << /ca 0.5 >> >> >>",
-                   b"/A gs 1 0.5 0 rg 220 30 150 80 re f")
+                   b"/Group << /S /Transparency >> /Resources << >>",
+                   b"1 0.5 0 rg 220 30 150 80 re f 0.2 0.2 0.9 rg 260 50 60 40 re f")
     raw_pdf("patterns_groups.pdf", [(first, resources), (second, "")],
             extra_objects=[outer, inner, group])
 
