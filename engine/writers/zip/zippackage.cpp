@@ -634,6 +634,10 @@ bool ZipDeflater::Finish()
     s.joinAll();
     std::string().swap(s.buffer);
     bool ok = true;
+    std::size_t bytes = 0;
+    for (const auto& p : s.pieces)
+        bytes += p->out.size();
+    s.result.data.reserve(bytes);
     for (const auto& p : s.pieces) {
         ok = ok && p->ok;
         s.result.crc = crc32_combine(s.result.crc, p->crc, static_cast<z_off_t>(p->len));
