@@ -1,4 +1,4 @@
-#include "engine/writers/zip/zippackage.h"
+#include "engine/writers/formatsparts.h"
 
 #include "engine/layout/fileutil.h"
 #include "engine/layout/pagepipeline.h"
@@ -11,11 +11,9 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
-#include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <cwchar>
 #include <dirent.h>
 #include <fcntl.h>
 #include <string>
@@ -697,49 +695,20 @@ struct ZipCloser {
 
 } // namespace
 
-bool ZipCompress(const wchar_t* zipPath, const char* password, const wchar_t* pattern, ...)
+bool ModuleZipCompress(const std::string& zipPath, const char* password,
+                       const std::vector<std::string>& patterns)
 {
-    if (!zipPath)
-        return false;
-    std::vector<std::string> patterns;
-    patterns.push_back(utf8::FromWide(pattern ? pattern : L""));
-    va_list args;
-    va_start(args, pattern);
-    while (const wchar_t* next = va_arg(args, const wchar_t*)) {
-        if (std::wcscmp(next, L"-1") == 0)
-            break;
-        patterns.push_back(utf8::FromWide(next));
-    }
-    va_end(args);
-    return WriteBeside(utf8::FromWide(zipPath),
-                       [&](const std::string& temp) { return Pack(temp, password, patterns); });
-}
-
-bool ZipCompress(const char* zipPath, const char* password, const char* pattern, ...)
-{
-    if (!zipPath)
-        return false;
-    std::vector<std::string> patterns;
-    patterns.push_back(pattern ? pattern : "");
-    va_list args;
-    va_start(args, pattern);
-    while (const char* next = va_arg(args, const char*)) {
-        if (std::strcmp(next, "-1") == 0)
-            break;
-        patterns.push_back(next);
-    }
-    va_end(args);
     return WriteBeside(zipPath,
                        [&](const std::string& temp) { return Pack(temp, password, patterns); });
 }
 
-bool ZipWritePackage(const std::string& zipPath, const std::vector<ZipPackageEntry>& entries)
+bool ModuleZipWritePackage(const std::string& zipPath, const std::vector<ZipPackageEntry>& entries)
 {
     return WriteBeside(zipPath,
                        [&](const std::string& temp) { return WritePackage(temp, entries); });
 }
 
-bool unzipPackage(char* destDir, const char* zipPath)
+bool ModuleUnzipPackage(char* destDir, const char* zipPath)
 {
     // An empty destination would become "/".
     if (!destDir || !*destDir || !zipPath)
