@@ -160,6 +160,9 @@ struct ParserImpl {
     std::uint64_t docId = 0;
     bool pageTree = false;       // the page map of doc is made
     bool clearObjects = false;   // parsed objects are let go after each page
+    // The page map of doc, for parsers that open the same file (LoadAlike);
+    // set by Load and read-only until the next.
+    std::shared_ptr<const PageTreeMap> treeMap;
     std::wstring path;
     int pageCount = 0;
     int currentPage = -1;
@@ -249,6 +252,7 @@ struct ParserImpl {
                 SafeDropPageTree(ctx, doc);
             pageTree = false;
             clearObjects = false;
+            treeMap.reset();
             fz_drop_document(ctx, doc);
             doc = nullptr;
         }
@@ -396,6 +400,19 @@ std::wstring Parser::GetWorkDir()
 
 bool Parser::Load(const std::wstring& path, bool checkOnly, const char* password)
 {
+    return LoadWith(path, checkOnly, password, nullptr);
+}
+
+bool Parser::LoadAlike(const Parser& loaded)
+{
+    // What `loaded` holds is only read: its owner may use it meanwhile.
+    const std::shared_ptr<const PageTreeMap> map = loaded.impl_->treeMap;
+    return LoadWith(loaded.impl_->path, false, loaded.password_.c_str(), map.get());
+}
+
+bool Parser::LoadWith(const std::wstring& path, bool checkOnly, const char* password,
+                      const parser_detail::PageTreeMap* map)
+{
     ParserImpl& d = *impl_;
     d.Close();
     const std::string file = ToUtf8(path);
@@ -429,7 +446,17 @@ bool Parser::Load(const std::wstring& path, bool checkOnly, const char* password
         throw ParserError("the PDF file has no pages (or its page tree is damaged): " + file);
     }
     SafeMakeFormAppearances(d.ctx, doc);
-    d.pageTree = SafeLoadPageTree(d.ctx, doc, &d.clearObjects);
+    if (map && SafeAdoptPageTree(d.ctx, doc, *map)) {
+        d.pageTree = true;
+        d.clearObjects = true;
+    } else {
+        d.pageTree = SafeLoadPageTree(d.ctx, doc, &d.clearObjects);
+        if (d.pageTree && d.clearObjects) {
+            PageTreeMap made = SafeCopyPageTree(d.ctx, doc);
+            if (!made.pageObjects.empty())
+                d.treeMap = std::make_shared<const PageTreeMap>(std::move(made));
+        }
+    }
     // Mapping the tree parsed every page object: they go at once, not with
     // the first page (parsers opened together would all hold them).
     if (d.clearObjects)
