@@ -1,5 +1,6 @@
 // Parser: loading, page objects, rendering, recognition.
 #include "internal.h"
+#include "file_stream.h"
 #include "mupdf_safe.h"
 #include "ocr.h"
 
@@ -44,7 +45,13 @@ StaticFolders& Folders()
 fz_document* OpenPdfPlain(fz_context* ctx, const char* path, char* err, std::size_t errSize)
 {
     fz_document* volatile doc = nullptr;
-    fz_try(ctx) doc = reinterpret_cast<fz_document*>(pdf_open_document(ctx, path));
+    fz_stream* volatile file = nullptr;
+    fz_try(ctx)
+    {
+        file = OpenFileStream(ctx, path);
+        doc = reinterpret_cast<fz_document*>(pdf_open_document_with_stream(ctx, file));
+    }
+    fz_always(ctx) fz_drop_stream(ctx, file);
     fz_catch(ctx)
     {
         std::snprintf(err, errSize, "%s", fz_caught_message(ctx));
