@@ -265,10 +265,10 @@ TEST(Driver, OutputTypesLoadOnlyTheLibrariesTheyWriteWith)
         SCOPED_TRACE(std::string("type ") + c.type);
         const TempDir out;
         int status = -1;
-        const std::string log = Run("LD_DEBUG=files " + std::string(TRANCEL_RUN) + " --protocol --type " +
-                                        c.type + " --dest " + Quote(out.path().string()) + " " +
-                                        Quote(Pdf("text")) + " 2>&1",
-                                    &status);
+        const std::string command = "LD_DEBUG=files " + std::string(TRANCEL_RUN) +
+                                    " --protocol --type " + c.type + " --dest " +
+                                    Quote(out.path().string()) + " " + Quote(Pdf("text")) + " 2>&1";
+        const std::string log = testutil::Run(command, &status);
         EXPECT_EQ(status, 0) << log;
         for (const char* library : libraries)
             EXPECT_EQ(log.find(std::string("file=") + library) != std::string::npos ||
