@@ -313,9 +313,12 @@ bool SafeAdoptPageTree(fz_context* ctx, fz_document* fdoc, const PageTreeMap& ma
     }
     std::copy(map.pageObjects.begin(), map.pageObjects.end(), forward);
     std::copy(map.byObject.begin(), map.byObject.end(), reverse);
+    // As after one pdf_load_page_tree: SafeDropPageTree's one
+    // pdf_drop_page_tree frees the map.
     doc->fwd_page_map = forward;
     doc->rev_page_map = reverse;
     doc->map_page_count = n;
+    doc->page_map_nesting = 1;
     return true;
 }
 

@@ -236,7 +236,7 @@ TEST(Load, ParsersOpenedAlikeReadTheSamePages)
         EXPECT_FALSE(text.empty());
         EXPECT_EQ(AllText(alike), text);
     }
-    EXPECT_EQ(PdfinfoPages(joined, ""), 4);
+    EXPECT_GE(PdfinfoPages(joined, ""), 4);   // pages of several files in one tree
 
     const std::string moving = (dir / "moving.pdf").string();
     std::filesystem::copy_file(joined, moving);
