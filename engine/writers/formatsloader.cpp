@@ -1,5 +1,5 @@
-// Loading the formats module, and the engine's zip and Office encryption
-// functions, which hand their work to it.
+// Loading the formats module, and the engine's Office encryption function,
+// which hands its work to it.
 #include "engine/writers/formatsmodule.h"
 
 #include "engine/layout/utf8.h"
@@ -7,10 +7,7 @@
 
 #include <dlfcn.h>
 
-#include <cstdarg>
 #include <cstdint>
-#include <cstring>
-#include <cwchar>
 #include <iostream>
 #include <mutex>
 #include <string>
@@ -35,7 +32,7 @@ const FormatsModule* Formats()
             handle = ::dlopen(kFormatsModuleFile, RTLD_NOW | RTLD_GLOBAL);
         if (!handle) {
             const char* why = ::dlerror();
-            std::cerr << "XML and zip output is not available: " << (why ? why : kFormatsModuleFile)
+            std::cerr << "XML output and Office encryption are not available: " << (why ? why : kFormatsModuleFile)
                       << std::endl;
             return;
         }
@@ -43,61 +40,13 @@ const FormatsModule* Formats()
         auto entry = reinterpret_cast<Entry>(::dlsym(handle, "TrancelFormatsModule"));
         const FormatsModule* table = entry ? entry() : nullptr;
         if (!table || table->version != kFormatsModuleVersion) {
-            std::cerr << "XML and zip output is not available: " << kFormatsModuleFile
+            std::cerr << "XML output and Office encryption are not available: " << kFormatsModuleFile
                       << " does not match this program" << std::endl;
             return;
         }
         module = table;
     });
     return module;
-}
-
-bool ZipCompress(const wchar_t* zipPath, const char* password, const wchar_t* pattern, ...)
-{
-    if (!zipPath)
-        return false;
-    std::vector<std::string> patterns;
-    patterns.push_back(utf8::FromWide(pattern ? pattern : L""));
-    va_list args;
-    va_start(args, pattern);
-    while (const wchar_t* next = va_arg(args, const wchar_t*)) {
-        if (std::wcscmp(next, L"-1") == 0)
-            break;
-        patterns.push_back(utf8::FromWide(next));
-    }
-    va_end(args);
-    const FormatsModule* module = Formats();
-    return module && module->zipCompress(utf8::FromWide(zipPath), password, patterns);
-}
-
-bool ZipCompress(const char* zipPath, const char* password, const char* pattern, ...)
-{
-    if (!zipPath)
-        return false;
-    std::vector<std::string> patterns;
-    patterns.push_back(pattern ? pattern : "");
-    va_list args;
-    va_start(args, pattern);
-    while (const char* next = va_arg(args, const char*)) {
-        if (std::strcmp(next, "-1") == 0)
-            break;
-        patterns.push_back(next);
-    }
-    va_end(args);
-    const FormatsModule* module = Formats();
-    return module && module->zipCompress(zipPath, password, patterns);
-}
-
-bool ZipWritePackage(const std::string& zipPath, const std::vector<ZipPackageEntry>& entries)
-{
-    const FormatsModule* module = Formats();
-    return module && module->zipWritePackage(zipPath, entries);
-}
-
-bool unzipPackage(char* destDir, const char* zipPath)
-{
-    const FormatsModule* module = Formats();
-    return module && module->unzipPackage(destDir, zipPath);
 }
 
 std::string EncryptOfficePackage(const std::string& package, const std::u16string& password)

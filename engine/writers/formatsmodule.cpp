@@ -1,5 +1,5 @@
 // The formats module's table (formatsmodule.h): the XML layer's cores over
-// Xerces-C, zip packages over libzip, Office encryption over OpenSSL.
+// Xerces-C, Office encryption over OpenSSL.
 #include "engine/writers/formatsmodule.h"
 
 #include "engine/writers/formatsparts.h"
@@ -46,9 +46,6 @@ const FormatsModule kModule{
     &XmlDecode,
     &XmlCreate,
     &XmlSerialize,
-    &ModuleZipCompress,
-    &ModuleZipWritePackage,
-    &ModuleUnzipPackage,
     &ModuleEncryptOfficePackage,
 };
 

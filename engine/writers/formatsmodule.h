@@ -1,20 +1,19 @@
-// The formats module: the code of the engine that needs Xerces-C, libzip or
-// OpenSSL (XML documents, zip packages, Office package encryption), built
-// as a library of its own that the engine loads the first time a job needs
-// one of them. Loading those libraries costs a process about ten megabytes
-// of memory before it does anything; plain-text output needs none of them.
+// The formats module: the code of the engine that needs Xerces-C (XML
+// documents) or the encryption of Office packages, built as a library of
+// its own that the engine loads the first time a job needs one of them.
+// Loading Xerces and what it needs (libcurl, GnuTLS, ICU) costs a process
+// about ten megabytes of memory before it does anything; plain-text output
+// needs none of it.
 //
 // The module's functions are reached through one table; the engine's own
-// functions (zippackage.h, officecrypto.h, the XML factory) forward to it,
-// so their callers do not know where the work is done. The module uses
-// the engine library that loaded it for everything else.
+// functions (officecrypto.h, the XML factory) forward to it, so their
+// callers do not know where the work is done. The module uses the engine
+// library that loaded it for everything else.
 #pragma once
 
 #include "engine/writers/xml/ixml.h"
-#include "engine/writers/zip/zippackage.h"
 
 #include <string>
-#include <vector>
 
 constexpr int kFormatsModuleVersion = 1;
 constexpr char kFormatsModuleFile[] = "libtrancel_formats.so";
@@ -31,13 +30,6 @@ struct FormatsModule {
     Tolvik::IXMLDocument* (*xmlDecode)(void* core, const std::string& path);
     Tolvik::IXMLDocument* (*xmlCreate)(void* core, const std::string& rootName);
     bool (*xmlSerialize)(Tolvik::IXMLDocument* document, std::string& text);
-
-    // Zip packages, as zippackage.h describes them; paths and patterns are
-    // UTF-8, and the patterns of ZipCompress come as a list.
-    bool (*zipCompress)(const std::string& zipPath, const char* password,
-                        const std::vector<std::string>& patterns);
-    bool (*zipWritePackage)(const std::string& zipPath, const std::vector<ZipPackageEntry>& entries);
-    bool (*unzipPackage)(char* destDir, const char* zipPath);
 
     // officecrypto.h's EncryptOfficePackage.
     std::string (*encryptOfficePackage)(const std::string& package, const std::u16string& password);
