@@ -423,12 +423,16 @@ void Word07WordsInfo::writeText(std::string& out) const
         out += "/>";
     }
     // Half-points, within what Word accepts (1 to 1638 points); a mirrored
-    // run reports a negative size.
+    // run reports a negative size. Readers size right-to-left and other
+    // complex scripts (Arabic, Hebrew) by a size of their own, which
+    // otherwise stays the styles' default whatever the run's size is.
     const double points = std::fabs(style.fontSize);
     const int size = std::isnan(points) || points < 1 ? 1 : (points > 1638 ? 1638 : WholeNumber(points));
-    out += "<w:sz";
-    Attr(out, "w:val", size * 2);
-    out += "/>";
+    for (const char* element : {"<w:sz", "<w:szCs"}) {
+        out += element;
+        Attr(out, "w:val", size * 2);
+        out += "/>";
+    }
     if (link)
         out += "<w:u w:val=\"none\"/>";
     out += "</w:rPr><w:t";

@@ -302,6 +302,7 @@ TEST_F(Word07Xml, TextBoxPlacesLinesWithSpacesBetweenWords)
     const std::string rPr = first + "/" + Q("w:r") + "[1]/" + Q("w:rPr");
     EXPECT_EQ(XPathFile(xml, "string(" + rPr + "/" + Q("w:color") + "/@w:val)"), "ff7f00");
     EXPECT_EQ(XPathFile(xml, "string(" + rPr + "/" + Q("w:sz") + "/@w:val)"), "20");
+    EXPECT_EQ(XPathFile(xml, "string(" + rPr + "/" + Q("w:szCs") + "/@w:val)"), "20");
     EXPECT_EQ(XPathFile(xml, "string(" + rPr + "/" + Q("w:rFonts") + "/@w:ascii)"), "Helvetica");
     // Black text and the first line's indent of 0 are the defaults: not
     // repeated. Only a text with a space at an end asks to keep its spaces.
