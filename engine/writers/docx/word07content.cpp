@@ -410,9 +410,12 @@ void Word07WordsInfo::writeText(std::string& out) const
     }
     // Run properties in the order the schema lists them; black text is the
     // styles' default.
+    // The run's face for every script: readers pick the face of East Asian
+    // and of complex-script text by names of their own.
     out += "<w:r><w:rPr><w:rFonts";
     Attr(out, "w:ascii", style.fontName);
     Attr(out, "w:hAnsi", style.fontName);
+    Attr(out, "w:eastAsia", style.fontName);
     Attr(out, "w:cs", style.fontName);
     out += "/>";
     // A link keeps its own colour and no underline whatever style a reader

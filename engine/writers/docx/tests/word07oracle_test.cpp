@@ -217,7 +217,7 @@ protected:
     static void PatternFillsAreFilled();
     static void LinesNeverWrap();
     static void FontsGoByTheirFamilies();
-    static void ComplexScriptsKeepTheirSize();
+    static void OtherScriptsKeepTheirRunsLook();
     static void ProtectedDocumentOpensWithItsPasswordOnly();
 
     static TempDir* dir;
@@ -248,7 +248,7 @@ TEST_F(Word07Oracle, LibreOfficeOpensEveryDocument)
     PatternFillsAreFilled();
     LinesNeverWrap();
     FontsGoByTheirFamilies();
-    ComplexScriptsKeepTheirSize();
+    OtherScriptsKeepTheirRunsLook();
     ProtectedDocumentOpensWithItsPasswordOnly();
 }
 
@@ -329,27 +329,33 @@ void Word07Oracle::FontsGoByTheirFamilies()
     EXPECT_NE(fonts.find("w:name=\"QejaVu Sans\""), std::string::npos) << fonts;
 }
 
-void Word07Oracle::ComplexScriptsKeepTheirSize()
+void Word07Oracle::OtherScriptsKeepTheirRunsLook()
 {
-    SCOPED_TRACE("Arabic and Hebrew words keep the size of their run");
+    SCOPED_TRACE("Arabic, Hebrew and Chinese words keep the size and face of their run");
     // Every line of the page is set at 24 points: LibreOffice draws the
     // Arabic and the Hebrew word as high as the Latin ones, not at the
     // styles' default size (11 points, less than half as high).
-    const auto words = WordHeights(dir->str() + "lo/scripts.pdf", 1);
+    const std::string back = dir->str() + "lo/scripts.pdf";
     double latin = 0;
-    std::vector<std::pair<std::string, double>> others;
-    for (const auto& [text, height] : words) {
+    std::vector<std::pair<std::string, double>> rightToLeft;
+    for (const auto& [text, height] : WordHeights(back, 1)) {
+        const unsigned char lead = text.empty() ? 0 : static_cast<unsigned char>(text[0]);
         if (text == "Latin")
             latin = height;
-        else if (!text.empty() && static_cast<unsigned char>(text[0]) >= 0x80)
-            others.emplace_back(text, height);
+        else if (lead >= 0xd6 && lead <= 0xdb)   // U+0580 to U+06FF: Hebrew and Arabic
+            rightToLeft.emplace_back(text, height);
     }
     ASSERT_GT(latin, 20.0);
-    ASSERT_EQ(others.size(), 2u);
-    for (const auto& [text, height] : others) {
+    ASSERT_EQ(rightToLeft.size(), 2u);
+    for (const auto& [text, height] : rightToLeft) {
         EXPECT_GT(height, latin * 0.85) << text;
         EXPECT_LT(height, latin * 1.15) << text;
     }
+    // The Chinese words keep their face, not the reader's default face for
+    // East Asian text (WenQuanYi Zen Hei, the only other one installed).
+    const std::string fonts = Shell("pdffonts " + Quote(back) + " 2>/dev/null");
+    EXPECT_NE(fonts.find("WenQuanYiZenHeiMono"), std::string::npos) << fonts;
+    EXPECT_EQ(fonts.find("WenQuanYiZenHei "), std::string::npos) << fonts;
 }
 
 void Word07Oracle::PagesKeepTheirSizesAndPictures()

@@ -304,6 +304,7 @@ TEST_F(Word07Xml, TextBoxPlacesLinesWithSpacesBetweenWords)
     EXPECT_EQ(XPathFile(xml, "string(" + rPr + "/" + Q("w:sz") + "/@w:val)"), "20");
     EXPECT_EQ(XPathFile(xml, "string(" + rPr + "/" + Q("w:szCs") + "/@w:val)"), "20");
     EXPECT_EQ(XPathFile(xml, "string(" + rPr + "/" + Q("w:rFonts") + "/@w:ascii)"), "Helvetica");
+    EXPECT_EQ(XPathFile(xml, "string(" + rPr + "/" + Q("w:rFonts") + "/@w:eastAsia)"), "Helvetica");
     // Black text and the first line's indent of 0 are the defaults: not
     // repeated. Only a text with a space at an end asks to keep its spaces.
     const std::string second = paragraphs + "[2]";
