@@ -18,6 +18,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -57,19 +58,42 @@ struct Args {
     std::string pdf;
 };
 
-inline Args ParseArgs(int argc, char** argv, int runs, int pages)
+// A benchmark's own numeric flags: `--flag N` sets the int it points to.
+using NumberOptions = std::map<std::string, int*>;
+
+// The common arguments, and the flags of `numbers` besides; every number
+// is at least 1.
+inline Args ParseArgs(int argc, char** argv, int runs, int pages, const NumberOptions& numbers = {})
 {
     Args a{runs, pages, {}};
+    NumberOptions flags = numbers;
+    flags.emplace("--runs", &a.runs);
+    flags.emplace("--pages", &a.pages);
     for (int i = 1; i < argc; ++i) {
         const std::string s = argv[i];
-        if (s == "--runs" && i + 1 < argc)
-            a.runs = std::max(1, std::atoi(argv[++i]));
-        else if (s == "--pages" && i + 1 < argc)
-            a.pages = std::max(1, std::atoi(argv[++i]));
+        const auto flag = flags.find(s);
+        if (flag != flags.end() && i + 1 < argc)
+            *flag->second = std::max(1, std::atoi(argv[++i]));
         else
             a.pdf = s;
     }
     return a;
+}
+
+// The manual of 100+ pages in the corpus beside the source tree (a
+// 117-page LaTeX manual), the default input of the whole-document benchmarks.
+inline constexpr char kManual[] = "/../shared/corpus/pdf/009-pdflatex-geotopo_GeoTopo-komprimiert.pdf";
+
+// The PDF given on the command line, or else the manual; empty, after a
+// message, when that file does not exist.
+inline std::string PdfOrManual(const std::string& given)
+{
+    const std::string pdf = given.empty() ? std::string(TRANCEL_SOURCE_DIR) + kManual : given;
+    if (!fs::exists(pdf)) {
+        std::fprintf(stderr, "no such PDF: %s\n", pdf.c_str());
+        return {};
+    }
+    return pdf;
 }
 
 // A fresh work folder under /tmp, removed with its content at the end.

@@ -21,8 +21,6 @@ namespace {
 
 using namespace bench;
 
-const char kManual[] = "/../shared/corpus/pdf/009-pdflatex-geotopo_GeoTopo-komprimiert.pdf";
-
 // One conversion of `pdf` to output type `type` into a fresh folder below
 // `work`.
 Measure Convert(const std::string& pdf, int type, const fs::path& work, const std::string& tag)
@@ -70,27 +68,13 @@ int PageCount(const std::string& pdf)
 
 int main(int argc, char** argv)
 {
-    int runs = 5;
     int longPages = 0;
     int loPages = 0;
-    std::string pdf;
-    for (int i = 1; i < argc; ++i) {
-        const std::string s = argv[i];
-        if (s == "--runs" && i + 1 < argc)
-            runs = std::max(1, std::atoi(argv[++i]));
-        else if (s == "--long" && i + 1 < argc)
-            longPages = std::max(1, std::atoi(argv[++i]));
-        else if (s == "--libreoffice" && i + 1 < argc)
-            loPages = std::max(1, std::atoi(argv[++i]));
-        else
-            pdf = s;
-    }
+    const Args args = ParseArgs(argc, argv, 5, 0, {{"--long", &longPages}, {"--libreoffice", &loPages}});
+    const int runs = args.runs;
+    const std::string pdf = PdfOrManual(args.pdf);
     if (pdf.empty())
-        pdf = std::string(TRANCEL_SOURCE_DIR) + kManual;
-    if (!fs::exists(pdf)) {
-        std::fprintf(stderr, "no such PDF: %s\n", pdf.c_str());
         return 1;
-    }
     WorkDir work("docx-bench");
 
     // 1. The manual to .docx and to text, in turns.

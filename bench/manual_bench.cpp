@@ -16,8 +16,6 @@ namespace {
 
 using namespace bench;
 
-const char kManual[] = "/../shared/corpus/pdf/009-pdflatex-geotopo_GeoTopo-komprimiert.pdf";
-
 Timing Ours(const std::string& pdf, int type, const fs::path& work, int run)
 {
     Basedata_w item;
@@ -33,12 +31,9 @@ Timing Ours(const std::string& pdf, int type, const fs::path& work, int run)
 int main(int argc, char** argv)
 {
     Args args = ParseArgs(argc, argv, 3, 0);
+    args.pdf = PdfOrManual(args.pdf);
     if (args.pdf.empty())
-        args.pdf = std::string(TRANCEL_SOURCE_DIR) + kManual;
-    if (!fs::exists(args.pdf)) {
-        std::fprintf(stderr, "no such PDF: %s\n", args.pdf.c_str());
         return 1;
-    }
     WorkDir work("manual-bench");
     const bool haveCalibre = std::system("command -v ebook-convert >/dev/null 2>&1") == 0;
 

@@ -167,8 +167,7 @@ private:
     StyleLists& styleOf(const TextRun& run);
     std::uint32_t plainList(StyleLists& style);
 
-    void collectFonts(const PageLines& page);
-    void collectBookmarks(const PageLines& page);
+    void collectFontsAndBookmarks(const PageLines& page);
     int fontIndex(const std::string& name) const;
     // Ends the page written last: a page break, or for the document's last
     // page its closing paragraph mark.
@@ -208,26 +207,14 @@ int Builder::fontIndex(const std::string& name) const
     return it == fontIndex_.end() ? 0 : it->second;
 }
 
-void Builder::collectFonts(const PageLines& page)
-{
-    auto add = [&](const TextRun* r) {
-        if (fontIndex_.try_emplace(r->fontName, static_cast<int>(doc_.fonts.size())).second)
-            doc_.fonts.push_back(r->fontName);
-    };
-    for (const auto* groups : {&page.flow, &page.boxes}) {
-        for (const LineGroup& g : *groups) {
-            for (const Line& l : g.lines) {
-                add(l.head);
-                for (const TextRun* r : l.joined)
-                    add(r);
-            }
-        }
-    }
-}
-
-void Builder::collectBookmarks(const PageLines& page)
+// Gives every font of the page's runs its index in the font table, in the
+// order of first use, and every page that a link of the page points to its
+// bookmark, in the same order.
+void Builder::collectFontsAndBookmarks(const PageLines& page)
 {
     auto visit = [&](const TextRun* r) {
+        if (fontIndex_.try_emplace(r->fontName, static_cast<int>(doc_.fonts.size())).second)
+            doc_.fonts.push_back(r->fontName);
         if (!r->hasLink)
             return;
         doc_.links = true;
@@ -603,8 +590,7 @@ void Builder::addPage(PageEntry page)
     auto kept = std::make_unique<KeptPage>();
     kept->page = std::move(page);
     kept->lines = ExtractLines(kept->page);
-    collectFonts(kept->lines);
-    collectBookmarks(kept->lines);
+    collectFontsAndBookmarks(kept->lines);
     writePage(kept->page, kept->lines, limit_);
     ++sectionPages_;
     if (!kept->lines.boxes.empty() || !kept->page.graphics.empty() || !kept->page.rotated.empty())

@@ -8,6 +8,7 @@
 #include "engine/layout/strutil.h"
 #include "engine/layout/tableblock.h"
 #include "engine/layout/textblock.h"
+#include "parser/cancel_probe.h"
 #include "parser/parser.h"
 
 #include <algorithm>
@@ -16,42 +17,6 @@
 #include <cstdint>
 #include <typeinfo>
 #include <utility>
-
-namespace {
-
-// Asks the parser's cancel callback during the long steps of a page's
-// analysis (a page of a hundred thousand words takes seconds), at most
-// every quarter of a second: a short page is not asked at all. A parser
-// without callbacks (a worker's) is never asked.
-class StepCancel {
-public:
-    explicit StepCancel(Parser* parser)
-        : fn_(parser->GetCancelCallback()), ctx_(parser->GetCallbackContext()),
-          last_(std::chrono::steady_clock::now())
-    {
-    }
-    // True once the caller asked to stop.
-    bool operator()()
-    {
-        if (stopped_ || !fn_)
-            return stopped_;
-        const auto now = std::chrono::steady_clock::now();
-        if (now - last_ < kInterval)
-            return false;
-        last_ = now;
-        stopped_ = fn_(ctx_);
-        return stopped_;
-    }
-
-private:
-    static constexpr std::chrono::milliseconds kInterval{250};
-    ParserCancelFn fn_;
-    void* ctx_;
-    std::chrono::steady_clock::time_point last_;
-    bool stopped_ = false;
-};
-
-} // namespace
 
 // The text blocks of the page as addtext sees them: each block's rectangle
 // and line size, and the blocks ordered by the lower edge of the area in
@@ -256,8 +221,12 @@ bool Page::ParserPage(Parser* parser, int page, bool ignoreImages, bool pageAsIm
     }
 
     // A request to stop ends the analysis between its steps and inside the
-    // long ones; the page keeps what it has, and the job ends.
-    StepCancel stopped(parser);
+    // long ones; the page keeps what it has, and the job ends. A page of a
+    // hundred thousand words takes seconds, so asking every quarter of a
+    // second is enough, and a short page is not asked at all.
+    CancelProbe probe(parser->GetCancelCallback(), parser->GetCallbackContext(),
+                      std::chrono::milliseconds(250));
+    auto stopped = [&probe] { return probe.Stopped(); };
 
     // 4. Picture regions, which take their places among the text blocks (a
     // page is one picture only with pageAsImage). With tables, drawings that

@@ -10,7 +10,7 @@
 #pragma once
 
 #include "parser/parser.h"
-#include "cancel_probe.h"
+#include "parser/cancel_probe.h"
 
 extern "C" {
 #include <mupdf/fitz.h>

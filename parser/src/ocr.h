@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-namespace parser_detail {
-
 class CancelProbe;
+
+namespace parser_detail {
 
 // One recognised word, in pixels of the image (y downward).
 struct OcrWordPx {

@@ -9,7 +9,7 @@
 // environment, for any process that starts OpenMP later).
 #include "ocr.h"
 
-#include "cancel_probe.h"
+#include "parser/cancel_probe.h"
 
 #include <tesseract/baseapi.h>
 #include <tesseract/ocrclass.h>

@@ -227,46 +227,37 @@ def pictures():
     os.remove(rgba_path)
 
 
-def scanned():
-    # A page that is only a picture of text, at 200 dpi.
-    dpi = 200
-    w_in, h_in = 6.0, 3.0
+def picture_of_text(name, dpi, w_in, h_in, font_size, left, top, step, lines):
+    """Writes NAME, a page of w_in x h_in inches that is only a grey picture
+    at `dpi` of `lines`, drawn in DejaVu Sans from (left, top) pixels down,
+    `step` pixels apart."""
     img = Image.new("L", (int(w_in * dpi), int(h_in * dpi)), 255)
     d = ImageDraw.Draw(img)
-    font = ImageFont.truetype(DEJAVU, 44)
-    lines = ["The quick brown fox jumps", "over the lazy dog near", "the river bank today."]
-    y = 60
+    font = ImageFont.truetype(DEJAVU, font_size)
+    y = top
     for line in lines:
-        d.text((60, y), line, fill=0, font=font)
-        y += 150
-    img_path = path("scan.png")
+        d.text((left, y), line, fill=0, font=font)
+        y += step
+    img_path = path(os.path.splitext(name)[0] + ".png")
     img.save(img_path)
-    c = canvas.Canvas(path("scanned.pdf"), pagesize=(w_in * 72, h_in * 72))
+    c = canvas.Canvas(path(name), pagesize=(w_in * 72, h_in * 72))
     c.drawImage(ImageReader(img_path), 0, 0, width=w_in * 72, height=h_in * 72)
     c.showPage()
     c.save()
     os.remove(img_path)
+
+
+def scanned():
+    # A page that is only a picture of text, at 200 dpi.
+    picture_of_text("scanned.pdf", 200, 6.0, 3.0, 44, 60, 60, 150,
+                    ["The quick brown fox jumps", "over the lazy dog near", "the river bank today."])
 
 
 def scanned_page_full():
     # A letter-size page that is only a picture of 80 lines of small text at
     # 300 dpi: seconds of recognition.
-    dpi = 300
-    w_in, h_in = 8.5, 11.0
-    img = Image.new("L", (int(w_in * dpi), int(h_in * dpi)), 255)
-    d = ImageDraw.Draw(img)
-    font = ImageFont.truetype(DEJAVU, 28)
-    y = 100
-    for k in range(80):
-        d.text((100, y), lorem(18, k + 7), fill=0, font=font)
-        y += 38
-    img_path = path("scan_full.png")
-    img.save(img_path)
-    c = canvas.Canvas(path("scanned_full.pdf"), pagesize=(w_in * 72, h_in * 72))
-    c.drawImage(ImageReader(img_path), 0, 0, width=w_in * 72, height=h_in * 72)
-    c.showPage()
-    c.save()
-    os.remove(img_path)
+    picture_of_text("scanned_full.pdf", 300, 8.5, 11.0, 28, 100, 100, 38,
+                    [lorem(18, k + 7) for k in range(80)])
 
 
 # ---- links -------------------------------------------------------------------------

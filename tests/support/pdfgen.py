@@ -91,6 +91,23 @@ def blank(path):
     c.save()
 
 
+def write_objects(path, objs):
+    """Writes `objs` (dictionary and stream bodies) as objects 1, 2, ... of a
+    PDF with a cross-reference table; object 1 is the catalog."""
+    out = b"%PDF-1.4\n"
+    offsets = []
+    for i, o in enumerate(objs):
+        offsets.append(len(out))
+        out += b"%d 0 obj\n" % (i + 1) + o + b"\nendobj\n"
+    xref = len(out)
+    out += b"xref\n0 %d\n0000000000 65535 f \n" % (len(objs) + 1)
+    for o in offsets:
+        out += b"%010d 00000 n \n" % o
+    out += b"trailer\n<< /Size %d /Root 1 0 R >>\nstartxref\n%d\n%%%%EOF\n" % (len(objs) + 1, xref)
+    with open(path, "wb") as f:
+        f.write(out)
+
+
 def raw_pdf(path, content, xobject=None, count=1, form=False, kids=b""):
     """A one-page PDF written by hand: the page draws `content` with
     Helvetica as /F1 and `xobject` (dictionary entries, stream data) as
@@ -106,18 +123,7 @@ def raw_pdf(path, content, xobject=None, count=1, form=False, kids=b""):
                                 b"\x80")
     objs.append(b"<< /Type /XObject /Subtype /Image " + entries +
                 b" /Length %d >>\nstream\n" % len(data) + data + b"\nendstream")
-    out = b"%PDF-1.4\n"
-    offsets = []
-    for i, o in enumerate(objs):
-        offsets.append(len(out))
-        out += b"%d 0 obj\n" % (i + 1) + o + b"\nendobj\n"
-    xref = len(out)
-    out += b"xref\n0 %d\n0000000000 65535 f \n" % (len(objs) + 1)
-    for o in offsets:
-        out += b"%010d 00000 n \n" % o
-    out += b"trailer\n<< /Size %d /Root 1 0 R >>\nstartxref\n%d\n%%%%EOF\n" % (len(objs) + 1, xref)
-    with open(path, "wb") as f:
-        f.write(out)
+    write_objects(path, objs)
 
 
 LINES = (b"BT /F1 20 Tf 72 700 Td (A line above the picture.) Tj ET "
@@ -178,18 +184,7 @@ def write_pdf(path, pages, content, extra=()):
     objs += pages
     objs.append(b"<< /Length %d >>\nstream\n" % len(content) + content + b"\nendstream")
     objs += list(extra)
-    out = b"%PDF-1.4\n"
-    offsets = []
-    for i, o in enumerate(objs):
-        offsets.append(len(out))
-        out += b"%d 0 obj\n" % (i + 1) + o + b"\nendobj\n"
-    xref = len(out)
-    out += b"xref\n0 %d\n0000000000 65535 f \n" % (len(objs) + 1)
-    for o in offsets:
-        out += b"%010d 00000 n \n" % o
-    out += b"trailer\n<< /Size %d /Root 1 0 R >>\nstartxref\n%d\n%%%%EOF\n" % (len(objs) + 1, xref)
-    with open(path, "wb") as f:
-        f.write(out)
+    write_objects(path, objs)
 
 
 def slowpages(path, n):

@@ -271,28 +271,51 @@ TEST(Driver, SigtermEndsALongPageAndLeavesNothing)
         SCOPED_TRACE(c.what);
         const TempDir out;
         const TempDir tmp;
-        std::vector<std::string> args{TRANCEL_RUN, "--dest", out.path().string()};
+        std::vector<std::string> args{TRANCEL_RUN, "--protocol", "--dest", out.path().string()};
         args.insert(args.end(), c.args.begin(), c.args.end());
         std::vector<char*> argv;
         for (std::string& a : args)
             argv.push_back(a.data());
         argv.push_back(nullptr);
         const std::string tmpdir = "TMPDIR=" + tmp.path().string();
+        int lines[2];
+        ASSERT_EQ(::pipe(lines), 0);
         const pid_t pid = fork();
         ASSERT_GE(pid, 0);
         if (pid == 0) {
             ::putenv(const_cast<char*>(tmpdir.c_str()));
             const int null = ::open("/dev/null", O_WRONLY);
-            ::dup2(null, STDOUT_FILENO);
+            ::dup2(lines[1], STDOUT_FILENO);
             ::dup2(null, STDERR_FILENO);
+            ::close(lines[0]);
+            ::close(lines[1]);
             execv(argv[0], argv.data());
             _exit(127);
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(700));
+        ::close(lines[1]);
+        // The signal is sent once the driver has started its item, so that
+        // it lands in the job and not in a process still starting up (which
+        // a loaded machine can keep there for well over a second), and a
+        // little later, inside the long page.
+        std::string seen;
+        char buf[256];
+        ssize_t n = 0;
+        while (seen.find(" 1226 ") == std::string::npos && (n = ::read(lines[0], buf, sizeof buf)) > 0)
+            seen.append(buf, static_cast<std::size_t>(n));
+        if (seen.find(" 1226 ") == std::string::npos) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, nullptr, 0);
+            ::close(lines[0]);
+            FAIL() << "the driver showed no progress: " << seen;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
         int raw = 0;
         EXPECT_EQ(::waitpid(pid, &raw, WNOHANG), 0) << "the driver is still at work";
         const auto signalled = Clock::now();
         ::kill(pid, SIGTERM);
+        while (::read(lines[0], buf, sizeof buf) > 0) {
+        }
+        ::close(lines[0]);
         ::waitpid(pid, &raw, 0);
         const auto late = Clock::now() - signalled;
         EXPECT_TRUE(WIFEXITED(raw)) << raw;
