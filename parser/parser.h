@@ -293,6 +293,11 @@ public:
     // Path of the mask JPEG, or null when the picture has no mask (and
     // fills its box as its file shows it) or could not be written.
     const wchar_t* GetMaskPath() const;
+    // Whether the picture has a mask, and the path its file gets, both
+    // without writing any file (empty when an earlier write failed): for a
+    // caller that draws the picture from the page rather than use its files.
+    bool HasMask() const { return hasMask_; }
+    const std::wstring& GetPlannedImagePath() const { return imagePath_; }
     // Size of the picture's box on the page in whole points (rounded).
     bool GetImageSizeInPdf(int& width, int& height) const;
 

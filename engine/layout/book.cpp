@@ -137,6 +137,8 @@ Page* Book::analysePage(Parser* with, int page, std::size_t index)
     auto p = std::make_unique<Page>(writer);
     loaded[index] = p->ParserPage(with, page, ignoreImages, pageAsImage, ignoreTables,
                                   keepObjectOrder, drawGraphics);
+    if (writer)
+        writer->preparePage(p.get(), index);
     return p.release();
 }
 

@@ -254,13 +254,17 @@ bool ImageBlock::getImage(Parser* parser)
     if (img == nullptr)
         return draw(numbered, false);
 
-    // One picture: it keeps the parser's file name.
+    // One picture: it keeps the parser's file name. A picture with a mask
+    // is drawn with its mask over white, from the page: the parser's files
+    // of it and of its mask would go unused, so they are not made.
+    if (img->HasMask()) {
+        const std::wstring& planned = img->GetPlannedImagePath();
+        return !planned.empty() && draw(FreePictureName(FileName(planned)), true);
+    }
     const std::wstring& source = img->GetImagePath();
     if (source.empty())
         return false;   // the picture could not be made: it is left out
     const std::wstring name = FreePictureName(FileName(source));
-    if (img->GetMaskPath() != nullptr)
-        return draw(name, true);   // drawn with its mask over white
 
     // A picture that reaches beyond the page is drawn, cut at the page's
     // edges, rather than copied whole.

@@ -6,6 +6,7 @@
 
 #include "engine/layout/tableblock.h"
 
+#include <cstddef>
 #include <string>
 
 class Book;
@@ -23,6 +24,13 @@ public:
     virtual void write(Book* book) = 0;
     // Has every block of the page write itself, in order, with ctx.
     virtual void writePage(void* ctx, Page* page) = 0;
+    // Called on the thread that analysed page `index` of the book, right
+    // after the analysis: a writer whose output of a page needs nothing of
+    // the pages before it may make that output here, while write walks the
+    // book, so that pages are written on the page-analysis threads. It must
+    // touch nothing that write or another page's preparation uses. The
+    // default does nothing.
+    virtual void preparePage(Page* /*page*/, std::size_t /*index*/) {}
     // Produces the output: dir is the output folder without a trailing "/",
     // name is "/" + the base name. An existing path is never replaced: "(N)"
     // goes before the extension (FreeOutputPath). Returns the path written,

@@ -451,6 +451,14 @@ TEST_F(PagePdf, PicturesAreCopiedOrDrawn)
     EXPECT_NEAR(masked->getWidth(), 150, 1.0);
     EXPECT_NEAR(masked->getHeight(), 150, 1.0);
     EXPECT_EQ(utf8::FromWide(masked->getImagePath()).find("image/pimg"), 0u);
+    // Drawn from the page, it needs neither the parser's file of the picture
+    // nor that of its mask: neither is made.
+    auto* maskedSource = dynamic_cast<ImageCollect*>(masked->getObjects()[0]);
+    ASSERT_NE(maskedSource, nullptr);
+    const fs::path planned = utf8::Path(maskedSource->GetPlannedImagePath());
+    ASSERT_FALSE(planned.empty());
+    EXPECT_FALSE(fs::exists(planned)) << planned;
+    EXPECT_FALSE(fs::exists(fs::path(planned).replace_extension().concat("_mask.jpg")));
 
     // With text over it: one drawn region named by its number.
     const ImageBlock* captioned = RegionAt(regions, 72, 200);

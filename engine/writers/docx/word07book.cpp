@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <map>
 #include <set>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -105,23 +106,32 @@ bool Word07Book::BeginBody()
         return false;
     bodyBuffer = std::move(frame.head);
     bodyTail = std::move(frame.tail);
+    bodyDeflated = std::make_unique<ZipDeflater>();
+    return true;
+}
+
+bool Word07Book::writeBody(std::string_view bytes)
+{
+    if (bodyFd < 0)
+        return false;
+    if (!WriteAll(bodyFd, bytes.data(), bytes.size())) {
+        ::close(bodyFd);
+        bodyFd = -1;
+        return false;
+    }
+    bodyDeflated->Append(bytes);
     return true;
 }
 
 bool Word07Book::flushBody()
 {
-    if (bodyFd < 0)
+    if (!writeBody(bodyBuffer))
         return false;
-    if (!WriteAll(bodyFd, bodyBuffer.data(), bodyBuffer.size())) {
-        ::close(bodyFd);
-        bodyFd = -1;
-        return false;
-    }
     bodyBuffer.clear();
     return true;
 }
 
-void Word07Book::AppendBody(const std::string& xml)
+void Word07Book::AppendBody(std::string_view xml)
 {
     if (bodyFd < 0)
         return;
@@ -130,10 +140,8 @@ void Word07Book::AppendBody(const std::string& xml)
         return;
     }
     // A large piece goes to the file as it is, without a copy.
-    if (flushBody() && !WriteAll(bodyFd, xml.data(), xml.size())) {
-        ::close(bodyFd);
-        bodyFd = -1;
-    }
+    if (flushBody())
+        writeBody(xml);
 }
 
 void Word07Book::EndBody()
@@ -142,7 +150,7 @@ void Word07Book::EndBody()
         return;
     bodyBuffer += bodyTail;
     const bool written = flushBody();
-    bodyDone = written && ::close(bodyFd) == 0;
+    bodyDone = written && ::close(bodyFd) == 0 && bodyDeflated->Finish();
     bodyFd = -1;
     std::string().swap(bodyBuffer);
 }
@@ -249,8 +257,12 @@ std::wstring Word07Book::build(const std::wstring& out)
     const bool protect = options && options->bOpenPassword && options->openPassword &&
                          *options->openPassword;
     const std::wstring zip = protect ? t + L"/package.zip" : out;
-    if (!ZipCompress(zip.c_str(), nullptr, (t + L"/_rels").c_str(), (t + L"/docProps").c_str(),
-                     (t + L"/word").c_str(), (t + L"/[Content_Types].xml").c_str(), L"-1"))
+    const std::map<std::string, ZipDeflater*> ready = {
+        {utf8::FromWide(t + L"/word/document.xml"), bodyDeflated.get()}};
+    if (!ZipCompressWith(utf8::FromWide(zip),
+                         {utf8::FromWide(t + L"/_rels"), utf8::FromWide(t + L"/docProps"),
+                          utf8::FromWide(t + L"/word"), utf8::FromWide(t + L"/[Content_Types].xml")},
+                         ready))
         return L"";
     if (protect) {
         // Word opens no zip-encrypted package: the package is stored

@@ -5,11 +5,14 @@
 // beside the program.
 #pragma once
 
+#include <memory>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class Word07RelDocument;
+class ZipDeflater;
 struct wordOp;
 
 class Word07Book {
@@ -28,10 +31,11 @@ public:
     // The body of the main document, written as it is made: BeginBody makes
     // the package folder and writes the template's main document up to its
     // body; AppendBody adds the WordprocessingML of the next page; EndBody
-    // writes the rest of the template. A failure of any of them (no
-    // template, a full disk) makes the book write no package.
+    // writes the rest of the template. The main document is deflated for
+    // the package as it is written. A failure of any of them (no template,
+    // a full disk) makes the book write no package.
     bool BeginBody();
-    void AppendBody(const std::string& xml);
+    void AppendBody(std::string_view xml);
     void EndBody();
 
     // The number of pages the document holds (set by the writer); a book
@@ -54,6 +58,8 @@ public:
 
 private:
     bool flushBody();
+    // Writes the bytes to the main document's file and to its deflater.
+    bool writeBody(std::string_view bytes);
     std::wstring build(const std::wstring& out);
     // The template's font table with every used font that it does not name.
     bool writeFontTable(const std::wstring& templ, const std::wstring& part) const;
@@ -70,6 +76,7 @@ private:
     std::wstring folder;      // the package folder; empty before BeginBody
     int bodyFd = -1;          // word/document.xml while the body is written
     std::string bodyBuffer;   // written out in large pieces
+    std::unique_ptr<ZipDeflater> bodyDeflated;   // what was written, deflated
     std::string bodyTail;     // the template after the body
     bool bodyDone = false;    // EndBody wrote the whole main document
     std::vector<UsedFont> fonts;       // in the order first used

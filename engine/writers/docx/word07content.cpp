@@ -74,13 +74,22 @@ void Attr(std::string& out, const char* name, int value)
     out += '"';
 }
 
-void WriteObject(std::string& out, const ObjectInfo* object)
+void PageParts::NeedType(std::size_t at, Kind kind)
+{
+    for (const Place& place : places) {
+        if (place.kind == kind)
+            return;
+    }
+    places.push_back(Place{at, kind, 0});
+}
+
+void WriteObject(std::string& out, const ObjectInfo* object, PageParts* parts)
 {
     // The kind tags name the classes below; objects of other kinds write
     // nothing into a .docx body.
     switch (object ? object->GetType() : 0) {
     case kWord07TextBox:
-        static_cast<Word07TextBlockInfo*>(const_cast<ObjectInfo*>(object))->writeText(out);
+        static_cast<Word07TextBlockInfo*>(const_cast<ObjectInfo*>(object))->writeText(out, parts);
         break;
     case kWord07Line:
         static_cast<const Word07LineInfo*>(object)->writeText(out);
@@ -89,7 +98,7 @@ void WriteObject(std::string& out, const ObjectInfo* object)
         static_cast<const Word07WordsInfo*>(object)->writeText(out);
         break;
     case kWord07Image:
-        static_cast<Word07ImageInfo*>(const_cast<ObjectInfo*>(object))->writeText(out);
+        static_cast<Word07ImageInfo*>(const_cast<ObjectInfo*>(object))->writeText(out, parts);
         break;
     case kWord07Graphic:
         static_cast<const Word07Graphic*>(object)->writeText(out);
@@ -100,6 +109,15 @@ void WriteObject(std::string& out, const ObjectInfo* object)
     default:
         break;
     }
+}
+
+Word07ImageRel* NewPictureRelationship(int number, const std::wstring& path)
+{
+    auto* rel = new Word07ImageRel;
+    rel->SetId("imgid" + int2str(number));
+    const std::size_t slash = path.rfind(L'/');
+    rel->SetTarget(L"media/" + (slash == std::wstring::npos ? std::wstring() : path.substr(slash + 1)));
+    return rel;
 }
 
 bool SplitAtBody(const std::string& document, BodyFrame& frame)
@@ -216,7 +234,7 @@ void ResetWord07Counters()
 
 // --- Word07TextBlockInfo -----------------------------------------------------------
 
-int Word07TextBlockInfo::totalcount = 0;
+std::atomic<int> Word07TextBlockInfo::totalcount{0};
 
 Word07TextBlockInfo::Word07TextBlockInfo() : id(totalcount++)
 {
@@ -260,16 +278,18 @@ void PlacedStyle(std::string& out, double x, double y, double width, double heig
 
 } // namespace
 
-void Word07TextBlockInfo::writeText(std::string& out)
+void Word07TextBlockInfo::writeText(std::string& out, word07::PageParts* parts)
 {
     const bool rotated = matrix[1] != 0 || matrix[2] != 0;
     auto* run = rotated && !objects.empty() && objects.front()->GetType() == kWord07Words
                     ? static_cast<Word07WordsInfo*>(objects.front())
                     : nullptr;
     out += word07::kShapeRunStart;
-    if (run && !word07::ShapeTypes::textPath)
+    if (parts)
+        parts->NeedType(out.size(), run ? word07::PageParts::kTextPathType : word07::PageParts::kTextBoxType);
+    else if (run && !word07::ShapeTypes::textPath)
         word07::WriteTextPathShapeType(out);
-    if (!run && !word07::ShapeTypes::textBox)
+    else if (!run && !word07::ShapeTypes::textBox)
         word07::WriteTextBoxShapeType(out);
 
     // Shapes carry no id: nothing refers to them, and a word processor that
@@ -499,12 +519,32 @@ void Word07Section::SetSectionEnd(Word07Section* breakSection)
         breakSection->endsPage = true;
 }
 
+void Word07Section::UseFont(const std::string& family, bool fixedPitch, bool serif)
+{
+    if (family.empty())
+        return;
+    for (const FontUse& used : fonts) {
+        if (used.family == family)
+            return;
+    }
+    fonts.push_back(FontUse{family, fixedPitch, serif});
+}
+
 void Word07Section::writeText(std::string& out) const
 {
-    if (!pageSize)
-        writeContent(out);
-    else if (!endsPage)
-        writeSectPr(out);
+    if (pageSize) {
+        if (!endsPage)
+            writeSectPr(out);
+        return;
+    }
+    bool hasShapes = false;
+    for (const ObjectInfo* object : objects) {
+        const int kind = object->GetType();
+        hasShapes = hasShapes || kind == kWord07TextBox || kind == kWord07Image || kind == kWord07Graphic;
+    }
+    writeOpening(out, hasShapes);
+    writeShapes(out, nullptr);
+    writeClosing(out, hasShapes);
 }
 
 namespace {
@@ -517,7 +557,12 @@ constexpr int kGridPitch = 312;
 
 } // namespace
 
-void Word07Section::writeContent(std::string& out) const
+bool Word07Section::endsWithParagraph(bool hasShapes) const
+{
+    return hasShapes || pageIndex != pageCount - 1 || sectionEnd;
+}
+
+void Word07Section::writeOpening(std::string& out, bool hasShapes) const
 {
     // The page's bookmark, named by its index in the document. Its
     // paragraph and the shapes paragraph below hold nothing visible (the
@@ -537,32 +582,36 @@ void Word07Section::writeContent(std::string& out) const
     // The shapes go into one paragraph, which also ends the page: with a
     // page break, or with the section break of sectionEnd (whose properties
     // must come first in the paragraph). A page without shapes keeps its
-    // page through an empty paragraph of its own.
-    bool shapes = false;
-    auto shapesParagraph = [&] {
-        if (shapes)
-            return;
-        shapes = true;
-        out += "<w:p><w:pPr>";
-        out += kAnchorSpacing;
-        if (sectionEnd)
-            sectionEnd->writeSectPr(out);
-        out += "</w:pPr>";
-    };
+    // page through an empty paragraph of its own; the last page of the
+    // document needs none.
+    if (!endsWithParagraph(hasShapes))
+        return;
+    out += "<w:p><w:pPr>";
+    out += kAnchorSpacing;
+    if (sectionEnd)
+        sectionEnd->writeSectPr(out);
+    out += "</w:pPr>";
+}
+
+bool Word07Section::writeShapes(std::string& out, word07::PageParts* parts) const
+{
     // A page holds shapes only; other objects have no place on it.
+    bool hasShapes = false;
     for (const ObjectInfo* object : objects) {
         const int kind = object->GetType();
         if (kind == kWord07TextBox || kind == kWord07Image || kind == kWord07Graphic) {
-            shapesParagraph();
-            word07::WriteObject(out, object);
+            hasShapes = true;
+            word07::WriteObject(out, object, parts);
         }
     }
-    const bool lastPage = pageIndex == pageCount - 1;
-    if (!lastPage || sectionEnd)
-        shapesParagraph();
-    if (!shapes)
+    return hasShapes;
+}
+
+void Word07Section::writeClosing(std::string& out, bool hasShapes) const
+{
+    if (!endsWithParagraph(hasShapes))
         return;
-    if (!sectionEnd && !lastPage)
+    if (!sectionEnd && pageIndex != pageCount - 1)
         out += "<w:r><w:br w:type=\"page\"/></w:r>";
     out += "</w:p>";
 }

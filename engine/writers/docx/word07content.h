@@ -18,6 +18,8 @@
 #include "engine/writers/content/chapter.h"
 #include "engine/writers/content/objectinfo.h"
 
+#include <atomic>
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,6 +27,10 @@
 namespace Tolvik {
 class IXMLDocument;
 class IXMLElement;
+}
+
+namespace word07 {
+struct PageParts;
 }
 
 // Kind tags of the .docx content objects (ObjectInfo::GetType).
@@ -47,8 +53,8 @@ void ResetWord07Counters();
 // path rotated by its angle.
 class Word07TextBlockInfo : public ObjectInfo {
 public:
-    // Takes the next id from totalcount.
-    static int totalcount;
+    // Takes the next id from totalcount (boxes are made on several threads).
+    static std::atomic<int> totalcount;
 
     Word07TextBlockInfo();
     Word07TextBlockInfo(const Word07TextBlockInfo&) = delete;
@@ -58,8 +64,9 @@ public:
     // Written as text only (writeText), as every object of this tree.
     void writeXML(Tolvik::IXMLElement*) override {}
     void writeOPF(Tolvik::IXMLElement*, int&) override {}
-    // The run holding "w:pict" with the box, appended to `out`.
-    void writeText(std::string& out);
+    // The run holding "w:pict" with the box, appended to `out`. With
+    // `parts` the shape type is left to the body writer (see PageParts).
+    void writeText(std::string& out, word07::PageParts* parts = nullptr);
 
     void setX(double v) { x = v; }
     void setY(double v) { y = v; }
@@ -159,6 +166,28 @@ public:
     // section that ends no page), appended to the body text `out`.
     void writeText(std::string& out) const;
 
+    // A content section's text in three parts, for a body writer that has
+    // the shapes made apart from the rest (on the thread that analysed the
+    // page): the opening (the bookmark paragraph, and the start of the
+    // paragraph of the shapes), the shapes, and the closing that ends the
+    // page. `hasShapes` is what writeShapes answered.
+    void writeOpening(std::string& out, bool hasShapes) const;
+    // The page's shapes (text boxes, pictures, paths) in order; with `parts`
+    // what depends on the pages before is left to the body writer. True
+    // when the page has shapes.
+    bool writeShapes(std::string& out, word07::PageParts* parts) const;
+    void writeClosing(std::string& out, bool hasShapes) const;
+
+    // The font families of the page's runs, in the order first used, with
+    // their kind: the book's font table lists them.
+    struct FontUse {
+        std::string family;
+        bool fixedPitch = false;
+        bool serif = false;
+    };
+    void UseFont(const std::string& family, bool fixedPitch, bool serif);
+    const std::vector<FontUse>& UsedFonts() const { return fonts; }
+
     void SetHeight(double h) { height = h; }
     void SetWidth(double w) { width = w; }
     double GetHeight() const { return height; }
@@ -186,7 +215,9 @@ public:
     void writeSectPr(std::string& out) const;
 
 private:
-    void writeContent(std::string& out) const;
+    // Whether the page ends with a paragraph of its own (it has shapes, or
+    // its end must be marked).
+    bool endsWithParagraph(bool hasShapes) const;
 
     double height = 0;
     double width = 0;
@@ -197,6 +228,7 @@ private:
     Word07Section* sectionEnd = nullptr;   // content sections; not owned
     bool endsPage = false;                 // break sections owned by a page
     std::string sectionStart = "continuous";
+    std::vector<FontUse> fonts;
 };
 
 // The picture relationships of the main document, appended directly under
@@ -232,8 +264,34 @@ namespace word07 {
 // Appends ` name="value"`, the value escaped.
 void Attr(std::string& out, const char* name, std::string_view value);
 void Attr(std::string& out, const char* name, int value);
-// Appends any .docx content object of this tree (by its kind) as text.
-void WriteObject(std::string& out, const ObjectInfo* object);
+// What a page's shapes leave to the body writer, which has the pages in
+// order: where a shape needs a shape type defined before it in the document
+// (written once, before the first shape of its type), and where a picture's
+// number in the document goes (pictures are numbered in document order; the
+// number names the shape and its relationship). The page's pictures are
+// numbered from 0 in `pictures`, which holds their files. Made with the
+// shapes' text, so that a page's shapes can be written on any thread.
+struct PageParts {
+    enum Kind : int { kPictureType, kTextBoxType, kTextPathType, kPictureNumber };
+    struct Place {
+        std::size_t at = 0;   // offset in the shapes' text
+        Kind kind = kPictureType;
+        int picture = 0;      // kPictureNumber: the picture of the page
+    };
+    std::vector<Place> places;           // in text order
+    std::vector<std::wstring> pictures;  // the path of each picture of the page
+
+    // Records a shape type the text at `at` needs; once per page and type.
+    void NeedType(std::size_t at, Kind kind);
+};
+
+// The relationship of the picture with that number in the document, whose
+// file is `path` (its name becomes the part "media/<name>").
+Word07ImageRel* NewPictureRelationship(int number, const std::wstring& path);
+
+// Appends any .docx content object of this tree (by its kind) as text; with
+// `parts` as PageParts says.
+void WriteObject(std::string& out, const ObjectInfo* object, PageParts* parts = nullptr);
 
 // The main document of the template split around its body: `head` ends with
 // the start tag "<w:body>", `tail` starts with "</w:body>". A self-closing

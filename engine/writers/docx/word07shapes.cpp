@@ -40,22 +40,32 @@ const char* const kPagePosition =
 
 // --- Word07ImageInfo ---------------------------------------------------------------
 
-int Word07ImageInfo::COUNT = 0;
+std::atomic<int> Word07ImageInfo::COUNT{0};
 
 Word07ImageInfo::Word07ImageInfo() : number(COUNT++)
 {
     SetType(kWord07Image);
 }
 
-void Word07ImageInfo::writeText(std::string& out)
+void Word07ImageInfo::writeText(std::string& out, word07::PageParts* parts)
 {
+    // With parts the number goes in where the page's places say: the
+    // picture's number in the page stands for it until then.
+    const int picture = parts ? static_cast<int>(parts->pictures.size()) : 0;
+    auto appendNumber = [&](std::string& text) {
+        if (parts)
+            parts->places.push_back(word07::PageParts::Place{text.size(), word07::PageParts::kPictureNumber, picture});
+        else
+            text += int2str(WholeNumber(number));
+    };
     out += word07::kShapeRunStart;
-    if (!word07::ShapeTypes::picture)
+    if (parts)
+        parts->NeedType(out.size(), word07::PageParts::kPictureType);
+    else if (!word07::ShapeTypes::picture)
         word07::WritePictureShapeType(out);
-    const std::string n = int2str(WholeNumber(number));
-    out += "<v:shape";
-    Attr(out, "id", "image_" + n);
-    out += " style=\"position:absolute;margin-left:";
+    out += "<v:shape id=\"image_";
+    appendNumber(out);
+    out += "\" style=\"position:absolute;margin-left:";
     out += double2str(x);
     out += "pt;margin-top:";
     out += double2str(pageHeight - y - height);
@@ -65,25 +75,23 @@ void Word07ImageInfo::writeText(std::string& out)
     out += double2str(height);
     out += "pt;z-index:0";
     out += kPagePosition;
-    out += "\" type=\"#_x0000_t75\"><v:imagedata";
-    Attr(out, "r:id", "imgid" + n);
-    out += "/></v:shape>";
+    out += "\" type=\"#_x0000_t75\"><v:imagedata r:id=\"imgid";
+    appendNumber(out);
+    out += "\"/></v:shape>";
     out += word07::kShapeRunEnd;
 
+    if (parts) {
+        parts->pictures.push_back(path);
+        return;
+    }
     // The relationship names the picture's file in the package's media folder.
-    auto* rel = new Word07ImageRel;
-    rel->SetId("imgid" + n);
-    const std::size_t slash = path.rfind(L'/');
-    rel->SetTarget(L"media/" + (slash == std::wstring::npos ? std::wstring() : path.substr(slash + 1)));
     if (relSect)
-        relSect->appendObject(rel);
-    else
-        delete rel;
+        relSect->appendObject(word07::NewPictureRelationship(WholeNumber(number), path));
 }
 
 // --- Word07Graphic -------------------------------------------------------------------
 
-int Word07Graphic::COUNT = 0;
+std::atomic<int> Word07Graphic::COUNT{0};
 
 Word07Graphic::Word07Graphic(const GraphPath& p, double pageH, int way)
     : path(p), paintWay(way), pageHeight(pageH), number(COUNT++)

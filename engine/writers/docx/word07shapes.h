@@ -6,24 +6,31 @@
 #include "engine/writers/content/objectinfo.h"
 #include "parser/parser.h"
 
+#include <atomic>
 #include <string>
 
 class Section;
+namespace word07 {
+struct PageParts;
+}
 
 // A picture: a VML shape showing the image whose relationship it adds to
 // the relationship section when written.
 class Word07ImageInfo : public ImageInfo {
 public:
-    // Each picture takes the next number (naming its shape and relationship).
-    static int COUNT;
+    // Each picture takes the next number (naming its shape and relationship)
+    // when it is written into a document directly (without PageParts).
+    static std::atomic<int> COUNT;
 
     Word07ImageInfo();
 
     // Written as text only (writeText).
     void writeXML(Tolvik::IXMLElement*) override {}
     void writeOPF(Tolvik::IXMLElement*, int&) override {}
-    // The shape run; adds the picture's relationship.
-    void writeText(std::string& out);
+    // The shape run; adds the picture's relationship. With `parts` the
+    // number and the relationship are left to the body writer, which also
+    // defines the shape type.
+    void writeText(std::string& out, word07::PageParts* parts = nullptr);
     void writeRel() {}
 
     void SetPosition(double px, double py) { x = px; y = py; }
@@ -44,7 +51,7 @@ private:
 // stroked (and filled) in the path's colours.
 class Word07Graphic : public ObjectInfo {
 public:
-    static int COUNT;
+    static std::atomic<int> COUNT;
 
     Word07Graphic(const GraphPath& path, double pageHeight, int paintWay);
 

@@ -78,8 +78,83 @@ int WholePoints(double v)
 
 } // namespace
 
+// A page's shapes as text, made on the thread that analysed the page.
+struct Word07Writer::PageShapes {
+    std::string text;
+    word07::PageParts parts;
+    bool any = false;
+    std::vector<Word07Section::FontUse> fonts;
+};
+
 Word07Writer::Word07Writer(wordOp* opts) : options(opts)
 {
+}
+
+Word07Writer::~Word07Writer() = default;
+
+std::unique_ptr<Word07Writer::PageShapes> Word07Writer::makeShapes(Page* page, std::size_t index) const
+{
+    auto shapes = std::make_unique<PageShapes>();
+    Word07Section section;
+    section.SetPageIndex(static_cast<int>(index));
+    section.SetHeight(page->GetHeight());
+    section.SetWidth(page->GetWidth());
+    page->write(&section);
+    shapes->any = section.writeShapes(shapes->text, &shapes->parts);
+    shapes->fonts = section.UsedFonts();
+    return shapes;
+}
+
+void Word07Writer::preparePage(Page* page, std::size_t index)
+{
+    // Only pages the walk will take: a book analysed before write runs
+    // (not streaming) has its pages made by the walk itself.
+    if (!page || !walking.load() || index >= prepared.size())
+        return;
+    prepared[index] = makeShapes(page, index);
+}
+
+void Word07Writer::appendShapes(const PageShapes& shapes)
+{
+    if (!book)
+        return;
+    for (const Word07Section::FontUse& font : shapes.fonts)
+        book->UseFont(font.family, font.fixedPitch, font.serif);
+    const std::string_view text = shapes.text;
+    std::string filled;   // what goes in at a place
+    std::size_t from = 0;
+    for (const word07::PageParts::Place& place : shapes.parts.places) {
+        book->AppendBody(text.substr(from, place.at - from));
+        from = place.at;
+        filled.clear();
+        switch (place.kind) {
+        case word07::PageParts::kPictureType:
+            if (!word07::ShapeTypes::picture)
+                word07::WritePictureShapeType(filled);
+            break;
+        case word07::PageParts::kTextBoxType:
+            if (!word07::ShapeTypes::textBox)
+                word07::WriteTextBoxShapeType(filled);
+            break;
+        case word07::PageParts::kTextPathType:
+            if (!word07::ShapeTypes::textPath)
+                word07::WriteTextPathShapeType(filled);
+            break;
+        case word07::PageParts::kPictureNumber:
+            filled += int2str(pictures + place.picture);
+            break;
+        }
+        book->AppendBody(filled);
+    }
+    book->AppendBody(text.substr(from));
+    Section* rels = book->GetRelDocument()->getContents().empty()
+                        ? nullptr
+                        : book->GetRelDocument()->getContents().front();
+    for (const std::wstring& path : shapes.parts.pictures) {
+        if (rels)
+            rels->appendObject(word07::NewPictureRelationship(pictures, path));
+        ++pictures;
+    }
 }
 
 void Word07Writer::write(Book* source)
@@ -87,6 +162,7 @@ void Word07Writer::write(Book* source)
     startBook(new Word07Book(options));
     documentOfPage.clear();
     pageIndexOf.clear();
+    pictures = 0;
     const int n = source ? source->CountPages() : 0;
 
     // Links name pages by their number in their own document; the book
@@ -119,8 +195,16 @@ void Word07Writer::write(Book* source)
         }
         return breakSection;
     };
-    // Each page is made, written into the body and let go before the next:
-    // the writer holds one page's content at a time.
+    // From here the pages analysed for the walk have their shapes made on
+    // the thread that analysed them; the walk puts each into the body and
+    // lets it go before the next: the writer holds a few pages' text.
+    prepared.clear();
+    prepared.resize(static_cast<std::size_t>(n));
+    walking = true;
+    struct EndWalk {
+        Word07Writer* writer;
+        ~EndWalk() { writer->walking = false; }
+    } endWalk{this};
     std::string xml;
     Page* page = nullptr;
     int written = 0;
@@ -136,13 +220,15 @@ void Word07Writer::write(Book* source)
         if (source->WasCancelled())
             return;
         written = i + 1;
+        std::unique_ptr<PageShapes> shapes = std::move(prepared[static_cast<std::size_t>(i)]);
+        if (!shapes)
+            shapes = makeShapes(page, static_cast<std::size_t>(i));
         Word07Section section;
         section.SetIfPageSize(false);
         section.SetPageIndex(i);
         section.SetPageCount(next ? n : written);
         section.SetHeight(page->GetHeight());
         section.SetWidth(page->GetWidth());
-        page->write(&section);
         // A page ends its section when it is laid out in columns, and when
         // the next page has another size: a section carries one page size,
         // and a page given the size of another would lose what lies beyond.
@@ -156,7 +242,11 @@ void Word07Writer::write(Book* source)
             }
         }
         xml.clear();
-        section.writeText(xml);
+        section.writeOpening(xml, shapes->any);
+        book->AppendBody(xml);
+        appendShapes(*shapes);
+        xml.clear();
+        section.writeClosing(xml, shapes->any);
         book->AppendBody(xml);
     }
     if (!page || source->WasCancelled())
@@ -252,8 +342,7 @@ void Word07Writer::writeText(void* ctx, TextBlock* block)
                 lineRun->setLinkPage(linkPage);
                 lineRun->setContent(text);
                 lineRun->setStyle(style);
-                if (book)
-                    book->UseFont(style.fontName, t->fixedPitch, t->serif);
+                section->UseFont(style.fontName, t->fixedPitch, t->serif);
                 line->appendContent(lineRun);
             }
             previous = t;
@@ -273,8 +362,7 @@ void Word07Writer::writeText(void* ctx, TextBlock* block)
             auto* run = new Word07WordsInfo;
             run->setContent(CleanRunText(copy->text));
             run->setStyle(StyleOf(copy, ColourText(t)));
-            if (book)
-                book->UseFont(run->getStyle().fontName, t->fixedPitch, t->serif);
+            section->UseFont(run->getStyle().fontName, t->fixedPitch, t->serif);
             rotated->AddObject(run);
             section->appendObject(rotated);
             delete copy;
@@ -353,6 +441,8 @@ void Word07Writer::writeImage(void* ctx, ImageBlock* block)
     image->setHeight(block->getHeight());
     image->setWidth(block->getWidth());
     image->SetPageHeight(block->GetPageHeight());
+    // Written directly into a document (not by write, which numbers the
+    // pictures itself), the picture adds its relationship to the book's.
     if (book && !book->GetRelDocument()->getContents().empty())
         image->SetImgRelSect(book->GetRelDocument()->getContents().front());
     section->appendObject(image);

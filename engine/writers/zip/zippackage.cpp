@@ -18,6 +18,8 @@
 #include <cwchar>
 #include <dirent.h>
 #include <fcntl.h>
+#include <map>
+#include <memory>
 #include <string>
 #include <sys/stat.h>
 #include <thread>
@@ -36,6 +38,8 @@ struct Packer {
     zip_t* zip = nullptr;
     const char* password = nullptr;   // null or empty: no encryption
     zip_int64_t entries = 0;
+    // Files whose deflated form is made already, by path (none when null).
+    const std::map<std::string, ZipDeflater*>* ready = nullptr;
 };
 
 // Entry names are UTF-8; a file name that is not gets its bad bytes replaced
@@ -115,14 +119,8 @@ std::size_t DeflateThreads()
     return static_cast<std::size_t>(std::max(1, PagePipeline::DefaultThreads()));
 }
 
-// An entry deflated ahead: the raw deflate stream with what the entry's
-// headers need.
-struct Deflated {
-    bool ok = false;
-    std::vector<unsigned char> data;   // raw deflate stream
-    zip_uint64_t size = 0;             // bytes before deflating
-    uLong crc = 0;
-};
+// An entry deflated ahead.
+using Deflated = ZipDeflated;
 
 // Deflates `len` bytes at `in` with libzip's settings (level 9, raw stream,
 // the largest memory level), the `dictLen` bytes before them being the
@@ -168,58 +166,31 @@ Deflated DeflateBytes(const std::string& bytes)
     return out;
 }
 
-// Deflates the file in pieces, in batches (the memory held is a batch of
-// the input and the whole deflated output).
+// Deflates the file in the pieces a ZipDeflater cuts, reading it a piece at
+// a time.
 bool DeflateFile(const std::string& path, zip_uint64_t size, Deflated& result)
 {
     FILE* f = std::fopen(path.c_str(), "rb");
     if (!f)
         return false;
-    const std::size_t threads = DeflateThreads();
-    const std::size_t batchPieces = threads * 2;
-    // The batch buffer: the window carried over from the batch before, then
-    // the batch's pieces.
-    std::vector<unsigned char> buffer(kWindow + batchPieces * kPiece);
-    std::size_t carried = 0;
+    ZipDeflater deflater;
+    std::vector<char> chunk(kPiece);
     zip_uint64_t done = 0;
     bool ok = true;
     while (ok && done < size) {
-        const std::size_t want =
-            static_cast<std::size_t>(std::min<zip_uint64_t>(batchPieces * kPiece, size - done));
-        if (std::fread(buffer.data() + kWindow, 1, want, f) != want) {
-            ok = false;
-            break;
-        }
-        const std::size_t pieces = (want + kPiece - 1) / kPiece;
-        std::vector<std::vector<unsigned char>> outs(pieces);
-        std::vector<uLong> crcs(pieces, 0);
-        std::vector<char> good(pieces, 0);
-        RunOnThreads(std::min(threads, pieces), [&](std::size_t first) {
-            for (std::size_t i = first; i < pieces; i += threads) {
-                const std::size_t start = i * kPiece;
-                const std::size_t len = std::min(kPiece, want - start);
-                const std::size_t dict = i == 0 ? carried : kWindow;
-                const bool last = done + start + len == size;
-                good[i] = DeflatePiece(buffer.data() + kWindow + start, dict, len, last, outs[i], crcs[i]);
-            }
-        });
-        for (std::size_t i = 0; i < pieces; ++i) {
-            ok = ok && good[i];
-            const std::size_t len = std::min(kPiece, want - i * kPiece);
-            result.crc = crc32_combine(result.crc, crcs[i], static_cast<z_off_t>(len));
-            result.data.insert(result.data.end(), outs[i].begin(), outs[i].end());
-        }
-        // The last 32 KiB of this batch are the dictionary of the next one.
-        carried = std::min<std::size_t>(kWindow, want + carried);
-        std::memmove(buffer.data() + kWindow - carried, buffer.data() + kWindow + want - carried, carried);
+        const auto want = static_cast<std::size_t>(std::min<zip_uint64_t>(kPiece, size - done));
+        ok = std::fread(chunk.data(), 1, want, f) == want;
+        if (ok)
+            deflater.Append(std::string_view(chunk.data(), want));
         done += want;
     }
     // The file must not have grown or shrunk while it was read.
     ok = ok && std::fgetc(f) == EOF;
     std::fclose(f);
-    result.size = size;
-    result.ok = ok;
-    return ok;
+    ok = deflater.Finish() && ok;
+    if (ok)
+        result = deflater.Take();
+    return ok && result.ok;
 }
 
 // A source of data deflated ahead: it reports the deflated form, so that
@@ -340,11 +311,20 @@ bool AddFile(Packer& packer, const std::string& path, const std::string& entryNa
     if (!regular)
         return false;
     if (static_cast<std::uint64_t>(st.st_size) >= kDeflateInPiecesFrom) {
-        // A large file is deflated ahead in pieces; the entry keeps that
-        // data as it is (no second compression).
+        // A large file is deflated ahead in pieces (or was, while it was
+        // written); the entry keeps that data as it is (no second
+        // compression).
         Deflated deflated;
-        if (!DeflateFile(path, static_cast<zip_uint64_t>(st.st_size), deflated))
-            return false;
+        if (packer.ready) {
+            const auto made = packer.ready->find(path);
+            if (made != packer.ready->end() && made->second)
+                deflated = made->second->Take();
+        }
+        if (!deflated.ok || deflated.size != static_cast<std::uint64_t>(st.st_size)) {
+            deflated = Deflated();
+            if (!DeflateFile(path, static_cast<zip_uint64_t>(st.st_size), deflated))
+                return false;
+        }
         return AddSource(packer,
                          DeflatedSourceFor(packer.zip, zip_source_file(packer.zip, path.c_str(), 0, -1),
                                            std::move(deflated), false),
@@ -418,11 +398,13 @@ template <class Write> bool WriteBeside(const std::string& zipPath, Write&& writ
     return ok;
 }
 
-bool Pack(const std::string& zipPath, const char* password, const std::vector<std::string>& patterns)
+bool Pack(const std::string& zipPath, const char* password, const std::vector<std::string>& patterns,
+          const std::map<std::string, ZipDeflater*>* ready = nullptr)
 {
     int err = 0;
     Packer packer;
     packer.password = password;
+    packer.ready = ready;
     packer.zip = zip_open(zipPath.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &err);
     if (!packer.zip)
         return false;
@@ -541,6 +523,143 @@ bool WritePackage(const std::string& zipPath, const std::vector<ZipPackageEntry>
         zip_discard(packer.zip);
     return ok;
 }
+
+} // namespace
+
+// --- deflating while an entry is written ---------------------------------------
+
+struct ZipDeflater::State {
+    // One piece: its input (the dictionary, then the piece's bytes) until
+    // it is deflated, then its part of the stream.
+    struct Piece {
+        std::string input;
+        std::size_t dictLen = 0;
+        bool last = false;
+        std::vector<unsigned char> out;
+        uLong crc = 0;
+        std::size_t len = 0;
+        bool ok = false;
+        std::thread worker;
+
+        void deflate()
+        {
+            len = input.size() - dictLen;
+            ok = DeflatePiece(reinterpret_cast<const unsigned char*>(input.data()) + dictLen, dictLen, len,
+                              last, out, crc);
+            std::string().swap(input);
+        }
+    };
+
+    // Deflates the buffered piece, on a thread of its own when one can be
+    // started; at most as many run at once as packing a file would use.
+    void launch(bool last)
+    {
+        auto piece = std::make_unique<Piece>();
+        piece->dictLen = dictLen;
+        piece->last = last;
+        piece->input = std::move(buffer);
+        // The last bytes of this piece are the dictionary of the next one.
+        const std::size_t keep = std::min(kWindow, piece->input.size());
+        buffer.assign(piece->input, piece->input.size() - keep, keep);
+        dictLen = keep;
+        std::size_t running = 0;
+        for (const auto& p : pieces)
+            running += p->worker.joinable();
+        for (auto& p : pieces) {
+            if (running < threads)
+                break;
+            if (p->worker.joinable()) {
+                p->worker.join();
+                --running;
+            }
+        }
+        Piece* raw = piece.get();
+        try {
+            raw->worker = std::thread([raw] { raw->deflate(); });
+        } catch (...) {
+            raw->deflate();
+        }
+        pieces.push_back(std::move(piece));
+    }
+
+    void joinAll()
+    {
+        for (auto& p : pieces) {
+            if (p->worker.joinable())
+                p->worker.join();
+        }
+    }
+
+    std::size_t threads = DeflateThreads();
+    std::string buffer;           // the dictionary, then the bytes of the piece being filled
+    std::size_t dictLen = 0;      // the dictionary's length at the start of `buffer`
+    std::uint64_t total = 0;
+    std::vector<std::unique_ptr<Piece>> pieces;
+    bool finished = false;
+    Deflated result;
+};
+
+ZipDeflater::ZipDeflater() : state(std::make_unique<State>())
+{
+}
+
+ZipDeflater::~ZipDeflater()
+{
+    state->joinAll();
+}
+
+void ZipDeflater::Append(std::string_view bytes)
+{
+    State& s = *state;
+    if (s.finished)
+        return;
+    s.total += bytes.size();
+    while (!bytes.empty()) {
+        // A full piece followed by more bytes is not the last one.
+        if (s.buffer.size() - s.dictLen == kPiece)
+            s.launch(false);
+        const std::size_t take = std::min(kPiece - (s.buffer.size() - s.dictLen), bytes.size());
+        s.buffer.append(bytes.data(), take);
+        bytes.remove_prefix(take);
+    }
+}
+
+bool ZipDeflater::Finish()
+{
+    State& s = *state;
+    if (s.finished)
+        return s.result.ok;
+    s.finished = true;
+    s.launch(true);
+    s.joinAll();
+    std::string().swap(s.buffer);
+    bool ok = true;
+    std::size_t bytes = 0;
+    for (const auto& p : s.pieces)
+        bytes += p->out.size();
+    s.result.data.reserve(bytes);
+    for (const auto& p : s.pieces) {
+        ok = ok && p->ok;
+        s.result.crc = crc32_combine(s.result.crc, p->crc, static_cast<z_off_t>(p->len));
+        s.result.data.insert(s.result.data.end(), p->out.begin(), p->out.end());
+    }
+    s.pieces.clear();
+    s.result.size = s.total;
+    s.result.ok = ok;
+    if (!ok)
+        s.result.data.clear();
+    return ok;
+}
+
+ZipDeflated ZipDeflater::Take()
+{
+    ZipDeflated out;
+    if (state->finished)
+        std::swap(out, state->result);
+    return out;
+}
+
+namespace {
 
 // --- unpacking -----------------------------------------------------------------
 
@@ -731,6 +850,12 @@ bool ZipCompress(const char* zipPath, const char* password, const char* pattern,
     va_end(args);
     return WriteBeside(zipPath,
                        [&](const std::string& temp) { return Pack(temp, password, patterns); });
+}
+
+bool ZipCompressWith(const std::string& zipPath, const std::vector<std::string>& patterns,
+                     const std::map<std::string, ZipDeflater*>& ready)
+{
+    return WriteBeside(zipPath, [&](const std::string& temp) { return Pack(temp, nullptr, patterns, &ready); });
 }
 
 bool ZipWritePackage(const std::string& zipPath, const std::vector<ZipPackageEntry>& entries)

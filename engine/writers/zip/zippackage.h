@@ -2,7 +2,11 @@
 // output) and unpacking a whole zip into a folder (Office 2007 input).
 #pragma once
 
+#include <cstdint>
+#include <map>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // Packs the patterns into a new zip at `zipPath` (replacing any file there
@@ -26,6 +30,51 @@
 bool ZipCompress(const wchar_t* zipPath, const char* password, const wchar_t* pattern, ...);
 // The same with UTF-8 paths and patterns.
 bool ZipCompress(const char* zipPath, const char* password, const char* pattern, ...);
+
+// The raw deflate stream of an entry's bytes, with what the entry's headers
+// need.
+struct ZipDeflated {
+    bool ok = false;
+    std::vector<unsigned char> data;   // raw deflate stream
+    std::uint64_t size = 0;            // bytes before deflating
+    unsigned long crc = 0;             // CRC-32 of those bytes
+};
+
+// The deflated form of one entry, made while its bytes are still being
+// written. The bytes are cut where packing a file of them would cut it, and
+// each piece is deflated on a thread of its own as soon as more bytes show
+// that it is not the last, so that the stream is ready soon after the last
+// byte: byte for byte the stream that packing the file makes.
+class ZipDeflater {
+public:
+    ZipDeflater();
+    // Waits for the pieces under way.
+    ~ZipDeflater();
+    ZipDeflater(const ZipDeflater&) = delete;
+    ZipDeflater& operator=(const ZipDeflater&) = delete;
+
+    // The next bytes of the entry.
+    void Append(std::string_view bytes);
+    // Ends the stream and waits for every piece; false when a piece could
+    // not be deflated. Appending ends with it.
+    bool Finish();
+    // The stream, taken out once Finish has made it (not ok before, after a
+    // failure, or when taken already).
+    ZipDeflated Take();
+
+private:
+    struct State;
+    std::unique_ptr<State> state;
+};
+
+// As the UTF-8 form of ZipCompress without a password, where a file found at
+// a path of `ready` takes the stream of its finished deflater instead of
+// being deflated again, when the file holds as many bytes as the deflater
+// was given (the caller gives the file the same bytes). Files small enough
+// to be deflated whole are deflated as ZipCompress does, so the archive is
+// the one ZipCompress would write either way.
+bool ZipCompressWith(const std::string& zipPath, const std::vector<std::string>& patterns,
+                     const std::map<std::string, ZipDeflater*>& ready);
 
 // One entry of a package written by ZipWritePackage: its name (UTF-8) and
 // either its bytes or, when `file` is not empty, the file that holds them.

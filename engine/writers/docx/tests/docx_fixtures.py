@@ -32,6 +32,9 @@ Kinds (each written as OUTDIR/NAME.pdf, NAME defaulting to the kind):
   tiny      4 pages of a few points each: two of 4 by 4 points holding a
             picture only, one of 24 by 18 points holding a picture, and
             one of 40 by 20 points holding the word "wee"
+  gallery   8 A4 pages; page K holds "galleryK", a picture (with a soft
+            mask on even pages) and, on pages 3 and 6, words turned by 90
+            degrees
 """
 import io
 import os
@@ -275,6 +278,32 @@ def scripts(path):
     c.save()
 
 
+def gallery(path):
+    from PIL import Image
+    c = canvas.Canvas(path, pagesize=A4)
+    for k in range(1, 9):
+        img = Image.new("RGBA", (40, 30), (20 * k, 100, 250 - 20 * k, 255))
+        if k % 2 == 0:
+            for x in range(40):
+                for y in range(15):
+                    img.putpixel((x, y), (200, 40, 40, 6 * x))
+        buf = io.BytesIO()
+        img.save(buf, format="PNG")
+        buf.seek(0)
+        c.setFont(FONT, 14)
+        c.drawString(72, 760, "gallery%d heading" % k)
+        c.drawImage(ImageReader(buf), 100, 400, width=200, height=150,
+                    mask="auto" if k % 2 == 0 else None)
+        if k in (3, 6):
+            c.saveState()
+            c.translate(500, 300)
+            c.rotate(90)
+            c.drawString(0, 0, "turned words %d" % k)
+            c.restoreState()
+        c.showPage()
+    c.save()
+
+
 def tiny(path):
     from PIL import Image
     buf = io.BytesIO()
@@ -309,6 +338,7 @@ KINDS = {
     "narrow": narrow,
     "scripts": scripts,
     "tiny": tiny,
+    "gallery": gallery,
 }
 
 

@@ -1,11 +1,12 @@
 // Word 2007 output through the engine's entry points: the package (parts
 // well-formed, relationships that resolve, content types, names that never
 // replace a file), pages and sections, links to the pages they name under
-// every page selection and in merged books, failures, and password
-// protection read back with msoffcrypto-tool.
+// every page selection and in merged books, pages made on several threads,
+// failures, and password protection read back with msoffcrypto-tool.
 
 #include "engine/layout/entry.h"
 #include "engine/layout/jobrecords.h"
+#include "engine/layout/pagepipeline.h"
 #include "engine/layout/utf8.h"
 #include "engine/writers/docx/tests/word07testutil.h"
 
@@ -40,7 +41,7 @@ protected:
     static void SetUpTestSuite()
     {
         fixtures = new TempDir;
-        ASSERT_TRUE(word07test::MakeDocxFixtures(fixtures->str(), "text links mixed blank columns"));
+        ASSERT_TRUE(word07test::MakeDocxFixtures(fixtures->str(), "text links mixed blank columns gallery"));
     }
     static void TearDownTestSuite()
     {
@@ -225,6 +226,56 @@ TEST_F(Word07Package, PagesEndWithBreaksAndBlankPagesKeepTheirPage)
     EXPECT_EQ(XPathFile(xml, "count(//" + Q("w:br") + "[@w:type='page'])"), "2");
     EXPECT_EQ(XPathFile(xml, "count(//" + Q("w:sectPr") + ")"), "1");
     EXPECT_EQ(XPathFile(xml, "name(" + kBody + "/*[last()])"), "w:sectPr");
+}
+
+TEST_F(Word07Package, PagesMadeOnManyThreadsShareShapeTypesAndNumberPicturesInDocumentOrder)
+{
+    // Each page's shapes are made on the thread that analysed it: what
+    // depends on the pages before (a shape type defined once, before its
+    // first shape; pictures numbered in document order) must come out as
+    // if the pages were written one after the other.
+    for (int threads : {1, 4}) {
+        SCOPED_TRACE(threads);
+        PagePipeline::SetThreadLimit(threads);
+        const std::string docx = Convert(Item("gallery"));
+        PagePipeline::SetThreadLimit(0);
+        ASSERT_FALSE(docx.empty());
+        ExpectSoundPackage(docx);
+        const std::string xml = Document(docx);
+        const std::map<std::string, std::string> pages = PageTexts(xml);
+        ASSERT_EQ(pages.size(), 8u);
+        for (int k = 0; k < 8; ++k)
+            EXPECT_NE(pages.at(std::to_string(k)).find("gallery" + std::to_string(k + 1)), std::string::npos) << k;
+
+        // Pictures (75), text boxes (202), turned words (136).
+        for (const char* type : {"_x0000_t75", "_x0000_t202", "_x0000_t136"}) {
+            const std::string defined = Q("v:shapetype") + "[@id='" + type + "']";
+            EXPECT_EQ(XPathFile(xml, "count(//" + defined + ")"), "1") << type;
+            EXPECT_EQ(XPathFile(xml, "count((//" + Q("v:shape") + "[@type='#" + type + "'])[1]/preceding::" + defined + ")"),
+                      "1")
+                << type;
+        }
+
+        // One picture a page: the k-th in the document is number k, and its
+        // relationship names a part of its own.
+        const std::string pictures = "(//" + Q("v:shape") + "[" + Q("v:imagedata") + "])";
+        ASSERT_EQ(XPathFile(xml, "count" + pictures), "8");
+        TempDir parts;
+        WriteFile(parts.path() / "rels.xml", ZipEntry(docx, "word/_rels/document.xml.rels"));
+        const std::string rels = parts.str() + "rels.xml";
+        std::set<std::string> targets;
+        for (int k = 0; k < 8; ++k) {
+            const std::string shape = pictures + "[" + std::to_string(k + 1) + "]";
+            const std::string n = std::to_string(k);
+            EXPECT_EQ(XPathFile(xml, "string(" + shape + "/@id)"), "image_" + n);
+            EXPECT_EQ(XPathFile(xml, "string(" + shape + "/" + Q("v:imagedata") + "/@r:id)"), "imgid" + n);
+            EXPECT_EQ(XPathFile(xml, "count(" + shape + "/preceding::" + Q("w:bookmarkStart") + ")"),
+                      std::to_string(k + 1));
+            targets.insert(XPathFile(rels, "string(//*[local-name()='Relationship'][@Id='imgid" + n + "']/@Target)"));
+        }
+        EXPECT_EQ(targets.size(), 8u);
+        EXPECT_EQ(targets.count(""), 0u);
+    }
 }
 
 TEST_F(Word07Package, EveryPageSizeHasItsSection)

@@ -356,6 +356,58 @@ TEST_F(ZipPackaging, LargeFilesDeflatedInPiecesReadBackExactly)
     }
 }
 
+// A file deflated while it is written packs into the archive that deflating
+// the file gives, however its bytes arrived; a deflater that saw other bytes
+// than the file holds is not used.
+TEST_F(ZipPackaging, EntriesDeflatedWhileWrittenPackAsTheirFiles)
+{
+    constexpr std::size_t kMiB = std::size_t(1) << 20;
+    struct Case {
+        const char* name;
+        std::size_t bytes;
+        std::size_t chunk;     // bytes per Append; 0: all at once
+        std::ptrdiff_t drift;  // bytes the deflater sees beyond the file's
+    };
+    const Case cases[] = {
+        {"exactly two MiB in one piece", 2 * kMiB, 0, 0},
+        {"pieces filled exactly by each append", 3 * kMiB, 256 * 1024, 0},
+        {"odd appends across piece edges", 5 * kMiB + 123, 99991, 0},
+        {"small appends", 2 * kMiB + 7, 4093, 0},
+        {"below the size deflated in pieces", kMiB, 0, 0},
+        {"deflater one byte short", 3 * kMiB + 5, 65536, -1},
+        {"deflater one byte over", 3 * kMiB + 5, 65536, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string content = Words(c.bytes, static_cast<unsigned>(c.bytes));
+        fs::remove_all(P("made"));
+        WriteFile(P("made/word/document.xml"), content);
+        WriteFile(P("made/word/small.xml"), "<small/>");
+        const std::string plain = S("plain.docx");
+        const std::string with = S("with.docx");
+        fs::remove(plain);
+        fs::remove(with);
+        testing::internal::CaptureStderr();
+        ASSERT_TRUE(ZipCompress(plain.c_str(), nullptr, S("made/word").c_str(), "-1"));
+
+        ZipDeflater deflater;
+        const std::string seen = c.drift < 0 ? content.substr(0, content.size() - 1)
+                                             : content + std::string(static_cast<std::size_t>(c.drift), 'x');
+        const std::size_t chunk = c.chunk ? c.chunk : seen.size();
+        for (std::size_t at = 0; at < seen.size(); at += chunk)
+            deflater.Append(std::string_view(seen).substr(at, chunk));
+        ASSERT_TRUE(deflater.Finish());
+        const bool packed =
+            ZipCompressWith(with, {S("made/word")}, {{S("made/word/document.xml"), &deflater}});
+        testing::internal::GetCapturedStderr();
+        ASSERT_TRUE(packed);
+        EXPECT_TRUE(ReadFile(with) == ReadFile(plain));
+        int status = -1;
+        testutil::Run("unzip -t " + Quote(with) + " 2>&1", &status);
+        EXPECT_EQ(status, 0);
+    }
+}
+
 // Archives that a hostile or broken package may be: each unpacks only inside
 // its folder (or not at all) and never crashes.
 class HostileArchives : public ::testing::Test {
