@@ -36,6 +36,7 @@
 
 namespace parser_detail {
 struct ParserImpl;
+struct PageTreeMap;
 struct ObjectAccess;
 struct DrawRef;
 struct ImageSource;
@@ -383,6 +384,12 @@ public:
     {
         return Load(path, checkOnly, password.c_str());
     }
+    // Opens the file that `loaded` has open, with its password, as Load
+    // does, for parsers that read the pages of one file on several threads:
+    // the map of the page tree that `loaded` made is taken over instead of
+    // walking the tree again (which reads every page object of the file).
+    // `loaded` may be used by its own thread meanwhile. Throws as Load.
+    bool LoadAlike(const Parser& loaded);
 
     // The loaded document is read in place from its file, which must stay
     // readable; this only checks that the file can be read. True if so.
@@ -495,6 +502,9 @@ public:
     const std::string& GetPassword() const { return password_; }
 
 private:
+    bool LoadWith(const std::wstring& path, bool checkOnly, const char* password,
+                  const parser_detail::PageTreeMap* map);
+
     std::unique_ptr<parser_detail::ParserImpl> impl_;
     bool recognitionSwitch_ = false;
     int recognitionOption_ = 0;

@@ -26,7 +26,7 @@ public:
     using Analyse = std::function<Page*(Parser* parser, std::size_t k)>;
 
     // `main` is the job's parser, loaded with the PDF; workers open the
-    // same file with its password. threads <= 1: no worker.
+    // same file as it has it open (Parser::LoadAlike). threads <= 1: no worker.
     PagePipeline(Parser* main, std::size_t count, int threads, Analyse analyse);
     // Stops the workers and frees the pages not taken.
     ~PagePipeline();

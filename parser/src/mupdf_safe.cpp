@@ -250,6 +250,78 @@ bool SafeLoadPageTree(fz_context* ctx, fz_document* fdoc, bool* marked)
     return ok != 0;
 }
 
+PageTreeMap SafeCopyPageTree(fz_context* ctx, fz_document* fdoc)
+{
+    PageTreeMap map;
+    pdf_document* doc = pdf_document_from_fz_document(ctx, fdoc);
+    if (!doc || !doc->fwd_page_map || !doc->rev_page_map || doc->map_page_count <= 0)
+        return map;
+    const int n = doc->map_page_count;
+    map.pageObjects.assign(doc->fwd_page_map, doc->fwd_page_map + n);
+    map.byObject.assign(doc->rev_page_map, doc->rev_page_map + n);
+    // The marks of the table: the catalogue and the inner nodes of the tree.
+    // Reading an entry of the table never parses or adds anything.
+    const int len = pdf_xref_len(ctx, doc);
+    fz_try(ctx)
+    {
+        for (int num = 1; num < len; ++num) {
+            if (pdf_xref_entry* entry = EntryInTable(ctx, doc, num); entry && entry->marked)
+                map.kept.push_back(num);
+        }
+    }
+    fz_catch(ctx)
+    {
+        map.pageObjects.clear();
+    }
+    return map;
+}
+
+bool SafeAdoptPageTree(fz_context* ctx, fz_document* fdoc, const PageTreeMap& map)
+{
+    pdf_document* doc = pdf_document_from_fz_document(ctx, fdoc);
+    const int n = static_cast<int>(map.pageObjects.size());
+    if (!doc || doc->fwd_page_map || n <= 0 || map.byObject.size() != map.pageObjects.size())
+        return false;
+    volatile int ok = 1;
+    int* volatile forward = nullptr;
+    pdf_rev_page_map* volatile reverse = nullptr;
+    fz_try(ctx)
+    {
+        const int len = pdf_xref_len(ctx, doc);
+        if (pdf_count_pages(ctx, doc) != n)
+            ok = 0;
+        for (int i = 0; ok && i < n; ++i) {
+            if (map.pageObjects[i] <= 0 || map.pageObjects[i] >= len)
+                ok = 0;
+        }
+        for (std::size_t i = 0; ok && i < map.kept.size(); ++i) {
+            if (!EntryInTable(ctx, doc, map.kept[i]))
+                ok = 0;
+        }
+        if (ok) {
+            forward = fz_malloc_array(ctx, n, int);
+            reverse = fz_malloc_array(ctx, n, pdf_rev_page_map);
+            for (int num : map.kept)
+                EntryInTable(ctx, doc, num)->marked = 1;
+        }
+    }
+    fz_catch(ctx) ok = 0;
+    if (!ok) {
+        fz_free(ctx, forward);
+        fz_free(ctx, reverse);
+        return false;
+    }
+    std::copy(map.pageObjects.begin(), map.pageObjects.end(), forward);
+    std::copy(map.byObject.begin(), map.byObject.end(), reverse);
+    // As after one pdf_load_page_tree: SafeDropPageTree's one
+    // pdf_drop_page_tree frees the map.
+    doc->fwd_page_map = forward;
+    doc->rev_page_map = reverse;
+    doc->map_page_count = n;
+    doc->page_map_nesting = 1;
+    return true;
+}
+
 void SafeDropPageTree(fz_context* ctx, fz_document* fdoc)
 {
     pdf_document* doc = pdf_document_from_fz_document(ctx, fdoc);

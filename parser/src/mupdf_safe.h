@@ -8,6 +8,8 @@ extern "C" {
 #include <mupdf/pdf.h>
 }
 
+#include <vector>
+
 namespace parser_detail {
 
 // Colour in sRGB, each channel 0..1; black when the conversion fails.
@@ -54,6 +56,25 @@ void SafeMakeFormAppearances(fz_context* ctx, fz_document* doc);
 // again.
 bool SafeLoadPageTree(fz_context* ctx, fz_document* doc, bool* marked);
 void SafeDropPageTree(fz_context* ctx, fz_document* doc);
+
+// A page map made by SafeLoadPageTree: the page objects in page order, the
+// same pairs (page, object) sorted by object as MuPDF keeps them, and the
+// objects marked to stay parsed. Parsers that open one file on several
+// threads take it from the first instead of walking the tree again, which
+// reads every page object of the file.
+struct PageTreeMap {
+    std::vector<int> pageObjects;
+    std::vector<pdf_rev_page_map> byObject;
+    std::vector<int> kept;
+};
+// The map of a document whose map SafeLoadPageTree made (with `marked`
+// true); empty when it cannot be read.
+PageTreeMap SafeCopyPageTree(fz_context* ctx, fz_document* doc);
+// Gives a document just opened the map of another opening of the same file,
+// as SafeLoadPageTree with `marked` true would have made it. False, with
+// the document as it was, when the map does not fit the document's table or
+// page count.
+bool SafeAdoptPageTree(fz_context* ctx, fz_document* doc, const PageTreeMap& map);
 
 // fz_load_page for a document that may have the page map: every page of
 // the parser is loaded through it (see the function). Throws as

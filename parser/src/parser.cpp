@@ -1,5 +1,6 @@
 // Parser: loading, page objects, rendering, recognition.
 #include "internal.h"
+#include "file_stream.h"
 #include "mupdf_safe.h"
 #include "ocr.h"
 
@@ -44,7 +45,13 @@ StaticFolders& Folders()
 fz_document* OpenPdfPlain(fz_context* ctx, const char* path, char* err, std::size_t errSize)
 {
     fz_document* volatile doc = nullptr;
-    fz_try(ctx) doc = reinterpret_cast<fz_document*>(pdf_open_document(ctx, path));
+    fz_stream* volatile file = nullptr;
+    fz_try(ctx)
+    {
+        file = OpenFileStream(ctx, path);
+        doc = reinterpret_cast<fz_document*>(pdf_open_document_with_stream(ctx, file));
+    }
+    fz_always(ctx) fz_drop_stream(ctx, file);
     fz_catch(ctx)
     {
         std::snprintf(err, errSize, "%s", fz_caught_message(ctx));
@@ -160,6 +167,9 @@ struct ParserImpl {
     std::uint64_t docId = 0;
     bool pageTree = false;       // the page map of doc is made
     bool clearObjects = false;   // parsed objects are let go after each page
+    // The page map of doc, for parsers that open the same file (LoadAlike);
+    // set by Load and read-only until the next.
+    std::shared_ptr<const PageTreeMap> treeMap;
     std::wstring path;
     int pageCount = 0;
     int currentPage = -1;
@@ -249,6 +259,7 @@ struct ParserImpl {
                 SafeDropPageTree(ctx, doc);
             pageTree = false;
             clearObjects = false;
+            treeMap.reset();
             fz_drop_document(ctx, doc);
             doc = nullptr;
         }
@@ -396,6 +407,19 @@ std::wstring Parser::GetWorkDir()
 
 bool Parser::Load(const std::wstring& path, bool checkOnly, const char* password)
 {
+    return LoadWith(path, checkOnly, password, nullptr);
+}
+
+bool Parser::LoadAlike(const Parser& loaded)
+{
+    // What `loaded` holds is only read: its owner may use it meanwhile.
+    const std::shared_ptr<const PageTreeMap> map = loaded.impl_->treeMap;
+    return LoadWith(loaded.impl_->path, false, loaded.password_.c_str(), map.get());
+}
+
+bool Parser::LoadWith(const std::wstring& path, bool checkOnly, const char* password,
+                      const parser_detail::PageTreeMap* map)
+{
     ParserImpl& d = *impl_;
     d.Close();
     const std::string file = ToUtf8(path);
@@ -429,7 +453,17 @@ bool Parser::Load(const std::wstring& path, bool checkOnly, const char* password
         throw ParserError("the PDF file has no pages (or its page tree is damaged): " + file);
     }
     SafeMakeFormAppearances(d.ctx, doc);
-    d.pageTree = SafeLoadPageTree(d.ctx, doc, &d.clearObjects);
+    if (map && SafeAdoptPageTree(d.ctx, doc, *map)) {
+        d.pageTree = true;
+        d.clearObjects = true;
+    } else {
+        d.pageTree = SafeLoadPageTree(d.ctx, doc, &d.clearObjects);
+        if (d.pageTree && d.clearObjects) {
+            PageTreeMap made = SafeCopyPageTree(d.ctx, doc);
+            if (!made.pageObjects.empty())
+                d.treeMap = std::make_shared<const PageTreeMap>(std::move(made));
+        }
+    }
     // Mapping the tree parsed every page object: they go at once, not with
     // the first page (parsers opened together would all hold them).
     if (d.clearObjects)

@@ -207,6 +207,51 @@ TEST(Load, EncryptedFilesOpenWithUserOrOwnerPassword)
     }
 }
 
+// A parser opened alike (a page-analysis thread of a job) reads the pages
+// of the parser it was opened from, in their order, with its password; a
+// file replaced in between is read as it is now.
+TEST(Load, ParsersOpenedAlikeReadTheSamePages)
+{
+    const auto dir = Scratch("alike");
+    const std::string joined = (dir / "joined.pdf").string();
+    int status = -1;
+    Shell("qpdf --empty --pages " + Q(Fixture("two_column.pdf")) + " " + Q(Fixture("links.pdf")) +
+              " " + Q(Fixture("styles.pdf")) + " " + Q(Fixture("table.pdf")) + " -- " + Q(joined),
+          &status);
+    ASSERT_EQ(status, 0);
+    struct Case {
+        std::string file;
+        const char* password;
+    };
+    for (const Case& c : {Case{joined, nullptr}, Case{Fixture("aes256.pdf"), "userpw"},
+                          Case{Fixture("rc4_40.pdf"), "ownerpw"}}) {
+        SCOPED_TRACE(c.file);
+        Parser first;
+        ASSERT_TRUE(first.Load(Wide(c.file), false, c.password));
+        Parser alike;
+        ASSERT_TRUE(alike.LoadAlike(first));
+        EXPECT_EQ(alike.GetPageCount(), first.GetPageCount());
+        EXPECT_EQ(alike.GetPassword(), first.GetPassword());
+        const std::string text = AllText(first);
+        EXPECT_FALSE(text.empty());
+        EXPECT_EQ(AllText(alike), text);
+    }
+    EXPECT_GE(PdfinfoPages(joined, ""), 4);   // pages of several files in one tree
+
+    const std::string moving = (dir / "moving.pdf").string();
+    std::filesystem::copy_file(joined, moving);
+    Parser first;
+    ASSERT_TRUE(first.Load(Wide(moving), false, nullptr));
+    std::filesystem::copy_file(Fixture("styles.pdf"), moving,
+                               std::filesystem::copy_options::overwrite_existing);
+    Parser alike;
+    ASSERT_TRUE(alike.LoadAlike(first));
+    Parser fresh;
+    ASSERT_TRUE(fresh.Load(Wide(moving), false, nullptr));
+    EXPECT_EQ(alike.GetPageCount(), 1);
+    EXPECT_EQ(AllText(alike), AllText(fresh));
+}
+
 TEST(Load, CheckOnlyAnswersFalseForFilesThatOpenWithoutPassword)
 {
     for (const char* f : {"styles.pdf", "owner_only.pdf"}) {

@@ -250,6 +250,34 @@ TEST(Driver, StandardOutputHoldsOnlyProtocolLines)
     }
 }
 
+// Each output type maps only the libraries it writes with, as the dynamic
+// loader reports them: plain text needs no XML library (with what it needs,
+// it costs a process megabytes of memory just by being loaded); EPUB, HTML
+// and .docx load the module that holds it when they write.
+TEST(Driver, OutputTypesLoadOnlyTheLibrariesTheyWriteWith)
+{
+    struct Case {
+        const char* type;
+        bool formats;
+    };
+    const char* libraries[] = {"libtrancel_formats.so", "libxerces-c", "libcurl", "libicuuc"};
+    for (const Case& c : {Case{"3", false}, Case{"1", true}, Case{"2", true}, Case{"6", true}}) {
+        SCOPED_TRACE(std::string("type ") + c.type);
+        const TempDir out;
+        int status = -1;
+        const std::string command = "LD_DEBUG=files " + std::string(TRANCEL_RUN) +
+                                    " --protocol --type " + c.type + " --dest " +
+                                    Quote(out.path().string()) + " " + Quote(Pdf("text")) + " 2>&1";
+        const std::string log = testutil::Run(command, &status);
+        EXPECT_EQ(status, 0) << log;
+        for (const char* library : libraries)
+            EXPECT_EQ(log.find(std::string("file=") + library) != std::string::npos ||
+                          log.find(std::string("/") + library) != std::string::npos,
+                      c.formats)
+                << library;
+    }
+}
+
 // SIGTERM ends the driver within a few seconds (the time to leave included)
 // also in the middle of a page that takes longer to draw or to analyse (the
 // fixtures' pages take 5 to 20 s each), and the stopped item leaves no

@@ -59,8 +59,7 @@ Tolvik::IXMLElement* SiblingNamed(Tolvik::IXMLElement* from, const std::string& 
 // The document's bytes as saveToFile would write them.
 bool Serialize(Tolvik::IXMLDocument* doc, std::string& bytes)
 {
-    auto* xerces = dynamic_cast<XercesXMLDocument*>(doc);
-    return xerces && xerces->serialize(bytes);
+    return SerializeXmlDocument(doc, bytes);
 }
 
 // The chapter file names come from chapter names; only plain names are

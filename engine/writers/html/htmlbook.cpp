@@ -186,8 +186,7 @@ bool HtmlBook::makeFrame()
 {
     frameState = -1;
     const std::wstring templatePath = GlobalEnum::exepath + L"/html.html";
-    auto* doc = dynamic_cast<XercesXMLDocument*>(
-        XercesXMLFactory::getSingleton().DecodeDocumentFromFile(templatePath));
+    Tolvik::IXMLDocument* doc = XercesXMLFactory::getSingleton().DecodeDocumentFromFile(templatePath);
     Tolvik::IXMLElement* root = doc ? doc->getRootElement() : nullptr;
     if (!root)
         return false;
@@ -196,7 +195,7 @@ bool HtmlBook::makeFrame()
         return false;
     AddPageScript(root);
     std::string text;
-    if (!doc->serialize(text))
+    if (!SerializeXmlDocument(doc, text))
         return false;
     const std::string open = std::string("<") + kTableMark + ">";
     const std::string close = std::string("</") + kTableMark + ">";

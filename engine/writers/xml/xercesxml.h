@@ -1,26 +1,23 @@
-// The XML layer over Xerces-C.
-//
-// Text crosses into Xerces as UTF-16 (XMLCh) and comes back as UTF-8 through
-// Xerces' own UTF-8 transcoder, never through the locale. Files are read and
-// written by our own code on UTF-8 paths, so the locale plays no part there
-// either. Parsing never loads an external DTD or entity and never touches the
-// network: a document that needs one fails to parse.
+// The XML layer's factory as the engine sees it. The documents themselves
+// are made over Xerces-C in the formats module (formatsmodule.h), which the
+// factory loads the first time it is used: a job that writes no XML (plain
+// text) never maps Xerces, libcurl and ICU, which cost a process several
+// megabytes of memory just by being loaded.
 #pragma once
 
 #include "engine/writers/xml/ixml.h"
 
-#include <xercesc/dom/DOM.hpp>
-#include <xercesc/framework/XMLFormatter.hpp>
-#include <xercesc/parsers/XercesDOMParser.hpp>
-#include <xercesc/sax/ErrorHandler.hpp>
-#include <xercesc/util/SecurityManager.hpp>
-
-#include <sstream>
 #include <string>
 #include <string_view>
-#include <vector>
 
-class XercesXMLDocument;
+// XML 1.0 holds tab, line feed, carriage return and everything from U+0020
+// except U+FFFE and U+FFFF (surrogates only in pairs).
+inline bool IsXmlChar(char32_t c)
+{
+    if (c < 0x20)
+        return c == 0x09 || c == 0x0A || c == 0x0D;
+    return c != 0xFFFE && c != 0xFFFF;
+}
 
 // Appends UTF-8 text as XML character data that is also fit for an attribute
 // value between double quotes: "&", "<", ">" and '"' escaped, tab, line feed
@@ -29,10 +26,17 @@ class XercesXMLDocument;
 // out. For writers that produce large documents as text, without a DOM.
 void AppendXmlEscaped(std::string& out, std::string_view utf8Text);
 
+// The bytes that the document's saveToFile writes, into `text` (for a
+// package that takes its parts from memory); false when the document has no
+// tree or cannot be serialised.
+bool SerializeXmlDocument(Tolvik::IXMLDocument* document, std::string& text);
+
 class XercesXMLFactory : public Tolvik::IXMLFactory<XercesXMLFactory> {
 public:
     XercesXMLFactory();
     ~XercesXMLFactory() override;
+    XercesXMLFactory(const XercesXMLFactory&) = delete;
+    XercesXMLFactory& operator=(const XercesXMLFactory&) = delete;
 
     void initialize() override;
     void release() override;
@@ -40,155 +44,15 @@ public:
     Tolvik::IXMLDocument* DecodeDocumentFromFile(const std::string& path) override;
     Tolvik::IXMLDocument* CreateDocument(const std::string& rootName) override;
 
-    // The shared parser; null until initialize.
-    xercesc::XercesDOMParser* GetParser() { return m_parser; }
-
 private:
-    Tolvik::IXMLDocument* m_document = nullptr;
-    xercesc::XercesDOMParser* m_parser = nullptr;
-    xercesc::ErrorHandler* m_errorHandler = nullptr;
-    xercesc::SecurityManager* m_security = nullptr;
+    // The module's core; null until first used, and when the module could
+    // not be loaded (documents then have no tree).
+    void* core();
+
+    void* m_core = nullptr;
+    bool m_initialize = false;   // initialize was called: start Xerces with the core
+    Tolvik::IXMLDocument* m_empty = nullptr;   // owned: the document without tree
 };
 
 // The factory's singleton pointer lives in the engine library only.
 extern template class Tolvik::IXMLFactory<XercesXMLFactory>;
-
-class XercesXMLAttribute : public Tolvik::IXMLAttribute {
-public:
-    explicit XercesXMLAttribute(xercesc::DOMAttr* attr);
-
-    int setStrValue(const std::wstring& value) override;
-    int setStrValue(const std::string& value) override;
-    std::string getName() override;
-    std::string getStrValue() override;
-
-    // False once another attribute of the same name replaced this one.
-    bool isOn(const xercesc::DOMElement* element) const { return m_attr->getOwnerElement() == element; }
-
-private:
-    xercesc::DOMAttr* m_attr;   // belongs to the document
-    std::string m_name;         // node name, UTF-8
-};
-
-class XercesXMLElement : public Tolvik::IXMLElement {
-public:
-    // Wraps the element and, recursively, its attributes and element
-    // children; each child's sibling link points at the next child's wrapper.
-    explicit XercesXMLElement(xercesc::DOMElement* element);
-    ~XercesXMLElement() override;
-    XercesXMLElement(const XercesXMLElement&) = delete;
-    XercesXMLElement& operator=(const XercesXMLElement&) = delete;
-
-    using Tolvik::IXMLElement::addChildElement;
-    using Tolvik::IXMLElement::appendChildElement;
-
-    int setStrValue(const std::wstring& value, bool cdata) override;
-    int setStrValue(const std::string& value, bool cdata) override;
-    Tolvik::IXMLAttribute* addAttribute(const std::wstring& name, const std::wstring& value) override;
-    Tolvik::IXMLAttribute* addAttribute(const std::string& name, const std::string& value,
-                                        const std::string& encoding) override;
-    Tolvik::IXMLElement* appendChildElement(const std::string& name) override;
-    Tolvik::IXMLElement* addChildElement(const std::string& name) override;
-    std::string getName() override;
-    std::string getStrValue() override;
-    Tolvik::IXMLAttribute* getAttribute(const std::string& name) override;
-    Tolvik::IXMLElement* getFirstChild() override;
-    Tolvik::IXMLElement* getFirstSibling() override;
-    std::vector<Tolvik::IXMLElement*> getAllChildElements() override;
-    std::vector<Tolvik::IXMLElement*> getChildElementsByName(const std::string& name) override;
-    Tolvik::IXMLElement* getChildElement(const std::string& name) override;
-    std::string enCode() override;
-
-private:
-    struct Shallow {};
-    XercesXMLElement(xercesc::DOMElement* element, Shallow);
-    void wrapOwnNodes();
-    XercesXMLElement* firstChildNamed(const std::string& name);
-    int setValue(const std::u16string& value, bool cdata);
-    Tolvik::IXMLAttribute* addAttributeX(const std::u16string& name, const std::u16string& value);
-
-    xercesc::DOMElement* m_element;                       // belongs to the document
-    std::string m_name;                                   // node name, UTF-8
-    std::vector<Tolvik::IXMLAttribute*> m_attributes;     // owned
-    std::vector<Tolvik::IXMLElement*> m_children;         // owned, document order
-    XercesXMLElement* m_sibling = nullptr;                // owned by the parent's list
-};
-
-class XercesXMLDocument : public Tolvik::IXMLDocument {
-public:
-    // Parse a file with the factory's shared parser.
-    explicit XercesXMLDocument(const std::string& path);
-    explicit XercesXMLDocument(const std::wstring& path);
-    // Parse the stream's text with a parser of the document's own.
-    explicit XercesXMLDocument(std::stringstream& text);
-    ~XercesXMLDocument() override;
-    XercesXMLDocument(const XercesXMLDocument&) = delete;
-    XercesXMLDocument& operator=(const XercesXMLDocument&) = delete;
-
-    Tolvik::IXMLElement* getRootElement() override;
-    std::string enCode() override;
-    int saveToFile(std::wstring path) override;
-    int saveToFile(std::string path) override;
-    // The bytes that saveToFile writes, into `text` (for a package that takes
-    // its parts from memory); false when the document has no tree or cannot
-    // be serialised.
-    bool serialize(std::string& text);
-
-private:
-    void parseFile(const std::string& path);
-    int save(const std::string& path);
-
-    XercesXMLElement* m_root = nullptr;           // owned
-    // Owned: the tree is adopted from the parser that built it, so it lives
-    // exactly as long as this document and no longer piles up in the parser.
-    xercesc::DOMDocument* m_document = nullptr;
-};
-
-// Error handler of the parsers: prints errors and fatal errors to the
-// standard error stream and remembers that one was seen.
-class XercesErrorhandler : public xercesc::ErrorHandler {
-public:
-    XercesErrorhandler() = default;
-    ~XercesErrorhandler() override = default;
-
-    void warning(const xercesc::SAXParseException& e) override;
-    void error(const xercesc::SAXParseException& e) override;
-    void fatalError(const xercesc::SAXParseException& e) override;
-    void resetErrors() override;
-
-    bool getSawErrors() const { return m_sawErrors; }
-
-private:
-    bool m_sawErrors = false;
-};
-
-// Converts between text in a named encoding (the layer always uses "UTF-8")
-// and Xerces' UTF-16 text, with Xerces' transcoder for that encoding.
-// Characters that XML 1.0 cannot hold are dropped on the way into Xerces.
-class XMLStringTranslate : public xercesc::XMLFormatTarget {
-public:
-    explicit XMLStringTranslate(const char* encoding);
-    ~XMLStringTranslate() override;
-    XMLStringTranslate(const XMLStringTranslate&) = delete;
-    XMLStringTranslate& operator=(const XMLStringTranslate&) = delete;
-
-    // UTF-16 to the encoding; "" for null or empty text, or text that the
-    // encoding cannot take.
-    std::string translate(const XMLCh* text);
-    // Wide (UTF-32) text to the encoding.
-    std::string translate(const wchar_t* text);
-    // The encoding to UTF-16. The result stays the translator's until its
-    // next call; bytes that cannot be decoded give an empty text.
-    const XMLCh* translate(const char* text);
-    const XMLCh* translate(const std::string& text);
-    void clearbuffer();
-
-    void writeChars(const XMLByte* const toWrite, const XMLSize_t count,
-                    xercesc::XMLFormatter* const formatter) override;
-
-private:
-    std::u16string m_encoding;
-    xercesc::XMLFormatter* m_formatter = nullptr;   // owned
-    std::u16string m_buffer;                         // last decoded text
-    std::string m_output;                            // last encoded text
-};

@@ -235,11 +235,10 @@ TEST_F(HtmlMarkup, TableCellsBecomePositionedText)
 // body, and the depth at which it stands there.
 std::string PrettyTable(ObjectInfo& section, int& level)
 {
-    auto* doc = dynamic_cast<XercesXMLDocument*>(
-        XercesXMLFactory::getSingleton().CreateDocument("html"));
+    Tolvik::IXMLDocument* doc = XercesXMLFactory::getSingleton().CreateDocument("html");
     section.writeXML(doc->getRootElement()->appendChildElement("body"));
     std::string text;
-    EXPECT_TRUE(doc->serialize(text));
+    EXPECT_TRUE(SerializeXmlDocument(doc, text));
     const std::size_t at = text.find("<table");
     const std::size_t end = text.rfind("</table>");
     if (at == std::string::npos || end == std::string::npos)
