@@ -1,12 +1,14 @@
 #include "engine/writers/docx/word07content.h"
 
 #include "engine/layout/strutil.h"
+#include "engine/layout/utf8.h"
 #include "engine/writers/docx/word07shapes.h"
 #include "engine/writers/xml/ixml.h"
 #include "engine/writers/xml/xercesxml.h"
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <limits>
 
@@ -418,6 +420,33 @@ bool NeedsPreserve(const std::string& text)
     return text.find_first_of("\t\n\r") != std::string::npos;
 }
 
+// The kinds of script a reader sets with properties of their own, found in
+// a run's text (the blocks of Unicode that Word treats so).
+struct Scripts {
+    bool complex = false;     // right to left, Indic, Thai and the like
+    bool eastAsian = false;   // Chinese, Japanese, Korean
+};
+
+Scripts ScriptsOf(const std::string& text)
+{
+    Scripts found;
+    // Latin, Greek and Cyrillic text (lead bytes below U+0580) is the rule:
+    // it needs no decoding.
+    if (std::none_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) >= 0xd6; }))
+        return found;
+    for (const wchar_t wc : utf8::ToWide(text)) {
+        const auto c = static_cast<std::uint32_t>(wc);
+        if ((c >= 0x0590 && c <= 0x109f) || (c >= 0x1780 && c <= 0x17ff) || (c >= 0xfb1d && c <= 0xfdff) ||
+            (c >= 0xfe70 && c <= 0xfeff))
+            found.complex = true;
+        else if ((c >= 0x1100 && c <= 0x11ff) || (c >= 0x2e80 && c <= 0x9fff) || (c >= 0xa960 && c <= 0xa97f) ||
+                 (c >= 0xac00 && c <= 0xd7ff) || (c >= 0xf900 && c <= 0xfaff) || (c >= 0xfe30 && c <= 0xfe4f) ||
+                 (c >= 0xff00 && c <= 0xffef) || c >= 0x20000)
+            found.eastAsian = true;
+    }
+    return found;
+}
+
 } // namespace
 
 void Word07WordsInfo::writeText(std::string& out) const
@@ -430,9 +459,15 @@ void Word07WordsInfo::writeText(std::string& out) const
     }
     // Run properties in the order the schema lists them; black text is the
     // styles' default.
+    // Readers pick the face of East Asian text, and the size of
+    // complex-script text, by properties of their own; a run names them only
+    // when it holds such text.
+    const Scripts scripts = ScriptsOf(content);
     out += "<w:r><w:rPr><w:rFonts";
     Attr(out, "w:ascii", style.fontName);
     Attr(out, "w:hAnsi", style.fontName);
+    if (scripts.eastAsian)
+        Attr(out, "w:eastAsia", style.fontName);
     Attr(out, "w:cs", style.fontName);
     out += "/>";
     // A link keeps its own colour and no underline whatever style a reader
@@ -443,12 +478,18 @@ void Word07WordsInfo::writeText(std::string& out) const
         out += "/>";
     }
     // Half-points, within what Word accepts (1 to 1638 points); a mirrored
-    // run reports a negative size.
+    // run reports a negative size. Without its own size, complex-script
+    // text would keep the styles' default whatever the run's size is.
     const double points = std::fabs(style.fontSize);
     const int size = std::isnan(points) || points < 1 ? 1 : (points > 1638 ? 1638 : WholeNumber(points));
     out += "<w:sz";
     Attr(out, "w:val", size * 2);
     out += "/>";
+    if (scripts.complex) {
+        out += "<w:szCs";
+        Attr(out, "w:val", size * 2);
+        out += "/>";
+    }
     if (link)
         out += "<w:u w:val=\"none\"/>";
     out += "</w:rPr><w:t";

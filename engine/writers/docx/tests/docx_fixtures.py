@@ -25,6 +25,10 @@ Kinds (each written as OUTDIR/NAME.pdf, NAME defaulting to the kind):
   narrow    one page of lines set in a condensed face under a family name
             no reader has, which readers set in a wider face ("session."
             ends a line, "1967" fills a table cell just as wide as it)
+  scripts   one page of lines at 24 points: Latin words, then Arabic and
+            Hebrew words (scripts that readers size by a property of their
+            own), then Chinese words in WenQuanYi Zen Hei Mono (a face
+            readers pick for East Asian text by a name of its own)
   tiny      4 pages of a few points each: two of 4 by 4 points holding a
             picture only, one of 24 by 18 points holding a picture, and
             one of 40 by 20 points holding the word "wee"
@@ -260,6 +264,20 @@ def narrow(path):
     c.save()
 
 
+def scripts(path):
+    c = canvas.Canvas(path, pagesize=A4)
+    c.setFont(FONT, 24)
+    for y, line in ((760, "Latin words"), (720, "\u0645\u0631\u062d\u0628\u0627"),
+                    (680, "\u05e9\u05dc\u05d5\u05dd")):
+        c.drawString(72, y, line)
+    pdfmetrics.registerFont(TTFont("ZenHeiMono", "/usr/share/fonts/truetype/wqy/wqy-zenhei.ttc",
+                                   subfontIndex=1))
+    c.setFont("ZenHeiMono", 24)
+    c.drawString(72, 640, "\u4e2d\u6587\u5b57\u4f53")
+    c.showPage()
+    c.save()
+
+
 def gallery(path):
     from PIL import Image
     c = canvas.Canvas(path, pagesize=A4)
@@ -318,6 +336,7 @@ KINDS = {
     "turned": turned,
     "pattern": pattern,
     "narrow": narrow,
+    "scripts": scripts,
     "tiny": tiny,
     "gallery": gallery,
 }

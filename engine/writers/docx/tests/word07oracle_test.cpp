@@ -38,7 +38,7 @@ const std::string kPassword = "Kennwort \xc3\xbc";
 const std::wstring kWidePassword = L"Kennwort \u00fc";
 
 const std::vector<std::string> kDocuments = {"text",  "columns", "mixed",  "blank",   "picture", "huge",
-                                             "links", "shapes",  "turned", "pattern", "narrow", "tiny"};
+                                             "links", "shapes",  "turned", "pattern", "narrow", "scripts", "tiny"};
 
 // A page rendered by pdftoppm at a low resolution, RGB.
 struct Picture {
@@ -89,6 +89,27 @@ std::vector<std::string> LayoutLines(const std::string& pdf, int page)
             lines.push_back(squeezed);
     }
     return lines;
+}
+
+// The words pdftotext finds on a page with the height of each one's box
+// (the font's ascent and descent at its size), in points.
+std::vector<std::pair<std::string, double>> WordHeights(const std::string& pdf, int page)
+{
+    std::istringstream in(Shell("pdftotext -bbox -f " + std::to_string(page) + " -l " + std::to_string(page) +
+                                " " + Quote(pdf) + " - 2>/dev/null"));
+    std::vector<std::pair<std::string, double>> words;
+    for (std::string line; std::getline(in, line);) {
+        double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+        const std::size_t at = line.find("<word ");
+        const std::size_t text = line.find('>', at);
+        const std::size_t end = line.find("</word>", text);
+        if (at == std::string::npos || end == std::string::npos ||
+            std::sscanf(line.c_str() + at, "<word xMin=\"%lf\" yMin=\"%lf\" xMax=\"%lf\" yMax=\"%lf\"", &x0, &y0,
+                        &x1, &y1) != 4)
+            continue;
+        words.emplace_back(line.substr(text + 1, end - text - 1), y1 - y0);
+    }
+    return words;
 }
 
 int PageCount(const std::string& pdf)
@@ -196,6 +217,7 @@ protected:
     static void PatternFillsAreFilled();
     static void LinesNeverWrap();
     static void FontsGoByTheirFamilies();
+    static void OtherScriptsKeepTheirRunsLook();
     static void ProtectedDocumentOpensWithItsPasswordOnly();
 
     static TempDir* dir;
@@ -226,6 +248,7 @@ TEST_F(Word07Oracle, LibreOfficeOpensEveryDocument)
     PatternFillsAreFilled();
     LinesNeverWrap();
     FontsGoByTheirFamilies();
+    OtherScriptsKeepTheirRunsLook();
     ProtectedDocumentOpensWithItsPasswordOnly();
 }
 
@@ -304,6 +327,35 @@ void Word07Oracle::FontsGoByTheirFamilies()
     EXPECT_NE(document.find("w:ascii=\"QejaVu Sans\""), std::string::npos);
     EXPECT_EQ(document.find("QejaVuSansCondensed"), std::string::npos);
     EXPECT_NE(fonts.find("w:name=\"QejaVu Sans\""), std::string::npos) << fonts;
+}
+
+void Word07Oracle::OtherScriptsKeepTheirRunsLook()
+{
+    SCOPED_TRACE("Arabic, Hebrew and Chinese words keep the size and face of their run");
+    // Every line of the page is set at 24 points: LibreOffice draws the
+    // Arabic and the Hebrew word as high as the Latin ones, not at the
+    // styles' default size (11 points, less than half as high).
+    const std::string back = dir->str() + "lo/scripts.pdf";
+    double latin = 0;
+    std::vector<std::pair<std::string, double>> rightToLeft;
+    for (const auto& [text, height] : WordHeights(back, 1)) {
+        const unsigned char lead = text.empty() ? 0 : static_cast<unsigned char>(text[0]);
+        if (text == "Latin")
+            latin = height;
+        else if (lead >= 0xd6 && lead <= 0xdb)   // U+0580 to U+06FF: Hebrew and Arabic
+            rightToLeft.emplace_back(text, height);
+    }
+    ASSERT_GT(latin, 20.0);
+    ASSERT_EQ(rightToLeft.size(), 2u);
+    for (const auto& [text, height] : rightToLeft) {
+        EXPECT_GT(height, latin * 0.85) << text;
+        EXPECT_LT(height, latin * 1.15) << text;
+    }
+    // The Chinese words keep their face, not the reader's default face for
+    // East Asian text (WenQuanYi Zen Hei, the only other one installed).
+    const std::string fonts = Shell("pdffonts " + Quote(back) + " 2>/dev/null");
+    EXPECT_NE(fonts.find("WenQuanYiZenHeiMono"), std::string::npos) << fonts;
+    EXPECT_EQ(fonts.find("WenQuanYiZenHei "), std::string::npos) << fonts;
 }
 
 void Word07Oracle::PagesKeepTheirSizesAndPictures()

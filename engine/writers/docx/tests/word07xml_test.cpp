@@ -314,6 +314,38 @@ TEST_F(Word07Xml, TextBoxPlacesLinesWithSpacesBetweenWords)
     EXPECT_EQ(XPathFile(xml, "string(//" + Q("w:t") + "[@xml:space])"), " world");
 }
 
+// Readers take the face of East Asian text and the size of complex-script
+// text from properties of their own: a run names them when it holds such
+// text, and only then.
+TEST_F(Word07Xml, RunsNameFaceAndSizeForTheScriptsTheyHold)
+{
+    struct Case {
+        const char* text;
+        const char* eastAsia;   // the w:eastAsia face, or empty
+        const char* sizeCs;     // w:szCs in half-points, or empty
+    } cases[] = {
+        {"Plain words", "", ""},
+        {"Gr\xc3\xbc\xc3\x9f \xce\xa9mega \xd0\x96 \xe2\x80\x93 \xe2\x88\xa5x\xe2\x88\xa5", "", ""},
+        {"\xd9\x85\xd8\xb1\xd8\xad\xd8\xa8\xd8\xa7", "", "24"},                  // Arabic
+        {"\xd7\xa9\xd7\x9c\xd7\x95\xd7\x9d", "", "24"},                              // Hebrew
+        {"\xe0\xb8\xaa\xe0\xb8\xa7\xe0\xb8\xb1\xe0\xb8\xaa", "", "24"},              // Thai
+        {"\xe4\xb8\xad\xe6\x96\x87", "Helvetica", ""},                                // Chinese
+        {"\xea\xb0\x80 \xe3\x81\x82", "Helvetica", ""},                               // Korean, Japanese
+        {"abc \xe4\xb8\xad \xd9\x85", "Helvetica", "24"},                              // all of them
+    };
+    for (const Case& c : cases) {
+        auto block = MakeBlock({{c.text, 72, 700, 30, 12}});
+        Word07Writer writer(nullptr);
+        Word07Section section;
+        writer.writeText(&section, block.get());
+        const std::string xml = WriteBody(section);
+        const std::string rPr = "//" + Q("w:r") + "/" + Q("w:rPr");
+        EXPECT_EQ(XPathFile(xml, "string(" + rPr + "/" + Q("w:rFonts") + "/@w:eastAsia)"), c.eastAsia) << c.text;
+        EXPECT_EQ(XPathFile(xml, "string(" + rPr + "/" + Q("w:szCs") + "/@w:val)"), c.sizeCs) << c.text;
+        EXPECT_EQ(XPathFile(xml, "string(" + rPr + "/" + Q("w:sz") + "/@w:val)"), "24") << c.text;
+    }
+}
+
 // Sizes and places from a damaged file: scaled to half-points and twips
 // they must not overflow, and what is written stays within what Word reads.
 TEST_F(Word07Xml, HugeSizesAndPlacesAreClampedBeforeTheyAreScaled)
