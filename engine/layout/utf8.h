@@ -86,15 +86,19 @@ inline std::wstring ToWide(std::string_view s)
     return out;
 }
 
-// UTF-8 to UTF-16, characters beyond the Basic Multilingual Plane as
-// surrogate pairs; malformed sequences become U+FFFD as in ToWide.
-inline std::u16string ToUtf16(std::string_view s)
+// Wide text to UTF-16, characters beyond the Basic Multilingual Plane as
+// surrogate pairs; values that are no character (surrogates, beyond
+// U+10FFFF) become U+FFFD. With `keep`, characters it refuses are left out.
+inline std::u16string WideToUtf16(std::wstring_view wide, bool (*keep)(char32_t) = nullptr)
 {
-    const std::wstring wide = ToWide(s);
     std::u16string out;
     out.reserve(wide.size());
     for (wchar_t wc : wide) {
-        const auto c = static_cast<std::uint32_t>(wc);
+        auto c = static_cast<char32_t>(wc);
+        if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
+            c = 0xFFFD;
+        if (keep && !keep(c))
+            continue;
         if (c < 0x10000) {
             out.push_back(static_cast<char16_t>(c));
         } else {
@@ -103,6 +107,12 @@ inline std::u16string ToUtf16(std::string_view s)
         }
     }
     return out;
+}
+
+// UTF-8 to UTF-16; malformed sequences become U+FFFD as in ToWide.
+inline std::u16string ToUtf16(std::string_view s)
+{
+    return WideToUtf16(ToWide(s));
 }
 
 // A file-system path from a wide string, built from its UTF-8 bytes so that

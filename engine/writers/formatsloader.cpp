@@ -57,18 +57,5 @@ std::string EncryptOfficePackage(const std::string& package, const std::u16strin
 
 std::u16string PasswordUtf16(const std::wstring& password)
 {
-    std::u16string out;
-    for (wchar_t wc : password) {
-        auto c = static_cast<std::uint32_t>(wc);
-        if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
-            c = 0xFFFD;
-        if (c >= 0x10000) {
-            c -= 0x10000;
-            out.push_back(static_cast<char16_t>(0xD800 + (c >> 10)));
-            out.push_back(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
-        } else {
-            out.push_back(static_cast<char16_t>(c));
-        }
-    }
-    return out;
+    return utf8::WideToUtf16(password);
 }

@@ -57,23 +57,7 @@ void DropNonXmlChars(std::u16string& text)
 // without a transcoder for every string written.
 std::u16string ToX(std::wstring_view wide)
 {
-    std::u16string out;
-    out.reserve(wide.size());
-    for (wchar_t wc : wide) {
-        auto c = static_cast<char32_t>(wc);
-        if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
-            c = 0xFFFD;
-        if (!IsXmlChar(c))
-            continue;
-        if (c >= 0x10000) {
-            c -= 0x10000;
-            out.push_back(static_cast<char16_t>(0xD800 + (c >> 10)));
-            out.push_back(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
-        } else {
-            out.push_back(static_cast<char16_t>(c));
-        }
-    }
-    return out;
+    return utf8::WideToUtf16(wide, IsXmlChar);
 }
 
 std::u16string ToX(const std::string& utf8Text)
