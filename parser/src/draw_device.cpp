@@ -25,6 +25,12 @@ namespace {
 
 constexpr int kMaxTileDepth = 64;
 
+// Picture regions smooth their graphics with 64 levels of coverage (8 by 8
+// samples a pixel) rather than MuPDF's default 256 (17 by 15): the edges look
+// the same in the JPEG, and a figure of thousands of strokes is drawn in
+// about four fifths of the time. Whole pages keep the default.
+constexpr int kRegionGraphicsAa = 6;
+
 struct FilterDevice {
     fz_device super;
     fz_device* target;
@@ -394,10 +400,12 @@ fz_pixmap* NewPixmap(fz_context* ctx, fz_colorspace* cs, fz_irect bbox, PixelSto
 
 // Plain frame shared by both renderers: draws `page` scaled by `zoom` into a
 // pixmap covering `area` (fz page space), optionally through the filter,
-// from the page's content or from its recording.
+// from the page's content or from its recording. Graphics are smoothed at
+// `graphicsAa` (MuPDF's anti-aliasing level, 0-8) when it is not negative,
+// else at the context's level.
 fz_pixmap* Render(fz_context* ctx, fz_document* doc, int pageIndex, float zoom, bool gray,
                   const fz_rect* area, const Selection* sel, fz_display_list* recorded = nullptr,
-                  CancelProbe* cancel = nullptr, PixelStore* store = nullptr)
+                  CancelProbe* cancel = nullptr, PixelStore* store = nullptr, int graphicsAa = -1)
 {
     fz_page* page = nullptr;
     fz_pixmap* pix = nullptr;
@@ -435,7 +443,17 @@ fz_pixmap* Render(fz_context* ctx, fz_document* doc, int pageIndex, float zoom, 
             fz_throw(ctx, FZ_ERROR_GENERIC, "empty area");
         pix = NewPixmap(ctx, gray ? fz_device_gray(ctx) : fz_device_rgb(ctx), bbox, store);
         fz_clear_pixmap_with_value(ctx, pix, 255);
-        draw = fz_new_draw_device(ctx, fz_identity, pix);
+        if (graphicsAa >= 0) {
+            // The device takes the context's level for its graphics when
+            // it is made; the context keeps its own for everything else.
+            const int level = fz_graphics_aa_level(ctx);
+            fz_set_graphics_aa_level(ctx, graphicsAa);
+            fz_try(ctx) draw = fz_new_draw_device(ctx, fz_identity, pix);
+            fz_always(ctx) fz_set_graphics_aa_level(ctx, level);
+            fz_catch(ctx) fz_rethrow(ctx);
+        } else {
+            draw = fz_new_draw_device(ctx, fz_identity, pix);
+        }
         drawing = true;
         if (sel || cancel) {
             // The filter also asks the cancel probe; without a selection it
@@ -548,7 +566,8 @@ fz_pixmap* RenderSelection(fz_context* ctx, fz_document* doc, int page, const Se
                        static_cast<float>(bounds.y1 - region.y1),
                        static_cast<float>(region.x1 + bounds.x0),
                        static_cast<float>(bounds.y1 - region.y0)};
-    return Render(ctx, doc, page, zoom, false, &area, &sel, recorded, cancel, store);
+    return Render(ctx, doc, page, zoom, false, &area, &sel, recorded, cancel, store,
+                  kRegionGraphicsAa);
 }
 
 fz_display_list* RecordPage(fz_context* ctx, fz_document* doc, int pageIndex)
