@@ -176,6 +176,11 @@ private:
     bool AttachAccent(const Glyph& accent, int mark);
     void CombineLast(const Glyph& accent, int mark);
     void EmitPendingAccent();
+    // Places a big operator or delimiter by its ink: TeX hangs these glyphs
+    // below their pen position and centres them on the math axis of the
+    // line they belong to.
+    void PlaceOnAxisByInk(Glyph& g, const fz_text_span* span, const fz_text_item& item,
+                          fz_matrix ctm);
     // Places a right-to-left mark by its ink: shaping engines set such a
     // mark on a pen position of their own, to one side of its letter.
     void PlaceMarkByInk(Glyph& g, const fz_text_span* span, const fz_text_item& item,

@@ -95,6 +95,12 @@ std::string FontFamilyOf(fz_context* ctx, fz_font* font, const std::string& name
 // glyph names).
 bool GlyphNamed(fz_context* ctx, fz_font* font, int gid, const char* name);
 
+// The characters of the font's glyphs that TeX's math fonts name (big
+// operators and delimiters in their sizes, pieces of tall delimiters) and
+// the Adobe glyph list does not map to a character, by glyph id; empty for
+// a font without such glyphs.
+std::unordered_map<int, int> NamedGlyphChars(fz_context* ctx, fz_font* font);
+
 // Writes a picture of a page object to JPEG when it is first asked for.
 struct ImageSource {
     fz_context* ctx = nullptr; // the owning parser's context
@@ -187,6 +193,7 @@ struct FontInfo {
     float asc = 0.8f;
     float desc = -0.2f;
     std::vector<float> advance[2]; // by glyph id and writing mode; NaN = not yet asked
+    std::unordered_map<int, int> namedChars; // see NamedGlyphChars
 };
 
 // The fonts met on the pages of one document, each kept (with a reference)

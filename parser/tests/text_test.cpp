@@ -555,3 +555,24 @@ TEST(Text, TeXMapsToArrowIsOneSign)
         EXPECT_EQ(CountOf(ours, "→"), CountOf(theirs, "→") - mapsTo);
     }
 }
+
+// TeX's math extension fonts name their big operators and delimiters by
+// size ("summationdisplay", "parenleftbigg") and build tall delimiters of
+// pieces ("bracelefttp"): names the Adobe glyph list lacks or maps into the
+// private use area. Each such glyph reads as its character, and stands on
+// the line whose math axis it is centred on, beside the "x" that ends it.
+TEST(Text, TeXExtensionGlyphsReadByName)
+{
+    Parser p;
+    p.Load(Wide(Fixture("tex_extension.pdf")), false, nullptr);
+    PageObjects o = Walk(p, 0);
+    const std::vector<std::string> expected = {"∑", "∏", "∫", "⋃", "(", ")", "{", "]", "⟨", "√",
+                                               "⎧", "⎪", "⎨", "⎩", "⎛", "⎜", "⎝", "∣", "x"};
+    std::vector<std::string> words;
+    for (TextCollect* t : o.text)
+        words.push_back(t->GetText());
+    ASSERT_EQ(words, expected);
+    const double baseline = o.text.back()->GetMatrix().f;
+    for (TextCollect* t : o.text)
+        EXPECT_NEAR(t->GetMatrix().f, baseline, 0.5) << t->GetText();
+}
