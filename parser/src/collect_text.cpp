@@ -271,6 +271,22 @@ void Collector::Text(const fz_text* text, fz_matrix ctm, fz_colorspace* cs, cons
             }
             lastPending = false;
             int ucs = item.ucs;
+            // A glyph inside marked content with a replacement text: the
+            // span's first glyph carries that text, the others none.
+            const std::vector<int>* actualChars = nullptr;
+            if (actual_ && !actual_->glyphs.empty()) {
+                const auto mark = actual_->glyphs.find(
+                    std::make_tuple(item.gid, item.x * ctm.a + item.y * ctm.c + ctm.e,
+                                    item.x * ctm.b + item.y * ctm.d + ctm.f));
+                if (mark != actual_->glyphs.end()) {
+                    const std::vector<int>& chars = actual_->texts[mark->second.text];
+                    ucs = 0xFFFD;
+                    if (mark->second.first && !chars.empty()) {
+                        actualChars = &chars;
+                        ucs = chars.front();
+                    }
+                }
+            }
             // A glyph the font names but the library could not give a
             // character (or gave one of the private use area, as the Adobe
             // glyph list does for delimiter pieces) takes its name's.
@@ -390,6 +406,13 @@ void Collector::Text(const fz_text* text, fz_matrix ctm, fz_colorspace* cs, cons
                 continue;
             }
             AddGlyph(g);
+            if (actualChars && word_.active) {
+                // The further characters of the replacement text belong
+                // to this glyph; nothing combines with them.
+                for (std::size_t k = 1; k < actualChars->size(); ++k)
+                    AppendText(word_.text, (*actualChars)[k]);
+                word_.lastUcs = -1;
+            }
         }
     }
 }

@@ -92,6 +92,10 @@ public:
     Collector(const Collector&) = delete;
     Collector& operator=(const Collector&) = delete;
 
+    // The page's ActualText spans (see FindActualTexts); they outlive the
+    // collector.
+    void UseActualTexts(const ActualTexts* actual) { actual_ = actual; }
+
     bool Failed() const { return failed_; }
     void Fail() { failed_ = true; }
     // True once the caller asked to stop the page.
@@ -208,6 +212,7 @@ private:
     FontTable& fonts_;   // the table in use
     Word word_;
     int spanSerial_ = 0; // counts the text spans of the page
+    const ActualTexts* actual_ = nullptr;
     // Accents and marks drawn before their letter, waiting for it, each with
     // its combining mark.
     struct PendingAccent {

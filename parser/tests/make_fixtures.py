@@ -696,6 +696,31 @@ def tex_extension_glyphs():
                            (len(program), len(clear), len(secret)) + program + b"\nendstream"])
 
 
+def actual_text():
+    """Glyphs that marked content replaces by its ActualText: F2 is
+    Helvetica whose ToUnicode maps "A" into the private use area, as some
+    producers map a flag drawn as one picture glyph. A flag (UTF-16 with a
+    byte order mark) for one glyph; "fi" for two glyphs, with text of F1
+    after the span in the same text object; a span named in the page's
+    Properties; glyphs outside any span keep their own characters."""
+    content = b"""BT /F1 12 Tf 20 250 Td (Flag) Tj ET
+BT /Span << /ActualText <FEFFD83CDDE9D83CDDEA> >> BDC /F2 12 Tf 60 250 Td (A) Tj EMC ET
+BT /F1 12 Tf 20 220 Td (one) Tj /Span << /ActualText (fi) >> BDC /F2 12 Tf 30 0 Td (AA) Tj EMC
+/F1 12 Tf 40 0 Td (two) Tj ET
+BT /Span /P1 BDC /F2 12 Tf 20 190 Td (A) Tj EMC /F2 12 Tf 30 0 Td (A) Tj ET
+"""
+    to_unicode = (b"/CIDInit /ProcSet findresource begin 12 dict begin begincmap "
+                  b"/CMapName /Private def 1 begincodespacerange <00> <FF> endcodespacerange "
+                  b"1 beginbfchar <41> <E000> endbfchar endcmap "
+                  b"CMapName currentdict /CMap defineresource pop end end")
+    raw_pdf("actual_text.pdf", [(content, "/Properties << /P1 << /ActualText (x2) >> >>")],
+            fonts="/F2 6 0 R",
+            extra_objects=[b"<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica "
+                           b"/Encoding /WinAnsiEncoding /ToUnicode 7 0 R >>",
+                           b"<< /Length %d >>\nstream\n" % len(to_unicode) + to_unicode +
+                           b"\nendstream"])
+
+
 def empty_and_broken():
     # No pages at all.
     body = (b"%PDF-1.4\n1 0 obj\n<< /Type /Catalog /Pages 2 0 R >>\nendobj\n"
@@ -771,6 +796,7 @@ forms()
 accents()
 cluster_glyphs()
 tex_extension_glyphs()
+actual_text()
 empty_and_broken()
 encrypted()
 merge_pair()

@@ -576,3 +576,26 @@ TEST(Text, TeXExtensionGlyphsReadByName)
     for (TextCollect* t : o.text)
         EXPECT_NEAR(t->GetMatrix().f, baseline, 0.5) << t->GetText();
 }
+
+// Marked content whose ActualText gives the characters its glyphs stand for
+// (a flag drawn as one glyph of the private use area, two glyphs read as
+// "fi", a span named in the page's properties) reads as that text; pdftotext
+// reads the spans written in the contents the same way. A glyph outside the
+// spans keeps its own character.
+TEST(Text, ActualTextReplacesGlyphs)
+{
+    const std::string file = Fixture("actual_text.pdf");
+    std::istringstream oracle(Shell("pdftotext " + Q(file) + " -"));
+    std::vector<std::string> theirs;
+    for (std::string w; oracle >> w;)
+        theirs.push_back(w);
+    ASSERT_EQ(theirs, (std::vector<std::string>{"Flag", "🇩🇪", "one", "fi", "two"}));
+
+    Parser p;
+    p.Load(Wide(file), false, nullptr);
+    std::vector<std::string> words;
+    for (TextCollect* t : Walk(p, 0).text)
+        words.push_back(t->GetText());
+    EXPECT_EQ(words,
+              (std::vector<std::string>{"Flag", "🇩🇪", "one", "fi", "two", "x2", "\uE000"}));
+}
