@@ -417,14 +417,20 @@ void Collector::Text(const fz_text* text, fz_matrix ctm, fz_colorspace* cs, cons
     }
 }
 
-void Collector::PlaceOnAxisByInk(Glyph& g, const fz_text_span* span, const fz_text_item& item,
-                                 fz_matrix ctm)
+fz_rect Collector::InkOf(const fz_text_span* span, const fz_text_item& item, fz_matrix ctm) const
 {
     fz_matrix trm = span->trm;
     trm.e = item.x;
     trm.f = item.y;
     const fz_rect ink = fz_transform_rect(SafeBoundGlyph(ctx_, span->font, item.gid, trm), ctm);
-    if (fz_is_empty_rect(ink) || fz_is_infinite_rect(ink))
+    return fz_is_infinite_rect(ink) ? fz_empty_rect : ink;
+}
+
+void Collector::PlaceOnAxisByInk(Glyph& g, const fz_text_span* span, const fz_text_item& item,
+                                 fz_matrix ctm)
+{
+    const fz_rect ink = InkOf(span, item, ctm);
+    if (fz_is_empty_rect(ink))
         return;
     // How far the ink's middle lies below the pen position, across the
     // baseline (device space runs downward); the axis is that far above
@@ -440,11 +446,8 @@ void Collector::PlaceOnAxisByInk(Glyph& g, const fz_text_span* span, const fz_te
 void Collector::PlaceMarkByInk(Glyph& g, const fz_text_span* span, const fz_text_item& item,
                                fz_matrix ctm)
 {
-    fz_matrix trm = span->trm;
-    trm.e = item.x;
-    trm.f = item.y;
-    const fz_rect ink = fz_transform_rect(SafeBoundGlyph(ctx_, span->font, item.gid, trm), ctm);
-    if (fz_is_empty_rect(ink) || fz_is_infinite_rect(ink))
+    const fz_rect ink = InkOf(span, item, ctm);
+    if (fz_is_empty_rect(ink))
         return;
     // The ink's middle and half its extent, measured along the baseline
     // from the pen position.

@@ -180,6 +180,8 @@ private:
     bool AttachAccent(const Glyph& accent, int mark);
     void CombineLast(const Glyph& accent, int mark);
     void EmitPendingAccent();
+    // The ink of a glyph on the page; empty when it has none or no bounds.
+    fz_rect InkOf(const fz_text_span* span, const fz_text_item& item, fz_matrix ctm) const;
     // Places a big operator or delimiter by its ink: TeX hangs these glyphs
     // below their pen position and centres them on the math axis of the
     // line they belong to.
