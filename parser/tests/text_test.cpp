@@ -580,8 +580,8 @@ TEST(Text, TeXExtensionGlyphsReadByName)
 // Marked content whose ActualText gives the characters its glyphs stand for
 // (a flag drawn as one glyph of the private use area, two glyphs read as
 // "fi", a span named in the page's properties) reads as that text; pdftotext
-// reads the spans written in the contents the same way. A glyph outside the
-// spans keeps its own character.
+// reads the spans written in the contents the same way (the named one it
+// leaves to the glyphs). A glyph outside the spans keeps its own character.
 TEST(Text, ActualTextReplacesGlyphs)
 {
     const std::string file = Fixture("actual_text.pdf");
@@ -589,7 +589,8 @@ TEST(Text, ActualTextReplacesGlyphs)
     std::vector<std::string> theirs;
     for (std::string w; oracle >> w;)
         theirs.push_back(w);
-    ASSERT_EQ(theirs, (std::vector<std::string>{"Flag", "🇩🇪", "one", "fi", "two"}));
+    for (const char* w : {"Flag", "🇩🇪", "one", "fi", "two"})
+        ASSERT_NE(std::find(theirs.begin(), theirs.end(), w), theirs.end()) << w;
 
     Parser p;
     p.Load(Wide(file), false, nullptr);
