@@ -19,13 +19,16 @@ namespace {
 
 std::atomic<int> g_threadLimit{0};
 
-// Pages a worker may hold at once (see PagePipeline::held_), and pages the
-// consumer may analyse ahead while it waits. One each keeps every thread's
-// allocator pool to about one page model besides its parser, which on eight
-// threads halves the peak memory of a long text job; the threads still find
-// work, as a page is taken soon after it is done.
-constexpr int kWorkerPages = 1;
-constexpr int kConsumerAhead = 1;
+// Pages each thread may hold of its own: a worker, those it claimed that are
+// not taken yet and those handed back to it that it has not freed yet; the
+// consumer, those it analysed ahead while it waited. Four between all
+// threads, at least one each: on eight threads one each keeps every
+// thread's allocator pool to about one page model besides its parser, which
+// halves the peak memory of a long text job, and the threads still find
+// work, as a page is taken soon after it is done; two threads keep two each,
+// so that the worker seldom waits to be woken when the consumer has
+// taken its page.
+constexpr int kPagesInHand = 4;
 
 // What a worker needs besides the job's parser, read on the consumer's
 // thread before the workers start.
@@ -69,6 +72,7 @@ PagePipeline::PagePipeline(Parser* main, std::size_t count, int threads, Analyse
     // for a processor on a busy machine. Every page more costs a page model
     // per thread (on eight threads four pages each held 5 MB more than two).
     window_ = 2 * static_cast<std::size_t>(workers + 1);
+    inHand_ = std::max(1, kPagesInHand / (workers + 1));
     held_.reset(new std::atomic<int>[static_cast<std::size_t>(workers)]);
     for (int t = 0; t < workers; ++t)
         held_[t] = 0;
@@ -182,7 +186,7 @@ void PagePipeline::work(Parser* parser, int self)
             return;
         const unsigned seen = epoch_.load();
         std::size_t k = 0;
-        if (held_[self].load() < kWorkerPages && claim(k)) {
+        if (held_[self].load() < inHand_ && claim(k)) {
             ++held_[self];
             analyse(parser, k, self);
             continue;
@@ -224,7 +228,7 @@ Page* PagePipeline::take(std::size_t k, const std::function<bool()>& cancelled)
         // nobody has started instead of waiting idle: on two processors the
         // consumer is half of the work force.
         std::size_t later = 0;
-        if (ahead_ < kConsumerAhead && claim(later)) {
+        if (ahead_ < inHand_ && claim(later)) {
             ++ahead_;
             slots_[later].ahead = true;
             analyse(main_, later, -1);
