@@ -411,18 +411,22 @@ void mergeall(std::vector<Basedata_w>& items, const std::wstring& tmpDir, void* 
         walked = !book->WasCancelled();
         failedDocuments = book->FailedDocuments();
     }
+    auto failed = [&](std::size_t document) {
+        return std::find(failedDocuments.begin(), failedDocuments.end(),
+                         static_cast<int>(document)) != failedDocuments.end();
+    };
+    // Every page walked, each item's progress ends; then the items end
+    // together.
+    for (std::size_t document = 0; document < merged.size() && walked; ++document) {
+        if (!failed(document))
+            report.percent(static_cast<int>(merged[document]), 100);
+    }
     for (std::size_t document = 0; document < merged.size(); ++document) {
         const int i = static_cast<int>(merged[document]);
-        if (std::find(failedDocuments.begin(), failedDocuments.end(),
-                      static_cast<int>(document)) != failedDocuments.end()) {
-            report.state(i, ITEM_FAILED);
-            continue;
-        }
-        if (!result.empty())
+        const bool done = !result.empty() && !failed(document);
+        if (done)
             items[merged[document]].result = result;
-        if (walked)
-            report.percent(i, 100);
-        report.state(i, result.empty() ? ITEM_FAILED : ITEM_DONE);
+        report.state(i, done ? ITEM_DONE : ITEM_FAILED);
     }
     book.reset();
     parsers.clear();
