@@ -83,7 +83,8 @@ bool AddSource(Packer& packer, zip_source_t* source, const std::string& entryNam
 // settings; libzip gets the raw deflate stream with its CRC-32 and sizes and
 // copies it into the archive (encrypting it when the package has a
 // password). A large file (the main document of a long .docx is megabytes of
-// XML) is cut into pieces of a fixed size, each deflated on its own thread
+// XML) is cut into pieces of a fixed size (what follows the last full piece
+// into a few smaller ones), each deflated on its own thread
 // with the 32 KiB before it as the preset dictionary and ended by a flush to
 // a byte boundary (the last one ends the stream): the pieces joined are one
 // ordinary deflate stream, and since the cut does not depend on the number
@@ -92,6 +93,8 @@ bool AddSource(Packer& packer, zip_source_t* source, const std::string& entryNam
 constexpr std::size_t kPiece = std::size_t(256) << 10;
 constexpr std::size_t kWindow = 32768;
 constexpr std::size_t kDeflateInPiecesFrom = std::size_t(2) << 20;
+// The pieces that the bytes after the last full piece are cut into.
+constexpr std::size_t kLastPieces = std::size_t(64) << 10;
 
 // Runs `work(t)` for t in [0, threads) on that many threads, this one
 // included; when no thread can be started, the threads there are do the
@@ -594,19 +597,26 @@ struct ZipDeflater::State {
         }
     };
 
-    // Deflates the buffered piece, on a thread of its own when one can be
-    // started; at most as many run at once as packing a file would use.
-    void launch(bool last)
+    // Deflates the next `len` bytes of the buffer as a piece, on a thread of
+    // its own when one can be started; at most as many run at once as
+    // packing a file would use.
+    void launch(std::size_t len, bool last)
     {
         auto piece = std::make_unique<Piece>();
         piece->dictLen = dictLen;
         piece->last = last;
-        piece->input = std::move(buffer);
+        const std::size_t end = dictLen + len;
         // The last bytes of this piece are the dictionary of the next one.
-        const std::size_t keep = std::min(kWindow, piece->input.size());
-        if (!last)
-            buffer.reserve(kWindow + kPiece);   // filled without growing
-        buffer.assign(piece->input, piece->input.size() - keep, keep);
+        const std::size_t keep = std::min(kWindow, end);
+        if (end == buffer.size()) {
+            piece->input = std::move(buffer);
+            if (!last)
+                buffer.reserve(kWindow + kPiece);   // filled without growing
+            buffer.assign(piece->input, end - keep, keep);
+        } else {
+            piece->input.assign(buffer, 0, end);
+            buffer.erase(0, end - keep);
+        }
         dictLen = keep;
         std::size_t running = 0;
         for (const auto& p : pieces)
@@ -663,7 +673,7 @@ void ZipDeflater::Append(std::string_view bytes)
     while (!bytes.empty()) {
         // A full piece followed by more bytes is not the last one.
         if (s.buffer.size() - s.dictLen == kPiece)
-            s.launch(false);
+            s.launch(kPiece, false);
         const std::size_t take = std::min(kPiece - (s.buffer.size() - s.dictLen), bytes.size());
         s.buffer.append(bytes.data(), take);
         bytes.remove_prefix(take);
@@ -676,7 +686,11 @@ bool ZipDeflater::Finish()
     if (s.finished)
         return s.result.ok;
     s.finished = true;
-    s.launch(true);
+    // The bytes after the last full piece are deflated in smaller pieces
+    // side by side, so that the stream is ready soon after the last byte.
+    while (s.buffer.size() - s.dictLen > kLastPieces)
+        s.launch(kLastPieces, false);
+    s.launch(s.buffer.size() - s.dictLen, true);
     s.joinAll();
     std::string().swap(s.buffer);
     bool ok = true;

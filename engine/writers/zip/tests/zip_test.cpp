@@ -294,10 +294,10 @@ std::string Words(std::size_t bytes, unsigned seed)
 }
 
 // Large files are deflated in pieces on several threads: whatever the size
-// (ending at a piece boundary, several batches of pieces), the number of
-// threads and the password, zip readers find the same bytes, a valid CRC
-// and an entry deflated at maximum compression, and the archive's bytes do
-// not depend on the number of threads.
+// (ending at a piece boundary, several batches of pieces, a rest cut into
+// smaller pieces), the number of threads and the password, zip readers find
+// the same bytes, a valid CRC and an entry deflated at maximum compression,
+// and the archive's bytes do not depend on the number of threads.
 TEST_F(ZipPackaging, LargeFilesDeflatedInPiecesReadBackExactly)
 {
     struct Case {
@@ -308,6 +308,7 @@ TEST_F(ZipPackaging, LargeFilesDeflatedInPiecesReadBackExactly)
         {std::size_t(2) << 20, nullptr},               // the smallest file cut, at a piece boundary
         {(std::size_t(5) << 20) + 123, nullptr},       // several batches on one thread
         {(std::size_t(3) << 20) + 7, "pa ss"},         // encrypted after deflating
+        {(std::size_t(2) << 20) + 200000, nullptr},    // the rest cut into smaller pieces
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.bytes);
@@ -422,6 +423,7 @@ TEST_F(ZipPackaging, EntriesDeflatedWhileWrittenPackAsTheirFiles)
         {"pieces filled exactly by each append", 3 * kMiB, 256 * 1024, 0},
         {"odd appends across piece edges", 5 * kMiB + 123, 99991, 0},
         {"small appends", 2 * kMiB + 7, 4093, 0},
+        {"the rest after the last full piece cut smaller", 2 * kMiB + 200000, 77777, 0},
         {"below the size deflated in pieces", kMiB, 0, 0},
         {"deflater one byte short", 3 * kMiB + 5, 65536, -1},
         {"deflater one byte over", 3 * kMiB + 5, 65536, 1},
