@@ -502,8 +502,13 @@ bool Pack(const std::string& zipPath, const char* password, const std::vector<st
         std::string bytes;
         return readAhead[i] && ReadFileBytes(files[i].path, bytes) ? DeflateBytes(bytes) : Deflated();
     });
-    for (std::size_t i = 0; i < files.size() && ok; ++i)
-        ok = AddFile(packer, files[i], std::move(ahead[i]));
+    // The files found before a pattern that failed are packed all the same.
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        if (!AddFile(packer, files[i], std::move(ahead[i]))) {
+            ok = false;
+            break;
+        }
+    }
 
     // Whatever was added so far is written, also after a failure.
     if (packer.entries == 0) {
