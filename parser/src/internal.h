@@ -19,10 +19,12 @@ extern "C" {
 
 #include <algorithm>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <unordered_map>
 #include <unordered_set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace parser_detail {
@@ -95,6 +97,29 @@ std::string FontFamilyOf(fz_context* ctx, fz_font* font, const std::string& name
 // glyph names).
 bool GlyphNamed(fz_context* ctx, fz_font* font, int gid, const char* name);
 
+// The characters of the font's glyphs that TeX's math fonts name (big
+// operators and delimiters in their sizes, pieces of tall delimiters) and
+// the Adobe glyph list does not map to a character, by glyph id; empty for
+// a font without such glyphs.
+std::unordered_map<int, int> NamedGlyphChars(fz_context* ctx, fz_font* font);
+
+// The glyphs of a page that marked content with an ActualText entry stands
+// for, by glyph id and device-space origin (as a run of the page draws
+// them), and the characters of each such span: its first glyph stands for
+// them all, the others for nothing.
+struct ActualTexts {
+    struct Mark {
+        std::size_t text; // index into texts
+        bool first;
+    };
+    std::map<std::tuple<int, float, float>, Mark> glyphs;
+    std::vector<std::vector<int>> texts;
+};
+
+// The page's ActualText spans; none for a page of another format, a page
+// whose contents never name ActualText, or one whose contents fail to run.
+ActualTexts FindActualTexts(fz_context* ctx, fz_page* page);
+
 // Writes a picture of a page object to JPEG when it is first asked for.
 struct ImageSource {
     fz_context* ctx = nullptr; // the owning parser's context
@@ -161,8 +186,37 @@ struct ObjectAccess {
                         std::string uri);
 };
 
-// A new MuPDF context with MuPDF's own messages silenced. Null on failure.
+// A new MuPDF context with MuPDF's own messages silenced, made by
+// NewLockableContext. Null on failure.
 fz_context* NewContext();
+
+// A new MuPDF context whose locks stay off until a SharedDrawing turns them
+// on; null on failure. Dropped with DropContext.
+fz_context* NewLockableContext();
+// Drops a context (made by NewLockableContext or not) and its locks; not
+// for clones.
+void DropContext(fz_context* ctx);
+// A clone of the context (fz_clone_context) with MuPDF's messages silenced,
+// dropped with fz_drop_context; null on failure (a context without locks
+// of its own cannot be cloned). Only while a SharedDrawing of it lives.
+fz_context* CloneContext(fz_context* ctx);
+
+// While it lives, the locks of a context made by NewLockableContext are on,
+// so that contexts cloned from it (fz_clone_context) may draw on other
+// threads. Made and ended by the context's own thread between MuPDF calls,
+// while no other thread uses the context. For any other context on() is
+// false and nothing changes.
+class SharedDrawing {
+public:
+    explicit SharedDrawing(fz_context* ctx);
+    ~SharedDrawing();
+    SharedDrawing(const SharedDrawing&) = delete;
+    SharedDrawing& operator=(const SharedDrawing&) = delete;
+    bool on() const { return locks_ != nullptr; }
+
+private:
+    void* locks_;
+};
 
 // Opens a PDF; the error text goes to err on failure (null result).
 fz_document* OpenPdf(fz_context* ctx, const char* path, std::string& err);
@@ -187,6 +241,7 @@ struct FontInfo {
     float asc = 0.8f;
     float desc = -0.2f;
     std::vector<float> advance[2]; // by glyph id and writing mode; NaN = not yet asked
+    std::unordered_map<int, int> namedChars; // see NamedGlyphChars
 };
 
 // The fonts met on the pages of one document, each kept (with a reference)
@@ -303,7 +358,11 @@ struct Selection {
 // Renders only the selected objects of one page over the area `region`
 // (page points, y upward) at `zoom`, over white. `recorded`, when not null,
 // is the page recorded by RecordPage: drawing it again spares reading the
-// page's content. Null on failure.
+// page's content, and a large figure is then drawn in bands of rows on
+// several threads (of a context from NewContext; of another one after the
+// other). A picture drawn so differs from one drawn whole only by rounding
+// along the bands' edges.
+// Null on failure.
 // A request to stop through `cancel` (may be null) ends the drawing with
 // no picture. With `store`, a picture that fits it is drawn into its
 // memory: the pixmap is then valid until the store draws the next one.
