@@ -28,10 +28,18 @@ constexpr float kAccentTolerance = 0.05f; // (in em) an accent's middle may lie 
 void AppendText(std::string& s, int c)
 {
     static const char* const ligatures[] = {"ff", "fi", "fl", "ffi", "ffl", "st", "st"};
-    if (c >= 0xFB00 && c <= 0xFB06)
+    if (c >= 0 && c < 0x80)
+        s.push_back(static_cast<char>(c));
+    else if (c >= 0xFB00 && c <= 0xFB06)
         s += ligatures[c - 0xFB00];
     else
         AppendUtf8(s, c);
+}
+
+// Whether two rectangles are the same (false when a corner is NaN).
+bool SameRect(const fz_rect& a, const fz_rect& b)
+{
+    return a.x0 == b.x0 && a.y0 == b.y0 && a.x1 == b.x1 && a.y1 == b.y1;
 }
 
 // Whether the accent glyph sits over (or under) the base glyph: the middle
@@ -411,7 +419,9 @@ void Collector::AddGlyph(const Glyph& g)
     if (!follows) {
         StartWord(g.font, g.info, g.kind, g.wmode, g.size, g.em, g.color, g.dir, g.origin);
         word_.clip = g.clip;
-    } else {
+    } else if (!SameRect(word_.clip, g.clip)) {
+        // The glyphs of a word are mostly drawn under one clip, which the
+        // union leaves as it is.
         word_.clip = fz_union_rect(word_.clip, g.clip);
     }
     word_.styleSerial = g.spanSerial;
@@ -533,17 +543,6 @@ void Collector::StartWord(fz_font* font, const FontInfo* info, TextKind kind, in
     word_.pieces.clear();
     word_.thick = false;
     word_.lastUcs = -1;
-}
-
-void Collector::AddPiece(const TextPiece& piece)
-{
-    auto& pieces = word_.pieces;
-    if (!pieces.empty() && pieces.back().seq == piece.seq && pieces.back().span == piece.span &&
-        pieces.back().itemEnd == piece.itemBegin) {
-        pieces.back().itemEnd = piece.itemEnd;
-        return;
-    }
-    pieces.push_back(piece);
 }
 
 void Collector::FlushWord()

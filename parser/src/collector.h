@@ -163,7 +163,18 @@ private:
     bool Follows(fz_point origin) const;
     void StartWord(fz_font* font, const FontInfo* info, TextKind kind, int wmode, float size,
                    float em, const float rgb[3], fz_point dir, fz_point origin);
-    void AddPiece(const TextPiece& piece);
+    // Adds the glyphs of a piece to the active word; a piece that goes on
+    // from the word's last one lengthens it.
+    void AddPiece(const TextPiece& piece)
+    {
+        auto& pieces = word_.pieces;
+        if (!pieces.empty() && pieces.back().seq == piece.seq &&
+            pieces.back().span == piece.span && pieces.back().itemEnd == piece.itemBegin) {
+            pieces.back().itemEnd = piece.itemEnd;
+            return;
+        }
+        pieces.push_back(piece);
+    }
     // Adds a glyph to the active word, or starts a word with it.
     void AddGlyph(const Glyph& g);
     // Accents drawn as glyphs of their own (TeX sets an accent, then moves
