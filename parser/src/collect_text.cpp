@@ -22,18 +22,26 @@ constexpr float kBackTolerance = 0.1f;
 constexpr float kNoWidth = 0.05f; // a glyph advance (in em) at most this is no width
 constexpr float kAccentTolerance = 0.05f; // (in em) an accent's middle may lie beyond its letter
 
-// Appends a character of a word; typographic ligatures (U+FB00 to U+FB06)
-// are written as their letters, so that the text reads and searches as
-// typed.
-void AppendText(std::string& s, int c)
+// Appends a character of a word beyond ASCII; typographic ligatures
+// (U+FB00 to U+FB06) are written as their letters, so that the text reads
+// and searches as typed.
+void AppendOther(std::string& s, int c)
 {
     static const char* const ligatures[] = {"ff", "fi", "fl", "ffi", "ffl", "st", "st"};
-    if (c >= 0 && c < 0x80)
-        s.push_back(static_cast<char>(c));
-    else if (c >= 0xFB00 && c <= 0xFB06)
+    if (c >= 0xFB00 && c <= 0xFB06)
         s += ligatures[c - 0xFB00];
     else
         AppendUtf8(s, c);
+}
+
+// Appends a character of a word: ASCII, most of the text of most
+// documents, directly.
+inline void AppendText(std::string& s, int c)
+{
+    if (c >= 0 && c < 0x80)
+        s.push_back(static_cast<char>(c));
+    else
+        AppendOther(s, c);
 }
 
 // Whether two rectangles are the same (false when a corner is NaN).
