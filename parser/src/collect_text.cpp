@@ -324,6 +324,19 @@ void Collector::Text(const fz_text* text, fz_matrix ctm, fz_colorspace* cs, cons
                            stepNorm;
                 adv = NoWidthAdvance(span->font, item.gid, step, ucs);
             }
+            // The glyph's origin, as fz_concat places it.
+            const fz_point origin = fz_make_point(item.x * ctm.a + item.y * ctm.c + ctm.e,
+                                                  item.x * ctm.b + item.y * ctm.d + ctm.f);
+            const fz_point end =
+                fz_make_point(origin.x + adv * dirv.x, origin.y + adv * dirv.y);
+            // Most glyphs go on the word of their own span, under its clip,
+            // with nothing waiting: what AddGlyph would do, without the
+            // glyph's record.
+            if (!bar && pending_.empty() && word_.active && word_.styleSerial == spanSerial_ &&
+                !CombiningMarkOf(ucs) && SameRect(word_.clip, clips_.back()) && Follows(origin)) {
+                ExtendWord(origin, end, ucs, TextPiece{seq_, spanIndex, i, i + 1});
+                continue;
+            }
             Glyph g;
             g.font = span->font;
             g.info = &info;
@@ -334,10 +347,8 @@ void Collector::Text(const fz_text* text, fz_matrix ctm, fz_colorspace* cs, cons
             for (int k = 0; k < 3; ++k)
                 g.color[k] = rgb[k];
             g.dir = dir;
-            // The glyph's origin, as fz_concat places it.
-            g.origin = fz_make_point(item.x * ctm.a + item.y * ctm.c + ctm.e,
-                                     item.x * ctm.b + item.y * ctm.d + ctm.f);
-            g.end = fz_make_point(g.origin.x + adv * dirv.x, g.origin.y + adv * dirv.y);
+            g.origin = origin;
+            g.end = end;
             g.ucs = ucs;
             g.spanSerial = spanSerial_;
             g.piece = TextPiece{seq_, spanIndex, i, i + 1};
@@ -433,19 +444,24 @@ void Collector::AddGlyph(const Glyph& g)
         word_.clip = fz_union_rect(word_.clip, g.clip);
     }
     word_.styleSerial = g.spanSerial;
+    ExtendWord(g.origin, g.end, g.ucs, g.piece);
+}
+
+void Collector::ExtendWord(fz_point origin, fz_point end, int ucs, const TextPiece& piece)
+{
     // Glyphs without a known character (U+FFFD) keep their place in the
     // word but add no text.
-    if (g.ucs >= 0 && g.ucs != 0xFFFD) {
+    if (ucs >= 0 && ucs != 0xFFFD) {
         word_.glyphStarts.push_back(word_.text.size());
         word_.lastByte = word_.text.size();
-        word_.lastUcs = g.ucs;
-        word_.lastOrigin = g.origin;
-        word_.lastEnd = g.end;
-        word_.rtl = word_.rtl || IsRtlLetter(g.ucs);
-        AppendText(word_.text, g.ucs);
+        word_.lastUcs = ucs;
+        word_.lastOrigin = origin;
+        word_.lastEnd = end;
+        word_.rtl = word_.rtl || IsRtlLetter(ucs);
+        AppendText(word_.text, ucs);
     }
-    word_.end = g.end;
-    AddPiece(g.piece);
+    word_.end = end;
+    AddPiece(piece);
 }
 
 bool Collector::AttachAccent(const Glyph& accent, int mark)

@@ -177,6 +177,9 @@ private:
     }
     // Adds a glyph to the active word, or starts a word with it.
     void AddGlyph(const Glyph& g);
+    // Adds a glyph already known to go on the active word: its text, its
+    // place and its piece.
+    void ExtendWord(fz_point origin, fz_point end, int ucs, const TextPiece& piece);
     // Accents drawn as glyphs of their own (TeX sets an accent, then moves
     // back and sets the letter under it): an accent over the word's last
     // letter combines with it; one drawn before its letter waits for the
