@@ -671,7 +671,7 @@ void Collector::FinishWord()
     }
     ref->box = b;
     TextCollect* raw = t.get();
-    if (!Push(std::move(t), ref, nullptr, &w.clip))
+    if (!Push(std::move(t), std::move(ref), nullptr, &w.clip))
         return;
     recent_.Add(raw);
     lastTextWords_.push_back(raw);

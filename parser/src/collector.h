@@ -145,7 +145,7 @@ private:
     // kept, or null.
     // The object's drawn area is cut to `clip` (device space), by default
     // the clip in force.
-    CollectBase* Push(std::unique_ptr<CollectBase> obj, const std::shared_ptr<DrawRef>& ref,
+    CollectBase* Push(std::unique_ptr<CollectBase> obj, std::shared_ptr<DrawRef> ref,
                       GraphicsCollect* graphic = nullptr, const fz_rect* clip = nullptr);
     // The part of a box (page points) that a clip (device space) leaves;
     // empty when it leaves nothing.
