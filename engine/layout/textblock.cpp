@@ -39,6 +39,10 @@ public:
             return nullptr;
         head_ = s->next;
         --count_;
+        // The next record made here takes the next block: it is fetched
+        // while this one is filled.
+        if (head_)
+            __builtin_prefetch(head_);
         return s;
     }
     // Keeps the block; false when enough are kept already.

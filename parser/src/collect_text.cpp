@@ -625,9 +625,18 @@ void Collector::FinishWord()
     std::shared_ptr<DrawRef> ref;
     if (opt_.spareText && !opt_.spareText->empty()) {
         // A word object of an earlier page, with its buffers.
-        t = std::move(opt_.spareText->back());
-        opt_.spareText->pop_back();
+        auto& spare = *opt_.spareText;
+        t = std::move(spare.back());
+        spare.pop_back();
         ref = ObjectAccess::ResetText(*t);
+        // The spare objects were last touched a page ago: the next word's
+        // object, and the drawing record of the one after it, are fetched
+        // while this word and the next are made.
+        const std::size_t n = spare.size();
+        if (n >= 1)
+            __builtin_prefetch(ObjectAccess::Draw(*spare[n - 1]));
+        if (n >= 2)
+            __builtin_prefetch(spare[n - 2].get());
     } else {
         t = std::make_unique<TextCollect>();
     }
