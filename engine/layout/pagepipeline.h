@@ -6,6 +6,10 @@
 // when the consumer asks for it is analysed by the consumer itself with the
 // job's own parser; with one thread every page is. While it waits for a page
 // a worker holds, the consumer analyses a later one nobody has started.
+// Each thread's pages come from its own allocator pool, which keeps the
+// memory of its busiest moment: every thread, the consumer included, holds
+// few pages of its own at a time, so that no pool grows for the many pages
+// one thread happened to be given.
 #pragma once
 
 #include <atomic>
@@ -58,7 +62,8 @@ private:
         std::atomic<int> state{kWaiting};
         Page* page = nullptr;
         std::exception_ptr error;
-        int maker = -1;   // the worker that analysed it; -1: the consumer
+        int maker = -1;       // the worker that analysed it; -1: the consumer
+        bool ahead = false;   // the consumer analysed it while waiting
     };
 
     void work(Parser* parser, int self);
@@ -87,5 +92,9 @@ private:
     std::size_t window_ = 1;
     std::mutex spentMutex_;
     std::vector<std::vector<Page*>> spent_;   // per worker: pages to free
+    // Per worker: pages it claimed that are not taken yet, and pages handed
+    // back to it that it has not freed yet.
+    std::unique_ptr<std::atomic<int>[]> held_;
+    int ahead_ = 0;   // the consumer's pages analysed ahead, not taken yet
     std::vector<std::thread> threads_;
 };

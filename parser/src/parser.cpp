@@ -17,6 +17,9 @@
 #include <typeinfo>
 
 #include <fcntl.h>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -129,6 +132,14 @@ void CheckPdfFile(const std::string& path)
         found = std::memcmp(head + i, "%PDF-", 5) == 0;
     if (!found)
         throw ParserError("not a PDF file: " + path);
+}
+
+// Hands the allocator's free memory back to the system.
+void ReleaseFreeMemory()
+{
+#ifdef __GLIBC__
+    malloc_trim(0);
+#endif
 }
 
 std::string WithSlash(std::string dir)
@@ -458,10 +469,12 @@ bool Parser::LoadWith(const std::wstring& path, bool checkOnly, const char* pass
         throw ParserError("the PDF file has no pages (or its page tree is damaged): " + file);
     }
     SafeMakeFormAppearances(d.ctx, doc);
+    bool walked = false;
     if (map && SafeAdoptPageTree(d.ctx, doc, *map)) {
         d.pageTree = true;
         d.clearObjects = true;
     } else {
+        walked = true;
         d.pageTree = SafeLoadPageTree(d.ctx, doc, &d.clearObjects);
         if (d.pageTree && d.clearObjects) {
             PageTreeMap made = SafeCopyPageTree(d.ctx, doc);
@@ -471,8 +484,14 @@ bool Parser::LoadWith(const std::wstring& path, bool checkOnly, const char* pass
     }
     // Mapping the tree parsed every page object: they go at once, not with
     // the first page (parsers opened together would all hold them).
-    if (d.clearObjects)
+    if (d.clearObjects) {
         SafeClearParsedObjects(d.ctx, doc);
+        // Those objects were most of what loading allocated, and their
+        // memory lies below what stays: it goes back to the system now
+        // rather than staying with the process for the whole job.
+        if (walked)
+            ReleaseFreeMemory();
+    }
     d.doc = doc;
     d.pageCount = pages;
     d.docId = NextDocId();

@@ -2,6 +2,7 @@
 // output type of every PDF of the corpus, converted both ways and compared
 // byte for byte.
 #include "engine/layout/entry.h"
+#include "engine/layout/page.h"
 #include "engine/layout/pagepipeline.h"
 
 #include "engine/layout/tests/jobfixture.h"
@@ -10,6 +11,7 @@
 
 #include <chrono>
 #include <map>
+#include <mutex>
 #include <regex>
 #include <thread>
 
@@ -148,6 +150,77 @@ TEST_F(PageThreads, RecognisedPagesKeepTheirWordsOnManyThreads)
         SCOPED_TRACE(page);
         EXPECT_NE(one.at(page).find("brown"), std::string::npos);
         EXPECT_TRUE(many.count(page) && many.at(page) == one.at(page));
+    }
+}
+
+TEST(PagePipelineTest, NoThreadStartsAPageWhileOneItMadeWaitsToBeTaken)
+{
+    // With a slow consumer, workers that ran ahead would each hold many
+    // pages at once; with slow pages, so would a consumer that analyses
+    // later pages while it waits. Every page arrives in its place, and a
+    // thread starts a page only when the consumer has asked for every page
+    // that thread made before.
+    Parser parser;
+    parser.Load(utf8::ToWide(jobtest::Fixtures::get().path("ten")), false, "");
+    ASSERT_EQ(parser.GetPageCount(), 10);
+    constexpr std::size_t kCount = 48;
+    struct Case {
+        int threads;
+        std::chrono::microseconds page, write;   // time to analyse, to write
+    };
+    using us = std::chrono::microseconds;
+    const Case cases[] = {
+        {2, us(200), us(2000)},
+        {8, us(200), us(2000)},
+        {4, us(3000), us(100)},
+        {8, us(3000), us(100)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.threads) + " threads, pages of " + std::to_string(c.page.count()) +
+                     " us");
+        std::mutex mutex;
+        std::size_t asked = 0;   // the page the consumer asks for or has
+        std::map<std::thread::id, std::vector<std::size_t>> made;
+        std::vector<std::string> early;
+        {
+            PagePipeline pipeline(&parser, kCount, c.threads, [&](Parser*, std::size_t k) {
+                {
+                    std::lock_guard<std::mutex> lock(mutex);
+                    std::vector<std::size_t>& mine = made[std::this_thread::get_id()];
+                    for (std::size_t j : mine) {
+                        if (j > asked)
+                            early.push_back(std::to_string(k) + " while " + std::to_string(j));
+                    }
+                    mine.push_back(k);
+                }
+                std::this_thread::sleep_for(c.page);
+                auto* page = new Page(nullptr);
+                page->SetWidth(static_cast<double>(k));
+                return page;
+            });
+            Page* previous = nullptr;
+            for (std::size_t k = 0; k < kCount; ++k) {
+                {
+                    std::lock_guard<std::mutex> lock(mutex);
+                    asked = k;
+                }
+                Page* page = pipeline.take(k);
+                ASSERT_NE(page, nullptr);
+                EXPECT_EQ(page->GetWidth(), static_cast<double>(k));
+                std::this_thread::sleep_for(c.write);
+                // As a writer does: the page before is let go once the
+                // next is in hand.
+                if (k > 0)
+                    pipeline.giveBack(k - 1, previous);
+                previous = page;
+            }
+            pipeline.giveBack(kCount - 1, previous);
+        }
+        EXPECT_TRUE(early.empty()) << early.size() << " pages started early, first: " << early.front();
+        std::size_t pages = 0;
+        for (const auto& [thread, list] : made)
+            pages += list.size();
+        EXPECT_EQ(pages, kCount);
     }
 }
 

@@ -16,8 +16,11 @@
 namespace {
 
 constexpr const char* kLineEnd = "\r\n";
-// Collected text beyond this is set aside after the page.
-constexpr std::size_t kSetAsideAt = 1 << 20;
+// Collected text beyond this is set aside after the page. The buffer is
+// made room for once, this much and a page more, so that it is not grown
+// (and briefly held twice) as the text comes in.
+constexpr std::size_t kSetAsideAt = 256 << 10;
+constexpr std::size_t kPageRoom = 64 << 10;
 
 // An unnamed file in the job's work folder (the system's temporary folder
 // when there is none): made and unlinked at once, it disappears with its
@@ -61,6 +64,7 @@ bool TxtWriter::setAside()
 void TxtWriter::write(Book* book)
 {
     const int count = book->CountPages();
+    buffer.reserve(kSetAsideAt + kPageRoom);
     for (int n = 1; n <= count; ++n) {
         Page* page = book->GetPage(n - 1);
         if (!page)
