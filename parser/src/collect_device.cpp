@@ -335,7 +335,9 @@ bool CollectPage(fz_context* ctx, fz_document* doc, const CollectOptions& opt, P
     try {
         int nextId = 1;
         {
+            const ActualTexts actual = FindActualTexts(ctx, page);
             Collector col(ctx, opt, bounds, out.objects);
+            col.UseActualTexts(&actual);
             if (!RunCollect(ctx, page, &col, list)) {
                 // Only a page that ran whole is recorded: one that stopped
                 // part way is recorded again when it is drawn.

@@ -21,6 +21,7 @@ constexpr float kBaselineTolerance = 0.1f;
 constexpr float kBackTolerance = 0.1f;
 constexpr float kNoWidth = 0.05f; // a glyph advance (in em) at most this is no width
 constexpr float kAccentTolerance = 0.05f; // (in em) an accent's middle may lie beyond its letter
+constexpr float kMathAxis = 0.25f; // (in em) how high TeX centres big operators and delimiters
 
 // Appends a character of a word beyond ASCII; typographic ligatures
 // (U+FB00 to U+FB06) are written as their letters, so that the text reads
@@ -286,6 +287,35 @@ void Collector::Text(const fz_text* text, fz_matrix ctm, fz_colorspace* cs, cons
             }
             lastPending = false;
             int ucs = item.ucs;
+            // A glyph inside marked content with a replacement text: the
+            // span's first glyph carries that text, the others none.
+            const std::vector<int>* actualChars = nullptr;
+            if (actual_ && !actual_->glyphs.empty()) {
+                const auto mark = actual_->glyphs.find(
+                    std::make_tuple(item.gid, item.x * ctm.a + item.y * ctm.c + ctm.e,
+                                    item.x * ctm.b + item.y * ctm.d + ctm.f));
+                if (mark != actual_->glyphs.end()) {
+                    const std::vector<int>& chars = actual_->texts[mark->second.text];
+                    ucs = 0xFFFD;
+                    if (mark->second.first && !chars.empty()) {
+                        actualChars = &chars;
+                        ucs = chars.front();
+                    }
+                }
+            }
+            // A glyph the font names but the library could not give a
+            // character (or gave one of the private use area, as the Adobe
+            // glyph list does for delimiter pieces) takes its name's.
+            bool byName = false;
+            if (!info.namedChars.empty() &&
+                (ucs < 0 || ucs == 0xFFFD || IsSpace(ucs) || IsControl(ucs) ||
+                 (ucs >= 0xE000 && ucs <= 0xF8FF))) {
+                const auto named = info.namedChars.find(item.gid);
+                if (named != info.namedChars.end()) {
+                    ucs = named->second;
+                    byName = true;
+                }
+            }
             // A space glyph whose text goes on with further characters
             // begins a word of its own with them.
             const bool leadingSpace = IsSpace(ucs) && i + 1 < span->len &&
@@ -353,6 +383,8 @@ void Collector::Text(const fz_text* text, fz_matrix ctm, fz_colorspace* cs, cons
             g.spanSerial = spanSerial_;
             g.piece = TextPiece{seq_, spanIndex, i, i + 1};
             g.clip = clips_.back();
+            if (byName)
+                PlaceOnAxisByInk(g, span, item, ctm);
 
             if (bar && ucs == 0x2192) {
                 const float dx = g.origin.x - barOrigin_.x, dy = g.origin.y - barOrigin_.y;
@@ -401,18 +433,48 @@ void Collector::Text(const fz_text* text, fz_matrix ctm, fz_colorspace* cs, cons
                 continue;
             }
             AddGlyph(g);
+            if (actualChars && word_.active) {
+                // The further characters of the replacement text belong
+                // to this glyph; nothing combines with them.
+                for (std::size_t k = 1; k < actualChars->size(); ++k)
+                    AppendText(word_.text, (*actualChars)[k]);
+                word_.lastUcs = -1;
+            }
         }
     }
 }
 
-void Collector::PlaceMarkByInk(Glyph& g, const fz_text_span* span, const fz_text_item& item,
-                               fz_matrix ctm)
+fz_rect Collector::InkOf(const fz_text_span* span, const fz_text_item& item, fz_matrix ctm) const
 {
     fz_matrix trm = span->trm;
     trm.e = item.x;
     trm.f = item.y;
     const fz_rect ink = fz_transform_rect(SafeBoundGlyph(ctx_, span->font, item.gid, trm), ctm);
-    if (fz_is_empty_rect(ink) || fz_is_infinite_rect(ink))
+    return fz_is_infinite_rect(ink) ? fz_empty_rect : ink;
+}
+
+void Collector::PlaceOnAxisByInk(Glyph& g, const fz_text_span* span, const fz_text_item& item,
+                                 fz_matrix ctm)
+{
+    const fz_rect ink = InkOf(span, item, ctm);
+    if (fz_is_empty_rect(ink))
+        return;
+    // How far the ink's middle lies below the pen position, across the
+    // baseline (device space runs downward); the axis is that far above
+    // the baseline that the glyph belongs on.
+    const fz_point down = fz_make_point(-g.dir.y, g.dir.x);
+    const float cx = 0.5f * (ink.x0 + ink.x1) - g.origin.x;
+    const float cy = 0.5f * (ink.y0 + ink.y1) - g.origin.y;
+    const float shift = cx * down.x + cy * down.y + kMathAxis * g.size;
+    g.origin = fz_make_point(g.origin.x + shift * down.x, g.origin.y + shift * down.y);
+    g.end = fz_make_point(g.end.x + shift * down.x, g.end.y + shift * down.y);
+}
+
+void Collector::PlaceMarkByInk(Glyph& g, const fz_text_span* span, const fz_text_item& item,
+                               fz_matrix ctm)
+{
+    const fz_rect ink = InkOf(span, item, ctm);
+    if (fz_is_empty_rect(ink))
         return;
     // The ink's middle and half its extent, measured along the baseline
     // from the pen position.

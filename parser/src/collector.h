@@ -92,6 +92,10 @@ public:
     Collector(const Collector&) = delete;
     Collector& operator=(const Collector&) = delete;
 
+    // The page's ActualText spans (see FindActualTexts); they outlive the
+    // collector.
+    void UseActualTexts(const ActualTexts* actual) { actual_ = actual; }
+
     bool Failed() const { return failed_; }
     void Fail() { failed_ = true; }
     // True once the caller asked to stop the page.
@@ -190,6 +194,13 @@ private:
     bool AttachAccent(const Glyph& accent, int mark);
     void CombineLast(const Glyph& accent, int mark);
     void EmitPendingAccent();
+    // The ink of a glyph on the page; empty when it has none or no bounds.
+    fz_rect InkOf(const fz_text_span* span, const fz_text_item& item, fz_matrix ctm) const;
+    // Places a big operator or delimiter by its ink: TeX hangs these glyphs
+    // below their pen position and centres them on the math axis of the
+    // line they belong to.
+    void PlaceOnAxisByInk(Glyph& g, const fz_text_span* span, const fz_text_item& item,
+                          fz_matrix ctm);
     // Places a right-to-left mark by its ink: shaping engines set such a
     // mark on a pen position of their own, to one side of its letter.
     void PlaceMarkByInk(Glyph& g, const fz_text_span* span, const fz_text_item& item,
@@ -217,6 +228,7 @@ private:
     FontTable& fonts_;   // the table in use
     Word word_;
     int spanSerial_ = 0; // counts the text spans of the page
+    const ActualTexts* actual_ = nullptr;
     // Accents and marks drawn before their letter, waiting for it, each with
     // its combining mark.
     struct PendingAccent {

@@ -50,6 +50,7 @@ FontInfo& FontTable::Info(fz_font* font)
     info.italic = fz_font_is_italic(ctx, font) || ContainsNoCase(name, "italic") ||
                   ContainsNoCase(name, "oblique");
     SafeAscDesc(ctx, font, &info.asc, &info.desc);
+    info.namedChars = NamedGlyphChars(ctx, font);
     auto res = fonts.emplace(fz_keep_font(ctx, font), std::move(info));
     return res.first->second;
 }

@@ -20,10 +20,12 @@ extern "C" {
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <unordered_map>
 #include <unordered_set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace parser_detail {
@@ -95,6 +97,29 @@ std::string FontFamilyOf(fz_context* ctx, fz_font* font, const std::string& name
 // Whether the font program names glyph `gid` `name` (false when it keeps no
 // glyph names).
 bool GlyphNamed(fz_context* ctx, fz_font* font, int gid, const char* name);
+
+// The characters of the font's glyphs that TeX's math fonts name (big
+// operators and delimiters in their sizes, pieces of tall delimiters) and
+// the Adobe glyph list does not map to a character, by glyph id; empty for
+// a font without such glyphs.
+std::unordered_map<int, int> NamedGlyphChars(fz_context* ctx, fz_font* font);
+
+// The glyphs of a page that marked content with an ActualText entry stands
+// for, by glyph id and device-space origin (as a run of the page draws
+// them), and the characters of each such span: its first glyph stands for
+// them all, the others for nothing.
+struct ActualTexts {
+    struct Mark {
+        std::size_t text; // index into texts
+        bool first;
+    };
+    std::map<std::tuple<int, float, float>, Mark> glyphs;
+    std::vector<std::vector<int>> texts;
+};
+
+// The page's ActualText spans; none for a page of another format, a page
+// whose contents never name ActualText, or one whose contents fail to run.
+ActualTexts FindActualTexts(fz_context* ctx, fz_page* page);
 
 // Writes a picture of a page object to JPEG when it is first asked for.
 struct ImageSource {
@@ -188,6 +213,7 @@ struct FontInfo {
     float asc = 0.8f;
     float desc = -0.2f;
     std::vector<float> advance[2]; // by glyph id and writing mode; NaN = not yet asked
+    std::unordered_map<int, int> namedChars; // see NamedGlyphChars
 };
 
 // The fonts met on the pages of one document, each kept (with a reference)

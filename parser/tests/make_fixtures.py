@@ -627,6 +627,100 @@ def cluster_glyphs():
                            b"\nendstream"])
 
 
+def type1_font(name, glyphs):
+    """A Type 1 font program (cleartext, eexec part, empty trailer) whose
+    glyphs are boxes of width 600, named by glyphs at codes 65 (A) on,
+    as TeX's math fonts name theirs: an encoding of the program's own."""
+    def encrypt(data, r):
+        out = bytearray()
+        for b in data:
+            c = b ^ (r >> 8)
+            r = ((c + r) * 52845 + 22719) & 0xFFFF
+            out.append(c)
+        return bytes(out)
+
+    def num(v):
+        if -107 <= v <= 107:
+            return bytes([v + 139])
+        if 108 <= v <= 1131:
+            return bytes([((v - 108) >> 8) + 247, (v - 108) & 0xFF])
+        return bytes([((-v - 108) >> 8) + 251, (-v - 108) & 0xFF])
+
+    # hsbw, a closed box from 100 to 900 units below the pen (TeX's big
+    # operators and delimiters hang below their pen position), endchar.
+    square = (num(0) + num(600) + b"\x0d" + num(100) + num(-900) + b"\x15" + num(400) + num(0) +
+              b"\x05" + num(0) + num(800) + b"\x05" + num(-400) + num(0) + b"\x05" + b"\x09\x0e")
+    charstring = encrypt(b"\0\0\0\0" + square, 4330)
+    clear = (b"%%!PS-AdobeFont-1.0: %s 001\n12 dict begin\n/FontName /%s def\n/PaintType 0 def\n"
+             b"/FontType 1 def\n/FontMatrix [0.001 0 0 0.001 0 0] readonly def\n"
+             b"/FontBBox {0 -900 600 0} readonly def\n/Encoding 256 array\n"
+             b"0 1 255 {1 index exch /.notdef put} for\n" % (name.encode(), name.encode()))
+    for i, g in enumerate(glyphs):
+        clear += b"dup %d /%s put\n" % (65 + i, g.encode())
+    clear += b"readonly def\ncurrentdict end\ncurrentfile eexec\n"
+    private = (b"dup /Private 8 dict dup begin\n/RD {string currentfile exch readstring pop} "
+               b"executeonly def\n/ND {noaccess def} executeonly def\n/NP {noaccess put} "
+               b"executeonly def\n/lenIV 4 def\n/BlueValues [] def\n/MinFeature {16 16} def\n"
+               b"/password 5839 def\n2 index /CharStrings %d dict dup begin\n" % (len(glyphs) + 1))
+    for g in [".notdef"] + glyphs:
+        private += b"/%s %d RD " % (g.encode(), len(charstring)) + charstring + b" ND\n"
+    private += (b"end\nend\nreadonly put\nnoaccess put\ndup /FontName get exch definefont pop\n"
+                b"mark currentfile closefile\n")
+    return clear, encrypt(b"\0\0\0\0" + private, 55665)
+
+
+def tex_extension_glyphs():
+    """Glyphs of a font built like TeX's math extension font: its own
+    encoding, glyph names that the Adobe glyph list lacks (display sizes of
+    the big operators and delimiters, pieces of tall delimiters), no
+    ToUnicode. They are drawn as TeX draws them, centred on the math axis
+    of the line (a quarter em above its baseline) that "x" in Helvetica
+    ends: their pen 9 points above that baseline."""
+    glyphs = ["summationdisplay", "producttext", "integraldisplay", "uniondisplay",
+              "parenleftbigg", "parenrightBig", "braceleftbig", "bracketrightBigg",
+              "angbracketleftbig", "radicalbig", "bracelefttp", "braceex", "braceleftmid",
+              "braceleftbt", "parenlefttp", "parenleftex", "parenleftbt", "vextendsingle"]
+    clear, secret = type1_font("TestExtension", glyphs)
+    program = clear + secret
+    codes = "".join(chr(65 + i) for i in range(len(glyphs)))
+    content = ("BT /F2 12 Tf 20 259 Td [%s] TJ ET BT /F1 12 Tf 240 250 Td (x) Tj ET\n" %
+               " ".join("(%s) -400" % c for c in codes)).encode()
+    raw_pdf("tex_extension.pdf", [(content, "")], fonts="/F2 6 0 R",
+            extra_objects=[b"<< /Type /Font /Subtype /Type1 /BaseFont /TestExtension "
+                           b"/FirstChar 65 /LastChar %d /Widths [%s] /FontDescriptor 7 0 R >>" %
+                           (64 + len(glyphs), b" ".join([b"600"] * len(glyphs))),
+                           b"<< /Type /FontDescriptor /FontName /TestExtension /Flags 4 "
+                           b"/FontBBox [0 -900 600 0] /ItalicAngle 0 /Ascent 0 /Descent -900 "
+                           b"/CapHeight 700 /StemV 80 /FontFile 8 0 R >>",
+                           b"<< /Length %d /Length1 %d /Length2 %d /Length3 0 >>\nstream\n" %
+                           (len(program), len(clear), len(secret)) + program + b"\nendstream"])
+
+
+def actual_text():
+    """Glyphs that marked content replaces by its ActualText: F2 is
+    Helvetica whose ToUnicode maps "A" into the private use area, as some
+    producers map a flag drawn as one picture glyph. A flag (UTF-16 with a
+    byte order mark) for one glyph; "fi" for two glyphs, with text of F1
+    after the span in the same text object; a span named in the page's
+    Properties; glyphs outside any span keep their own characters."""
+    content = b"""BT /F1 12 Tf 20 250 Td (Flag) Tj ET
+BT /Span << /ActualText <FEFFD83CDDE9D83CDDEA> >> BDC /F2 12 Tf 60 250 Td (A) Tj EMC ET
+BT /F1 12 Tf 20 220 Td (one) Tj /Span << /ActualText (fi) >> BDC /F2 12 Tf 30 0 Td (AA) Tj EMC
+/F1 12 Tf 40 0 Td (two) Tj ET
+BT /Span /P1 BDC /F2 12 Tf 20 190 Td (A) Tj EMC /F2 12 Tf 30 0 Td (A) Tj ET
+"""
+    to_unicode = (b"/CIDInit /ProcSet findresource begin 12 dict begin begincmap "
+                  b"/CMapName /Private def 1 begincodespacerange <00> <FF> endcodespacerange "
+                  b"1 beginbfchar <41> <E000> endbfchar endcmap "
+                  b"CMapName currentdict /CMap defineresource pop end end")
+    raw_pdf("actual_text.pdf", [(content, "/Properties << /P1 << /ActualText (x2) >> >>")],
+            fonts="/F2 6 0 R",
+            extra_objects=[b"<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica "
+                           b"/Encoding /WinAnsiEncoding /ToUnicode 7 0 R >>",
+                           b"<< /Length %d >>\nstream\n" % len(to_unicode) + to_unicode +
+                           b"\nendstream"])
+
+
 def empty_and_broken():
     # No pages at all.
     body = (b"%PDF-1.4\n1 0 obj\n<< /Type /Catalog /Pages 2 0 R >>\nendobj\n"
@@ -701,6 +795,8 @@ cmyk_pictures()
 forms()
 accents()
 cluster_glyphs()
+tex_extension_glyphs()
+actual_text()
 empty_and_broken()
 encrypted()
 merge_pair()

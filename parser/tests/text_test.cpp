@@ -555,3 +555,48 @@ TEST(Text, TeXMapsToArrowIsOneSign)
         EXPECT_EQ(CountOf(ours, "→"), CountOf(theirs, "→") - mapsTo);
     }
 }
+
+// TeX's math extension fonts name their big operators and delimiters by
+// size ("summationdisplay", "parenleftbigg") and build tall delimiters of
+// pieces ("bracelefttp"): names the Adobe glyph list lacks or maps into the
+// private use area. Each such glyph reads as its character, and stands on
+// the line whose math axis it is centred on, beside the "x" that ends it.
+TEST(Text, TeXExtensionGlyphsReadByName)
+{
+    Parser p;
+    p.Load(Wide(Fixture("tex_extension.pdf")), false, nullptr);
+    PageObjects o = Walk(p, 0);
+    const std::vector<std::string> expected = {"∑", "∏", "∫", "⋃", "(", ")", "{", "]", "⟨", "√",
+                                               "⎧", "⎪", "⎨", "⎩", "⎛", "⎜", "⎝", "∣", "x"};
+    std::vector<std::string> words;
+    for (TextCollect* t : o.text)
+        words.push_back(t->GetText());
+    ASSERT_EQ(words, expected);
+    const double baseline = o.text.back()->GetMatrix().f;
+    for (TextCollect* t : o.text)
+        EXPECT_NEAR(t->GetMatrix().f, baseline, 0.5) << t->GetText();
+}
+
+// Marked content whose ActualText gives the characters its glyphs stand for
+// (a flag drawn as one glyph of the private use area, two glyphs read as
+// "fi", a span named in the page's properties) reads as that text; pdftotext
+// reads the spans written in the contents the same way (the named one it
+// leaves to the glyphs). A glyph outside the spans keeps its own character.
+TEST(Text, ActualTextReplacesGlyphs)
+{
+    const std::string file = Fixture("actual_text.pdf");
+    std::istringstream oracle(Shell("pdftotext " + Q(file) + " -"));
+    std::vector<std::string> theirs;
+    for (std::string w; oracle >> w;)
+        theirs.push_back(w);
+    for (const char* w : {"Flag", "🇩🇪", "one", "fi", "two"})
+        ASSERT_NE(std::find(theirs.begin(), theirs.end(), w), theirs.end()) << w;
+
+    Parser p;
+    p.Load(Wide(file), false, nullptr);
+    std::vector<std::string> words;
+    for (TextCollect* t : Walk(p, 0).text)
+        words.push_back(t->GetText());
+    EXPECT_EQ(words,
+              (std::vector<std::string>{"Flag", "🇩🇪", "one", "fi", "two", "x2", "\uE000"}));
+}

@@ -32,6 +32,8 @@ Kinds (each written as OUTDIR/NAME.pdf, NAME defaulting to the kind):
   tiny      4 pages of a few points each: two of 4 by 4 points holding a
             picture only, one of 24 by 18 points holding a picture, and
             one of 40 by 20 points holding the word "wee"
+  marked    one page whose line "Flag X Germany" draws its "X" inside
+            marked content whose ActualText is the flag of Germany
   gallery   8 A4 pages; page K holds "galleryK", a picture (with a soft
             mask on even pages) and, on pages 3 and 6, words turned by 90
             degrees
@@ -278,6 +280,18 @@ def scripts(path):
     c.save()
 
 
+def marked(path):
+    c = canvas.Canvas(path, pagesize=A4)
+    c.setFont(FONT, 24)
+    c.drawString(72, 760, "Flag")
+    c.addLiteral("/Span << /ActualText <FEFFD83CDDE9D83CDDEA> >> BDC")
+    c.drawString(150, 760, "X")
+    c.addLiteral("EMC")
+    c.drawString(200, 760, "Germany")
+    c.showPage()
+    c.save()
+
+
 def gallery(path):
     from PIL import Image
     c = canvas.Canvas(path, pagesize=A4)
@@ -337,6 +351,7 @@ KINDS = {
     "pattern": pattern,
     "narrow": narrow,
     "scripts": scripts,
+    "marked": marked,
     "tiny": tiny,
     "gallery": gallery,
 }

@@ -37,8 +37,9 @@ const std::string kScripts = TRANCEL_SOURCE_DIR "/engine/writers/docx/tests/";
 const std::string kPassword = "Kennwort \xc3\xbc";
 const std::wstring kWidePassword = L"Kennwort \u00fc";
 
-const std::vector<std::string> kDocuments = {"text",  "columns", "mixed",  "blank",   "picture", "huge",
-                                             "links", "shapes",  "turned", "pattern", "narrow", "scripts", "tiny"};
+const std::vector<std::string> kDocuments = {"text",    "columns", "mixed",  "blank",   "picture",
+                                             "huge",    "links",   "shapes", "turned",  "pattern",
+                                             "narrow",  "scripts", "tiny",   "marked"};
 
 // A page rendered by pdftoppm at a low resolution, RGB.
 struct Picture {
