@@ -360,10 +360,11 @@ void Collector::Text(const fz_text* text, fz_matrix ctm, fz_colorspace* cs, cons
             const fz_point end =
                 fz_make_point(origin.x + adv * dirv.x, origin.y + adv * dirv.y);
             // Most glyphs go on the word of their own span, under its clip,
-            // with nothing waiting: what AddGlyph would do, without the
-            // glyph's record.
-            if (!bar && pending_.empty() && word_.active && word_.styleSerial == spanSerial_ &&
-                !CombiningMarkOf(ucs) && SameRect(word_.clip, clips_.back()) && Follows(origin)) {
+            // with nothing waiting and nothing to place or add: what
+            // AddGlyph would do, without the glyph's record.
+            if (!bar && !byName && !actualChars && pending_.empty() && word_.active &&
+                word_.styleSerial == spanSerial_ && !CombiningMarkOf(ucs) &&
+                SameRect(word_.clip, clips_.back()) && Follows(origin)) {
                 ExtendWord(origin, end, ucs, TextPiece{seq_, spanIndex, i, i + 1});
                 continue;
             }
