@@ -187,8 +187,37 @@ struct ObjectAccess {
                         std::string uri);
 };
 
-// A new MuPDF context with MuPDF's own messages silenced. Null on failure.
+// A new MuPDF context with MuPDF's own messages silenced, made by
+// NewLockableContext. Null on failure.
 fz_context* NewContext();
+
+// A new MuPDF context whose locks stay off until a SharedDrawing turns them
+// on; null on failure. Dropped with DropContext.
+fz_context* NewLockableContext();
+// Drops a context (made by NewLockableContext or not) and its locks; not
+// for clones.
+void DropContext(fz_context* ctx);
+// A clone of the context (fz_clone_context) with MuPDF's messages silenced,
+// dropped with fz_drop_context; null on failure (a context without locks
+// of its own cannot be cloned). Only while a SharedDrawing of it lives.
+fz_context* CloneContext(fz_context* ctx);
+
+// While it lives, the locks of a context made by NewLockableContext are on,
+// so that contexts cloned from it (fz_clone_context) may draw on other
+// threads. Made and ended by the context's own thread between MuPDF calls,
+// while no other thread uses the context. For any other context on() is
+// false and nothing changes.
+class SharedDrawing {
+public:
+    explicit SharedDrawing(fz_context* ctx);
+    ~SharedDrawing();
+    SharedDrawing(const SharedDrawing&) = delete;
+    SharedDrawing& operator=(const SharedDrawing&) = delete;
+    bool on() const { return locks_ != nullptr; }
+
+private:
+    void* locks_;
+};
 
 // Opens a PDF; the error text goes to err on failure (null result).
 fz_document* OpenPdf(fz_context* ctx, const char* path, std::string& err);
@@ -344,7 +373,11 @@ struct Selection {
 // Renders only the selected objects of one page over the area `region`
 // (page points, y upward) at `zoom`, over white. `recorded`, when not null,
 // is the page recorded by RecordPage: drawing it again spares reading the
-// page's content. Null on failure.
+// page's content, and a large figure is then drawn in bands of rows on
+// several threads (of a context from NewContext; of another one after the
+// other). A picture drawn so differs from one drawn whole only by rounding
+// along the bands' edges.
+// Null on failure.
 // A request to stop through `cancel` (may be null) ends the drawing with
 // no picture. With `store`, a picture that fits it is drawn into its
 // memory: the pixmap is then valid until the store draws the next one.

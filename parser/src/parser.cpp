@@ -153,7 +153,7 @@ std::string WithSlash(std::string dir)
 
 fz_context* NewContext()
 {
-    fz_context* ctx = fz_new_context(nullptr, nullptr, FZ_STORE_DEFAULT);
+    fz_context* ctx = NewLockableContext();
     if (!ctx)
         return nullptr;
     fz_set_warning_callback(ctx, Quiet, nullptr);
@@ -208,7 +208,7 @@ struct ParserImpl {
         Close();
         ocr.reset();
         fz_free(ctx, pixels.data);
-        fz_drop_context(ctx);
+        DropContext(ctx);
     }
 
     // Word objects of the pages read before, kept for reuse: a text page
@@ -339,7 +339,7 @@ struct RenderCache {
         if (ctx) {
             if (doc)
                 fz_drop_document(ctx, doc);
-            fz_drop_context(ctx);
+            DropContext(ctx);
         }
         ctx = nullptr;
         doc = nullptr;

@@ -459,7 +459,7 @@ TEST(Render, FailuresLeaveNoFile)
 TEST(Render, DrawObjectsOfWholePageMatchesPdftoppm)
 {
     auto dir = Scratch("drawall");
-    for (const char* file : {"picture.pdf", "paths.pdf", "table.pdf", "rotate90.pdf"}) {
+    for (const char* file : {"picture.pdf", "paths.pdf", "table.pdf", "rotate90.pdf", "mesh.pdf"}) {
         SCOPED_TRACE(file);
         Parser p;
         p.Load(WFixture(file), false, nullptr);

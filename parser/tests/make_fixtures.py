@@ -347,6 +347,24 @@ BT /F1 10 Tf 0 0 0 rg 3 Tr 20 280 Td (Hidden) Tj 0 Tr ET
     raw_pdf("paths.pdf", [(content, "")])
 
 
+def mesh_page():
+    # A figure of thin strokes as plotting packages draw them: a grid of
+    # curved lines 0.6 point wide in grey, a thicker black outline and a
+    # filled, stroked band, each line a path of its own; over a hundred
+    # drawing calls on 240 points of height, a figure that is drawn in
+    # bands of rows.
+    rows = [b"0.6 w 0.5 G"]
+    for k in range(54):
+        y = 40 + 4 * k
+        rows.append(b"40 %d m 150 %d 250 %d 360 %d c S" % (y, y + 30, y - 30, y))
+    for k in range(60):
+        x = 42 + 5.3 * k
+        rows.append(b"%.1f 30 m %.1f 120 %.1f 180 %.1f 270 c S" % (x, x + 15, x - 15, x))
+    rows.append(b"1.5 w 0 G 40 30 m 360 30 l 360 270 l 40 270 l h S")
+    rows.append(b"0.9 0.4 0.1 rg 0.8 w 0 G 60 200 m 200 260 340 140 340 200 c 200 120 60 240 v b")
+    raw_pdf("mesh.pdf", [(b"\n".join(rows), "")])
+
+
 def horizontal_scaling():
     # Words set apart only by TJ offsets (no space characters) under
     # horizontal scaling (Tz): the gaps shrink and grow with the glyphs.
@@ -783,6 +801,7 @@ scanned()
 scanned_page_full()
 links()
 paths_page()
+mesh_page()
 horizontal_scaling()
 many_paths_page()
 big_fills_page()

@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sys/stat.h>
+#include <system_error>
 #include <unistd.h>
 #include <typeinfo>
 
@@ -164,6 +165,8 @@ HtmlBook::HtmlBook(double s) : scale(s)
 
 HtmlBook::~HtmlBook()
 {
+    if (frameMaking.valid())
+        frameMaking.wait();
     for (const auto& [chapter, path] : staged)
         DeleteFile(path);
 }
@@ -180,6 +183,23 @@ void HtmlBook::stageChapter(Chapter* chapter)
     }
     staged[chapter] = path;
     chapter->DropContents();
+}
+
+void HtmlBook::prepareFrame()
+{
+    if (frameState != 0 || frameMaking.valid())
+        return;
+    try {
+        frameMaking = std::async(std::launch::async, [this] { makeFrame(); });
+    } catch (const std::system_error&) {
+        // No thread to spare: the first page makes the frame itself.
+    }
+}
+
+void HtmlBook::awaitFrame()
+{
+    if (frameMaking.valid())
+        frameMaking.get();
 }
 
 bool HtmlBook::makeFrame()
@@ -222,6 +242,7 @@ bool HtmlBook::makeFrame()
 
 bool HtmlBook::leanPage(const Chapter* chapter, std::string& page)
 {
+    awaitFrame();
     if (frameState == 0)
         makeFrame();
     if (frameState != 1 || chapter->getFirstChild())
@@ -302,6 +323,7 @@ bool HtmlBook::writePage(Chapter* chapter, const std::wstring& path)
 
 std::wstring HtmlBook::save(std::wstring dir, std::wstring name)
 {
+    awaitFrame();   // the index page is made through the XML layer too
     // The first free folder name: name, name(1), name(2), ... A name that
     // turns out to be taken when the folder is made moves on to the next.
     std::wstring finalName = name;
@@ -371,6 +393,7 @@ bool HtmlBook::copyPictures(const std::wstring& folder)
 
 bool HtmlBook::BuildIndex(const std::wstring& dir, const std::wstring& name)
 {
+    awaitFrame();
     const std::wstring folder = dir + name;
     const std::wstring templates = GlobalEnum::exepath + L"/htmltemplate";
 

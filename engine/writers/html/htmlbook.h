@@ -16,6 +16,7 @@
 
 #include "engine/writers/content/chapterbook.h"
 
+#include <future>
 #include <map>
 #include <string>
 #include <vector>
@@ -52,6 +53,14 @@ public:
     bool BuildIndex(const std::wstring& dir, const std::wstring& name);
     bool BuildIndex(const std::string& dir, const std::string& name);
 
+    // Starts making the page frame on a thread of its own: reading the page
+    // template loads the XML layer, which then overlaps the analysis of the
+    // first pages instead of holding up the first page written. Whatever
+    // of the book uses the XML layer (staging or saving a page, the index)
+    // waits for it first; nothing outside the book may use the layer while
+    // the frame is made.
+    void prepareFrame();
+
     // Writes the chapter's page into the job's work folder at once and lets
     // go of its content, so that a long book holds one page's content at a
     // time; save moves the page into place. A chapter that cannot be staged
@@ -71,6 +80,8 @@ private:
     // Makes the frame once: the page template filled as every page is, with
     // marks where the title and the page's table go.
     bool makeFrame();
+    // Waits for the frame that prepareFrame started, if any.
+    void awaitFrame();
     bool writePages(const std::wstring& folder);
     bool copyPictures(const std::wstring& folder);
 
@@ -79,4 +90,5 @@ private:
     std::string frame;                 // the filled template with its marks
     int frameLevel = 0;                // the depth of the table mark
     std::map<const Chapter*, std::wstring> staged;   // pages written ahead
+    std::future<void> frameMaking;     // the frame being made by prepareFrame
 };

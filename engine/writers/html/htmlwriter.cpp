@@ -41,6 +41,7 @@ void HtmlWriter::write(Book* source)
     startBook(new HtmlBook(scale));
     if (!source)
         return;
+    book->prepareFrame();
     book->addPageChapters(source->CountPages(), [source](int i) { return source->GetPage(i); },
                           [this](Page* page) {
         auto* section = new HtmlSection(scale);

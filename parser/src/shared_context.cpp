@@ -1,0 +1,87 @@
+// MuPDF contexts whose drawing can be shared out among threads. Each parser
+// uses its context on one thread, and MuPDF's locks would cost every keep
+// and drop of an object for nothing; the locks of a context made here stay
+// off until a SharedDrawing turns them on for the time that contexts cloned
+// from it draw on other threads.
+#include "internal.h"
+
+#include <atomic>
+#include <mutex>
+#include <new>
+
+namespace parser_detail {
+namespace {
+
+struct ContextLocks {
+    std::mutex mutex[FZ_LOCK_MAX];
+    // Changed only by the context's own thread between MuPDF calls, while
+    // no other thread uses the context: no lock is held when it changes.
+    std::atomic<bool> on{false};
+};
+
+void LockContext(void* user, int lock)
+{
+    auto* locks = static_cast<ContextLocks*>(user);
+    if (locks->on.load(std::memory_order_relaxed))
+        locks->mutex[lock].lock();
+}
+
+void UnlockContext(void* user, int lock)
+{
+    auto* locks = static_cast<ContextLocks*>(user);
+    if (locks->on.load(std::memory_order_relaxed))
+        locks->mutex[lock].unlock();
+}
+
+void Silent(void*, const char*) {}
+
+ContextLocks* LocksOf(fz_context* ctx)
+{
+    return ctx && ctx->locks.lock == LockContext ? static_cast<ContextLocks*>(ctx->locks.user)
+                                                 : nullptr;
+}
+
+} // namespace
+
+fz_context* NewLockableContext()
+{
+    auto* locks = new (std::nothrow) ContextLocks;
+    if (!locks)
+        return nullptr;
+    fz_locks_context calls{locks, LockContext, UnlockContext};
+    fz_context* ctx = fz_new_context(nullptr, &calls, FZ_STORE_DEFAULT);
+    if (!ctx)
+        delete locks;
+    return ctx;
+}
+
+fz_context* CloneContext(fz_context* ctx)
+{
+    fz_context* clone = fz_clone_context(ctx);
+    if (clone) {
+        fz_set_warning_callback(clone, Silent, nullptr);
+        fz_set_error_callback(clone, Silent, nullptr);
+    }
+    return clone;
+}
+
+void DropContext(fz_context* ctx)
+{
+    ContextLocks* locks = LocksOf(ctx);
+    fz_drop_context(ctx);
+    delete locks;
+}
+
+SharedDrawing::SharedDrawing(fz_context* ctx) : locks_(LocksOf(ctx))
+{
+    if (locks_)
+        static_cast<ContextLocks*>(locks_)->on.store(true);
+}
+
+SharedDrawing::~SharedDrawing()
+{
+    if (locks_)
+        static_cast<ContextLocks*>(locks_)->on.store(false);
+}
+
+} // namespace parser_detail
