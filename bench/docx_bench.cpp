@@ -7,7 +7,8 @@
 //     of it. Targets: at most 2 times the text output's time, peak memory
 //     at most 150 MB.
 //  2. With --long N: a generated text document of N pages (make_long_pdf.py)
-//     to EPUB, HTML and .docx. Target: peak memory at most 150 MB each.
+//     to EPUB, HTML and .docx, alone and merged three times into one output
+//     (--merge). Target: peak memory at most 150 MB each.
 //  3. With --libreoffice N: the .docx of a generated N-page document opened
 //     by LibreOffice (headless conversion to PDF, a private profile).
 //     Target for 311 pages: within 2 minutes.
@@ -22,12 +23,21 @@ namespace {
 using namespace bench;
 
 // One conversion of `pdf` to output type `type` into a fresh folder below
-// `work`.
-Measure Convert(const std::string& pdf, int type, const fs::path& work, const std::string& tag)
+// `work`; with copies > 1, the file named that many times is merged into one
+// output.
+Measure Convert(const std::string& pdf, int type, const fs::path& work, const std::string& tag,
+                int copies = 1)
 {
     const fs::path out = work / ("out-" + std::to_string(type) + "-" + tag);
     fs::create_directories(out);
-    return RunChild({TRANCEL_RUN, "--type", std::to_string(type), "--dest", out.string(), pdf});
+    std::vector<std::string> args{TRANCEL_RUN, "--type", std::to_string(type), "--dest", out.string()};
+    if (copies > 1) {
+        args.push_back("--merge");
+        args.push_back("merged");
+    }
+    for (int c = 0; c < copies; ++c)
+        args.push_back(pdf);
+    return RunChild(args);
 }
 
 std::string LongPdf(const fs::path& work, int pages)
@@ -115,16 +125,23 @@ int main(int argc, char** argv)
         }
         std::printf("\n%d-page generated document (%d pages), median of %d runs\n", longPages,
                     PageCount(longPdf), runs);
-        for (const auto& [type, name] : {std::pair<int, const char*>{1, "EPUB (type 1)"},
-                                         {2, "HTML (type 2)"}, {6, ".docx (type 6)"}, {3, "text (type 3)"}}) {
-            const Measure m =
-                Median(runs, [&](int r) { return Convert(longPdf, type, work.path(), "l" + tag(r)); });
-            if (!m.ok) {
-                std::fprintf(stderr, "%s failed\n", name);
-                return 1;
+        // Merged, the three documents' pages go into one output: memory
+        // should stay that of one document, not of three.
+        for (const int copies : {1, 3}) {
+            if (copies > 1)
+                std::printf("merged %d times into one output (--merge)\n", copies);
+            for (const auto& [type, name] : {std::pair<int, const char*>{1, "EPUB (type 1)"},
+                                             {2, "HTML (type 2)"}, {6, ".docx (type 6)"}, {3, "text (type 3)"}}) {
+                const Measure m = Median(runs, [&](int r) {
+                    return Convert(longPdf, type, work.path(), "l" + std::to_string(copies) + "-" + tag(r), copies);
+                });
+                if (!m.ok) {
+                    std::fprintf(stderr, "%s failed\n", name);
+                    return 1;
+                }
+                std::printf("%-17s %6.3f s   %6.1f MB%s\n", name, m.wall, m.peakMb,
+                            type == 3 ? "" : " (target: at most 150 MB)");
             }
-            std::printf("%-17s %6.3f s   %6.1f MB%s\n", name, m.wall, m.peakMb,
-                        type == 3 ? "" : " (target: at most 150 MB)");
         }
     }
 

@@ -50,12 +50,12 @@ bool Book::cancelled() const
     return cancel && cancel(ctx);
 }
 
-void Book::reportPage(int k, int m) const
+void Book::reportPage(int item, int k, int m) const
 {
     if (!progress)
         return;
     const double step = 50.0 / m;
-    progress(ctx, num, WM_PROGRESS_PERCENT,
+    progress(ctx, item, WM_PROGRESS_PERCENT,
              30 + static_cast<int>(step) + static_cast<int>(k * step));
 }
 
@@ -63,7 +63,6 @@ bool Book::parse()
 {
     const int m = parser->GetPageCount();
     pageCount = m;
-    ++documents;
     std::vector<Job> jobs;
     for (int k = 0; k < m; ++k)
         jobs.push_back(Job{k, k});
@@ -73,7 +72,6 @@ bool Book::parse()
 bool Book::parse(int first, int last)
 {
     const int count = parser->GetPageCount();
-    ++documents;
     if (last > count - 1)
         last = count - 1;
     if (first > last || first < 0)
@@ -88,7 +86,6 @@ bool Book::parse(int first, int last)
 bool Book::parse(std::vector<int> list)
 {
     const int count = parser->GetPageCount();
-    ++documents;
     const int m = static_cast<int>(list.size());
     std::vector<Job> jobs;
     for (int k = 0; k < m; ++k) {
@@ -99,10 +96,10 @@ bool Book::parse(std::vector<int> list)
     return addPages(jobs, m);
 }
 
-int Book::threadCount() const
+int Book::threadCount(const Parser* with) const
 {
-    // Recognised text lives in the job's own parser only.
-    const bool recognition = parser->GetRecognitionSwitch() || !parser->GetRecognitionPages().empty();
+    // Recognised text lives in the document's own parser only.
+    const bool recognition = with->GetRecognitionSwitch() || !with->GetRecognitionPages().empty();
     return recognition ? 1 : PagePipeline::DefaultThreads();
 }
 
@@ -125,6 +122,8 @@ void Book::endAfter(std::size_t count)
     origins.resize(count);
     if (progressSlots.size() > count)
         progressSlots.resize(count);
+    for (Document& d : documents)
+        d.count = std::min(d.count, count - std::min(d.begin, count));
 }
 
 Page* Book::analysePage(Parser* with, int page, std::size_t index)
@@ -150,22 +149,25 @@ Page* Book::analysePage(Parser* with, int page, std::size_t index)
 bool Book::addPages(const std::vector<Job>& jobs, int m)
 {
     const std::size_t base = pages.size();
+    const int document = static_cast<int>(documents.size());
+    Document& d = documents.emplace_back();
+    d.parser = parser;
+    d.num = num;
+    d.progressOf = m;
+    d.begin = base;
+    d.count = jobs.size();
     missingRun = 0;
     loaded.resize(base + jobs.size(), 1);
     for (const Job& job : jobs) {
         pages.push_back(nullptr);
-        origins.push_back(PageOrigin{documents - 1, job.page});
+        origins.push_back(PageOrigin{document, job.page});
         if (streaming)
             progressSlots.push_back(job.k);
     }
-    if (streaming) {
-        progressOf = m;
-        return true;
-    }
-    if (jobs.empty())
+    if (streaming || jobs.empty())
         return true;
     try {
-        PagePipeline analysis(parser, jobs.size(), threadCount(), [&](Parser* with, std::size_t k) {
+        PagePipeline analysis(parser, jobs.size(), threadCount(parser), [&](Parser* with, std::size_t k) {
             return analysePage(with, jobs[k].page, base + k);
         });
         for (std::size_t k = 0; k < jobs.size(); ++k) {
@@ -179,7 +181,7 @@ bool Book::addPages(const std::vector<Job>& jobs, int m)
                 endAfter(base + k);
                 return false;
             }
-            reportPage(jobs[k].k, m);
+            reportPage(num, jobs[k].k, m);
             if (missing(loaded[base + k])) {
                 endAfter(base + k + 1);
                 break;
@@ -222,61 +224,149 @@ Page* Book::GetPage(int i)
     const auto n = static_cast<std::size_t>(i);
     if (!streaming || n < analysed)
         return pages[n];
-    if (cancelledWhileWriting)
+    if (WasCancelled())
         return nullptr;
-    if (!pipeline) {
-        const std::vector<PageOrigin> list = origins;
-        pipeline = std::make_unique<PagePipeline>(
-            parser, pages.size(), threadCount(), [this, list](Parser* with, std::size_t k) {
-                return analysePage(with, list[k].page, k);
-            });
-    }
     // The writer is past the pages before i - 1.
-    for (; released + 1 < n; ++released) {
-        pipeline->giveBack(released, pages[released]);
-        pages[released] = nullptr;
-    }
-    while (analysed <= n) {
-        if (cancelled()) {
-            cancelledWhileWriting = true;
-            pipeline.reset();
+    for (; released + 1 < n; ++released)
+        letGo(released);
+    while (analysed <= n && analysed < pages.size()) {
+        if (!walkOne())
             return nullptr;
-        }
-        pages[analysed] = pipeline->take(analysed, [this] { return cancelled(); });
-        if (pipeline->stopped()) {
-            // Asked while a worker analysed the page: the walk ends as above.
-            cancelledWhileWriting = true;
-            pipeline.reset();
-            return nullptr;
-        }
-        reportPage(progressSlots[analysed], progressOf);
-        ++analysed;
-        if (missing(loaded[analysed - 1])) {
-            // The walk ends here: the writer is handed no further page.
-            endAfter(analysed);
-            break;
-        }
     }
     return n < pages.size() ? pages[n] : nullptr;
 }
 
+bool Book::walkOne()
+{
+    auto stop = [this] {
+        cancelledWhileWriting = true;
+        for (Document& d : documents)
+            d.pipeline.reset();
+        return false;
+    };
+    if (cancelled())
+        return stop();
+    const int document = origins[analysed].document;
+    Document& d = documents[static_cast<std::size_t>(document)];
+    const std::size_t k = analysed - d.begin;
+    try {
+        if (!d.pipeline) {
+            // The document's first page: its pages are analysed from its
+            // own parser, and a run of missing pages is counted afresh.
+            missingRun = 0;
+            const std::size_t begin = d.begin;
+            const auto first = origins.begin() + static_cast<std::ptrdiff_t>(begin);
+            const std::vector<PageOrigin> list(first, first + static_cast<std::ptrdiff_t>(d.count));
+            d.pipeline = std::make_unique<PagePipeline>(
+                d.parser, d.count, threadCount(d.parser),
+                [this, list, begin](Parser* with, std::size_t j) {
+                    return analysePage(with, list[j].page, begin + j);
+                });
+        }
+        pages[analysed] = d.pipeline->take(k, [this] { return cancelled(); });
+        if (d.pipeline->stopped())
+            return stop();   // asked while a worker analysed the page
+        reportPage(d.num, progressSlots[analysed], d.progressOf);
+    } catch (...) {
+        if (!rewrite)
+            throw;
+        // The document leaves the book; the next walk goes without it.
+        d.failed = true;
+        failedDocuments.push_back(document);
+        walkAgain = true;
+        return false;
+    }
+    ++analysed;
+    if (missing(loaded[analysed - 1]) && analysed < d.begin + d.count) {
+        // The document ends here. At the end of the book the walk ends
+        // too: the writer is handed no further page. Before another
+        // document, whose pages must follow on at once, the book is walked
+        // again without the rest of this one.
+        const bool later = d.begin + d.count < pages.size();
+        d.count = analysed - d.begin;
+        if (rewrite && later) {
+            walkAgain = true;
+            return false;
+        }
+        endAfter(analysed);
+    }
+    return true;
+}
+
+void Book::letGo(std::size_t k)
+{
+    Document& d = documents[static_cast<std::size_t>(origins[k].document)];
+    if (d.pipeline)
+        d.pipeline->giveBack(k - d.begin, pages[k]);
+    else
+        delete pages[k];
+    pages[k] = nullptr;
+    // Past the document's last page its analysis (and the workers' copies
+    // of its file) ends.
+    if (k + 1 >= d.begin + d.count)
+        d.pipeline.reset();
+}
+
+void Book::letGoAll()
+{
+    for (std::size_t k = 0; k < pages.size(); ++k)
+        letGo(k);
+    for (Document& d : documents)
+        d.pipeline.reset();
+}
+
+void Book::rewind()
+{
+    letGoAll();
+    std::vector<Page*> keptPages;
+    std::vector<PageOrigin> keptOrigins;
+    std::vector<char> keptLoaded;
+    std::vector<int> keptSlots;
+    for (Document& d : documents) {
+        const std::size_t begin = keptOrigins.size();
+        if (!d.failed) {
+            for (std::size_t k = d.begin; k < d.begin + d.count; ++k) {
+                keptPages.push_back(nullptr);
+                keptOrigins.push_back(origins[k]);
+                keptLoaded.push_back(1);
+                keptSlots.push_back(progressSlots[k]);
+            }
+        }
+        d.begin = begin;
+        d.count = keptOrigins.size() - begin;
+    }
+    pages = std::move(keptPages);
+    origins = std::move(keptOrigins);
+    loaded = std::move(keptLoaded);
+    progressSlots = std::move(keptSlots);
+    analysed = 0;
+    released = 0;
+    missingRun = 0;
+}
+
 std::wstring Book::write(const std::wstring& dir, const std::wstring& name)
 {
-    cancelledWhileWriting = false;
-    writer->write(this);
-    // A request to stop may have ended the last page's run part way.
-    if (streaming && !cancelledWhileWriting && cancelled())
-        cancelledWhileWriting = true;
-    if (streaming) {
+    for (;;) {
+        cancelledWhileWriting = false;
+        walkAgain = false;
+        writer->write(this);
+        if (!streaming)
+            break;
+        // A request to stop may have ended the last page's run part way.
+        if (!WasCancelled() && cancelled())
+            cancelledWhileWriting = true;
         // Whatever the writer did not walk is not analysed.
-        for (std::size_t k = 0; k < pages.size(); ++k) {
-            if (pipeline)
-                pipeline->giveBack(k, pages[k]);
-            else
-                delete pages[k];
-            pages[k] = nullptr;
+        if (!walkAgain || cancelledWhileWriting) {
+            letGoAll();
+            break;
         }
-        pipeline.reset();
+        rewind();
+        // A document left the book, or ended early, during the walk: the
+        // writer has written pages the book no longer holds where they were.
+        IWriter* fresh = rewrite();
+        if (!fresh)
+            return std::wstring();
+        setWriter(fresh);
     }
     if (cancelledWhileWriting)
         return std::wstring();
@@ -285,7 +375,8 @@ std::wstring Book::write(const std::wstring& dir, const std::wstring& name)
 
 void Book::destory()
 {
-    pipeline.reset();
+    for (Document& d : documents)
+        d.pipeline.reset();
     for (Page* p : pages)
         delete p;
     pages.clear();

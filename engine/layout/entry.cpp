@@ -14,6 +14,7 @@
 #include "engine/writers/docx/word07content.h"
 #include "parser/parser.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 
@@ -147,12 +148,19 @@ bool LoadSource(Parser& parser, const Basedata_w& item)
     return true;
 }
 
-std::unique_ptr<Parser> MakeJobParser(const std::wstring& tmpDir, void* ctx,
-                                      const callback_funcs& cb)
+// Starts a job: its numbers afresh, its temporary folder and the parsers'
+// picture folder in it.
+void StartJob(const std::wstring& tmpDir)
 {
     ResetJobCounters();
     GlobalEnum::tmppath = tmpDir;
     MakeFolder(GlobalEnum::tmppath + L"Files");
+}
+
+// A parser that writes its pictures into the job's folder and asks the
+// job's callbacks.
+std::unique_ptr<Parser> MakeParser(void* ctx, const callback_funcs& cb)
+{
     auto parser = std::make_unique<Parser>();
     parser->SetImageDir(GlobalEnum::tmppath + L"Files");
     parser->SetCallbacks(cb.progress, cb.cancel, ctx);
@@ -243,7 +251,8 @@ void convert(std::vector<Basedata_w>& items, const std::wstring& tmpDir, void* c
              const callback_funcs& callbacks)
 {
     const Reporter report(ctx, callbacks);
-    std::unique_ptr<Parser> parser = MakeJobParser(tmpDir, ctx, callbacks);
+    StartJob(tmpDir);
+    std::unique_ptr<Parser> parser = MakeParser(ctx, callbacks);
     for (std::size_t n = 0; n < items.size(); ++n) {
         const int i = static_cast<int>(n);
         RezovirorInitialize();
@@ -268,17 +277,32 @@ void mergeall(std::vector<Basedata_w>& items, const std::wstring& tmpDir, void* 
               const callback_funcs& callbacks, std::wstring& name)
 {
     const Reporter report(ctx, callbacks);
-    std::unique_ptr<Parser> parser = MakeJobParser(tmpDir, ctx, callbacks);
+    StartJob(tmpDir);
     RezovirorInitialize();
     MakeWorkFolders();
+
+    // Each item's document is read by a parser of its own, kept open until
+    // the merged file is written: the book lists the pages of every item,
+    // and they are analysed while the writer walks them and let go behind
+    // it, so that the merge holds a few pages at a time like a single
+    // document. The parsers are declared before the book, which reads them.
+    std::vector<std::unique_ptr<Parser>> parsers;
+    bool recognition = false;
+    int recognitionMode = 0;
+    auto makeParser = [&] {
+        std::unique_ptr<Parser> parser = MakeParser(ctx, callbacks);
+        parser->SetRecognitionSwitch(recognition);
+        parser->SetRecognitionOption(recognitionMode);
+        return parser;
+    };
 
     // The writer and the options come from the first item.
     std::unique_ptr<Book> book;
     if (!items.empty()) {
         Basedata_w& first = items.front();
         GlobalEnum::exepath = first.exePath;
-        parser->SetRecognitionSwitch(first.enableOCR && first.type == 3);
-        parser->SetRecognitionOption(first.ocrMode);
+        recognition = first.enableOCR && first.type == 3;
+        recognitionMode = first.ocrMode;
         if (first.type != 4) {
             BookOptions options;
             std::unique_ptr<IWriter> writer = MakeWriter(first, GlobalEnum::tmppath, options);
@@ -286,13 +310,22 @@ void mergeall(std::vector<Basedata_w>& items, const std::wstring& tmpDir, void* 
                 book = std::make_unique<Book>(options.ignoreImages, options.pageAsImage,
                                               options.ignoreTables, options.keepObjectOrder, 0,
                                               ctx, callbacks, options.drawGraphics);
-                book->ChangeBook(parser.get());
                 book->setWriter(writer.release());
+                book->SetStreaming(true);
+                // A document that fails part way through the walk leaves
+                // the book, and the others are written again from the
+                // start: numbers and work files as the first walk found them.
+                book->SetRewrite([&first]() -> IWriter* {
+                    ResetJobCounters();
+                    EmptyWorkFolders();
+                    BookOptions again;
+                    return MakeWriter(first, GlobalEnum::tmppath, again).release();
+                });
             }
         }
     }
 
-    std::vector<std::size_t> merged;   // items whose pages are in the book
+    std::vector<std::size_t> merged;   // items whose pages are in the book, one per document
     std::wstring pictureFolder;        // the merged picture folder, once made
     int pageOffset = 0;
     bool cancelled = false;
@@ -304,6 +337,7 @@ void mergeall(std::vector<Basedata_w>& items, const std::wstring& tmpDir, void* 
             book->Setnum(i);
         report.percent(i, 5);
         try {
+            std::unique_ptr<Parser> parser = makeParser();
             if (!LoadSource(*parser, item)) {
                 report.state(i, ITEM_FAILED);
                 continue;
@@ -335,24 +369,37 @@ void mergeall(std::vector<Basedata_w>& items, const std::wstring& tmpDir, void* 
                 continue;
             }
             report.percent(i, 30);
-            if (!ParseSelection(*book, *parser, item)) {
+            book->ChangeBook(parser.get());
+            const bool listed = ParseSelection(*book, *parser, item);
+            if (listed) {
+                merged.push_back(n);
+                parsers.push_back(std::move(parser));
+            }
+            // The listing asks no question of its own: a request to stop
+            // ends the job here, before the next item starts.
+            if (!listed || (callbacks.cancel && callbacks.cancel(ctx))) {
                 book.reset();
                 report.state(i, ITEM_FAILED);
+                if (listed)
+                    merged.pop_back();
                 cancelled = true;
                 continue;
             }
-            // Done only once the merged output is written, after the loop.
-            merged.push_back(n);
-            report.percent(i, 100);
         } catch (...) {
+            // The item's parser is gone: the book must not read it.
+            if (book)
+                book->ChangeBook(nullptr);
             report.state(i, ITEM_FAILED);
         }
     }
 
     // The pages of every item that loaded are written, also when a later
     // item failed; those items end done when the file is written and
-    // failed when it is not (or the job was cancelled before).
+    // failed when it is not (or the job was cancelled before). An item
+    // whose pages could not be analysed leaves the merged file and fails.
     std::wstring result;
+    std::vector<int> failedDocuments;
+    bool walked = false;   // every page was handed to the writer
     if (book && !merged.empty()) {
         const std::wstring dir = WithoutTrailingSlash(items.front().dest);
         try {
@@ -361,13 +408,28 @@ void mergeall(std::vector<Basedata_w>& items, const std::wstring& tmpDir, void* 
         } catch (...) {
             result.clear();
         }
+        walked = !book->WasCancelled();
+        failedDocuments = book->FailedDocuments();
     }
-    for (std::size_t n : merged) {
-        if (!result.empty())
-            items[n].result = result;
-        report.state(static_cast<int>(n), result.empty() ? ITEM_FAILED : ITEM_DONE);
+    auto failed = [&](std::size_t document) {
+        return std::find(failedDocuments.begin(), failedDocuments.end(),
+                         static_cast<int>(document)) != failedDocuments.end();
+    };
+    // Every page walked, each item's progress ends; then the items end
+    // together.
+    for (std::size_t document = 0; document < merged.size() && walked; ++document) {
+        if (!failed(document))
+            report.percent(static_cast<int>(merged[document]), 100);
+    }
+    for (std::size_t document = 0; document < merged.size(); ++document) {
+        const int i = static_cast<int>(merged[document]);
+        const bool done = !result.empty() && !failed(document);
+        if (done)
+            items[merged[document]].result = result;
+        report.state(i, done ? ITEM_DONE : ITEM_FAILED);
     }
     book.reset();
+    parsers.clear();
     EmptyWorkFolders();
     RezovirorRelease();
     Parser::ReleaseRenderState();

@@ -36,13 +36,18 @@ struct Page::TextBlockIndex {
 
     static double Bottom(const Box& b) { return b.y - 0.01 * b.dim; }
 
+    static Box BoxOf(const TextBlock* block)
+    {
+        return {block->getX(),      block->getY(),   block->getWidth(),
+                block->getHeight(), block->getDim(), block->GetEleCount() > 0};
+    }
+
     void add(std::size_t i, const TextBlock* block)
     {
         if (boxes.size() <= i)
             boxes.resize(i + 1);
         Box& b = boxes[i];
-        b = {block->getX(), block->getY(), block->getWidth(), block->getHeight(),
-             block->getDim(), block->GetEleCount() > 0};
+        b = BoxOf(block);
         const double bottom = Bottom(b);
         if (!b.holdsRuns || std::isnan(bottom)) {
             always.insert(std::lower_bound(always.begin(), always.end(), i), i);
@@ -63,6 +68,22 @@ struct Page::TextBlockIndex {
         const auto it = std::lower_bound(byBottom.begin(), byBottom.end(),
                                          std::pair<double, std::size_t>{bottom, i});
         byBottom.erase(it);
+    }
+
+    // Block i took a run. A run on the block's line widens it and leaves
+    // its lower edge where it was, and with it the block's place in
+    // byBottom: only its box changes.
+    void update(std::size_t i, const TextBlock* block)
+    {
+        const Box now = BoxOf(block);
+        const Box& was = boxes[i];
+        const double bottom = Bottom(now);
+        if (was.holdsRuns && now.holdsRuns && !std::isnan(bottom) && bottom == Bottom(was)) {
+            boxes[i] = now;
+            return;
+        }
+        remove(i);
+        add(i, block);
     }
 
     void rebuild(const std::vector<TextBlock*>& blocks)
@@ -223,9 +244,10 @@ bool Page::ParserPage(Parser* parser, int page, bool ignoreImages, bool pageAsIm
     // A request to stop ends the analysis between its steps and inside the
     // long ones; the page keeps what it has, and the job ends. A page of a
     // hundred thousand words takes seconds, so asking every quarter of a
-    // second is enough, and a short page is not asked at all.
+    // second is enough, and a short page is not asked at all. The questions
+    // come once a word: the clock is read once in 32 of them.
     CancelProbe probe(parser->GetCancelCallback(), parser->GetCallbackContext(),
-                      std::chrono::milliseconds(250));
+                      std::chrono::milliseconds(250), 32);
     auto stopped = [&probe] { return probe.Stopped(); };
 
     // 4. Picture regions, which take their places among the text blocks (a
@@ -340,8 +362,7 @@ bool Page::addtext(TextCollect* run)
     const ParserMatrix& m = run->GetMatrix();
     for (std::size_t i : index.candidates(m.e, m.f, run->GetTextWidth(), run->GetTextHeight())) {
         if (textBlocks[i]->addElement(run, height, width)) {
-            index.remove(i);
-            index.add(i, textBlocks[i]);
+            index.update(i, textBlocks[i]);
             return true;
         }
     }

@@ -4,7 +4,6 @@
 #include <charconv>
 #include <climits>
 #include <cmath>
-#include <cstdio>
 #include <sstream>
 
 namespace {
@@ -110,20 +109,20 @@ std::string double2str(double value)
 
 std::string double2rgbstring(const double (&rgb)[3])
 {
-    char buf[8];
-    int channel[3];
+    static const char kHex[] = "0123456789abcdef";
+    std::string text(6, '0');
     for (int i = 0; i < 3; ++i) {
         const double scaled = rgb[i] * 255.0;
         // NaN and out-of-range values clamp instead of overflowing the cast.
-        if (!(scaled > 0.0))
-            channel[i] = 0;
-        else if (scaled >= 255.0)
-            channel[i] = 255;
-        else
-            channel[i] = static_cast<int>(scaled);
+        int channel = 0;
+        if (scaled >= 255.0)
+            channel = 255;
+        else if (scaled > 0.0)
+            channel = static_cast<int>(scaled);
+        text[2 * i] = kHex[channel >> 4];
+        text[2 * i + 1] = kHex[channel & 15];
     }
-    std::snprintf(buf, sizeof buf, "%02x%02x%02x", channel[0], channel[1], channel[2]);
-    return buf;
+    return text;
 }
 
 std::string& replace_all_distinct(std::string& text, const std::string& from,

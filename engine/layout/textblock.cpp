@@ -6,6 +6,7 @@
 #include "parser/parser.h"
 
 #include <algorithm>
+#include <new>
 #include <cmath>
 
 namespace {
@@ -14,6 +15,56 @@ namespace {
 // analysed on one thread: a counter per thread keeps the threads of a job
 // off one shared cache line.
 thread_local std::uint64_t g_textCreationOrder = 0;
+
+// The memory of freed Text records of this thread, linked through their
+// first bytes.
+class SpareTexts {
+public:
+    static constexpr std::size_t kMost = 4096;
+
+    SpareTexts() = default;
+    SpareTexts(const SpareTexts&) = delete;
+    SpareTexts& operator=(const SpareTexts&) = delete;
+    ~SpareTexts()
+    {
+        while (void* p = take())
+            ::operator delete(p);
+    }
+
+    // A block of sizeof(Text) bytes, or null when none is kept.
+    void* take()
+    {
+        Slot* s = head_;
+        if (!s)
+            return nullptr;
+        head_ = s->next;
+        --count_;
+        // The next record made here takes the next block: it is fetched
+        // while this one is filled.
+        if (head_)
+            __builtin_prefetch(head_);
+        return s;
+    }
+    // Keeps the block; false when enough are kept already.
+    bool keep(void* p)
+    {
+        if (count_ >= kMost)
+            return false;
+        head_ = new (p) Slot{head_};
+        ++count_;
+        return true;
+    }
+
+private:
+    struct Slot {
+        Slot* next;
+    };
+    static_assert(sizeof(Slot) <= sizeof(Text), "a freed record holds a link");
+    Slot* head_ = nullptr;
+    std::size_t count_ = 0;
+};
+
+thread_local SpareTexts g_spareTexts;
 
 bool IsSpaceByte(char ch)
 {
@@ -174,6 +225,22 @@ void DropLineEndHyphen(std::string& text)
     std::size_t bytes = 0;
     if (IsHyphen(LastChar(text, &bytes)))
         text.resize(text.size() - bytes);
+}
+
+void* Text::operator new(std::size_t size)
+{
+    if (size == sizeof(Text))
+        if (void* p = g_spareTexts.take())
+            return p;
+    return ::operator new(size);
+}
+
+void Text::operator delete(void* p, std::size_t size) noexcept
+{
+    if (!p)
+        return;
+    if (size != sizeof(Text) || !g_spareTexts.keep(p))
+        ::operator delete(p);
 }
 
 std::uint64_t NextTextCreationOrder()

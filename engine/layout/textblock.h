@@ -45,6 +45,12 @@ struct Text {
     double angle = 0;            // rotation in degrees, set by scaleText
     std::uint64_t creationOrder = NextTextCreationOrder();   // copies share it
     int readingLine = 0;         // line number, set by SortTexts
+
+    // A page makes and frees a record for every word: the memory of freed
+    // records is kept by the thread that freed it (a few thousand at most)
+    // and taken again for the next records made there.
+    static void* operator new(std::size_t size);
+    static void operator delete(void* p, std::size_t size) noexcept;
 };
 
 // Reading order of two runs: true when a goes before b. A strict weak

@@ -129,9 +129,11 @@ void ObjectAccess::SetImage(ImageCollect& i, std::shared_ptr<ImageSource> src, b
 
 std::shared_ptr<DrawRef> ObjectAccess::ResetText(TextCollect& t)
 {
+    // Moved, not copied: the record is touched once, without the atomic
+    // updates of its count that a copy and a release would make.
     std::shared_ptr<DrawRef> ref;
     if (t.draw_ && t.draw_.use_count() == 1)
-        ref = std::const_pointer_cast<DrawRef>(t.draw_);
+        ref = std::const_pointer_cast<DrawRef>(std::move(t.draw_));
     t.draw_.reset();
     t.matrix_ = ParserMatrix{};
     t.id_ = 0;

@@ -23,16 +23,32 @@ constexpr float kNoWidth = 0.05f; // a glyph advance (in em) at most this is no 
 constexpr float kAccentTolerance = 0.05f; // (in em) an accent's middle may lie beyond its letter
 constexpr float kMathAxis = 0.25f; // (in em) how high TeX centres big operators and delimiters
 
-// Appends a character of a word; typographic ligatures (U+FB00 to U+FB06)
-// are written as their letters, so that the text reads and searches as
-// typed.
-void AppendText(std::string& s, int c)
+// Appends a character of a word beyond ASCII; typographic ligatures
+// (U+FB00 to U+FB06) are written as their letters, so that the text reads
+// and searches as typed.
+void AppendOther(std::string& s, int c)
 {
     static const char* const ligatures[] = {"ff", "fi", "fl", "ffi", "ffl", "st", "st"};
     if (c >= 0xFB00 && c <= 0xFB06)
         s += ligatures[c - 0xFB00];
     else
         AppendUtf8(s, c);
+}
+
+// Appends a character of a word: ASCII, most of the text of most
+// documents, directly.
+inline void AppendText(std::string& s, int c)
+{
+    if (c >= 0 && c < 0x80)
+        s.push_back(static_cast<char>(c));
+    else
+        AppendOther(s, c);
+}
+
+// Whether two rectangles are the same (false when a corner is NaN).
+bool SameRect(const fz_rect& a, const fz_rect& b)
+{
+    return a.x0 == b.x0 && a.y0 == b.y0 && a.x1 == b.x1 && a.y1 == b.y1;
 }
 
 // Whether the accent glyph sits over (or under) the base glyph: the middle
@@ -338,6 +354,20 @@ void Collector::Text(const fz_text* text, fz_matrix ctm, fz_colorspace* cs, cons
                            stepNorm;
                 adv = NoWidthAdvance(span->font, item.gid, step, ucs);
             }
+            // The glyph's origin, as fz_concat places it.
+            const fz_point origin = fz_make_point(item.x * ctm.a + item.y * ctm.c + ctm.e,
+                                                  item.x * ctm.b + item.y * ctm.d + ctm.f);
+            const fz_point end =
+                fz_make_point(origin.x + adv * dirv.x, origin.y + adv * dirv.y);
+            // Most glyphs go on the word of their own span, under its clip,
+            // with nothing waiting and nothing to place or add: what
+            // AddGlyph would do, without the glyph's record.
+            if (!bar && !byName && !actualChars && pending_.empty() && word_.active &&
+                word_.styleSerial == spanSerial_ && !CombiningMarkOf(ucs) &&
+                SameRect(word_.clip, clips_.back()) && Follows(origin)) {
+                ExtendWord(origin, end, ucs, TextPiece{seq_, spanIndex, i, i + 1});
+                continue;
+            }
             Glyph g;
             g.font = span->font;
             g.info = &info;
@@ -348,10 +378,8 @@ void Collector::Text(const fz_text* text, fz_matrix ctm, fz_colorspace* cs, cons
             for (int k = 0; k < 3; ++k)
                 g.color[k] = rgb[k];
             g.dir = dir;
-            // The glyph's origin, as fz_concat places it.
-            g.origin = fz_make_point(item.x * ctm.a + item.y * ctm.c + ctm.e,
-                                     item.x * ctm.b + item.y * ctm.d + ctm.f);
-            g.end = fz_make_point(g.origin.x + adv * dirv.x, g.origin.y + adv * dirv.y);
+            g.origin = origin;
+            g.end = end;
             g.ucs = ucs;
             g.spanSerial = spanSerial_;
             g.piece = TextPiece{seq_, spanIndex, i, i + 1};
@@ -473,23 +501,30 @@ void Collector::AddGlyph(const Glyph& g)
     if (!follows) {
         StartWord(g.font, g.info, g.kind, g.wmode, g.size, g.em, g.color, g.dir, g.origin);
         word_.clip = g.clip;
-    } else {
+    } else if (!SameRect(word_.clip, g.clip)) {
+        // The glyphs of a word are mostly drawn under one clip, which the
+        // union leaves as it is.
         word_.clip = fz_union_rect(word_.clip, g.clip);
     }
     word_.styleSerial = g.spanSerial;
+    ExtendWord(g.origin, g.end, g.ucs, g.piece);
+}
+
+void Collector::ExtendWord(fz_point origin, fz_point end, int ucs, const TextPiece& piece)
+{
     // Glyphs without a known character (U+FFFD) keep their place in the
     // word but add no text.
-    if (g.ucs >= 0 && g.ucs != 0xFFFD) {
+    if (ucs >= 0 && ucs != 0xFFFD) {
         word_.glyphStarts.push_back(word_.text.size());
         word_.lastByte = word_.text.size();
-        word_.lastUcs = g.ucs;
-        word_.lastOrigin = g.origin;
-        word_.lastEnd = g.end;
-        word_.rtl = word_.rtl || IsRtlLetter(g.ucs);
-        AppendText(word_.text, g.ucs);
+        word_.lastUcs = ucs;
+        word_.lastOrigin = origin;
+        word_.lastEnd = end;
+        word_.rtl = word_.rtl || IsRtlLetter(ucs);
+        AppendText(word_.text, ucs);
     }
-    word_.end = g.end;
-    AddPiece(g.piece);
+    word_.end = end;
+    AddPiece(piece);
 }
 
 bool Collector::AttachAccent(const Glyph& accent, int mark)
@@ -597,17 +632,6 @@ void Collector::StartWord(fz_font* font, const FontInfo* info, TextKind kind, in
     word_.lastUcs = -1;
 }
 
-void Collector::AddPiece(const TextPiece& piece)
-{
-    auto& pieces = word_.pieces;
-    if (!pieces.empty() && pieces.back().seq == piece.seq && pieces.back().span == piece.span &&
-        pieces.back().itemEnd == piece.itemBegin) {
-        pieces.back().itemEnd = piece.itemEnd;
-        return;
-    }
-    pieces.push_back(piece);
-}
-
 void Collector::FlushWord()
 {
     EmitPendingAccent();
@@ -664,9 +688,18 @@ void Collector::FinishWord()
     std::shared_ptr<DrawRef> ref;
     if (opt_.spareText && !opt_.spareText->empty()) {
         // A word object of an earlier page, with its buffers.
-        t = std::move(opt_.spareText->back());
-        opt_.spareText->pop_back();
+        auto& spare = *opt_.spareText;
+        t = std::move(spare.back());
+        spare.pop_back();
         ref = ObjectAccess::ResetText(*t);
+        // The spare objects were last touched a page ago: the next word's
+        // object, and the drawing record of the one after it, are fetched
+        // while this word and the next are made.
+        const std::size_t n = spare.size();
+        if (n >= 1)
+            __builtin_prefetch(ObjectAccess::Draw(*spare[n - 1]));
+        if (n >= 2)
+            __builtin_prefetch(spare[n - 2].get());
     } else {
         t = std::make_unique<TextCollect>();
     }
@@ -710,7 +743,7 @@ void Collector::FinishWord()
     }
     ref->box = b;
     TextCollect* raw = t.get();
-    if (!Push(std::move(t), ref, nullptr, &w.clip))
+    if (!Push(std::move(t), std::move(ref), nullptr, &w.clip))
         return;
     recent_.Add(raw);
     lastTextWords_.push_back(raw);

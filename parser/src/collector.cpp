@@ -203,9 +203,8 @@ std::shared_ptr<DrawRef> Collector::NewRef()
     return ref;
 }
 
-CollectBase* Collector::Push(std::unique_ptr<CollectBase> obj,
-                             const std::shared_ptr<DrawRef>& ref, GraphicsCollect* graphic,
-                             const fz_rect* clip)
+CollectBase* Collector::Push(std::unique_ptr<CollectBase> obj, std::shared_ptr<DrawRef> ref,
+                             GraphicsCollect* graphic, const fz_rect* clip)
 {
     const Box& b = ref->box;
     const fz_rect& bounds = frame_.bounds;
@@ -223,7 +222,7 @@ CollectBase* Collector::Push(std::unique_ptr<CollectBase> obj,
     }
     ref->box = cut;
     ObjectAccess::SetId(*obj, nextId_++);
-    ObjectAccess::SetDraw(*obj, ref);
+    ObjectAccess::SetDraw(*obj, std::move(ref));
     LineGeom rule;
     if (graphic && AsRule(*graphic, rule))
         lines_.push_back(rule);

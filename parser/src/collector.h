@@ -149,7 +149,7 @@ private:
     // kept, or null.
     // The object's drawn area is cut to `clip` (device space), by default
     // the clip in force.
-    CollectBase* Push(std::unique_ptr<CollectBase> obj, const std::shared_ptr<DrawRef>& ref,
+    CollectBase* Push(std::unique_ptr<CollectBase> obj, std::shared_ptr<DrawRef> ref,
                       GraphicsCollect* graphic = nullptr, const fz_rect* clip = nullptr);
     // The part of a box (page points) that a clip (device space) leaves;
     // empty when it leaves nothing.
@@ -167,9 +167,23 @@ private:
     bool Follows(fz_point origin) const;
     void StartWord(fz_font* font, const FontInfo* info, TextKind kind, int wmode, float size,
                    float em, const float rgb[3], fz_point dir, fz_point origin);
-    void AddPiece(const TextPiece& piece);
+    // Adds the glyphs of a piece to the active word; a piece that goes on
+    // from the word's last one lengthens it.
+    void AddPiece(const TextPiece& piece)
+    {
+        auto& pieces = word_.pieces;
+        if (!pieces.empty() && pieces.back().seq == piece.seq &&
+            pieces.back().span == piece.span && pieces.back().itemEnd == piece.itemBegin) {
+            pieces.back().itemEnd = piece.itemEnd;
+            return;
+        }
+        pieces.push_back(piece);
+    }
     // Adds a glyph to the active word, or starts a word with it.
     void AddGlyph(const Glyph& g);
+    // Adds a glyph already known to go on the active word: its text, its
+    // place and its piece.
+    void ExtendWord(fz_point origin, fz_point end, int ucs, const TextPiece& piece);
     // Accents drawn as glyphs of their own (TeX sets an accent, then moves
     // back and sets the letter under it): an accent over the word's last
     // letter combines with it; one drawn before its letter waits for the

@@ -55,7 +55,7 @@ FontInfo& FontTable::Info(fz_font* font)
     return res.first->second;
 }
 
-float FontTable::Advance(FontInfo& info, fz_font* font, int gid, int wmode)
+float FontTable::MeasureAdvance(FontInfo& info, fz_font* font, int gid, int wmode)
 {
     if (gid < 0 || gid > 0x10FFFF)
         return 0.0f;

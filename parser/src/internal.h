@@ -18,6 +18,7 @@ extern "C" {
 }
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -266,7 +267,21 @@ struct FontTable {
     FontInfo& Info(fz_font* font);
     // The advance of a glyph in em as the font program gives it (0 for a
     // glyph id out of range), asked of MuPDF once per glyph.
-    float Advance(FontInfo& info, fz_font* font, int gid, int wmode);
+    float Advance(FontInfo& info, fz_font* font, int gid, int wmode)
+    {
+        // Every glyph of a page asks: one already known is looked up here.
+        const std::vector<float>& cache = info.advance[wmode];
+        if (gid >= 0 && static_cast<std::size_t>(gid) < cache.size()) {
+            const float a = cache[static_cast<std::size_t>(gid)];
+            if (!std::isnan(a))
+                return a;
+        }
+        return MeasureAdvance(info, font, gid, wmode);
+    }
+
+private:
+    // Asks MuPDF for the advance and keeps it.
+    float MeasureAdvance(FontInfo& info, fz_font* font, int gid, int wmode);
 };
 
 

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <stdexcept>
 
 namespace {
 
@@ -218,6 +219,114 @@ TEST_F(BookTest, StreamingBookAnalysesPagesWhileTheWriterWalksThemAndLetsThemGo)
     EXPECT_EQ(std::count(all.begin(), all.end(), nullptr), 0);
     EXPECT_EQ(book->PagesHeld(), 7);
     EXPECT_EQ(Values(), (std::vector<int>{37, 44, 51, 58, 65, 72, 79}));
+    PagePipeline::SetThreadLimit(0);
+}
+
+TEST_F(BookTest, StreamingBookWalksSeveralDocumentsEachFromItsOwnParser)
+{
+    // Three parse calls, each with its item index and its parser: the walk
+    // reads each document's pages from its own parser, names each item in
+    // its page progress, and holds at most two pages also where one
+    // document gives way to the next.
+    Parser three, five;
+    three.Load(utf8::ToWide(Fixtures::get().path("three")), false, "");
+    five.Load(utf8::ToWide(Fixtures::get().path("five")), false, "");
+    for (int threads : {1, 4}) {
+        SCOPED_TRACE(std::to_string(threads) + " threads");
+        PagePipeline::SetThreadLimit(threads);
+        rec.calls.clear();
+        auto book = MakeBook();
+        auto* writer = new CountingWriter(&deletions);
+        book->setWriter(writer);
+        book->SetStreaming(true);
+        book->Setnum(0);
+        ASSERT_TRUE(book->parse(2, 4));
+        book->Setnum(1);
+        book->ChangeBook(&three);
+        ASSERT_TRUE(book->parse());
+        book->Setnum(2);
+        book->ChangeBook(&five);
+        ASSERT_TRUE(book->parse(std::vector<int>{4, 0}));
+        EXPECT_TRUE(rec.calls.empty()) << "nothing is analysed before the writer asks";
+
+        EXPECT_EQ(book->write(L"/out", L"/name"), L"/out/name.out");
+        EXPECT_EQ(writer->pages, 8);
+        EXPECT_LE(writer->mostHeld, 2);
+        EXPECT_EQ(book->PagesHeld(), 0);
+        const std::vector<Book::PageOrigin> origins = book->GetPageOrigins();
+        std::vector<std::pair<int, int>> got;
+        for (const Book::PageOrigin& o : origins)
+            got.emplace_back(o.document, o.page);
+        EXPECT_EQ(got, (std::vector<std::pair<int, int>>{
+                           {0, 2}, {0, 3}, {0, 4}, {1, 0}, {1, 1}, {1, 2}, {2, 4}, {2, 0}}));
+        std::vector<Call> expected = jobtest::Seq(0, {{1226, 46}, {1226, 62}, {1226, 79}});
+        for (const Call& c : jobtest::Seq(1, {{1226, 46}, {1226, 62}, {1226, 79}}))
+            expected.push_back(c);
+        for (const Call& c : jobtest::Seq(2, {{1226, 55}, {1226, 80}}))
+            expected.push_back(c);
+        EXPECT_EQ(rec.calls, expected);
+    }
+    PagePipeline::SetThreadLimit(0);
+}
+
+TEST_F(BookTest, DocumentWhoseAnalysisThrowsLeavesAStreamingBookThatIsWalkedAgain)
+{
+    // The progress of item 1's second page throws (once). With a writer to
+    // start again with, the book is walked again without document 1 and
+    // saved; without one, the exception leaves write.
+    struct Thrower {
+        bool armed = true;
+        int pagesOfItem1 = 0;
+    };
+    Parser three;
+    three.Load(utf8::ToWide(Fixtures::get().path("three")), false, "");
+    for (bool rewrite : {true, false}) {
+        for (int threads : {1, 4}) {
+            SCOPED_TRACE(std::string(rewrite ? "rewrite, " : "no rewrite, ") +
+                         std::to_string(threads) + " threads");
+            PagePipeline::SetThreadLimit(threads);
+            Thrower thrower;
+            callback_funcs cb;
+            cb.progress = [](void* ctx, int item, unsigned, int) {
+                auto* t = static_cast<Thrower*>(ctx);
+                if (item == 1 && t->armed && ++t->pagesOfItem1 == 2) {
+                    t->armed = false;
+                    throw std::runtime_error("analysis failed");
+                }
+            };
+            Book book(true, false, true, false, 0, &thrower, cb, false);
+            book.setWriter(new CountingWriter(&deletions));
+            book.SetStreaming(true);
+            CountingWriter* last = nullptr;
+            int writers = 0;
+            if (rewrite) {
+                book.SetRewrite([&]() -> IWriter* {
+                    ++writers;
+                    last = new CountingWriter(&deletions);
+                    return last;
+                });
+            }
+            for (int item = 0; item < 3; ++item) {
+                book.Setnum(item);
+                book.ChangeBook(item == 1 ? &three : &parser);
+                ASSERT_TRUE(book.parse(0, 1));
+            }
+            if (!rewrite) {
+                EXPECT_THROW(book.write(L"/out", L"/name"), std::runtime_error);
+                continue;
+            }
+            EXPECT_EQ(book.write(L"/out", L"/name"), L"/out/name.out");
+            EXPECT_EQ(writers, 1);
+            ASSERT_NE(last, nullptr);
+            EXPECT_EQ(last->pages, 4);
+            EXPECT_EQ(book.FailedDocuments(), std::vector<int>{1});
+            std::vector<int> documents;
+            for (const Book::PageOrigin& o : book.GetPageOrigins())
+                documents.push_back(o.document);
+            EXPECT_EQ(documents, (std::vector<int>{0, 0, 2, 2}));
+            EXPECT_EQ(book.PagesHeld(), 0);
+        }
+    }
     PagePipeline::SetThreadLimit(0);
 }
 

@@ -370,6 +370,97 @@ TEST_F(JobTest, MergedItemsEndOnceAfterTheMergedFileIsWritten)
     ExpectWorkFoldersEmpty();
 }
 
+// A merge reads every item's pages while the writer walks them, one item's
+// document after the other: the merged text is each item's text converted
+// alone, one after the other, with the page separators numbered on.
+TEST_F(JobTest, MergedTextIsTheItemsConvertedAloneOneAfterTheOther)
+{
+    const std::vector<std::pair<std::string, std::string>> sources{
+        {"two", "All"}, {"ten", "3-5"}, {"three", "All"}, {"ten", "9,2"}};
+    for (int threads : {1, 4}) {
+        SCOPED_TRACE(std::to_string(threads) + " threads");
+        PagePipeline::SetThreadLimit(threads);
+        const TempDir alone, together;
+        std::string expected;
+        int page = 0;
+        for (const auto& [name, range] : sources) {
+            std::vector<Basedata_w> one{Item(3, Src(name), alone.path().string(), range)};
+            Convert(one);
+            ASSERT_FALSE(one[0].result.empty());
+            std::string text = testutil::ReadFile(utf8::Path(one[0].result));
+            fs::remove(utf8::Path(one[0].result));
+            // Renumber the separators "========N========" of this item.
+            for (int n = 1;; ++n) {
+                const std::string mark = "========" + std::to_string(n) + "========";
+                const std::size_t at = text.find(mark);
+                if (at == std::string::npos)
+                    break;
+                text.replace(at, mark.size(), "#SEP" + std::to_string(++page) + "#");
+            }
+            expected += text;
+        }
+        for (int n = 1; n <= page; ++n) {
+            const std::string mark = "#SEP" + std::to_string(n) + "#";
+            expected.replace(expected.find(mark), mark.size(),
+                             "========" + std::to_string(n) + "========");
+        }
+        EXPECT_EQ(page, 2 + 3 + 3 + 2);
+
+        std::vector<Basedata_w> items;
+        for (const auto& [name, range] : sources)
+            items.push_back(Item(3, Src(name), together.path().string(), range));
+        std::wstring merged = L"merged";
+        mergeall(items, Tmp(), &rec, rec.callbacks(), merged);
+        ASSERT_EQ(Listing(together.path()), std::vector<std::string>{"merged.txt"});
+        EXPECT_EQ(testutil::ReadFile(together.path() / "merged.txt"), expected);
+        ExpectWorkFoldersEmpty();
+    }
+    PagePipeline::SetThreadLimit(0);
+}
+
+// A cancel ends a merge wherever it comes: while the items are listed (the
+// job asks once after each item's pages are listed) or while the writer
+// walks the pages (asked before each page). Nothing is written, every item
+// that started ends failed, and items after a cancel while listing get no
+// message at all.
+TEST_F(JobTest, CancelledMergeWritesNothing)
+{
+    struct Case {
+        int cancelAt;
+        std::vector<Call> item0, item1, item2;
+    };
+    const Case cases[] = {
+        // Asked after item 1's pages are listed.
+        {2, Seq(0, {{S, 1}, {P, 5}, {P, 30}, {S, 3}}), Seq(1, {{S, 1}, {P, 5}, {P, 30}, {S, 3}}), {}},
+        // Asked before the second page of item 1 (after 3 listing
+        // questions and the 3 pages of item 0 and the first of item 1).
+        {3 + 3 + 2,
+         Seq(0, {{S, 1}, {P, 5}, {P, 30}, {P, 46}, {P, 62}, {P, 79}, {S, 3}}),
+         Seq(1, {{S, 1}, {P, 5}, {P, 30}, {P, 46}, {S, 3}}),
+         Seq(2, {{S, 1}, {P, 5}, {P, 30}, {S, 3}})},
+    };
+    PagePipeline::SetThreadLimit(1);
+    for (const Case& c : cases) {
+        SCOPED_TRACE("cancel at question " + std::to_string(c.cancelAt));
+        rec = Recorder();
+        rec.cancelAt = c.cancelAt;
+        const TempDir dest;
+        std::vector<Basedata_w> items{Item(3, Src("three"), dest.path().string()),
+                                      Item(3, Src("three"), dest.path().string()),
+                                      Item(3, Src("three"), dest.path().string())};
+        std::wstring name = L"merged";
+        mergeall(items, Tmp(), &rec, rec.callbacks(), name);
+        EXPECT_EQ(rec.forItem(0), c.item0);
+        EXPECT_EQ(rec.forItem(1), c.item1);
+        EXPECT_EQ(rec.forItem(2), c.item2);
+        EXPECT_TRUE(fs::is_empty(dest.path()));
+        for (const Basedata_w& item : items)
+            EXPECT_TRUE(item.result.empty());
+        ExpectWorkFoldersEmpty();
+    }
+    PagePipeline::SetThreadLimit(0);
+}
+
 // Damaged files convert as far as they can, in every output type: a page
 // tree that claims 10^9 pages over one real page (also in a file with a
 // form, whose fields get their appearances page by page), a page tree that

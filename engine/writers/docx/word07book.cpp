@@ -6,6 +6,7 @@
 #include "engine/layout/utf8.h"
 #include "engine/writers/docx/officecrypto.h"
 #include "engine/writers/docx/word07content.h"
+#include "engine/writers/formatsmodule.h"
 #include "engine/writers/xml/xercesxml.h"
 #include "engine/writers/zip/zippackage.h"
 
@@ -30,6 +31,17 @@ const std::pair<const wchar_t*, const wchar_t*> kFixedParts[] = {
     {L"webSettings.xml", L"/word/webSettings.xml"},
     {L"theme1.xml", L"/word/theme/theme1.xml"},
 };
+
+// Copies the fixed parts from the template folder into the package folder;
+// a package without one of them would not open.
+bool CopyFixedParts(const std::wstring& templates, const std::wstring& folder)
+{
+    for (const auto& [file, part] : kFixedParts) {
+        if (!CopyFile(templates + L"/" + file, folder + part, false))
+            return false;
+    }
+    return true;
+}
 
 bool MakeDir(const std::wstring& path)
 {
@@ -76,6 +88,7 @@ Word07Book::Word07Book(wordOp* opts) : options(opts)
 
 Word07Book::~Word07Book()
 {
+    finishPreparing();
     delete relDocument;
     if (bodyFd >= 0)
         ::close(bodyFd);
@@ -107,7 +120,30 @@ bool Word07Book::BeginBody()
     bodyBuffer = std::move(frame.head);
     bodyTail = std::move(frame.tail);
     bodyDeflated = std::make_unique<ZipDeflater>();
+    startPreparing();
     return true;
+}
+
+void Word07Book::startPreparing()
+{
+    // The fixed parts are copied, and the formats module that writes the
+    // XML parts is loaded, while the pages are analysed: saving is left
+    // with the parts that depend on the document.
+    auto prepare = [this] {
+        fixedPartsCopied = CopyFixedParts(GlobalEnum::exepath + L"/word07template", folder);
+        Formats();
+    };
+    try {
+        preparing = std::thread(prepare);
+    } catch (...) {
+        prepare();
+    }
+}
+
+void Word07Book::finishPreparing()
+{
+    if (preparing.joinable())
+        preparing.join();
 }
 
 bool Word07Book::writeBody(std::string_view bytes)
@@ -212,14 +248,11 @@ std::wstring Word07Book::build(const std::wstring& out)
 {
     if (!bodyDone || pageCount < 1)
         return L"";
+    finishPreparing();
+    if (!fixedPartsCopied)
+        return L"";
     const std::wstring templates = GlobalEnum::exepath + L"/word07template";
     const std::wstring& t = folder;
-    // The fixed parts are the template's files as they are; a package
-    // without one of them would not open.
-    for (const auto& [file, part] : kFixedParts) {
-        if (!CopyFile(templates + L"/" + file, t + part, false))
-            return L"";
-    }
 
     if (!writeFontTable(templates + L"/fontTable.xml", t + L"/word/fontTable.xml"))
         return L"";

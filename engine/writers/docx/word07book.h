@@ -9,6 +9,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 class Word07RelDocument;
@@ -60,6 +61,10 @@ private:
     bool flushBody();
     // Writes the bytes to the main document's file and to its deflater.
     bool writeBody(std::string_view bytes);
+    // Puts the parts that do not depend on the document in place on a
+    // thread of its own; finishPreparing waits for it.
+    void startPreparing();
+    void finishPreparing();
     std::wstring build(const std::wstring& out);
     // The template's font table with every used font that it does not name.
     bool writeFontTable(const std::wstring& templ, const std::wstring& part) const;
@@ -79,6 +84,8 @@ private:
     std::unique_ptr<ZipDeflater> bodyDeflated;   // what was written, deflated
     std::string bodyTail;     // the template after the body
     bool bodyDone = false;    // EndBody wrote the whole main document
+    std::thread preparing;    // while startPreparing's work runs
+    bool fixedPartsCopied = false;   // by that work
     std::vector<UsedFont> fonts;       // in the order first used
     std::set<std::string> fontNames;   // the families in `fonts`
 };

@@ -5,7 +5,6 @@
 
 namespace {
 
-using word07::Attr;
 using word07::WholeNumber;
 
 // Paths longer than this are not drawn.
@@ -108,11 +107,25 @@ Word07Graphic::Word07Graphic(const GraphPath& p, double pageH, int way)
 
 std::string Word07Graphic::parsepath() const
 {
-    auto pair = [this](const PathPoint& p) {
-        return int2str(WholeNumber((p.x - left) * 20)) + "," +
-               int2str(WholeNumber(WholeNumber(top - p.y) * 20.0)) + " ";
+    std::string text;
+    appendPath(text, false);
+    return text;
+}
+
+void Word07Graphic::appendPath(std::string& out, bool commas) const
+{
+    // A pair: "X,Y" and a space. With commas, a pair that follows another
+    // pair directly takes a comma in place of the space between them.
+    auto pair = [&](const PathPoint& p) {
+        if (commas && out.size() > 1 && out.back() == ' ' && out[out.size() - 2] >= '0' &&
+            out[out.size() - 2] <= '9')
+            out.back() = ',';
+        out += int2str(WholeNumber((p.x - left) * 20));
+        out += ',';
+        out += int2str(WholeNumber(WholeNumber(top - p.y) * 20.0));
+        out += ' ';
     };
-    std::string text = "m";
+    out += 'm';
     unsigned previousType = 1000;
     const PathPoint* previous = nullptr;
     const unsigned count = path.Count();
@@ -120,33 +133,39 @@ std::string Word07Graphic::parsepath() const
         const PathPoint& p = path.GetAt(i);
         if (i == 0) {
             previous = &p;
-            text += pair(p);
+            pair(p);
         }
         const unsigned type = p.GetPointType();
         if (type == previousType) {
-            text += pair(p);
+            pair(p);
         } else {
             // The control and end points that follow a curve's first point
             // belong to the same "c" command.
             const bool continuesCurve = p.IsBezierCommonPt() && IsCurveStart(previousType);
             previousType = type;
-            if (continuesCurve)
-                text += pair(p);
-            else if (p.IsGeneralPoint())
-                text += "l" + pair(p);
-            else if (p.IsBezierCommonPt() || p.IsBezierStart_c())
-                text += "c" + pair(p);
-            else if (p.IsBezierStart_v())
-                text += "c" + pair(*previous) + pair(p);
-            else if (p.IsBezierStart_y())
-                text += "c" + pair(p) + pair(p);
+            if (continuesCurve) {
+                pair(p);
+            } else if (p.IsGeneralPoint()) {
+                out += 'l';
+                pair(p);
+            } else if (p.IsBezierCommonPt() || p.IsBezierStart_c()) {
+                out += 'c';
+                pair(p);
+            } else if (p.IsBezierStart_v()) {
+                out += 'c';
+                pair(*previous);
+                pair(p);
+            } else if (p.IsBezierStart_y()) {
+                out += 'c';
+                pair(p);
+                pair(p);
+            }
         }
         previous = &p;
     }
-    text += "e";
+    out += 'e';
     if (Closes(paintWay))
-        text += " x";
-    return text;
+        out += " x";
 }
 
 void Word07Graphic::writeText(std::string& out) const
@@ -154,30 +173,30 @@ void Word07Graphic::writeText(std::string& out) const
     // An area painted by a shading has no vector form to draw.
     if (paintWay == kPaintShading)
         return;
-    const std::string p = parsepath();
-    if (p.size() > kMaxPathText)
+    const std::size_t start = out.size();
+    out += word07::kShapeRunStart;
+    // No id, as for text boxes: nothing refers to the shape. The shape
+    // carries its own geometry, with commas between all numbers: readers
+    // that read only commas between a command's pairs draw the path all the
+    // same. The path text holds only digits, signs, commas, spaces and
+    // command letters, so it needs no escaping.
+    out += "<v:shape path=\"";
+    const std::size_t pathStart = out.size();
+    appendPath(out, true);
+    if (out.size() - pathStart > kMaxPathText) {
+        out.resize(start);
         return;
+    }
     // The coordinate space has at least one unit each way, also for the
     // straight lines of a rule.
     const int cw = WholeNumber(width * 20);
     const int ch = WholeNumber(height * 20);
-    const std::string coordsize = int2str(cw < 1 ? 1 : cw) + "," + int2str(ch < 1 ? 1 : ch);
-    out += word07::kShapeRunStart;
-    // No id, as for text boxes: nothing refers to the shape.
-    out += "<v:shape";
-    // The shape carries its own geometry, with commas between all numbers:
-    // readers that read only commas between a command's pairs draw the path
-    // all the same.
-    std::string commas = p;
-    for (std::size_t i = 1; i + 1 < commas.size(); ++i) {
-        if (commas[i] == ' ' && commas[i - 1] >= '0' && commas[i - 1] <= '9' &&
-            ((commas[i + 1] >= '0' && commas[i + 1] <= '9') || commas[i + 1] == '-'))
-            commas[i] = ',';
-    }
-    Attr(out, "path", commas);
-    Attr(out, "coordsize", coordsize);
+    out += "\" coordsize=\"";
+    out += int2str(cw < 1 ? 1 : cw);
+    out += ',';
+    out += int2str(ch < 1 ? 1 : ch);
     // Behind pictures (0) and text boxes (2).
-    out += " style=\"position:absolute;left:0;text-align:left;margin-left:";
+    out += "\" style=\"position:absolute;left:0;text-align:left;margin-left:";
     out += double2str(left);
     out += "pt;margin-top:";
     out += double2str(pageHeight - top);
@@ -187,17 +206,22 @@ void Word07Graphic::writeText(std::string& out) const
     out += double2str(height);
     out += "pt;z-index:-1";
     out += kPagePosition;
+    out += "\" strokeweight=\"";
+    out += double2str(path.getLineWidth());
+    out += "pt\" strokecolor=\"#";
+    out += Rgb(path.GetStrokeColor());
     out += '"';
-    Attr(out, "strokeweight", double2str(path.getLineWidth()) + "pt");
-    Attr(out, "strokecolor", "#" + Rgb(path.GetStrokeColor()));
     // A path that is only filled has no outline.
     if (paintWay == kPaintFill || paintWay == kPaintFillEvenOdd)
         out += " stroked=\"f\"";
     out += "><v:stroke joinstyle=\"miter\"/><v:fill";
-    if (Fills(paintWay))
-        Attr(out, "color", "#" + Rgb(path.GetNonStrokeColor()));
-    else
+    if (Fills(paintWay)) {
+        out += " color=\"#";
+        out += Rgb(path.GetNonStrokeColor());
+        out += '"';
+    } else {
         out += " opacity=\"0\"";
+    }
     out += "/></v:shape>";
     out += word07::kShapeRunEnd;
 }

@@ -72,6 +72,10 @@ public:
     int GetNumber() const { return number; }
 
 private:
+    // Appends the VML path text; with `commas`, the pairs of a command are
+    // joined by commas instead of spaces.
+    void appendPath(std::string& out, bool commas) const;
+
     GraphPath path;
     int paintWay = 0;
     double left = 0;

@@ -76,6 +76,11 @@ int WholePoints(double v)
     return word07::WholeNumber(v);
 }
 
+// Page texts kept for reuse: about as many as pages are under way at once,
+// none larger than this.
+constexpr std::size_t kSpareTexts = 16;
+constexpr std::size_t kLargestSpareText = std::size_t(8) << 20;
+
 } // namespace
 
 // A page's shapes as text, made on the thread that analysed the page.
@@ -95,6 +100,7 @@ Word07Writer::~Word07Writer() = default;
 std::unique_ptr<Word07Writer::PageShapes> Word07Writer::makeShapes(Page* page, std::size_t index) const
 {
     auto shapes = std::make_unique<PageShapes>();
+    shapes->text = takeSpareText();
     Word07Section section;
     section.SetPageIndex(static_cast<int>(index));
     section.SetHeight(page->GetHeight());
@@ -103,6 +109,26 @@ std::unique_ptr<Word07Writer::PageShapes> Word07Writer::makeShapes(Page* page, s
     shapes->any = section.writeShapes(shapes->text, &shapes->parts);
     shapes->fonts = section.UsedFonts();
     return shapes;
+}
+
+std::string Word07Writer::takeSpareText() const
+{
+    std::lock_guard<std::mutex> lock(spareLock);
+    if (spareTexts.empty())
+        return std::string();
+    std::string text = std::move(spareTexts.back());
+    spareTexts.pop_back();
+    return text;
+}
+
+void Word07Writer::keepSpareText(std::string&& text) const
+{
+    if (text.capacity() > kLargestSpareText)
+        return;
+    text.clear();
+    std::lock_guard<std::mutex> lock(spareLock);
+    if (spareTexts.size() < kSpareTexts)
+        spareTexts.push_back(std::move(text));
 }
 
 void Word07Writer::preparePage(Page* page, std::size_t index)
@@ -248,6 +274,7 @@ void Word07Writer::write(Book* source)
         xml.clear();
         section.writeClosing(xml, shapes->any);
         book->AppendBody(xml);
+        keepSpareText(std::move(shapes->text));
     }
     if (!page || source->WasCancelled())
         return;   // nothing is saved

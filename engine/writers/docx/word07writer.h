@@ -17,6 +17,7 @@
 #include <atomic>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -55,6 +56,10 @@ private:
     std::unique_ptr<PageShapes> makeShapes(Page* page, std::size_t index) const;
     // Appends the page's shapes to the body, filling in what they left.
     void appendShapes(const PageShapes& shapes);
+    // A text for a page's shapes: one that a page before used when there
+    // is one, so that the text does not grow from nothing on every page.
+    std::string takeSpareText() const;
+    void keepSpareText(std::string&& text) const;
 
     // The bookmark (page index) that a link from the section's page to page
     // `page` of its document points at; -1 when that page is not in the
@@ -70,4 +75,8 @@ private:
     std::atomic<bool> walking{false};
     std::vector<std::unique_ptr<PageShapes>> prepared;
     int pictures = 0;
+    // The texts of pages written into the body, emptied, for the next pages
+    // (taken on the threads that analyse pages).
+    mutable std::mutex spareLock;
+    mutable std::vector<std::string> spareTexts;
 };

@@ -83,7 +83,8 @@ bool AddSource(Packer& packer, zip_source_t* source, const std::string& entryNam
 // settings; libzip gets the raw deflate stream with its CRC-32 and sizes and
 // copies it into the archive (encrypting it when the package has a
 // password). A large file (the main document of a long .docx is megabytes of
-// XML) is cut into pieces of a fixed size, each deflated on its own thread
+// XML) is cut into pieces of a fixed size (what follows the last full piece
+// into a few smaller ones), each deflated on its own thread
 // with the 32 KiB before it as the preset dictionary and ended by a flush to
 // a byte boundary (the last one ends the stream): the pieces joined are one
 // ordinary deflate stream, and since the cut does not depend on the number
@@ -92,6 +93,8 @@ bool AddSource(Packer& packer, zip_source_t* source, const std::string& entryNam
 constexpr std::size_t kPiece = std::size_t(256) << 10;
 constexpr std::size_t kWindow = 32768;
 constexpr std::size_t kDeflateInPiecesFrom = std::size_t(2) << 20;
+// The pieces that the bytes after the last full piece are cut into.
+constexpr std::size_t kLastPieces = std::size_t(64) << 10;
 
 // Runs `work(t)` for t in [0, threads) on that many threads, this one
 // included; when no thread can be started, the threads there are do the
@@ -298,10 +301,17 @@ zip_source_t* DeflatedSourceFor(zip_t* zip, zip_source_t* plain, Deflated deflat
     return source;
 }
 
-bool AddFile(Packer& packer, const std::string& path, const std::string& entryName)
+// A file that the patterns found, to become an entry.
+struct FoundFile {
+    std::string path;
+    std::string entryName;
+    std::uint64_t size = 0;
+};
+
+bool FindFile(std::vector<FoundFile>& files, const std::string& path, const std::string& entryName)
 {
-    // Opened here once so that an unreadable file fails now; libzip itself
-    // reads the file when the archive is written.
+    // Opened here once so that an unreadable file fails now; it is read
+    // again when the archive is written.
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return false;
@@ -310,35 +320,12 @@ bool AddFile(Packer& packer, const std::string& path, const std::string& entryNa
     ::close(fd);
     if (!regular)
         return false;
-    if (static_cast<std::uint64_t>(st.st_size) >= kDeflateInPiecesFrom) {
-        // A large file is deflated ahead in pieces (or was, while it was
-        // written); the entry keeps that data as it is (no second
-        // compression).
-        Deflated deflated;
-        if (packer.ready) {
-            const auto made = packer.ready->find(path);
-            if (made != packer.ready->end() && made->second)
-                deflated = made->second->Take();
-        }
-        if (!deflated.ok || deflated.size != static_cast<std::uint64_t>(st.st_size)) {
-            deflated = Deflated();
-            if (!DeflateFile(path, static_cast<zip_uint64_t>(st.st_size), deflated))
-                return false;
-        }
-        return AddSource(packer,
-                         DeflatedSourceFor(packer.zip, zip_source_file(packer.zip, path.c_str(), 0, -1),
-                                           std::move(deflated), false),
-                         entryName, false);
-    }
-
-    zip_error_t error;
-    zip_error_init(&error);
-    zip_source_t* source = zip_source_file_create(path.c_str(), 0, -1, &error);
-    zip_error_fini(&error);
-    return AddSource(packer, source, entryName, false);
+    files.push_back(FoundFile{path, entryName, static_cast<std::uint64_t>(st.st_size)});
+    return true;
 }
 
-bool AddPattern(Packer& packer, const std::string& pattern, const std::string& prefix, int depth)
+bool FindPattern(std::vector<FoundFile>& files, const std::string& pattern, const std::string& prefix,
+                 int depth)
 {
     if (depth > kMaxFolderDepth)
         return false;
@@ -360,13 +347,51 @@ bool AddPattern(Packer& packer, const std::string& pattern, const std::string& p
             return false;
         if (S_ISDIR(st.st_mode)) {
             std::fputs((name + "\n").c_str(), stderr);
-            if (!AddPattern(packer, path + "/*", prefix + name + "/", depth + 1))
+            if (!FindPattern(files, path + "/*", prefix + name + "/", depth + 1))
                 return false;
-        } else if (!AddFile(packer, path, prefix + name)) {
+        } else if (!FindFile(files, path, prefix + name)) {
             return false;
         }
     }
     return true;
+}
+
+// Adds a found file as an entry, with `ahead` its bytes deflated already
+// when that worked.
+bool AddFile(Packer& packer, const FoundFile& file, Deflated ahead)
+{
+    const std::string& path = file.path;
+    if (file.size >= kDeflateInPiecesFrom) {
+        // A large file is deflated ahead in pieces (or was, while it was
+        // written); the entry keeps that data as it is (no second
+        // compression).
+        Deflated deflated;
+        if (packer.ready) {
+            const auto made = packer.ready->find(path);
+            if (made != packer.ready->end() && made->second)
+                deflated = made->second->Take();
+        }
+        if (!deflated.ok || deflated.size != file.size) {
+            deflated = Deflated();
+            if (!DeflateFile(path, static_cast<zip_uint64_t>(file.size), deflated))
+                return false;
+        }
+        return AddSource(packer,
+                         DeflatedSourceFor(packer.zip, zip_source_file(packer.zip, path.c_str(), 0, -1),
+                                           std::move(deflated), false),
+                         file.entryName, false);
+    }
+    // The file as read ahead, unless it changed size since it was found.
+    if (ahead.ok && ahead.size == file.size) {
+        if (zip_source_t* source = DeflatedSourceFor(
+                packer.zip, zip_source_file(packer.zip, path.c_str(), 0, -1), std::move(ahead)))
+            return AddSource(packer, source, file.entryName, false);
+    }
+    zip_error_t error;
+    zip_error_init(&error);
+    zip_source_t* source = zip_source_file_create(path.c_str(), 0, -1, &error);
+    zip_error_fini(&error);
+    return AddSource(packer, source, file.entryName, false);
 }
 
 // The end record of a zip without entries.
@@ -398,39 +423,6 @@ template <class Write> bool WriteBeside(const std::string& zipPath, Write&& writ
     return ok;
 }
 
-bool Pack(const std::string& zipPath, const char* password, const std::vector<std::string>& patterns,
-          const std::map<std::string, ZipDeflater*>* ready = nullptr)
-{
-    int err = 0;
-    Packer packer;
-    packer.password = password;
-    packer.ready = ready;
-    packer.zip = zip_open(zipPath.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &err);
-    if (!packer.zip)
-        return false;
-
-    bool ok = true;
-    for (const std::string& pattern : patterns) {
-        if (!AddPattern(packer, pattern, std::string(), 0)) {
-            ok = false;
-            break;
-        }
-    }
-    std::fflush(stderr);
-
-    // Whatever was added so far is written, also after a failure.
-    if (packer.entries == 0) {
-        // libzip writes no file for an archive without entries.
-        zip_discard(packer.zip);
-        return WriteEmptyZip(zipPath) && ok;
-    }
-    if (zip_close(packer.zip) != 0) {
-        zip_discard(packer.zip);
-        return false;
-    }
-    return ok;
-}
-
 bool ReadFileBytes(const std::string& path, std::string& out)
 {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
@@ -454,6 +446,83 @@ bool ReadFileBytes(const std::string& path, std::string& out)
     return ok;
 }
 
+// Deflates item i of `count` as `deflateOne(i)` says, on several threads:
+// an archive is written at the end of a conversion, on its own, and
+// deflating at level 9 was most of that time. An item that `deflateOne`
+// leaves not ok is left to libzip.
+template <class DeflateOne> std::vector<Deflated> DeflateAhead(std::size_t count, DeflateOne&& deflateOne)
+{
+    std::vector<Deflated> out(count);
+    std::atomic<std::size_t> next{0};
+    const std::size_t threads = std::min(DeflateThreads(), count / 4 + 1);
+    RunOnThreads(threads, [&](std::size_t) {
+        for (std::size_t i = next++; i < count; i = next++)
+            out[i] = deflateOne(i);
+    });
+    return out;
+}
+
+// The most bytes of small files that packing deflates ahead (and holds,
+// deflated, until the archive is written); the files beyond are deflated
+// by libzip as it writes them.
+constexpr std::uint64_t kDeflateAheadBytes = std::uint64_t(16) << 20;
+
+bool Pack(const std::string& zipPath, const char* password, const std::vector<std::string>& patterns,
+          const std::map<std::string, ZipDeflater*>* ready = nullptr)
+{
+    int err = 0;
+    Packer packer;
+    packer.password = password;
+    packer.ready = ready;
+    packer.zip = zip_open(zipPath.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &err);
+    if (!packer.zip)
+        return false;
+
+    bool ok = true;
+    std::vector<FoundFile> files;
+    for (const std::string& pattern : patterns) {
+        if (!FindPattern(files, pattern, std::string(), 0)) {
+            ok = false;
+            break;
+        }
+    }
+    std::fflush(stderr);
+
+    // Small files are deflated ahead on several threads, up to a budget;
+    // large ones are deflated in pieces as they are added.
+    std::vector<bool> readAhead(files.size(), false);
+    std::uint64_t budget = kDeflateAheadBytes;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        if (files[i].size < kDeflateInPiecesFrom && files[i].size <= budget) {
+            readAhead[i] = true;
+            budget -= files[i].size;
+        }
+    }
+    std::vector<Deflated> ahead = DeflateAhead(files.size(), [&](std::size_t i) {
+        std::string bytes;
+        return readAhead[i] && ReadFileBytes(files[i].path, bytes) ? DeflateBytes(bytes) : Deflated();
+    });
+    // The files found before a pattern that failed are packed all the same.
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        if (!AddFile(packer, files[i], std::move(ahead[i]))) {
+            ok = false;
+            break;
+        }
+    }
+
+    // Whatever was added so far is written, also after a failure.
+    if (packer.entries == 0) {
+        // libzip writes no file for an archive without entries.
+        zip_discard(packer.zip);
+        return WriteEmptyZip(zipPath) && ok;
+    }
+    if (zip_close(packer.zip) != 0) {
+        zip_discard(packer.zip);
+        return false;
+    }
+    return ok;
+}
+
 // The entry's data as libzip would have read it: a source over the bytes
 // or over the file.
 zip_source_t* PlainSource(zip_t* zip, const ZipPackageEntry& entry)
@@ -463,32 +532,6 @@ zip_source_t* PlainSource(zip_t* zip, const ZipPackageEntry& entry)
     return zip_source_buffer(zip, entry.bytes.data(), entry.bytes.size(), 0);
 }
 
-// Deflates every entry that is to be deflated on several threads: the
-// archive is written at the end of a conversion, on its own, and deflating
-// at level 9 was most of that time. An entry whose data cannot be read or
-// deflated here is left to libzip.
-std::vector<Deflated> DeflateAhead(const std::vector<ZipPackageEntry>& entries)
-{
-    std::vector<Deflated> out(entries.size());
-    std::atomic<std::size_t> next{0};
-    const std::size_t threads = std::min(DeflateThreads(), entries.size() / 4 + 1);
-    RunOnThreads(threads, [&](std::size_t) {
-        for (std::size_t i = next++; i < entries.size(); i = next++) {
-            const ZipPackageEntry& entry = entries[i];
-            if (entry.store)
-                continue;
-            if (entry.file.empty()) {
-                out[i] = DeflateBytes(entry.bytes);
-                continue;
-            }
-            std::string bytes;
-            if (ReadFileBytes(entry.file, bytes))
-                out[i] = DeflateBytes(bytes);
-        }
-    });
-    return out;
-}
-
 bool WritePackage(const std::string& zipPath, const std::vector<ZipPackageEntry>& entries)
 {
     int err = 0;
@@ -496,7 +539,15 @@ bool WritePackage(const std::string& zipPath, const std::vector<ZipPackageEntry>
     packer.zip = zip_open(zipPath.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &err);
     if (!packer.zip)
         return false;
-    std::vector<Deflated> deflated = DeflateAhead(entries);
+    std::vector<Deflated> deflated = DeflateAhead(entries.size(), [&](std::size_t i) {
+        const ZipPackageEntry& entry = entries[i];
+        if (entry.store)
+            return Deflated();
+        if (entry.file.empty())
+            return DeflateBytes(entry.bytes);
+        std::string bytes;
+        return ReadFileBytes(entry.file, bytes) ? DeflateBytes(bytes) : Deflated();
+    });
     bool ok = true;
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const ZipPackageEntry& entry = entries[i];
@@ -506,7 +557,8 @@ bool WritePackage(const std::string& zipPath, const std::vector<ZipPackageEntry>
         if (ahead) {
             ok = AddSource(packer, ahead, entry.name, false);
         } else if (!entry.file.empty()) {
-            ok = AddFile(packer, entry.file, entry.name);
+            std::vector<FoundFile> file;
+            ok = FindFile(file, entry.file, entry.name) && AddFile(packer, file.front(), Deflated());
         } else {
             zip_error_t error;
             zip_error_init(&error);
@@ -550,17 +602,26 @@ struct ZipDeflater::State {
         }
     };
 
-    // Deflates the buffered piece, on a thread of its own when one can be
-    // started; at most as many run at once as packing a file would use.
-    void launch(bool last)
+    // Deflates the next `len` bytes of the buffer as a piece, on a thread of
+    // its own when one can be started; at most as many run at once as
+    // packing a file would use.
+    void launch(std::size_t len, bool last)
     {
         auto piece = std::make_unique<Piece>();
         piece->dictLen = dictLen;
         piece->last = last;
-        piece->input = std::move(buffer);
+        const std::size_t end = dictLen + len;
         // The last bytes of this piece are the dictionary of the next one.
-        const std::size_t keep = std::min(kWindow, piece->input.size());
-        buffer.assign(piece->input, piece->input.size() - keep, keep);
+        const std::size_t keep = std::min(kWindow, end);
+        if (end == buffer.size()) {
+            piece->input = std::move(buffer);
+            if (!last)
+                buffer.reserve(kWindow + kPiece);   // filled without growing
+            buffer.assign(piece->input, end - keep, keep);
+        } else {
+            piece->input.assign(buffer, 0, end);
+            buffer.erase(0, end - keep);
+        }
         dictLen = keep;
         std::size_t running = 0;
         for (const auto& p : pieces)
@@ -617,7 +678,7 @@ void ZipDeflater::Append(std::string_view bytes)
     while (!bytes.empty()) {
         // A full piece followed by more bytes is not the last one.
         if (s.buffer.size() - s.dictLen == kPiece)
-            s.launch(false);
+            s.launch(kPiece, false);
         const std::size_t take = std::min(kPiece - (s.buffer.size() - s.dictLen), bytes.size());
         s.buffer.append(bytes.data(), take);
         bytes.remove_prefix(take);
@@ -630,7 +691,11 @@ bool ZipDeflater::Finish()
     if (s.finished)
         return s.result.ok;
     s.finished = true;
-    s.launch(true);
+    // The bytes after the last full piece are deflated in smaller pieces
+    // side by side, so that the stream is ready soon after the last byte.
+    while (s.buffer.size() - s.dictLen > kLastPieces)
+        s.launch(kLastPieces, false);
+    s.launch(s.buffer.size() - s.dictLen, true);
     s.joinAll();
     std::string().swap(s.buffer);
     bool ok = true;

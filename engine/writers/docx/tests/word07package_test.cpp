@@ -352,20 +352,33 @@ TEST_F(Word07Package, LinksPointAtThePagesTheyName)
 
 TEST_F(Word07Package, WithoutTemplatesTheItemFailsAndLeavesNothing)
 {
-    TempDir emptyExe;
-    std::vector<Basedata_w> items = {Item("text", emptyExe.path().string())};
-    std::vector<int> states;
-    callback_funcs cb;
-    cb.progress = [](void* ctx, int, unsigned message, int value) {
-        if (message == WM_PROGRESS_STATE)
-            static_cast<std::vector<int>*>(ctx)->push_back(value);
-    };
-    convert(items, utf8::ToWide(work.str()), &states, cb);
-    EXPECT_TRUE(items[0].result.empty());
-    EXPECT_EQ(states, (std::vector<int>{ITEM_STARTED, ITEM_FAILED}));
-    EXPECT_TRUE(fs::is_empty(out.path()));
-    for (const auto& e : fs::directory_iterator(work.path()))
-        EXPECT_NE(e.path().filename().string().rfind("docx-", 0), 0u) << e.path();
+    // The program folder's template folder lacks a file: none at all, or
+    // one of the parts copied as they are while the pages are made.
+    const char* const missing[] = {"", "theme1.xml", "[Content_Types].xml"};
+    for (const char* file : missing) {
+        SCOPED_TRACE(*file ? file : "no template folder");
+        TempDir exe;
+        if (*file) {
+            fs::copy(kProgramDir + "/word07template", exe.path() / "word07template",
+                     fs::copy_options::recursive);
+            fs::remove(exe.path() / "word07template" / file);
+        }
+        fs::remove_all(work.path());
+        fs::create_directories(work.path());
+        std::vector<Basedata_w> items = {Item("text", exe.path().string())};
+        std::vector<int> states;
+        callback_funcs cb;
+        cb.progress = [](void* ctx, int, unsigned message, int value) {
+            if (message == WM_PROGRESS_STATE)
+                static_cast<std::vector<int>*>(ctx)->push_back(value);
+        };
+        convert(items, utf8::ToWide(work.str()), &states, cb);
+        EXPECT_TRUE(items[0].result.empty());
+        EXPECT_EQ(states, (std::vector<int>{ITEM_STARTED, ITEM_FAILED}));
+        EXPECT_TRUE(fs::is_empty(out.path()));
+        for (const auto& e : fs::directory_iterator(work.path()))
+            EXPECT_NE(e.path().filename().string().rfind("docx-", 0), 0u) << e.path();
+    }
 }
 
 TEST_F(Word07Package, OpenPasswordEncryptsThePackage)

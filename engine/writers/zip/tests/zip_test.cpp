@@ -294,10 +294,10 @@ std::string Words(std::size_t bytes, unsigned seed)
 }
 
 // Large files are deflated in pieces on several threads: whatever the size
-// (ending at a piece boundary, several batches of pieces), the number of
-// threads and the password, zip readers find the same bytes, a valid CRC
-// and an entry deflated at maximum compression, and the archive's bytes do
-// not depend on the number of threads.
+// (ending at a piece boundary, several batches of pieces, a rest cut into
+// smaller pieces), the number of threads and the password, zip readers find
+// the same bytes, a valid CRC and an entry deflated at maximum compression,
+// and the archive's bytes do not depend on the number of threads.
 TEST_F(ZipPackaging, LargeFilesDeflatedInPiecesReadBackExactly)
 {
     struct Case {
@@ -308,6 +308,7 @@ TEST_F(ZipPackaging, LargeFilesDeflatedInPiecesReadBackExactly)
         {std::size_t(2) << 20, nullptr},               // the smallest file cut, at a piece boundary
         {(std::size_t(5) << 20) + 123, nullptr},       // several batches on one thread
         {(std::size_t(3) << 20) + 7, "pa ss"},         // encrypted after deflating
+        {(std::size_t(2) << 20) + 200000, nullptr},    // the rest cut into smaller pieces
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.bytes);
@@ -356,6 +357,55 @@ TEST_F(ZipPackaging, LargeFilesDeflatedInPiecesReadBackExactly)
     }
 }
 
+// Files below the size cut into pieces are each one deflate stream: byte for
+// byte what zlib makes of the file at level 9 with the largest window and
+// memory (Python's zlib as the reference), whether packing deflated them
+// ahead on several threads or, past what it reads ahead, left them to be
+// deflated as the archive is written; and the archive does not depend on the
+// number of threads.
+TEST_F(ZipPackaging, SmallFilesAreZlibLevelNineStreams)
+{
+    constexpr std::size_t kMiB = std::size_t(1) << 20;
+    WriteFile(P("many/empty.xml"), "");
+    WriteFile(P("many/tiny.xml"), "<w:t/>");
+    WriteFile(P("many/media/noise.jpg"), Words(300000, 7));
+    // Together more than packing reads ahead.
+    for (int i = 0; i < 10; ++i)
+        WriteFile(P("many/word/part" + std::to_string(i) + ".xml"), Words(kMiB * 19 / 10, 100u + i));
+    std::vector<std::string> archives;
+    for (int threads : {1, 6}) {
+        PagePipeline::SetThreadLimit(threads);
+        const std::string zip = S("many" + std::to_string(threads) + ".zip");
+        testing::internal::CaptureStderr();
+        const bool ok = ZipCompress(zip.c_str(), nullptr, S("many").c_str(), "-1");
+        testing::internal::GetCapturedStderr();
+        ASSERT_TRUE(ok);
+        archives.push_back(ReadFile(zip));
+    }
+    PagePipeline::SetThreadLimit(0);
+    EXPECT_TRUE(archives[0] == archives[1]);
+
+    const std::string script =
+        "import sys, zipfile, zlib, struct\n"
+        "z = zipfile.ZipFile(sys.argv[1])\n"
+        "f = open(sys.argv[1], 'rb')\n"
+        "for i in z.infolist():\n"
+        "    f.seek(i.header_offset + 26)\n"
+        "    n, e = struct.unpack('<HH', f.read(4))\n"
+        "    f.seek(i.header_offset + 30 + n + e)\n"
+        "    raw = f.read(i.compress_size)\n"
+        "    c = zlib.compressobj(9, zlib.DEFLATED, -15, 9)\n"
+        "    same = raw == c.compress(z.read(i)) + c.flush()\n"
+        "    print(i.filename, i.compress_type, 'same' if same else 'other')\n";
+    const std::vector<std::string> lines =
+        Lines(testutil::Run(std::string(kPython) + " -c " + Quote(script) + " " + Quote(S("many6.zip")) + " 2>&1"));
+    std::vector<std::string> expected = {"many/empty.xml 8 same", "many/media/noise.jpg 8 same",
+                                         "many/tiny.xml 8 same"};
+    for (int i = 0; i < 10; ++i)
+        expected.push_back("many/word/part" + std::to_string(i) + ".xml 8 same");
+    EXPECT_EQ(lines, expected);
+}
+
 // A file deflated while it is written packs into the archive that deflating
 // the file gives, however its bytes arrived; a deflater that saw other bytes
 // than the file holds is not used.
@@ -373,6 +423,7 @@ TEST_F(ZipPackaging, EntriesDeflatedWhileWrittenPackAsTheirFiles)
         {"pieces filled exactly by each append", 3 * kMiB, 256 * 1024, 0},
         {"odd appends across piece edges", 5 * kMiB + 123, 99991, 0},
         {"small appends", 2 * kMiB + 7, 4093, 0},
+        {"the rest after the last full piece cut smaller", 2 * kMiB + 200000, 77777, 0},
         {"below the size deflated in pieces", kMiB, 0, 0},
         {"deflater one byte short", 3 * kMiB + 5, 65536, -1},
         {"deflater one byte over", 3 * kMiB + 5, 65536, 1},
