@@ -21,14 +21,12 @@ std::atomic<int> g_threadLimit{0};
 
 // Pages each thread may hold of its own: a worker, those it claimed that are
 // not taken yet and those handed back to it that it has not freed yet; the
-// consumer, those it analysed ahead while it waited. Four between all
-// threads, at least one each: on eight threads one each keeps every
-// thread's allocator pool to about one page model besides its parser, which
-// halves the peak memory of a long text job, and the threads still find
-// work, as a page is taken soon after it is done; two threads keep two each,
-// so that the worker seldom waits to be woken when the consumer has
-// taken its page.
-constexpr int kPagesInHand = 4;
+// consumer, those it analysed ahead while it waited. Two keep every thread's
+// allocator pool to about two page models besides its parser, which on
+// eight threads saves a tenth of a long text job's peak memory, and keep
+// the threads busy: with one each, threads waited to be woken after every
+// page and eight threads took a fifth longer.
+constexpr int kPagesInHand = 2;
 
 // What a worker needs besides the job's parser, read on the consumer's
 // thread before the workers start.
@@ -72,7 +70,6 @@ PagePipeline::PagePipeline(Parser* main, std::size_t count, int threads, Analyse
     // for a processor on a busy machine. Every page more costs a page model
     // per thread (on eight threads four pages each held 5 MB more than two).
     window_ = 2 * static_cast<std::size_t>(workers + 1);
-    inHand_ = std::max(1, kPagesInHand / (workers + 1));
     held_.reset(new std::atomic<int>[static_cast<std::size_t>(workers)]);
     for (int t = 0; t < workers; ++t)
         held_[t] = 0;
@@ -186,7 +183,7 @@ void PagePipeline::work(Parser* parser, int self)
             return;
         const unsigned seen = epoch_.load();
         std::size_t k = 0;
-        if (held_[self].load() < inHand_ && claim(k)) {
+        if (held_[self].load() < kPagesInHand && claim(k)) {
             ++held_[self];
             analyse(parser, k, self);
             continue;
@@ -228,7 +225,7 @@ Page* PagePipeline::take(std::size_t k, const std::function<bool()>& cancelled)
         // nobody has started instead of waiting idle: on two processors the
         // consumer is half of the work force.
         std::size_t later = 0;
-        if (ahead_ < inHand_ && claim(later)) {
+        if (ahead_ < kPagesInHand && claim(later)) {
             ++ahead_;
             slots_[later].ahead = true;
             analyse(main_, later, -1);

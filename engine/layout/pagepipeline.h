@@ -96,6 +96,5 @@ private:
     // back to it that it has not freed yet.
     std::unique_ptr<std::atomic<int>[]> held_;
     int ahead_ = 0;   // the consumer's pages analysed ahead, not taken yet
-    int inHand_ = 1;  // the most pages each thread holds of its own
     std::vector<std::thread> threads_;
 };
