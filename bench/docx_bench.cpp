@@ -12,8 +12,12 @@
 //  3. With --libreoffice N: the .docx of a generated N-page document opened
 //     by LibreOffice (headless conversion to PDF, a private profile).
 //     Target for 311 pages: within 2 minutes.
+//  4. With --pictures N: a generated document of N pages, each with a
+//     picture of its own (make_picture_pdf.py), to EPUB, HTML, .docx and
+//     JPEG pages. Peak memory should not grow with N (compare 50 and 400
+//     pages): what a page decoded is not kept for the pages after it.
 //
-//   docx_bench [--runs N] [--long PAGES] [--libreoffice PAGES] [FILE.pdf]
+//   docx_bench [--runs N] [--long PAGES] [--libreoffice PAGES] [--pictures PAGES] [FILE.pdf]
 
 #include "bench/benchutil.h"
 
@@ -50,6 +54,15 @@ std::string LongPdf(const fs::path& work, int pages)
     return std::system(cmd.c_str()) == 0 ? pdf : std::string();
 }
 
+std::string PicturePdf(const fs::path& work, int pages)
+{
+    const std::string pdf = (work / ("pictures" + std::to_string(pages) + ".pdf")).string();
+    const std::string cmd = "/usr/bin/python3 " +
+                            Quote(std::string(TRANCEL_SOURCE_DIR) + "/bench/make_picture_pdf.py") + " " +
+                            Quote(pdf) + " " + std::to_string(pages);
+    return std::system(cmd.c_str()) == 0 ? pdf : std::string();
+}
+
 // The first file with that extension in the folder.
 std::string FindOutput(const fs::path& dir, const std::string& ext)
 {
@@ -80,7 +93,9 @@ int main(int argc, char** argv)
 {
     int longPages = 0;
     int loPages = 0;
-    const Args args = ParseArgs(argc, argv, 5, 0, {{"--long", &longPages}, {"--libreoffice", &loPages}});
+    int picturePages = 0;
+    const Args args = ParseArgs(argc, argv, 5, 0,
+                                {{"--long", &longPages}, {"--libreoffice", &loPages}, {"--pictures", &picturePages}});
     const int runs = args.runs;
     const std::string pdf = PdfOrManual(args.pdf);
     if (pdf.empty())
@@ -164,6 +179,26 @@ int main(int argc, char** argv)
                     "(processor %.1f s; target: within 120 s), its PDF has %d pages\n",
                     loPages, PageCount(longPdf), lo.ok && !back.empty() ? "converted" : "FAILED", lo.wall,
                     lo.cpu, back.empty() ? 0 : PageCount(back));
+    }
+
+    // 4. Peak memory of a document whose every page has a picture of its
+    // own: pictures decoded for one page must not stay for the next ones.
+    if (picturePages > 0) {
+        const std::string picPdf = PicturePdf(work.path(), picturePages);
+        if (picPdf.empty()) {
+            std::fprintf(stderr, "could not make the picture PDF\n");
+            return 1;
+        }
+        std::printf("\n%d pages with a picture each, median of %d runs\n", PageCount(picPdf), runs);
+        for (const auto& [type, name] : {std::pair<int, const char*>{1, "EPUB (type 1)"}, {2, "HTML (type 2)"},
+                                         {6, ".docx (type 6)"}, {4, "JPEG (type 4)"}}) {
+            const Measure m = Median(runs, [&](int r) { return Convert(picPdf, type, work.path(), "p" + tag(r)); });
+            if (!m.ok) {
+                std::fprintf(stderr, "%s failed\n", name);
+                return 1;
+            }
+            std::printf("%-17s %6.3f s   %6.1f MB\n", name, m.wall, m.peakMb);
+        }
     }
     return 0;
 }

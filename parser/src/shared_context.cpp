@@ -6,6 +6,7 @@
 #include "internal.h"
 
 #include <atomic>
+#include <cstddef>
 #include <mutex>
 #include <new>
 
@@ -35,6 +36,15 @@ void UnlockContext(void* user, int lock)
 
 void Silent(void*, const char*) {}
 
+// MuPDF keeps decoded pictures, fonts and other resources of a document in
+// its context's store for reuse, by default up to 256 MB. Every analysis or
+// drawing thread has a context of its own, and a document whose pages each
+// show pictures of their own filled every store to that size: memory grew
+// with the document, up to 256 MB per thread. A store of 16 MB still keeps a
+// page's fonts and the pictures it shares with its neighbours; what is older
+// is decoded again when a later page needs it.
+constexpr std::size_t kStoreLimit = std::size_t{16} << 20;
+
 ContextLocks* LocksOf(fz_context* ctx)
 {
     return ctx && ctx->locks.lock == LockContext ? static_cast<ContextLocks*>(ctx->locks.user)
@@ -49,7 +59,7 @@ fz_context* NewLockableContext()
     if (!locks)
         return nullptr;
     fz_locks_context calls{locks, LockContext, UnlockContext};
-    fz_context* ctx = fz_new_context(nullptr, &calls, FZ_STORE_DEFAULT);
+    fz_context* ctx = fz_new_context(nullptr, &calls, kStoreLimit);
     if (!ctx)
         delete locks;
     return ctx;
