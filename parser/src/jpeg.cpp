@@ -1,6 +1,7 @@
 // JPEG files through libjpeg(-turbo), and the one way the parser writes a
-// file: under a new temporary name beside the target, renamed into place, so
-// that a failed write never leaves a partial file under the final name.
+// file: complete before it gets its final name (an unnamed file linked in,
+// or a temporary name beside the target renamed into place), so that a
+// failed write never leaves a partial file under the final name.
 #include "internal.h"
 
 #include <atomic>
@@ -101,6 +102,47 @@ bool WriteAllBytes(int fd, const unsigned char* data, std::size_t size)
     return true;
 }
 
+// Writes `data` into an unnamed file (O_TMPFILE) in the folder of `path`
+// and links it in under that name, or under a temporary name renamed over
+// a file already there. False, leaving nothing, when the file system has no
+// unnamed files, /proc is missing or a step fails: the caller then writes
+// the file the ordinary way.
+bool WriteUnnamedThenLink(const std::string& path, const unsigned char* data, std::size_t size)
+{
+    const std::size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string(".")
+                               : slash == 0             ? std::string("/")
+                                                        : path.substr(0, slash);
+    const int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return false;
+    bool ok = WriteAllBytes(fd, data, size);
+    if (ok) {
+        // An unnamed file is named through its descriptor's link in /proc
+        // (linkat with AT_EMPTY_PATH would need a privilege).
+        const std::string self = "/proc/self/fd/" + std::to_string(fd);
+        ok = ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0;
+        if (!ok && errno == EEXIST) {
+            // Replacing a file: linked in beside it, then renamed over it.
+            for (int attempt = 0; !ok && attempt < 100; ++attempt) {
+                const std::string temp = TemporaryNameBeside(path);
+                if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, temp.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+                    if (errno == EEXIST)
+                        continue;
+                    break;
+                }
+                ok = std::rename(temp.c_str(), path.c_str()) == 0;
+                if (!ok) {
+                    ::unlink(temp.c_str());
+                    break;
+                }
+            }
+        }
+    }
+    ::close(fd);
+    return ok;
+}
+
 } // namespace
 
 bool WriteJpeg(const std::string& path, const unsigned char* samples, int w, int h, int n,
@@ -127,6 +169,14 @@ bool WriteFileBytes(const std::string& path, const unsigned char* data, std::siz
 {
     if (path.empty() || path.back() == '/' || (!data && size > 0))
         return false;
+    // First as an unnamed file in the target's folder, given its name once
+    // it is complete. Making a named file holds the folder's lock while the
+    // file system finds a free inode, which on a busy ext4 takes long
+    // enough that threads writing pictures into one folder queue up behind
+    // each other; an unnamed file is made without that lock, and naming it
+    // takes the lock only briefly.
+    if (WriteUnnamedThenLink(path, data, size))
+        return true;
     std::string temp;
     int fd = -1;
     for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {

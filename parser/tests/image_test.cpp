@@ -8,6 +8,8 @@
 #include <set>
 #include <sstream>
 
+#include <sys/stat.h>
+
 using namespace ptest;
 
 namespace {
@@ -476,6 +478,44 @@ TEST(Render, FailuresLeaveNoFile)
     EXPECT_TRUE(std::filesystem::is_empty(dir));
     EXPECT_TRUE(Parser::ConvertPDFPageToJpeg(WFixture("aes256.pdf"), w, 1, 30, "userpw"));
     EXPECT_TRUE(ReadJpeg(out).ok);
+}
+
+TEST(Render, WrittenFilesAreCompleteAndAlone)
+{
+    // A written picture is the whole JPEG under its name, readable like any
+    // new file, replaces a file of that name, and leaves no other name in
+    // its folder; also for a name without a folder (the current one).
+    auto dir = Scratch("renderwrite");
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    struct Case {
+        const char* name;
+        bool existing;
+        bool relative;
+    } cases[] = {{"new.jpg", false, false}, {"old.jpg", true, false}, {"here.jpg", false, true},
+                 {"here-old.jpg", true, true}};
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(dir);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::filesystem::path target = dir / c.name;
+        if (c.existing)
+            std::ofstream(target) << "an older file, longer than nothing";
+        const std::string given = c.relative ? std::string(c.name) : target.string();
+        EXPECT_TRUE(Parser::ConvertPDFPageToJpeg(WFixture("links.pdf"), Wide(given), 1, 40, ""));
+        const Jpeg j = ReadJpeg(target.string());
+        EXPECT_TRUE(j.ok);
+        EXPECT_EQ(std::filesystem::status(target).permissions(),
+                  static_cast<std::filesystem::perms>(0666 & ~mask));
+        EXPECT_EQ(std::filesystem::hard_link_count(target), 1u);
+        std::set<std::string> names;
+        for (const auto& e : std::filesystem::directory_iterator(dir))
+            names.insert(e.path().filename().string());
+        EXPECT_EQ(names.count(c.name), 1u);
+        std::filesystem::remove(target);
+        EXPECT_TRUE(std::filesystem::is_empty(dir)) << "left beside it: " << *names.begin();
+    }
+    std::filesystem::current_path(before);
 }
 
 TEST(Render, DrawObjectsOfWholePageMatchesPdftoppm)
