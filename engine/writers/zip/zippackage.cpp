@@ -11,6 +11,8 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <condition_variable>
+#include <deque>
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
@@ -20,6 +22,7 @@
 #include <fcntl.h>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <sys/stat.h>
 #include <thread>
@@ -125,45 +128,83 @@ std::size_t DeflateThreads()
 // An entry deflated ahead.
 using Deflated = ZipDeflated;
 
-// Deflates `len` bytes at `in` with libzip's settings (level 9, raw stream,
-// the largest memory level), the `dictLen` bytes before them being the
-// dictionary; `last` ends the stream, any other piece ends on a byte
-// boundary without ending it. A whole entry is one last piece.
-bool DeflatePiece(const unsigned char* in, std::size_t dictLen, std::size_t len, bool last,
-                  std::vector<unsigned char>& out, uLong& crc)
-{
-    if (len > UINT_MAX)
-        return false;
-    z_stream zs{};
-    if (deflateInit2(&zs, 9, Z_DEFLATED, -MAX_WBITS, MAX_MEM_LEVEL, Z_DEFAULT_STRATEGY) != Z_OK)
-        return false;
-    bool ok = dictLen == 0 || deflateSetDictionary(&zs, in - dictLen, static_cast<uInt>(dictLen)) == Z_OK;
-    out.resize(deflateBound(&zs, len) + 64);
-    zs.next_in = const_cast<Bytef*>(in);
-    zs.avail_in = static_cast<uInt>(len);
-    int result = Z_OK;
-    while (ok) {
-        zs.next_out = out.data() + zs.total_out;
-        zs.avail_out = static_cast<uInt>(out.size() - zs.total_out);
-        result = deflate(&zs, last ? Z_FINISH : Z_SYNC_FLUSH);
-        if (result == Z_STREAM_ERROR) {
-            ok = false;
-        } else if (last ? result == Z_STREAM_END : (zs.avail_in == 0 && zs.avail_out > 0)) {
-            break;
-        } else {
-            out.resize(out.size() * 2);
-        }
+// Deflates pieces with libzip's settings (level 9, raw stream, the largest
+// memory level). One stream and one output buffer serve every piece in
+// turn: a level-9 stream is about 400 KB of tables, and setting them up
+// (and touching fresh pages) for each piece cost nearly as much as
+// deflating a small one.
+class PieceDeflater {
+public:
+    PieceDeflater()
+    {
+        ready = deflateInit2(&zs, 9, Z_DEFLATED, -MAX_WBITS, MAX_MEM_LEVEL, Z_DEFAULT_STRATEGY) == Z_OK;
     }
-    out.resize(zs.total_out);
-    deflateEnd(&zs);
-    crc = crc32(0, in, static_cast<uInt>(len));
-    return ok;
-}
+    ~PieceDeflater()
+    {
+        if (ready)
+            deflateEnd(&zs);
+    }
+    PieceDeflater(const PieceDeflater&) = delete;
+    PieceDeflater& operator=(const PieceDeflater&) = delete;
 
-Deflated DeflateBytes(const std::string& bytes)
+    // Deflates `len` bytes at `in`, the `dictLen` bytes before them being
+    // the dictionary; `last` ends the stream, any other piece ends on a
+    // byte boundary without ending it. A whole entry is one last piece.
+    bool Run(const unsigned char* in, std::size_t dictLen, std::size_t len, bool last,
+             std::vector<unsigned char>& out, uLong& crc)
+    {
+        if (!ready || len > UINT_MAX)
+            return false;
+        bool ok = dictLen == 0 ||
+                  deflateSetDictionary(&zs, in - dictLen, static_cast<uInt>(dictLen)) == Z_OK;
+        // Room for the whole stream as a rule; the buffer is not cleared
+        // first (deflate writes every byte that is kept).
+        grow(deflateBound(&zs, len) + 64, 0);
+        zs.next_in = const_cast<Bytef*>(in);
+        zs.avail_in = static_cast<uInt>(len);
+        while (ok) {
+            zs.next_out = buffer.get() + zs.total_out;
+            zs.avail_out = static_cast<uInt>(std::min<std::size_t>(capacity - zs.total_out, UINT_MAX));
+            const int result = deflate(&zs, last ? Z_FINISH : Z_SYNC_FLUSH);
+            if (result == Z_STREAM_ERROR)
+                ok = false;
+            else if (last ? result == Z_STREAM_END : (zs.avail_in == 0 && zs.avail_out > 0))
+                break;
+            else
+                grow(capacity * 2, zs.total_out);
+        }
+        if (ok)
+            out.assign(buffer.get(), buffer.get() + zs.total_out);
+        // The stream starts over for the next piece as deflateInit2 leaves
+        // it, so every piece's bytes are those of a fresh stream.
+        ready = deflateReset(&zs) == Z_OK;
+        crc = crc32(0, in, static_cast<uInt>(len));
+        return ok;
+    }
+
+private:
+    // At least `size` bytes of buffer, keeping the first `keep`.
+    void grow(std::size_t size, std::size_t keep)
+    {
+        if (size <= capacity)
+            return;
+        std::unique_ptr<unsigned char[]> bigger(new unsigned char[size]);
+        if (keep)
+            std::memcpy(bigger.get(), buffer.get(), keep);
+        buffer = std::move(bigger);
+        capacity = size;
+    }
+
+    z_stream zs{};
+    bool ready = false;
+    std::unique_ptr<unsigned char[]> buffer;
+    std::size_t capacity = 0;
+};
+
+Deflated DeflateBytes(PieceDeflater& deflater, const std::string& bytes)
 {
     Deflated out;
-    out.ok = DeflatePiece(reinterpret_cast<const unsigned char*>(bytes.data()), 0, bytes.size(), true,
+    out.ok = deflater.Run(reinterpret_cast<const unsigned char*>(bytes.data()), 0, bytes.size(), true,
                           out.data, out.crc);
     out.size = bytes.size();
     return out;
@@ -446,18 +487,19 @@ bool ReadFileBytes(const std::string& path, std::string& out)
     return ok;
 }
 
-// Deflates item i of `count` as `deflateOne(i)` says, on several threads:
-// an archive is written at the end of a conversion, on its own, and
-// deflating at level 9 was most of that time. An item that `deflateOne`
-// leaves not ok is left to libzip.
+// Deflates item i of `count` as `deflateOne(i, deflater)` says, on several
+// threads, each with a deflater of its own: an archive is written at the
+// end of a conversion, on its own, and deflating at level 9 was most of that
+// time. An item that `deflateOne` leaves not ok is left to libzip.
 template <class DeflateOne> std::vector<Deflated> DeflateAhead(std::size_t count, DeflateOne&& deflateOne)
 {
     std::vector<Deflated> out(count);
     std::atomic<std::size_t> next{0};
     const std::size_t threads = std::min(DeflateThreads(), count / 4 + 1);
     RunOnThreads(threads, [&](std::size_t) {
+        PieceDeflater deflater;
         for (std::size_t i = next++; i < count; i = next++)
-            out[i] = deflateOne(i);
+            out[i] = deflateOne(i, deflater);
     });
     return out;
 }
@@ -498,9 +540,10 @@ bool Pack(const std::string& zipPath, const char* password, const std::vector<st
             budget -= files[i].size;
         }
     }
-    std::vector<Deflated> ahead = DeflateAhead(files.size(), [&](std::size_t i) {
+    std::vector<Deflated> ahead = DeflateAhead(files.size(), [&](std::size_t i, PieceDeflater& deflater) {
         std::string bytes;
-        return readAhead[i] && ReadFileBytes(files[i].path, bytes) ? DeflateBytes(bytes) : Deflated();
+        return readAhead[i] && ReadFileBytes(files[i].path, bytes) ? DeflateBytes(deflater, bytes)
+                                                                   : Deflated();
     });
     // The files found before a pattern that failed are packed all the same.
     for (std::size_t i = 0; i < files.size(); ++i) {
@@ -539,14 +582,14 @@ bool WritePackage(const std::string& zipPath, const std::vector<ZipPackageEntry>
     packer.zip = zip_open(zipPath.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &err);
     if (!packer.zip)
         return false;
-    std::vector<Deflated> deflated = DeflateAhead(entries.size(), [&](std::size_t i) {
+    std::vector<Deflated> deflated = DeflateAhead(entries.size(), [&](std::size_t i, PieceDeflater& deflater) {
         const ZipPackageEntry& entry = entries[i];
         if (entry.store)
             return Deflated();
         if (entry.file.empty())
-            return DeflateBytes(entry.bytes);
+            return DeflateBytes(deflater, entry.bytes);
         std::string bytes;
-        return ReadFileBytes(entry.file, bytes) ? DeflateBytes(bytes) : Deflated();
+        return ReadFileBytes(entry.file, bytes) ? DeflateBytes(deflater, bytes) : Deflated();
     });
     bool ok = true;
     for (std::size_t i = 0; i < entries.size(); ++i) {
@@ -591,20 +634,19 @@ struct ZipDeflater::State {
         uLong crc = 0;
         std::size_t len = 0;
         bool ok = false;
-        std::thread worker;
 
-        void deflate()
+        void deflate(PieceDeflater& deflater)
         {
             len = input.size() - dictLen;
-            ok = DeflatePiece(reinterpret_cast<const unsigned char*>(input.data()) + dictLen, dictLen, len,
+            ok = deflater.Run(reinterpret_cast<const unsigned char*>(input.data()) + dictLen, dictLen, len,
                               last, out, crc);
-            std::string().swap(input);
         }
     };
 
-    // Deflates the next `len` bytes of the buffer as a piece, on a thread of
-    // its own when one can be started; at most as many run at once as
-    // packing a file would use.
+    // Deflates the next `len` bytes of the buffer as a piece on one of the
+    // workers; at most as many pieces wait or run at once as packing a
+    // file would use threads, so the writer waits when deflating falls
+    // behind rather than holding more of the entry.
     void launch(std::size_t len, bool last)
     {
         auto piece = std::make_unique<Piece>();
@@ -615,40 +657,88 @@ struct ZipDeflater::State {
         const std::size_t keep = std::min(kWindow, end);
         if (end == buffer.size()) {
             piece->input = std::move(buffer);
-            if (!last)
-                buffer.reserve(kWindow + kPiece);   // filled without growing
+            // A buffer that a deflated piece gave back, else a new one
+            // filled without growing.
+            buffer = takeSpare();
+            if (!last && buffer.capacity() < kWindow + kPiece)
+                buffer.reserve(kWindow + kPiece);
             buffer.assign(piece->input, end - keep, keep);
         } else {
             piece->input.assign(buffer, 0, end);
             buffer.erase(0, end - keep);
         }
         dictLen = keep;
-        std::size_t running = 0;
-        for (const auto& p : pieces)
-            running += p->worker.joinable();
-        for (auto& p : pieces) {
-            if (running < threads)
-                break;
-            if (p->worker.joinable()) {
-                p->worker.join();
-                --running;
+        Piece* raw = piece.get();
+        pieces.push_back(std::move(piece));
+
+        std::unique_lock<std::mutex> hold(lock);
+        idle.wait(hold, [this] { return unfinished < threads; });
+        if (workers.size() < threads && workers.size() <= unfinished) {
+            try {
+                workers.emplace_back([this] { work(); });
+            } catch (...) {
             }
         }
-        Piece* raw = piece.get();
-        try {
-            raw->worker = std::thread([raw] { raw->deflate(); });
-        } catch (...) {
-            raw->deflate();
+        if (workers.empty()) {
+            // No thread to be had: the piece is deflated here.
+            hold.unlock();
+            if (!here)
+                here = std::make_unique<PieceDeflater>();
+            raw->deflate(*here);
+            return;
         }
-        pieces.push_back(std::move(piece));
+        ++unfinished;
+        queue.push_back(raw);
+        hold.unlock();
+        wake.notify_one();
     }
 
+    std::string takeSpare()
+    {
+        std::lock_guard<std::mutex> hold(lock);
+        if (spare.empty())
+            return std::string();
+        std::string taken = std::move(spare.back());
+        spare.pop_back();
+        return taken;
+    }
+
+    // A worker: deflates the queued pieces with a deflater it keeps, until
+    // the deflater is closed.
+    void work()
+    {
+        PieceDeflater deflater;
+        std::unique_lock<std::mutex> hold(lock);
+        for (;;) {
+            wake.wait(hold, [this] { return closing || !queue.empty(); });
+            if (queue.empty())
+                return;
+            Piece* piece = queue.front();
+            queue.pop_front();
+            hold.unlock();
+            piece->deflate(deflater);
+            std::string input = std::move(piece->input);
+            input.clear();
+            hold.lock();
+            if (spare.size() < 2 && input.capacity() >= kWindow + kPiece)
+                spare.push_back(std::move(input));
+            --unfinished;
+            idle.notify_all();
+        }
+    }
+
+    // Waits for every piece, then ends the workers.
     void joinAll()
     {
-        for (auto& p : pieces) {
-            if (p->worker.joinable())
-                p->worker.join();
+        {
+            std::unique_lock<std::mutex> hold(lock);
+            idle.wait(hold, [this] { return unfinished == 0; });
+            closing = true;
         }
+        wake.notify_all();
+        for (std::thread& t : workers)
+            t.join();
+        workers.clear();
     }
 
     std::size_t threads = DeflateThreads();
@@ -658,6 +748,16 @@ struct ZipDeflater::State {
     std::vector<std::unique_ptr<Piece>> pieces;
     bool finished = false;
     Deflated result;
+
+    std::mutex lock;                  // guards what follows
+    std::condition_variable wake;     // a piece queued, or closing
+    std::condition_variable idle;     // a piece done
+    std::deque<Piece*> queue;         // pieces waiting for a worker
+    std::size_t unfinished = 0;       // queued or being deflated
+    bool closing = false;
+    std::vector<std::string> spare;   // emptied input buffers to fill again
+    std::vector<std::thread> workers;
+    std::unique_ptr<PieceDeflater> here;   // when no worker can be started
 };
 
 ZipDeflater::ZipDeflater() : state(std::make_unique<State>())
@@ -698,6 +798,7 @@ bool ZipDeflater::Finish()
     s.launch(s.buffer.size() - s.dictLen, true);
     s.joinAll();
     std::string().swap(s.buffer);
+    s.spare.clear();
     bool ok = true;
     std::size_t bytes = 0;
     for (const auto& p : s.pieces)
