@@ -6,7 +6,6 @@
 #include "engine/layout/utf8.h"
 #include "engine/writers/docx/officecrypto.h"
 #include "engine/writers/docx/word07content.h"
-#include "engine/writers/formatsmodule.h"
 #include "engine/writers/xml/xercesxml.h"
 #include "engine/writers/zip/zippackage.h"
 
@@ -127,11 +126,13 @@ bool Word07Book::BeginBody()
 void Word07Book::startPreparing()
 {
     // The fixed parts are copied, and the formats module that writes the
-    // XML parts is loaded, while the pages are analysed: saving is left
-    // with the parts that depend on the document.
+    // XML parts is loaded and Xerces started in it (by reading the font
+    // table's template, which saving reads again), while the pages are
+    // analysed: saving is left with the parts that depend on the document.
     auto prepare = [this] {
-        fixedPartsCopied = CopyFixedParts(GlobalEnum::exepath + L"/word07template", folder);
-        Formats();
+        const std::wstring templates = GlobalEnum::exepath + L"/word07template";
+        fixedPartsCopied = CopyFixedParts(templates, folder);
+        XercesXMLFactory::getSingleton().DecodeDocumentFromFile(templates + L"/fontTable.xml");
     };
     try {
         preparing = std::thread(prepare);
