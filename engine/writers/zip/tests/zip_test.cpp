@@ -420,7 +420,7 @@ TEST_F(ZipPackaging, EntriesDeflatedWhileWrittenPackAsTheirFiles)
     };
     const Case cases[] = {
         {"exactly two MiB in one piece", 2 * kMiB, 0, 0},
-        {"pieces filled exactly by each append", 3 * kMiB, 256 * 1024, 0},
+        {"pieces filled exactly by each append", 3 * kMiB, 64 * 1024, 0},
         {"odd appends across piece edges", 5 * kMiB + 123, 99991, 0},
         {"small appends", 2 * kMiB + 7, 4093, 0},
         {"the rest after the last full piece cut smaller", 2 * kMiB + 200000, 77777, 0},
