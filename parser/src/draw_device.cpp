@@ -606,11 +606,14 @@ fz_pixmap* NewWhitePixmap(fz_context* ctx, fz_irect bbox, PixelStore* store)
 }
 
 // A large figure (many drawing calls over many rows) is drawn in bands of
-// rows, one per thread, from the page's recording: each band replays the
-// whole recording, but only its own rows are rasterised, and rasterising is
-// most of the time of a figure of strokes. The bands of a page's figure
-// would otherwise be drawn one after the other while the page's analysis
-// holds up the pages after it.
+// rows, shared out among threads, from the page's recording: each band
+// replays the whole recording, but only its own rows are rasterised, and
+// rasterising is most of the time of a figure of strokes. The bands of a
+// page's figure would otherwise be drawn one after the other while the
+// page's analysis holds up the pages after it. A band's edge rounds the
+// drawing a little differently from a picture drawn whole, so the bands
+// depend on the figure alone: the picture comes out the same on any number
+// of processors.
 constexpr std::size_t kBandMinCalls = 100;
 constexpr int kBandMinRows = 128;
 constexpr int kMaxBands = 4;
@@ -619,22 +622,24 @@ int BandCount(const Selection& sel, fz_irect bbox)
 {
     if (sel.whole.size() + sel.text.size() < kBandMinCalls)
         return 1;
-    // No more bands than processors this process may run on.
-    static const int cores = [] {
-        cpu_set_t set;
-        CPU_ZERO(&set);
-        if (sched_getaffinity(0, sizeof set, &set) == 0)
-            return std::max(1, CPU_COUNT(&set));
-        return std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
-    }();
-    return std::clamp((bbox.y1 - bbox.y0) / kBandMinRows, 1, std::min(kMaxBands, cores));
+    return std::clamp((bbox.y1 - bbox.y0) / kBandMinRows, 1, kMaxBands);
+}
+
+// The processors the calling thread may run on.
+int UsableCores()
+{
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (sched_getaffinity(0, sizeof set, &set) == 0)
+        return std::max(1, CPU_COUNT(&set));
+    return std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
 }
 
 // Draws the selection of the recording into the pixels `bbox` in `bands`
-// bands (see above): the first on this thread with the cancel probe, the
-// others on threads of their own with clones of the context. A band whose
-// thread cannot be started is drawn here after the first. Null when any
-// band keeps nothing.
+// bands (see above) on no more threads than there are processors: this
+// thread draws its share with the cancel probe, the others draw theirs with
+// clones of the context. The share of a thread that cannot be started is
+// drawn here. Null when any band keeps nothing.
 fz_pixmap* RenderInBands(fz_context* ctx, fz_display_list* recorded, const Selection& sel,
                          fz_matrix ctm, fz_irect bbox, int bands, CancelProbe* cancel,
                          PixelStore* store, int graphicsAa)
@@ -659,23 +664,25 @@ fz_pixmap* RenderInBands(fz_context* ctx, fz_display_list* recorded, const Selec
                 DrawBand(ctx, clone, recorded, &sel, ctm, b, samples + stride * (b.y0 - bbox.y0),
                          graphicsAa, clone ? nullptr : cancel, &stop);
         };
+        // Thread w draws bands w, w + workers, ...; this thread is worker 0.
+        const int workers = shared.on() ? std::min(bands, UsableCores()) : 1;
+        auto share = [&](int w, bool clone) {
+            for (int i = w; i < bands; i += workers)
+                draw(i, clone);
+        };
         std::vector<std::thread> threads;
         std::vector<int> here{0};
-        threads.reserve(static_cast<std::size_t>(bands));
-        here.reserve(static_cast<std::size_t>(bands));
-        for (int i = 1; i < bands; ++i) {
-            if (!shared.on()) {
-                here.push_back(i);
-                continue;
-            }
+        threads.reserve(static_cast<std::size_t>(workers));
+        here.reserve(static_cast<std::size_t>(workers));
+        for (int w = 1; w < workers; ++w) {
             try {
-                threads.emplace_back([&draw, i] { draw(i, true); });
+                threads.emplace_back([&share, w] { share(w, true); });
             } catch (...) {
-                here.push_back(i);
+                here.push_back(w);
             }
         }
-        for (int i : here)
-            draw(i, false);
+        for (int w : here)
+            share(w, false);
         for (std::thread& t : threads)
             t.join();
     }

@@ -8,6 +8,7 @@
 #include <set>
 #include <sstream>
 
+#include <sched.h>
 #include <sys/stat.h>
 
 using namespace ptest;
@@ -564,6 +565,50 @@ TEST(Render, DrawObjectsOfWholePageMatchesPdftoppm)
                                whole.height, static_cast<int>(std::lround(m.e * zoom)),
                                static_cast<int>(std::lround((H - m.f - m.d) * zoom))),
                   20.0);
+    }
+}
+
+// A figure drawn in bands comes out byte for byte the same whether the
+// drawing thread may run on one processor or on all of them.
+TEST(Render, DrawnFigureIsTheSameOnOneProcessorAsOnAll)
+{
+    auto dir = Scratch("drawcores");
+    cpu_set_t all;
+    CPU_ZERO(&all);
+    ASSERT_EQ(sched_getaffinity(0, sizeof all, &all), 0);
+    if (CPU_COUNT(&all) < 2)
+        GTEST_SKIP() << "one processor only";
+    cpu_set_t one;
+    CPU_ZERO(&one);
+    for (int c = 0; c < CPU_SETSIZE; ++c) {
+        if (CPU_ISSET(c, &all)) {
+            CPU_SET(c, &one);
+            break;
+        }
+    }
+    auto draw = [&](const char* file, const cpu_set_t& cores, const char* name) {
+        EXPECT_EQ(sched_setaffinity(0, sizeof cores, &cores), 0);
+        Parser p;
+        p.Load(WFixture(file), false, nullptr);
+        PageObjects o = Walk(p, 0);
+        std::vector<CollectBase*> drawn;
+        for (CollectBase* c : o.all)
+            if (!dynamic_cast<LinkCollect*>(c))
+                drawn.push_back(c);
+        ImageCollect region(nullptr);
+        const std::string out = (dir / name).string();
+        const bool ok = p.DrawObjects(drawn, Wide(out), region);
+        EXPECT_EQ(sched_setaffinity(0, sizeof all, &all), 0);
+        EXPECT_TRUE(ok);
+        std::ifstream in(out, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    for (const char* file : {"mesh.pdf", "paths.pdf"}) {
+        SCOPED_TRACE(file);
+        const std::string many = draw(file, all, "many.jpg");
+        const std::string single = draw(file, one, "one.jpg");
+        ASSERT_FALSE(many.empty());
+        EXPECT_TRUE(many == single) << "the picture depends on the processors";
     }
 }
 
