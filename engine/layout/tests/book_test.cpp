@@ -137,7 +137,7 @@ TEST_F(BookTest, RangesAndListsSelectPagesAndProgress)
 
 TEST_F(BookTest, CancelBeforeThirdPageKeepsTwoPages)
 {
-    rec.cancelAt = 3;
+    rec.cancelAfter = Call{4, WM_PROGRESS_PERCENT, 40};
     auto book = MakeBook();
     EXPECT_FALSE(book->parse(0, 9));
     EXPECT_EQ(book->GetPages().size(), 2u);
@@ -178,21 +178,21 @@ TEST_F(BookTest, StreamingBookAnalysesPagesWhileTheWriterWalksThemAndLetsThemGo)
     // cancel stops the walk and nothing is saved.
     struct Case {
         int threads;
-        int cancelAt;
+        int cancelAfter;   // the progress value after which stop is asked; 0: never
         int pagesWritten;
         std::vector<int> values;
     };
     const Case cases[] = {
         {1, 0, 7, {37, 44, 51, 58, 65, 72, 79}},
         {4, 0, 7, {37, 44, 51, 58, 65, 72, 79}},
-        {4, 3, 2, {37, 44}},
+        {4, 44, 2, {37, 44}},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::to_string(c.threads) + " threads, cancel at " + std::to_string(c.cancelAt));
+        SCOPED_TRACE(std::to_string(c.threads) + " threads, cancel after " + std::to_string(c.cancelAfter));
         PagePipeline::SetThreadLimit(c.threads);
-        rec.calls.clear();
-        rec.cancelAsks = 0;
-        rec.cancelAt = c.cancelAt;
+        rec = Recorder();
+        if (c.cancelAfter != 0)
+            rec.cancelAfter = Call{4, WM_PROGRESS_PERCENT, c.cancelAfter};
         auto book = MakeBook();
         auto* writer = new CountingWriter(&deletions);
         book->setWriter(writer);
@@ -201,8 +201,8 @@ TEST_F(BookTest, StreamingBookAnalysesPagesWhileTheWriterWalksThemAndLetsThemGo)
         EXPECT_TRUE(Values().empty()) << "nothing is analysed before the writer asks";
         EXPECT_EQ(book->CountPages(), 7);
         const std::wstring saved = book->write(L"/out", L"/name");
-        EXPECT_EQ(saved, c.cancelAt ? L"" : L"/out/name.out");
-        EXPECT_EQ(book->WasCancelled(), c.cancelAt != 0);
+        EXPECT_EQ(saved, c.cancelAfter ? L"" : L"/out/name.out");
+        EXPECT_EQ(book->WasCancelled(), c.cancelAfter != 0);
         EXPECT_EQ(writer->pages, c.pagesWritten);
         EXPECT_LE(writer->mostHeld, 2);
         EXPECT_EQ(Values(), c.values);
@@ -210,8 +210,7 @@ TEST_F(BookTest, StreamingBookAnalysesPagesWhileTheWriterWalksThemAndLetsThemGo)
     }
 
     // A writer that asks for every page at once gets them all.
-    rec.calls.clear();
-    rec.cancelAt = 0;
+    rec = Recorder();
     auto book = MakeBook();
     book->SetStreaming(true);
     ASSERT_TRUE(book->parse(2, 8));

@@ -231,8 +231,10 @@ TEST_F(JobTest, FailedLoadThenGoodItem)
 
 TEST_F(JobTest, CancelDuringThirdPageOfSecondItemEndsTheJob)
 {
-    // Item 0 asks three times; item 1's third page is the sixth question.
-    rec.cancelAt = 6;
+    // JPEG pages: once item 1's pages are listed, its pages are started
+    // one question each; the third question refuses its third page.
+    rec.cancelAfter = Call{1, P, 25};
+    rec.asksAfter = 3;
     std::vector<Basedata_w> items{Item(4, Src("three"), Out()), Item(4, Src("three"), Out()),
                                   Item(4, Src("three"), Out())};
     Convert(items);
@@ -426,24 +428,24 @@ TEST_F(JobTest, MergedTextIsTheItemsConvertedAloneOneAfterTheOther)
 TEST_F(JobTest, CancelledMergeWritesNothing)
 {
     struct Case {
-        int cancelAt;
+        Call cancelAfter;
         std::vector<Call> item0, item1, item2;
     };
     const Case cases[] = {
         // Asked after item 1's pages are listed.
-        {2, Seq(0, {{S, 1}, {P, 5}, {P, 30}, {S, 3}}), Seq(1, {{S, 1}, {P, 5}, {P, 30}, {S, 3}}), {}},
-        // Asked before the second page of item 1 (after 3 listing
-        // questions and the 3 pages of item 0 and the first of item 1).
-        {3 + 3 + 2,
+        {{1, P, 30}, Seq(0, {{S, 1}, {P, 5}, {P, 30}, {S, 3}}), Seq(1, {{S, 1}, {P, 5}, {P, 30}, {S, 3}}), {}},
+        // Asked before or during the second page of item 1, once every
+        // item is listed and item 0's pages and item 1's first are written.
+        {{1, P, 46},
          Seq(0, {{S, 1}, {P, 5}, {P, 30}, {P, 46}, {P, 62}, {P, 79}, {S, 3}}),
          Seq(1, {{S, 1}, {P, 5}, {P, 30}, {P, 46}, {S, 3}}),
          Seq(2, {{S, 1}, {P, 5}, {P, 30}, {S, 3}})},
     };
     PagePipeline::SetThreadLimit(1);
     for (const Case& c : cases) {
-        SCOPED_TRACE("cancel at question " + std::to_string(c.cancelAt));
+        SCOPED_TRACE(::testing::PrintToString(c.cancelAfter));
         rec = Recorder();
-        rec.cancelAt = c.cancelAt;
+        rec.cancelAfter = c.cancelAfter;
         const TempDir dest;
         std::vector<Basedata_w> items{Item(3, Src("three"), dest.path().string()),
                                       Item(3, Src("three"), dest.path().string()),

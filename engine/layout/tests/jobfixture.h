@@ -11,7 +11,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -33,12 +35,19 @@ inline std::ostream& operator<<(std::ostream& o, const Call& c)
 }
 
 // Records every progress call; the cancel callback answers true from its
-// `cancelAt`-th question on (never when 0).
+// `cancelAt`-th question on (never when 0), or from the `asksAfter`-th
+// question after the progress call `cancelAfter` was made. A long page is
+// also asked while it is analysed or drawn, once a fraction of a second has
+// passed, so the number of questions up to a point depends on the machine's
+// speed; the progress calls do not.
 class Recorder {
 public:
     std::vector<Call> calls;
     int cancelAt = 0;
+    std::optional<Call> cancelAfter;
+    int asksAfter = 1;
     int cancelAsks = 0;
+    int asksSince = 0;
 
     callback_funcs callbacks()
     {
@@ -49,6 +58,11 @@ public:
         cb.cancel = [](void* ctx) {
             auto* r = static_cast<Recorder*>(ctx);
             ++r->cancelAsks;
+            if (r->cancelAfter) {
+                if (std::find(r->calls.begin(), r->calls.end(), *r->cancelAfter) == r->calls.end())
+                    return false;
+                return ++r->asksSince >= r->asksAfter;
+            }
             return r->cancelAt > 0 && r->cancelAsks >= r->cancelAt;
         };
         return cb;
