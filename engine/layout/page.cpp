@@ -361,13 +361,13 @@ bool Page::addtext(TextCollect* run)
     // The first block, in order, that takes the run.
     const ParserMatrix& m = run->GetMatrix();
     for (std::size_t i : index.candidates(m.e, m.f, run->GetTextWidth(), run->GetTextHeight())) {
-        if (textBlocks[i]->addElement(run, height, width)) {
+        if (textBlocks[i]->addElement(run, height)) {
             index.update(i, textBlocks[i]);
             return true;
         }
     }
     auto* b = new TextBlock(writer);
-    b->addElement(run, height, width);
+    b->addElement(run, height);
     textBlocks.push_back(b);
     index.add(textBlocks.size() - 1, b);
     return true;
