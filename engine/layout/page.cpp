@@ -4,6 +4,7 @@
 #include "engine/layout/globalenum.h"
 #include "engine/layout/imageblock.h"
 #include "engine/layout/iwriter.h"
+#include "engine/layout/pagepipeline.h"
 #include "engine/layout/safemath.h"
 #include "engine/layout/strutil.h"
 #include "engine/layout/tableblock.h"
@@ -155,6 +156,7 @@ bool Page::ParserPage(Parser* parser, int page, bool ignoreImages, bool pageAsIm
 {
     // 1. Page size.
     const bool loaded = parser->SetCurrentPage(page);
+    PagePipeline::FreeReturnedPages();
     parser->GetPageWidth(width, -1);
     parser->GetPageHeight(height, -1);
 
