@@ -153,7 +153,7 @@ bool PageCollector::makeRun(const Text& e, TextRun& run) const
         if (e.linkKind == 0)
             run.linkPage = e.linkPage;
         else if (e.linkKind == 1)
-            run.linkAddress = utf8::ToUtf16(e.uri);
+            run.linkAddress = utf8::ToUtf16(e.uri.str());
     }
     return run.x >= 0 && run.top >= 0 && run.width > 0 && run.height > 0;
 }

@@ -167,6 +167,15 @@ bool CopyFile(const std::wstring& source, const std::wstring& dest, bool move)
     return CopyOne(utf8::FromWide(source), utf8::FromWide(dest), move);
 }
 
+bool LinkOrCopyFile(const std::wstring& source, const std::wstring& dest)
+{
+    const std::string from = utf8::FromWide(source);
+    const std::string to = utf8::FromWide(dest);
+    if (::link(from.c_str(), to.c_str()) == 0)
+        return true;
+    return CopyOne(from, to, false);
+}
+
 bool CopyFiles(const std::string& pattern, const std::string& destDir, bool move)
 {
     return CopyMatches(pattern, destDir, move);

@@ -16,6 +16,13 @@
 bool CopyFile(const std::wstring& source, const std::wstring& dest, bool move);
 bool CopyFile(const std::string& source, const std::string& dest, bool move);
 
+// Gives `dest` the content of `source` as a second name of the same file
+// where the file system allows it (no bytes copied, no new file made), else
+// as CopyFile's copy, which also replaces an existing destination. For work
+// files that are replaced, never rewritten in place, afterwards: a later
+// change to one name would show through the other.
+bool LinkOrCopyFile(const std::wstring& source, const std::wstring& dest);
+
 // Copies every match of `pattern` into `destDir` (which ends with "/");
 // folders are copied recursively, their destination folders created.
 // False when nothing matches ("file not found" on stderr) or at the first

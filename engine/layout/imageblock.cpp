@@ -274,7 +274,9 @@ bool ImageBlock::getImage(Parser* parser)
     int w = -1, h = -1;
     if (onPage && img->GetImageSizeInPdf(w, h) && w >= 0 && h >= 0) {
         imagePath = L"image/" + name;
-        return CopyFile(source, folder + name, false);
+        // The parser's file is replaced, never rewritten, when it is made
+        // again: the picture can share it.
+        return LinkOrCopyFile(source, folder + name);
     }
     height = std::fabs(std::trunc(height));
     width = std::fabs(std::trunc(width));

@@ -4,6 +4,7 @@
 #include "engine/layout/globalenum.h"
 #include "engine/layout/imageblock.h"
 #include "engine/layout/iwriter.h"
+#include "engine/layout/pagepipeline.h"
 #include "engine/layout/safemath.h"
 #include "engine/layout/strutil.h"
 #include "engine/layout/tableblock.h"
@@ -155,6 +156,7 @@ bool Page::ParserPage(Parser* parser, int page, bool ignoreImages, bool pageAsIm
 {
     // 1. Page size.
     const bool loaded = parser->SetCurrentPage(page);
+    PagePipeline::FreeReturnedPages();
     parser->GetPageWidth(width, -1);
     parser->GetPageHeight(height, -1);
 
@@ -361,13 +363,13 @@ bool Page::addtext(TextCollect* run)
     // The first block, in order, that takes the run.
     const ParserMatrix& m = run->GetMatrix();
     for (std::size_t i : index.candidates(m.e, m.f, run->GetTextWidth(), run->GetTextHeight())) {
-        if (textBlocks[i]->addElement(run, height, width)) {
+        if (textBlocks[i]->addElement(run, height)) {
             index.update(i, textBlocks[i]);
             return true;
         }
     }
     auto* b = new TextBlock(writer);
-    b->addElement(run, height, width);
+    b->addElement(run, height);
     textBlocks.push_back(b);
     index.add(textBlocks.size() - 1, b);
     return true;

@@ -28,6 +28,13 @@ std::atomic<int> g_threadLimit{0};
 // page and eight threads took a fifth longer.
 constexpr int kPagesInHand = 2;
 
+// The worker that runs on this thread (none: null), for FreeReturnedPages.
+struct Worker {
+    PagePipeline* pipeline = nullptr;
+    int self = -1;
+};
+thread_local Worker t_worker;
+
 // What a worker needs besides the job's parser, read on the consumer's
 // thread before the workers start.
 struct Source {
@@ -98,7 +105,9 @@ PagePipeline::PagePipeline(Parser* main, std::size_t count, int threads, Analyse
             } catch (...) {
                 return;
             }
+            t_worker = Worker{this, t};
             work(parser.get(), t);
+            t_worker = Worker{};
         });
     }
 }
@@ -160,6 +169,12 @@ bool PagePipeline::claim(std::size_t& k)
             return true;
         }
     }
+}
+
+void PagePipeline::FreeReturnedPages()
+{
+    if (t_worker.pipeline)
+        t_worker.pipeline->freeSpent(t_worker.self);
 }
 
 void PagePipeline::freeSpent(int self)

@@ -51,6 +51,15 @@ public:
     // the two wait for each other's pool.
     void giveBack(std::size_t k, Page* page);
 
+    // On a worker's thread, frees the pages handed back to it since it
+    // started the page it analyses; elsewhere does nothing. A worker frees
+    // them before each page it starts, but the consumer hands a page back
+    // once it has taken the next, mostly while the worker is at its next
+    // page already: page analysis calls this once the parser has read the
+    // page, before it makes the page's records, which then take the memory
+    // of the pages freed instead of adding a third page to the worker's two.
+    static void FreeReturnedPages();
+
     // Threads for page analysis: the processors this process may run on,
     // at most eight; SetThreadLimit overrides (0: back to that default).
     static int DefaultThreads();

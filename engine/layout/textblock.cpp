@@ -6,8 +6,11 @@
 #include "parser/parser.h"
 
 #include <algorithm>
-#include <new>
 #include <cmath>
+#include <mutex>
+#include <new>
+#include <ostream>
+#include <unordered_set>
 
 namespace {
 
@@ -15,6 +18,48 @@ namespace {
 // analysed on one thread: a counter per thread keeps the threads of a job
 // off one shared cache line.
 thread_local std::uint64_t g_textCreationOrder = 0;
+
+// The one copy of every name that runs have shared. The set's elements do
+// not move when it grows, and none is ever removed.
+struct SharedNames {
+    std::mutex mutex;
+    std::unordered_set<std::string> names;
+};
+
+SharedNames& Names()
+{
+    static SharedNames* names = new SharedNames;   // outlives every record
+    return *names;
+}
+
+const std::string* Intern(const std::string& name)
+{
+    // The runs of a page mostly come in one or two fonts: the names this
+    // thread asked for last are answered without taking the lock.
+    struct Recent {
+        const std::string* names[4] = {};
+        unsigned next = 0;
+    };
+    thread_local Recent recent;
+    for (const std::string* known : recent.names) {
+        if (known && *known == name)
+            return known;
+    }
+    SharedNames& shared = Names();
+    const std::string* found;
+    {
+        std::lock_guard<std::mutex> lock(shared.mutex);
+        found = &*shared.names.insert(name).first;
+    }
+    recent.names[recent.next++ % 4] = found;
+    return found;
+}
+
+const std::string& EmptyString()
+{
+    static const std::string* empty = Intern(std::string());
+    return *empty;
+}
 
 // The memory of freed Text records of this thread, linked through their
 // first bytes.
@@ -76,7 +121,7 @@ bool BeginsWithSpace(const std::string& s)
     return !s.empty() && IsSpaceByte(s.front());
 }
 
-Text* MakeText(const TextCollect& run, double pageHeight, double pageWidth)
+Text* MakeText(const TextCollect& run, double pageHeight)
 {
     auto* t = new Text;
     const ParserMatrix& m = run.GetMatrix();
@@ -105,7 +150,6 @@ Text* MakeText(const TextCollect& run, double pageHeight, double pageWidth)
     t->matrix[4] = m.e;
     t->matrix[5] = m.f;
     t->pageHeight = pageHeight;
-    t->pageWidth = pageWidth;
     t->runHeight = run.runHeight;
     t->runWidth = run.runWidth;
     t->hasLink = false;
@@ -225,6 +269,45 @@ void DropLineEndHyphen(std::string& text)
     std::size_t bytes = 0;
     if (IsHyphen(LastChar(text, &bytes)))
         text.resize(text.size() - bytes);
+}
+
+SharedName::SharedName() : name_(&EmptyString()) {}
+
+SharedName::SharedName(const std::string& name) : name_(Intern(name)) {}
+
+SharedName::SharedName(const char* name) : name_(Intern(name ? std::string(name) : std::string())) {}
+
+std::ostream& operator<<(std::ostream& out, const SharedName& name)
+{
+    return out << name.str();
+}
+
+RareText& RareText::operator=(const RareText& other)
+{
+    if (this != &other)
+        *this = other.str();
+    return *this;
+}
+
+RareText& RareText::operator=(const std::string& text)
+{
+    if (text.empty())
+        text_.reset();
+    else if (text_)
+        *text_ = text;
+    else
+        text_ = std::make_unique<std::string>(text);
+    return *this;
+}
+
+const std::string& RareText::str() const
+{
+    return text_ ? *text_ : EmptyString();
+}
+
+std::ostream& operator<<(std::ostream& out, const RareText& text)
+{
+    return out << text.str();
 }
 
 void* Text::operator new(std::size_t size)
@@ -417,7 +500,7 @@ void TextBlock::Write(void* ctx)
     writer->writeText(ctx, this);
 }
 
-bool TextBlock::addElement(TextCollect* run, double pageHeight, double pageWidth)
+bool TextBlock::addElement(TextCollect* run, double pageHeight)
 {
     const ParserMatrix& m = run->GetMatrix();
     const double tx = m.e;
@@ -426,7 +509,7 @@ bool TextBlock::addElement(TextCollect* run, double pageHeight, double pageWidth
     const double tw = run->GetTextWidth();
 
     if (elements.empty()) {
-        elements.push_back(MakeText(*run, pageHeight, pageWidth));
+        elements.push_back(MakeText(*run, pageHeight));
         x = tx;
         y = ty;
         width = WholeSize(tw);
@@ -437,7 +520,7 @@ bool TextBlock::addElement(TextCollect* run, double pageHeight, double pageWidth
     if (!TakesRun(x, y, width, height, dim, tx, ty, tw, th))
         return false;
 
-    elements.push_back(MakeText(*run, pageHeight, pageWidth));
+    elements.push_back(MakeText(*run, pageHeight));
     dim = safemath::TruncAbs(th);
     if (tx < x) {
         width += x - tx;

@@ -5,6 +5,8 @@
 #include "engine/layout/block.h"
 
 #include <cstdint>
+#include <iosfwd>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,35 +18,83 @@ std::uint64_t NextTextCreationOrder();
 // Creation numbers start again from 0 (at the start of every job).
 void ResetTextCreationOrder();
 
-// One run of text on a page, as the parser reports it, with its link.
+// A name that many runs share, a font's name or family: a run holds a
+// pointer to one copy kept for the life of the process instead of a string
+// of its own. A page holds a record for every word, and a document's fonts
+// are few.
+class SharedName {
+public:
+    SharedName();
+    SharedName(const std::string& name);   // assigned like a string
+    SharedName(const char* name);
+
+    operator const std::string&() const { return *name_; }
+    const std::string& str() const { return *name_; }
+    bool empty() const { return name_->empty(); }
+    const char* c_str() const { return name_->c_str(); }
+
+    friend bool operator==(const SharedName& a, const SharedName& b) { return a.name_ == b.name_; }
+    friend bool operator!=(const SharedName& a, const SharedName& b) { return a.name_ != b.name_; }
+    friend bool operator==(const SharedName& a, const std::string& b) { return *a.name_ == b; }
+    friend bool operator==(const SharedName& a, const char* b) { return *a.name_ == b; }
+    friend std::ostream& operator<<(std::ostream& out, const SharedName& name);
+
+private:
+    const std::string* name_;
+};
+
+// A text that few runs have, a link's address: empty, it takes no memory
+// besides its pointer. Copies copy the text.
+class RareText {
+public:
+    RareText() = default;
+    RareText(const RareText& other) { *this = other; }
+    RareText& operator=(const RareText& other);
+    RareText& operator=(const std::string& text);
+    RareText& operator=(const char* text) { return *this = std::string(text); }
+
+    operator const std::string&() const { return str(); }
+    const std::string& str() const;
+    bool empty() const { return !text_ || text_->empty(); }
+
+    friend bool operator==(const RareText& a, const std::string& b) { return a.str() == b; }
+    friend bool operator==(const RareText& a, const char* b) { return a.str() == b; }
+    friend std::ostream& operator<<(std::ostream& out, const RareText& text);
+
+private:
+    std::unique_ptr<std::string> text_;
+};
+
+// One run of text on a page, as the parser reports it, with its link. A
+// page holds one for every word, on every thread that analyses pages: the
+// fields are laid out without gaps, and what few runs have takes no room.
 struct Text {
-    std::string fontName;
-    std::string fontFamily;      // the family a word processor knows it by
-    bool fixedPitch = false;     // the font's glyphs all have one width
-    bool serif = false;          // the font has serifs
+    SharedName fontName;
+    SharedName fontFamily;       // the family a word processor knows it by
     std::string text;            // UTF-8
     double matrix[6] = {0, 0, 0, 0, 0, 0};   // a b c d e f
     double color[3] = {0, 0, 0};             // r g b, each 0..1
     double width = 0;            // run width in points
     double height = 0;           // text height in points
     double fontSize = 0;         // font size times the matrix's d
-    bool italic = false;
-    bool bold = false;
-    bool underline = false;
-    bool strikeOut = false;
-    bool hasLink = false;
-    int linkKind = 0;            // 0 a page of this document, 1 a URI
-    int linkPage = 0;            // target page of a page link, from 0
-    std::string uri;
     double x = 0;                // origin: the matrix's e
     double y = 0;                // origin: the matrix's f (y upward)
-    double pageWidth = 0;
     double pageHeight = 0;
     double runHeight = 0;        // height in text space, before the matrix
     double runWidth = 0;         // width in text space
     double angle = 0;            // rotation in degrees, set by scaleText
     std::uint64_t creationOrder = NextTextCreationOrder();   // copies share it
+    RareText uri;
+    int linkKind = 0;            // 0 a page of this document, 1 a URI
+    int linkPage = 0;            // target page of a page link, from 0
     int readingLine = 0;         // line number, set by SortTexts
+    bool fixedPitch = false;     // the font's glyphs all have one width
+    bool serif = false;          // the font has serifs
+    bool italic = false;
+    bool bold = false;
+    bool underline = false;
+    bool strikeOut = false;
+    bool hasLink = false;
 
     // A page makes and frees a record for every word: the memory of freed
     // records is kept by the thread that freed it (a few thousand at most)
@@ -110,7 +160,7 @@ public:
     }
 
     // Takes the run when it lies close enough to the block; true when taken.
-    bool addElement(TextCollect* run, double pageHeight, double pageWidth);
+    bool addElement(TextCollect* run, double pageHeight);
     // Whether a block of this rectangle and line size that already holds a
     // run takes a run at (tx, ty) of width tw and text height th: the test of
     // addElement, for callers that scan many blocks.

@@ -1,5 +1,6 @@
 // The collecting device: runs a page and hands what it draws to the
-// collector (collector.h), then appends the page's links. On request it
+// collector (collector.h), with the glyphs that ActualText spans stand for
+// noted as they are drawn, then appends the page's links. On request it
 // records the same run into a display list as it goes, so that a caller
 // that draws parts of the page later does not read the page a second time.
 //
@@ -20,6 +21,7 @@ namespace {
 struct CollectDevice {
     fz_device super;
     Collector* col;
+    SpanWatch* spans;
     // The list device the run is recorded into; null when the run is not
     // recorded or the recording failed.
     fz_device* record;
@@ -101,7 +103,10 @@ void DevFillText(fz_context* ctx, fz_device* dev, const fz_text* text, fz_matrix
                  fz_colorspace* cs, const float* color, float alpha, fz_color_params cp)
 {
     Record(ctx, dev, [&](fz_device* r) { fz_fill_text(ctx, r, text, ctm, cs, color, alpha, cp); });
-    Guard(ctx, dev, [&](Collector& c) { c.Text(text, ctm, cs, color, cp, TextKind::Fill); });
+    Guard(ctx, dev, [&](Collector& c) {
+        NoteSpanGlyphs(*CD(dev)->spans, text, ctm);
+        c.Text(text, ctm, cs, color, cp, TextKind::Fill);
+    });
 }
 
 void DevStrokeText(fz_context* ctx, fz_device* dev, const fz_text* text,
@@ -111,7 +116,10 @@ void DevStrokeText(fz_context* ctx, fz_device* dev, const fz_text* text,
     Record(ctx, dev, [&](fz_device* r) {
         fz_stroke_text(ctx, r, text, stroke, ctm, cs, color, alpha, cp);
     });
-    Guard(ctx, dev, [&](Collector& c) { c.Text(text, ctm, cs, color, cp, TextKind::Stroke); });
+    Guard(ctx, dev, [&](Collector& c) {
+        NoteSpanGlyphs(*CD(dev)->spans, text, ctm);
+        c.Text(text, ctm, cs, color, cp, TextKind::Stroke);
+    });
 }
 
 void DevClipText(fz_context* ctx, fz_device* dev, const fz_text* text, fz_matrix ctm,
@@ -136,6 +144,7 @@ void DevIgnoreText(fz_context* ctx, fz_device* dev, const fz_text* text, fz_matr
 {
     Record(ctx, dev, [&](fz_device* r) { fz_ignore_text(ctx, r, text, ctm); });
     Guard(ctx, dev, [&](Collector& c) {
+        NoteSpanGlyphs(*CD(dev)->spans, text, ctm);
         c.Text(text, ctm, nullptr, nullptr, fz_default_color_params, TextKind::Invisible);
     });
 }
@@ -247,7 +256,8 @@ void DevEndLayer(fz_context* ctx, fz_device* dev)
 // Plain frame: runs the page with the collecting device, and into `list`
 // when it is not null. Returns 1 when the whole page ran (and, with a list,
 // was recorded whole), 0 when MuPDF stopped in the middle.
-int RunCollect(fz_context* ctx, fz_page* page, Collector* col, fz_display_list* list)
+int RunCollect(fz_context* ctx, fz_page* page, Collector* col, SpanWatch* spans,
+               fz_display_list* list)
 {
     fz_device* dev = nullptr;
     fz_device* record = nullptr;
@@ -265,6 +275,7 @@ int RunCollect(fz_context* ctx, fz_page* page, Collector* col, fz_display_list* 
             fz_new_device_of_size(ctx, static_cast<int>(sizeof(CollectDevice))));
         dev = &cd->super;
         cd->col = col;
+        cd->spans = spans;
         cd->record = record;
         cd->recordFailed = 0;
         dev->fill_path = DevFillPath;
@@ -291,7 +302,7 @@ int RunCollect(fz_context* ctx, fz_page* page, Collector* col, fz_display_list* 
         dev->set_default_colorspaces = DevSetDefaultColorspaces;
         dev->begin_layer = DevBeginLayer;
         dev->end_layer = DevEndLayer;
-        fz_run_page(ctx, page, dev, fz_identity, nullptr);
+        RunPage(ctx, page, dev, fz_identity, nullptr, spans);
         fz_close_device(ctx, dev);
         if (record)
             fz_close_device(ctx, record);
@@ -335,10 +346,12 @@ bool CollectPage(fz_context* ctx, fz_document* doc, const CollectOptions& opt, P
     try {
         int nextId = 1;
         {
-            const ActualTexts actual = FindActualTexts(ctx, page);
+            ActualTexts actual;
+            SpanWatch spans;
+            spans.found = &actual;
             Collector col(ctx, opt, bounds, out.objects);
             col.UseActualTexts(&actual);
-            if (!RunCollect(ctx, page, &col, list)) {
+            if (!RunCollect(ctx, page, &col, &spans, list)) {
                 // Only a page that ran whole is recorded: one that stopped
                 // part way is recorded again when it is drawn.
                 fz_drop_display_list(ctx, list);

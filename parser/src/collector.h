@@ -92,8 +92,8 @@ public:
     Collector(const Collector&) = delete;
     Collector& operator=(const Collector&) = delete;
 
-    // The page's ActualText spans (see FindActualTexts); they outlive the
-    // collector.
+    // The page's ActualText spans, noted as the run goes (NoteSpanGlyphs);
+    // they outlive the collector.
     void UseActualTexts(const ActualTexts* actual) { actual_ = actual; }
 
     bool Failed() const { return failed_; }

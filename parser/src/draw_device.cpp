@@ -491,7 +491,7 @@ fz_pixmap* Render(fz_context* ctx, fz_document* doc, int pageIndex, float zoom, 
             // outside the area would put the numbering of the rest out of
             // step.
             if (page)
-                fz_run_page(ctx, page, filter, ctm, &cookie);
+                RunPage(ctx, page, filter, ctm, &cookie, nullptr);
             else
                 fz_run_display_list(ctx, recorded, filter, ctm, fz_infinite_rect, &cookie);
             fz_close_device(ctx, filter);
@@ -778,14 +778,25 @@ fz_display_list* RecordPage(fz_context* ctx, fz_document* doc, int pageIndex)
 {
     fz_page* page = nullptr;
     fz_display_list* list = nullptr;
+    fz_device* dev = nullptr;
     fz_var(page);
     fz_var(list);
+    fz_var(dev);
     fz_try(ctx)
     {
+        // Recorded by the same run as the collecting one, so that the calls
+        // are numbered alike.
         page = LoadPage(ctx, doc, pageIndex);
-        list = fz_new_display_list_from_page(ctx, page);
+        list = fz_new_display_list(ctx, fz_bound_page(ctx, page));
+        dev = fz_new_list_device(ctx, list);
+        RunPage(ctx, page, dev, fz_identity, nullptr, nullptr);
+        fz_close_device(ctx, dev);
     }
-    fz_always(ctx) fz_drop_page(ctx, page);
+    fz_always(ctx)
+    {
+        fz_drop_device(ctx, dev);
+        fz_drop_page(ctx, page);
+    }
     fz_catch(ctx)
     {
         fz_drop_display_list(ctx, list);

@@ -105,7 +105,7 @@ bool GlyphNamed(fz_context* ctx, fz_font* font, int gid, const char* name);
 std::unordered_map<int, int> NamedGlyphChars(fz_context* ctx, fz_font* font);
 
 // The glyphs of a page that marked content with an ActualText entry stands
-// for, by glyph id and device-space origin (as a run of the page draws
+// for, by glyph id and device-space origin (as the run of the page draws
 // them), and the characters of each such span: its first glyph stands for
 // them all, the others for nothing.
 struct ActualTexts {
@@ -117,9 +117,37 @@ struct ActualTexts {
     std::vector<std::vector<int>> texts;
 };
 
-// The page's ActualText spans; none for a page of another format, a page
-// whose contents never name ActualText, or one whose contents fail to run.
-ActualTexts FindActualTexts(fz_context* ctx, fz_page* page);
+// The marked content of a page run (RunPage) as far as ActualText spans
+// go: the span open at the moment, and where the spans and their glyphs
+// are noted.
+struct SpanWatch {
+    ActualTexts* found = nullptr; // null: spans are followed, nothing noted
+    // The span open (an index into found->texts; 0 when nothing is noted),
+    // -1 for none; the depth of marked content it began at; whether its
+    // first glyph is still to come.
+    long current = -1;
+    int spanDepth = 0;
+    bool first = false;
+    int depth = 0; // marks open
+    // The run processor and its own operators, which the watched ones call.
+    pdf_processor* proc = nullptr;
+    void (*bmc)(fz_context*, pdf_processor*, const char*) = nullptr;
+    void (*bdc)(fz_context*, pdf_processor*, const char*, pdf_obj*, pdf_obj*) = nullptr;
+    void (*emc)(fz_context*, pdf_processor*) = nullptr;
+    void (*et)(fz_context*, pdf_processor*) = nullptr;
+};
+
+// Runs a page on a device as fz_run_page does (MuPDF errors are thrown the
+// same way). The contents of a PDF page go through an interpreter that
+// watches marked content: the glyphs inside each ActualText span are drawn
+// in text calls of their own, and `watch` (may be null) says which span is
+// open while they are drawn. Two runs of the same page make the same calls.
+void RunPage(fz_context* ctx, fz_page* page, fz_device* dev, fz_matrix ctm, fz_cookie* cookie,
+             SpanWatch* watch);
+
+// Notes the glyphs of a text drawing call of a RunPage run made while a
+// span is open, with `ctm` the call's matrix.
+void NoteSpanGlyphs(SpanWatch& watch, const fz_text* text, fz_matrix ctm);
 
 // Writes a picture of a page object to JPEG when it is first asked for.
 struct ImageSource {

@@ -388,7 +388,9 @@ TEST(Graphics, ShadingsAndPatternsAreAreas)
 // A parser that records its pages while it reads them draws every object as
 // one that records a page only when it draws it: the same objects, the same
 // pictures. Tile cells (nested ones too) run for the recording and add no
-// objects; groups, clips, masks and text reach the recording.
+// objects; groups, clips, masks and text reach the recording; text with
+// ActualText spans inside one text object reaches both drawings in the
+// same calls.
 TEST(Graphics, PagesRecordedWhileReadDrawAlike)
 {
     struct Case {
@@ -403,6 +405,7 @@ TEST(Graphics, PagesRecordedWhileReadDrawAlike)
         {"smask_offset.pdf", {0}},
         {"jpegs.pdf", {0}},
         {"two_column.pdf", {0}},
+        {"actual_text.pdf", {0}},
     };
     const auto dir = Scratch("recorded");
     for (const Case& c : cases) {

@@ -44,6 +44,35 @@ TEST_F(FileHelpers, CopyFileCopiesAndReplacesAndMoves)
     EXPECT_TRUE(ReadFile(P("moved[1].bin")) == body);
 }
 
+TEST_F(FileHelpers, LinkOrCopyFileGivesTheContentWhereverTheDestinationIs)
+{
+    // The destination holds the source's bytes whether it can share the
+    // file (same folder) or not (a folder on /dev/shm, another file system
+    // here), replaces what was there, and keeps them when the source goes.
+    const std::string body(70000, 'p');
+    std::string other = "/dev/shm/trancel-linkcopy-XXXXXX";
+    ASSERT_NE(mkdtemp(other.data()), nullptr);
+    struct Case {
+        std::string dest;
+        bool existing;
+    } cases[] = {{S("same.bin"), false}, {S("taken.bin"), true}, {other + "/far.bin", false},
+                 {other + "/far-taken.bin", true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.dest);
+        WriteFile(P("source.bin"), body);
+        if (c.existing)
+            WriteFile(c.dest, "older content");
+        ASSERT_TRUE(LinkOrCopyFile(W(S("source.bin")), W(c.dest)));
+        fs::remove(P("source.bin"));
+        EXPECT_TRUE(ReadFile(c.dest) == body);
+    }
+    // A missing source gives nothing and leaves the destination alone.
+    EXPECT_FALSE(LinkOrCopyFile(W(S("missing.bin")), W(S("taken.bin"))));
+    EXPECT_TRUE(ReadFile(P("taken.bin")) == body);
+    std::error_code ec;
+    fs::remove_all(other, ec);
+}
+
 TEST_F(FileHelpers, CopyFileFailureLeavesDestinationAlone)
 {
     WriteFile(P("dest.bin"), "keep me");

@@ -251,7 +251,6 @@ std::unique_ptr<TextBlock> MakeBlock(std::initializer_list<Run> runs)
         t->matrix[4] = r.x;
         t->matrix[5] = r.y;
         t->pageHeight = 792;
-        t->pageWidth = 612;
         t->runWidth = r.width;
         t->runHeight = r.height;
         block->addText(t);

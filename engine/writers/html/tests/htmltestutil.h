@@ -89,7 +89,6 @@ inline Text* MakeText(const TextRun& s)
     t->width = 6.0 * static_cast<double>(s.text.size());
     t->fontSize = s.fontSize;
     t->pageHeight = s.pageHeight;
-    t->pageWidth = 612;
     t->color[0] = s.r;
     t->color[1] = s.g;
     t->color[2] = s.b;

@@ -88,7 +88,6 @@ public:
             t->height = l.height;
             t->fontSize = l.size;
             t->pageHeight = height;
-            t->pageWidth = width;
             t->color[0] = l.r;
             t->color[1] = l.g;
             t->color[2] = l.b;
