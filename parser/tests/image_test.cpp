@@ -519,6 +519,20 @@ TEST(Render, WrittenFilesAreCompleteAndAlone)
     std::filesystem::current_path(before);
 }
 
+namespace {
+
+// Every object of a page that draws something: all but its links.
+std::vector<CollectBase*> Drawable(const PageObjects& o)
+{
+    std::vector<CollectBase*> drawn;
+    for (CollectBase* c : o.all)
+        if (!dynamic_cast<LinkCollect*>(c))
+            drawn.push_back(c);
+    return drawn;
+}
+
+} // namespace
+
 TEST(Render, DrawObjectsOfWholePageMatchesPdftoppm)
 {
     auto dir = Scratch("drawall");
@@ -526,11 +540,7 @@ TEST(Render, DrawObjectsOfWholePageMatchesPdftoppm)
         SCOPED_TRACE(file);
         Parser p;
         p.Load(WFixture(file), false, nullptr);
-        PageObjects o = Walk(p, 0);
-        std::vector<CollectBase*> drawn;
-        for (CollectBase* c : o.all)
-            if (!dynamic_cast<LinkCollect*>(c))
-                drawn.push_back(c);
+        const std::vector<CollectBase*> drawn = Drawable(Walk(p, 0));
         ImageCollect region(nullptr);
         const std::string out = (dir / "all.jpg").string();
         ASSERT_TRUE(p.DrawObjects(drawn, Wide(out), region));
@@ -590,11 +600,7 @@ TEST(Render, DrawnFigureIsTheSameOnOneProcessorAsOnAll)
         EXPECT_EQ(sched_setaffinity(0, sizeof cores, &cores), 0);
         Parser p;
         p.Load(WFixture(file), false, nullptr);
-        PageObjects o = Walk(p, 0);
-        std::vector<CollectBase*> drawn;
-        for (CollectBase* c : o.all)
-            if (!dynamic_cast<LinkCollect*>(c))
-                drawn.push_back(c);
+        const std::vector<CollectBase*> drawn = Drawable(Walk(p, 0));
         ImageCollect region(nullptr);
         const std::string out = (dir / name).string();
         const bool ok = p.DrawObjects(drawn, Wide(out), region);
