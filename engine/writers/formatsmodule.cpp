@@ -1,5 +1,5 @@
 // The formats module's table (formatsmodule.h): the XML layer's cores over
-// Xerces-C, Office encryption over OpenSSL.
+// Xerces-C, Office encryption over OpenSSL, zip packages over libzip.
 #include "engine/writers/formatsmodule.h"
 
 #include "engine/writers/formatsparts.h"
@@ -47,6 +47,9 @@ const FormatsModule kModule{
     &XmlCreate,
     &XmlSerialize,
     &ModuleEncryptOfficePackage,
+    &ModuleZipPack,
+    &ModuleZipWritePackage,
+    &ModuleUnzipPackage,
 };
 
 } // namespace

@@ -1,21 +1,25 @@
 // The formats module: the code of the engine that needs Xerces-C (XML
-// documents) or the encryption of Office packages, built as a library of
-// its own that the engine loads the first time a job needs one of them.
-// Loading Xerces and what it needs (libcurl, GnuTLS, ICU) costs a process
-// about ten megabytes of memory before it does anything; plain-text output
-// needs none of it.
+// documents), libzip (zip packages) or OpenSSL (the encryption of Office
+// packages), built as a library of its own that the engine loads the first
+// time a job needs one of them. Loading Xerces and what it needs (libcurl,
+// GnuTLS, ICU) costs a process about ten megabytes of memory before it does
+// anything, and libzip brings OpenSSL's libcrypto, another megabyte and a
+// half; plain-text output needs none of it.
 //
 // The module's functions are reached through one table; the engine's own
-// functions (officecrypto.h, the XML factory) forward to it, so their
-// callers do not know where the work is done. The module uses the engine
-// library that loaded it for everything else.
+// functions (officecrypto.h, zippackage.h, the XML factory) forward to it,
+// so their callers do not know where the work is done. The module uses the
+// engine library that loaded it for everything else.
 #pragma once
 
 #include "engine/writers/xml/ixml.h"
+#include "engine/writers/zip/zippackage.h"
 
+#include <map>
 #include <string>
+#include <vector>
 
-constexpr int kFormatsModuleVersion = 1;
+constexpr int kFormatsModuleVersion = 2;
 constexpr char kFormatsModuleFile[] = "libtrancel_formats.so";
 
 struct FormatsModule {
@@ -33,6 +37,13 @@ struct FormatsModule {
 
     // officecrypto.h's EncryptOfficePackage.
     std::string (*encryptOfficePackage)(const std::string& package, const std::u16string& password);
+
+    // Zip packages (zippackage.h): packing patterns (with the streams of
+    // `ready` deflaters when not null), writing entries, unpacking.
+    bool (*zipPack)(const std::string& zipPath, const char* password, const std::vector<std::string>& patterns,
+                    const std::map<std::string, ZipDeflater*>* ready);
+    bool (*zipWritePackage)(const std::string& zipPath, const std::vector<ZipPackageEntry>& entries);
+    bool (*unzipPackage)(char* destDir, const char* zipPath);
 };
 
 // The module, loaded once for the process from the engine library's folder

@@ -251,16 +251,17 @@ TEST(Driver, StandardOutputHoldsOnlyProtocolLines)
 }
 
 // Each output type maps only the libraries it writes with, as the dynamic
-// loader reports them: plain text needs no XML library (with what it needs,
-// it costs a process megabytes of memory just by being loaded); EPUB, HTML
-// and .docx load the module that holds it when they write.
+// loader reports them: plain text needs no XML or zip library (with what
+// they need, they cost a process megabytes of memory just by being loaded);
+// EPUB, HTML and .docx load the module that holds them when they write.
 TEST(Driver, OutputTypesLoadOnlyTheLibrariesTheyWriteWith)
 {
     struct Case {
         const char* type;
         bool formats;
     };
-    const char* libraries[] = {"libtrancel_formats.so", "libxerces-c", "libcurl", "libicuuc"};
+    const char* libraries[] = {"libtrancel_formats.so", "libxerces-c", "libcurl", "libicuuc", "libzip",
+                               "libcrypto"};
     for (const Case& c : {Case{"3", false}, Case{"1", true}, Case{"2", true}, Case{"6", true}}) {
         SCOPED_TRACE(std::string("type ") + c.type);
         const TempDir out;
