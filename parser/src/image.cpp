@@ -244,6 +244,8 @@ bool ImageSource::WriteFiles()
     fz_pixmap* pix = SafeDecodeImage(ctx, image);
     if (!pix)
         return false;
+    CountDecodedPicture(ctx, static_cast<std::size_t>(fz_pixmap_stride(ctx, pix)) *
+                                 static_cast<std::size_t>(fz_pixmap_height(ctx, pix)));
     bool done = false;
     try {
         const int w = fz_pixmap_width(ctx, pix);

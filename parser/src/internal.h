@@ -230,6 +230,13 @@ void DropContext(fz_context* ctx);
 // of its own cannot be cloned). Only while a SharedDrawing of it lives.
 fz_context* CloneContext(fz_context* ctx);
 
+// Counts `bytes` of a picture decoded on the context (or a clone of it).
+void CountDecodedPicture(fz_context* ctx, std::size_t bytes);
+// True, and the count starts again, when the pictures decoded on the
+// context since the last time amount to more than its store keeps for them:
+// the store is then best emptied before the next page.
+bool TakePictureBudget(fz_context* ctx);
+
 // While it lives, the locks of a context made by NewLockableContext are on,
 // so that contexts cloned from it (fz_clone_context) may draw on other
 // threads. Made and ended by the context's own thread between MuPDF calls,

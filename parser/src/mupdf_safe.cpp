@@ -507,4 +507,99 @@ fz_pixmap* SafeDecodeImage(fz_context* ctx, fz_image* image)
     return pix;
 }
 
+namespace {
+
+bool Listed(const int* nums, int count, int num)
+{
+    for (int i = 0; i < count; ++i) {
+        if (nums[i] == num)
+            return true;
+    }
+    return false;
+}
+
+bool FontListed(fz_context* ctx, const PageFonts* fonts, int num)
+{
+    for (int i = 0; i < fonts->count; ++i) {
+        if (pdf_to_num(ctx, fonts->ref[i]) == num)
+            return true;
+    }
+    return false;
+}
+
+// Loads the fonts of resource dictionary `res` and, `depth` levels down,
+// those of the forms it names. May throw.
+void LoadResourceFonts(fz_context* ctx, pdf_document* doc, pdf_obj* res, int depth, PageFonts* out)
+{
+    pdf_obj* fonts = pdf_dict_get(ctx, res, PDF_NAME(Font));
+    const int n = pdf_dict_len(ctx, fonts);
+    for (int i = 0; i < n && out->count < PageFonts::kMaxFonts; ++i) {
+        pdf_obj* ref = pdf_dict_get_val(ctx, fonts, i);
+        // The store finds a font by the number of its object; one written
+        // in place is read again wherever it is used.
+        if (!pdf_is_indirect(ctx, ref) || FontListed(ctx, out, pdf_to_num(ctx, ref)) ||
+            pdf_name_eq(ctx, pdf_dict_get(ctx, ref, PDF_NAME(Subtype)), PDF_NAME(Type3)))
+            continue;
+        pdf_font_desc* volatile desc = nullptr;
+        fz_try(ctx) desc = pdf_load_font(ctx, doc, res, ref);
+        fz_catch(ctx) desc = nullptr;
+        if (desc) {
+            out->ref[out->count] = pdf_keep_obj(ctx, ref);
+            out->desc[out->count] = desc;
+            ++out->count;
+        }
+    }
+    if (depth <= 0)
+        return;
+    pdf_obj* xobjects = pdf_dict_get(ctx, res, PDF_NAME(XObject));
+    const int m = pdf_dict_len(ctx, xobjects);
+    for (int i = 0; i < m && out->forms < PageFonts::kMaxForms; ++i) {
+        pdf_obj* ref = pdf_dict_get_val(ctx, xobjects, i);
+        if (!pdf_is_indirect(ctx, ref) || Listed(out->form, out->forms, pdf_to_num(ctx, ref)) ||
+            !pdf_name_eq(ctx, pdf_dict_get(ctx, ref, PDF_NAME(Subtype)), PDF_NAME(Form)))
+            continue;
+        out->form[out->forms++] = pdf_to_num(ctx, ref);
+        LoadResourceFonts(ctx, doc, pdf_dict_get(ctx, ref, PDF_NAME(Resources)), depth - 1, out);
+    }
+}
+
+} // namespace
+
+void SafeLoadPageFonts(fz_context* ctx, fz_document* fdoc, int page, PageFonts* out)
+{
+    out->count = 0;
+    out->forms = 0;
+    pdf_document* doc = pdf_document_from_fz_document(ctx, fdoc);
+    if (!doc)
+        return;
+    // Through the page map, a look-up of the page object would keep a
+    // reference it never gives back (see LoadPage); the object is loaded and
+    // let go here instead.
+    const bool mapped = doc->fwd_page_map && page >= 0 && page < doc->map_page_count &&
+                        doc->fwd_page_map[page] > 0;
+    pdf_obj* volatile obj = nullptr;
+    fz_try(ctx)
+    {
+        obj = mapped ? pdf_load_object(ctx, doc, doc->fwd_page_map[page])
+                     : pdf_lookup_page_obj(ctx, doc, page);
+        LoadResourceFonts(ctx, doc, pdf_dict_get_inheritable(ctx, obj, PDF_NAME(Resources)), 2, out);
+    }
+    fz_always(ctx)
+    {
+        if (mapped)
+            pdf_drop_obj(ctx, obj);
+    }
+    fz_catch(ctx) {} // the fonts found so far are loaded
+}
+
+void SafeEmptyStoreKeepingFonts(fz_context* ctx, pdf_obj* const* refs, pdf_font_desc* const* descs,
+                                int count)
+{
+    fz_empty_store(ctx);
+    // Stored again under the same object, a font is found as if it had
+    // never left; the store takes references of its own.
+    for (int i = 0; i < count; ++i)
+        pdf_store_item(ctx, refs[i], descs[i], descs[i]->size);
+}
+
 } // namespace parser_detail

@@ -111,4 +111,27 @@ constexpr double kMaxDecodedPixels = 8192.0 * 8192.0;
 // within it where its format allows, else not at all. Null on failure.
 fz_pixmap* SafeDecodeImage(fz_context* ctx, fz_image* image);
 
+// The fonts a page names in its resources and in those of the forms it
+// draws (two levels down), loaded: each entry holds a reference to the font
+// and to the object the store finds it by.
+struct PageFonts {
+    static constexpr int kMaxFonts = 64;
+    static constexpr int kMaxForms = 32;
+    pdf_obj* ref[kMaxFonts];
+    pdf_font_desc* desc[kMaxFonts];
+    int count;
+    int form[kMaxForms]; // object numbers of the forms walked
+    int forms;
+};
+
+// Fills `out` with the fonts of page `page` (Type3 fonts aside: their glyphs
+// are pages of their own, read again as the page asks); out->count is 0 for
+// a document other than PDF.
+void SafeLoadPageFonts(fz_context* ctx, fz_document* doc, int page, PageFonts* out);
+
+// Empties the context's store and puts back the `count` fonts given (keyed
+// by their objects), which the caller holds.
+void SafeEmptyStoreKeepingFonts(fz_context* ctx, pdf_obj* const* refs, pdf_font_desc* const* descs,
+                                int count);
+
 } // namespace parser_detail

@@ -15,6 +15,8 @@
 #include <map>
 #include <mutex>
 #include <typeinfo>
+#include <unordered_set>
+#include <vector>
 
 #include <fcntl.h>
 #ifdef __GLIBC__
@@ -232,6 +234,42 @@ struct ParserImpl {
     // The fonts of the loaded document, worked out once for all its pages.
     std::unique_ptr<FontTable> fonts;
 
+    // The fonts of the pages read so far. Held, a font stays in the store
+    // whatever pictures come after it, and goes back into it when the store
+    // is emptied: read again, it would be a new font to the page walk, which
+    // would work its metrics out again and keep it as well.
+    std::vector<pdf_obj*> fontRefs;
+    std::vector<pdf_font_desc*> fontDescs;
+    std::unordered_set<int> fontNums; // their object numbers
+
+    void HoldPageFonts(int page)
+    {
+        PageFonts found;
+        SafeLoadPageFonts(ctx, doc, page, &found);
+        fontRefs.reserve(fontRefs.size() + static_cast<std::size_t>(found.count));
+        fontDescs.reserve(fontDescs.size() + static_cast<std::size_t>(found.count));
+        for (int i = 0; i < found.count; ++i) {
+            if (fontNums.insert(pdf_to_num(ctx, found.ref[i])).second) {
+                fontRefs.push_back(found.ref[i]);
+                fontDescs.push_back(found.desc[i]);
+            } else {
+                pdf_drop_font(ctx, found.desc[i]);
+                pdf_drop_obj(ctx, found.ref[i]);
+            }
+        }
+    }
+
+    void DropFonts()
+    {
+        for (pdf_font_desc* f : fontDescs)
+            pdf_drop_font(ctx, f);
+        for (pdf_obj* r : fontRefs)
+            pdf_drop_obj(ctx, r);
+        fontDescs.clear();
+        fontRefs.clear();
+        fontNums.clear();
+    }
+
     // The page last recorded, while its objects were collected (with
     // recordPages) or when its objects were first drawn: a page usually has
     // several regions to draw, and each draws from the recording.
@@ -266,6 +304,7 @@ struct ParserImpl {
         ClearObjects();
         spareText.clear();
         fonts.reset();
+        DropFonts();
         currentPage = -1;
         bounds.clear();
         ocrWords.clear();
@@ -588,6 +627,10 @@ bool Parser::SetCurrentPage(int page)
         return true;
     }
 
+    if (TakePictureBudget(d.ctx))
+        SafeEmptyStoreKeepingFonts(d.ctx, d.fontRefs.data(), d.fontDescs.data(),
+                                   static_cast<int>(d.fontRefs.size()));
+    d.HoldPageFonts(page);
     CollectOptions opt;
     opt.docId = d.docId;
     opt.page = page;

@@ -18,6 +18,9 @@ struct ContextLocks {
     // Changed only by the context's own thread between MuPDF calls, while
     // no other thread uses the context: no lock is held when it changes.
     std::atomic<bool> on{false};
+    // Bytes of pictures decoded on the context since its store was last
+    // emptied.
+    std::atomic<std::size_t> pictureBytes{0};
 };
 
 void LockContext(void* user, int lock)
@@ -44,6 +47,11 @@ void Silent(void*, const char*) {}
 // page's fonts and the pictures it shares with its neighbours; what is older
 // is decoded again when a later page needs it.
 constexpr std::size_t kStoreLimit = std::size_t{16} << 20;
+
+// Decoded pictures are seldom used again once their page is done, yet they
+// filled the stores of all threads to the limit. Once pictures of this much
+// have been decoded, the store is emptied between two pages.
+constexpr std::size_t kPictureBytesKept = kStoreLimit / 8;
 
 ContextLocks* LocksOf(fz_context* ctx)
 {
@@ -80,6 +88,21 @@ void DropContext(fz_context* ctx)
     ContextLocks* locks = LocksOf(ctx);
     fz_drop_context(ctx);
     delete locks;
+}
+
+void CountDecodedPicture(fz_context* ctx, std::size_t bytes)
+{
+    if (ContextLocks* locks = LocksOf(ctx))
+        locks->pictureBytes.fetch_add(bytes, std::memory_order_relaxed);
+}
+
+bool TakePictureBudget(fz_context* ctx)
+{
+    ContextLocks* locks = LocksOf(ctx);
+    if (!locks || locks->pictureBytes.load(std::memory_order_relaxed) < kPictureBytesKept)
+        return false;
+    locks->pictureBytes.store(0, std::memory_order_relaxed);
+    return true;
 }
 
 SharedDrawing::SharedDrawing(fz_context* ctx) : locks_(LocksOf(ctx))

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <set>
 #include <sstream>
 
@@ -315,6 +316,79 @@ TEST(Images, FourChannelPicturesBecomeRgbFiles)
             EXPECT_GT(rect, field + 30) << "the cyan rectangle is lighter than the red field";
         else
             EXPECT_LT(mean(ours, j.width, 0, 0, 64, 48), 40.0) << "dark";
+    }
+}
+
+// The pictures of a page as pdfimages writes them (none is a JPEG here),
+// in grey, in the order the page draws them.
+std::vector<std::vector<unsigned char>> OraclePictures(const std::string& pdf, int page,
+                                                       const std::filesystem::path& dir)
+{
+    const std::string n = std::to_string(page + 1);
+    const std::string stem = (dir / ("p" + n)).string();
+    Shell("pdfimages -f " + n + " -l " + n + " " + Q(pdf) + " " + Q(stem));
+    std::vector<std::vector<unsigned char>> out;
+    for (int i = 0;; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "-%03d.ppm", i);
+        std::ifstream in(stem + name, std::ios::binary);
+        std::string magic;
+        int w = 0, h = 0, maxval = 0;
+        if (!(in >> magic >> w >> h >> maxval) || magic != "P6" || maxval != 255)
+            break;
+        in.get();
+        std::vector<unsigned char> rgb(static_cast<std::size_t>(w) * h * 3);
+        in.read(reinterpret_cast<char*>(rgb.data()), static_cast<std::streamsize>(rgb.size()));
+        Jpeg j;
+        j.width = w;
+        j.height = h;
+        j.components = 3;
+        j.pixels = std::move(rgb);
+        out.push_back(Gray(j));
+    }
+    return out;
+}
+
+// Each page of the fixture decodes a picture larger than what the parser
+// keeps of pictures between pages, so the pictures and fonts of a page are
+// read after the earlier ones were let go; visited again, out of order, a
+// page must give the same words in the same fonts and pictures that match
+// pdfimages' and the files written on the first visit byte for byte.
+TEST(Images, PagesReadAfterLargePicturesKeepTheirFontsAndPictures)
+{
+    const std::string pdf = Fixture("picture_pages.pdf");
+    auto dir = Scratch("picture_pages");
+    auto oracle = Scratch("picture_pages_oracle");
+    Parser p;
+    p.SetImageDir(Wide(dir.string()));
+    ASSERT_TRUE(p.Load(WFixture("picture_pages.pdf"), false, nullptr));
+    std::map<int, std::vector<std::string>> firstFiles; // page -> bytes of its pictures
+    for (const int page : {0, 1, 2, 3, 1, 0, 3}) {
+        SCOPED_TRACE("page " + std::to_string(page + 1));
+        PageObjects o = Walk(p, page);
+        std::map<std::string, std::string> fontOf;
+        for (TextCollect* t : o.text)
+            fontOf[t->GetText().substr(0, t->GetText().find(' '))] = t->GetFontName();
+        EXPECT_NE(fontOf["Embedded"].find("DejaVuSans"), std::string::npos) << fontOf["Embedded"];
+        EXPECT_NE(fontOf["Standard"].find("Helvetica"), std::string::npos) << fontOf["Standard"];
+
+        const auto expected = OraclePictures(pdf, page, oracle);
+        ASSERT_EQ(expected.size(), 2u);
+        ASSERT_EQ(o.images.size(), expected.size());
+        std::vector<std::string> files;
+        for (std::size_t i = 0; i < o.images.size(); ++i) {
+            const std::string path = parser_detail::ToUtf8(o.images[i]->GetImagePath());
+            const Jpeg j = ReadJpeg(path);
+            ASSERT_TRUE(j.ok) << path;
+            const int side = i == 0 ? 900 : 40;
+            ASSERT_EQ(j.width, side);
+            EXPECT_LT(MeanDiff(Gray(j), j.width, expected[i], side, j.width, j.height), 3.0);
+            files.push_back(ReadBytes(path));
+        }
+        auto first = firstFiles.emplace(page, files);
+        if (!first.second) {
+            EXPECT_TRUE(first.first->second == files) << "the pictures differ from the first visit";
+        }
     }
 }
 

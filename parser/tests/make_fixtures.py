@@ -227,6 +227,31 @@ def pictures():
     os.remove(rgba_path)
 
 
+def picture_pages():
+    # Four pages, each with a 900 x 900 picture of its own (more pixels than
+    # the parser's store keeps for pictures), a small picture that every
+    # page shares and words in an embedded font.
+    pdfmetrics.registerFont(TTFont("DejaVu", DEJAVU))
+    shared = Image.new("RGB", (40, 30), (200, 60, 20))
+    ImageDraw.Draw(shared).rectangle([10, 5, 30, 25], fill=(20, 60, 200))
+    shared_path = path("pic_shared.png")
+    shared.save(shared_path)
+    c = canvas.Canvas(path("picture_pages.pdf"), pagesize=letter)
+    ramp = Image.linear_gradient("L").resize((900, 900))
+    for p in range(4):
+        bands = [ramp.point(lambda v, k=k: (v * (p + k + 1) + 40 * k) % 256) for k in range(3)]
+        own = Image.merge("RGB", (bands[0], bands[1].rotate(90), bands[2].transpose(Image.FLIP_LEFT_RIGHT)))
+        c.setFont("DejaVu", 14)
+        c.drawString(72, 740, "Embedded words on page %d" % (p + 1))
+        c.setFont("Helvetica", 12)
+        c.drawString(72, 720, "Standard words on page %d" % (p + 1))
+        c.drawImage(ImageReader(own), 72, 200, 450, 450)
+        c.drawImage(ImageReader(shared_path), 72, 100, 40, 30)
+        c.showPage()
+    c.save()
+    os.remove(shared_path)
+
+
 def picture_of_text(name, dpi, w_in, h_in, font_size, left, top, step, lines):
     """Writes NAME, a page of w_in x h_in inches that is only a grey picture
     at `dpi` of `lines`, drawn in DejaVu Sans from (left, top) pixels down,
@@ -797,6 +822,7 @@ cropbox()
 table()
 cjk_text()
 pictures()
+picture_pages()
 scanned()
 scanned_page_full()
 links()
