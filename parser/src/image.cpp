@@ -244,7 +244,7 @@ bool ImageSource::WriteFiles()
     fz_pixmap* pix = SafeDecodeImage(ctx, image);
     if (!pix)
         return false;
-    CountDecodedPicture(ctx, static_cast<std::size_t>(fz_pixmap_stride(ctx, pix)) *
+    CountPictureBytes(ctx, static_cast<std::size_t>(fz_pixmap_stride(ctx, pix)) *
                                  static_cast<std::size_t>(fz_pixmap_height(ctx, pix)));
     bool done = false;
     try {

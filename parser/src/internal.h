@@ -215,13 +215,21 @@ struct ObjectAccess {
                         std::string uri);
 };
 
+// The store of a context that only draws whole pages. Each page decodes
+// its pictures again, and the store lets the oldest go as new ones come in:
+// a few MB hold what one page uses twice. Letting them go one by one, the
+// memory of one is soon taken by the next; emptying the store after each
+// page would hand it back to the system, to be faulted in again.
+constexpr std::size_t kDrawingStoreLimit = std::size_t{4} << 20;
+
 // A new MuPDF context with MuPDF's own messages silenced, made by
 // NewLockableContext. Null on failure.
-fz_context* NewContext();
+fz_context* NewContext(bool drawing = false);
 
 // A new MuPDF context whose locks stay off until a SharedDrawing turns them
-// on; null on failure. Dropped with DropContext.
-fz_context* NewLockableContext();
+// on, its store kDrawingStoreLimit for a context that only draws pages;
+// null on failure. Dropped with DropContext.
+fz_context* NewLockableContext(bool drawing = false);
 // Drops a context (made by NewLockableContext or not) and its locks; not
 // for clones.
 void DropContext(fz_context* ctx);
@@ -230,11 +238,12 @@ void DropContext(fz_context* ctx);
 // of its own cannot be cloned). Only while a SharedDrawing of it lives.
 fz_context* CloneContext(fz_context* ctx);
 
-// Counts `bytes` of a picture decoded on the context (or a clone of it).
-void CountDecodedPicture(fz_context* ctx, std::size_t bytes);
-// True, and the count starts again, when the pictures decoded on the
+// Counts `bytes` of pictures that the context (or a clone of it) brought
+// into its store: decoded, or their streams read.
+void CountPictureBytes(fz_context* ctx, std::size_t bytes);
+// True, and the count starts again, when the pictures counted on the
 // context since the last time amount to more than its store keeps for them:
-// the store is then best emptied before the next page.
+// the store is then best emptied between two pages.
 bool TakePictureBudget(fz_context* ctx);
 
 // While it lives, the locks of a context made by NewLockableContext are on,

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 namespace parser_detail {
 
@@ -527,8 +528,30 @@ bool FontListed(fz_context* ctx, const PageFonts* fonts, int num)
     return false;
 }
 
+// The bytes of picture `image` decoded: a component a byte, as MuPDF
+// decodes it (one for a mask or grey, four for CMYK, else three), and its
+// soft mask's. May throw.
+std::size_t PictureBytes(fz_context* ctx, pdf_obj* image)
+{
+    const std::int64_t w = std::max(0, pdf_dict_get_int(ctx, image, PDF_NAME(Width)));
+    const std::int64_t h = std::max(0, pdf_dict_get_int(ctx, image, PDF_NAME(Height)));
+    int n = 3;
+    pdf_obj* cs = pdf_dict_get(ctx, image, PDF_NAME(ColorSpace));
+    if (pdf_dict_get_bool(ctx, image, PDF_NAME(ImageMask)) || pdf_name_eq(ctx, cs, PDF_NAME(DeviceGray)) ||
+        pdf_name_eq(ctx, cs, PDF_NAME(G)))
+        n = 1;
+    else if (pdf_name_eq(ctx, cs, PDF_NAME(DeviceCMYK)) || pdf_name_eq(ctx, cs, PDF_NAME(CMYK)))
+        n = 4;
+    std::size_t bytes = static_cast<std::size_t>(w * h * n);
+    pdf_obj* mask = pdf_dict_get(ctx, image, PDF_NAME(SMask));
+    if (pdf_is_dict(ctx, mask))
+        bytes += static_cast<std::size_t>(std::max(0, pdf_dict_get_int(ctx, mask, PDF_NAME(Width)))) *
+                 static_cast<std::size_t>(std::max(0, pdf_dict_get_int(ctx, mask, PDF_NAME(Height))));
+    return bytes;
+}
+
 // Loads the fonts of resource dictionary `res` and, `depth` levels down,
-// those of the forms it names. May throw.
+// those of the forms it names; sizes the pictures of them all. May throw.
 void LoadResourceFonts(fz_context* ctx, pdf_document* doc, pdf_obj* res, int depth, PageFonts* out)
 {
     pdf_obj* fonts = pdf_dict_get(ctx, res, PDF_NAME(Font));
@@ -549,14 +572,20 @@ void LoadResourceFonts(fz_context* ctx, pdf_document* doc, pdf_obj* res, int dep
             ++out->count;
         }
     }
-    if (depth <= 0)
-        return;
     pdf_obj* xobjects = pdf_dict_get(ctx, res, PDF_NAME(XObject));
     const int m = pdf_dict_len(ctx, xobjects);
-    for (int i = 0; i < m && out->forms < PageFonts::kMaxForms; ++i) {
+    for (int i = 0; i < m; ++i) {
         pdf_obj* ref = pdf_dict_get_val(ctx, xobjects, i);
-        if (!pdf_is_indirect(ctx, ref) || Listed(out->form, out->forms, pdf_to_num(ctx, ref)) ||
-            !pdf_name_eq(ctx, pdf_dict_get(ctx, ref, PDF_NAME(Subtype)), PDF_NAME(Form)))
+        pdf_obj* subtype = pdf_dict_get(ctx, ref, PDF_NAME(Subtype));
+        if (pdf_name_eq(ctx, subtype, PDF_NAME(Image))) {
+            out->pictureBytes += PictureBytes(ctx, ref);
+            out->pictureStreamBytes +=
+                static_cast<std::size_t>(std::max(0, pdf_dict_get_int(ctx, ref, PDF_NAME(Length))));
+            continue;
+        }
+        if (depth <= 0 || out->forms >= PageFonts::kMaxForms || !pdf_is_indirect(ctx, ref) ||
+            Listed(out->form, out->forms, pdf_to_num(ctx, ref)) ||
+            !pdf_name_eq(ctx, subtype, PDF_NAME(Form)))
             continue;
         out->form[out->forms++] = pdf_to_num(ctx, ref);
         LoadResourceFonts(ctx, doc, pdf_dict_get(ctx, ref, PDF_NAME(Resources)), depth - 1, out);
@@ -569,6 +598,8 @@ void SafeLoadPageFonts(fz_context* ctx, fz_document* fdoc, int page, PageFonts* 
 {
     out->count = 0;
     out->forms = 0;
+    out->pictureBytes = 0;
+    out->pictureStreamBytes = 0;
     pdf_document* doc = pdf_document_from_fz_document(ctx, fdoc);
     if (!doc)
         return;

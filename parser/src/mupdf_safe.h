@@ -3,6 +3,8 @@
 // destructor, and reports it through its result.
 #pragma once
 
+#include <cstddef>
+
 extern "C" {
 #include <mupdf/fitz.h>
 #include <mupdf/pdf.h>
@@ -113,7 +115,9 @@ fz_pixmap* SafeDecodeImage(fz_context* ctx, fz_image* image);
 
 // The fonts a page names in its resources and in those of the forms it
 // draws (two levels down), loaded: each entry holds a reference to the font
-// and to the object the store finds it by.
+// and to the object the store finds it by. The pictures named there are
+// sized from their dictionaries alone, so that what a page brings into the
+// store is known without decoding anything.
 struct PageFonts {
     static constexpr int kMaxFonts = 64;
     static constexpr int kMaxForms = 32;
@@ -122,11 +126,13 @@ struct PageFonts {
     int count;
     int form[kMaxForms]; // object numbers of the forms walked
     int forms;
+    std::size_t pictureBytes; // the pictures decoded, 8 bits a component
+    std::size_t pictureStreamBytes; // their streams as stored in the file
 };
 
 // Fills `out` with the fonts of page `page` (Type3 fonts aside: their glyphs
-// are pages of their own, read again as the page asks); out->count is 0 for
-// a document other than PDF.
+// are pages of their own, read again as the page asks) and the sizes of its
+// pictures; out->count is 0 for a document other than PDF.
 void SafeLoadPageFonts(fz_context* ctx, fz_document* doc, int page, PageFonts* out);
 
 // Empties the context's store and puts back the `count` fonts given (keyed

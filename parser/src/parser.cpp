@@ -153,9 +153,9 @@ std::string WithSlash(std::string dir)
 
 } // namespace
 
-fz_context* NewContext()
+fz_context* NewContext(bool drawing)
 {
-    fz_context* ctx = NewLockableContext();
+    fz_context* ctx = NewLockableContext(drawing);
     if (!ctx)
         return nullptr;
     fz_set_warning_callback(ctx, Quiet, nullptr);
@@ -173,6 +173,81 @@ fz_document* OpenPdf(fz_context* ctx, const char* path, std::string& err)
 }
 
 std::uint64_t NextDocId() { return ++g_docIds; }
+
+// The fonts of the pages a context has read or drawn so far. Held, a font
+// stays in the store whatever pictures come after it, and goes back into it
+// when the store is emptied: read again, it would be a new font to the page
+// walk, which would work its metrics out again and keep it as well, and a
+// drawing would read a large embedded font anew for every page.
+class HeldFonts {
+public:
+    HeldFonts() = default;
+    HeldFonts(const HeldFonts&) = delete;
+    HeldFonts& operator=(const HeldFonts&) = delete;
+
+    // Loads and holds the fonts of `page`; `found` tells its pictures' sizes.
+    void Hold(fz_context* ctx, fz_document* doc, int page, PageFonts& found)
+    {
+        SafeLoadPageFonts(ctx, doc, page, &found);
+        refs_.reserve(refs_.size() + static_cast<std::size_t>(found.count));
+        descs_.reserve(descs_.size() + static_cast<std::size_t>(found.count));
+        for (int i = 0; i < found.count; ++i) {
+            if (nums_.insert(pdf_to_num(ctx, found.ref[i])).second) {
+                refs_.push_back(found.ref[i]);
+                descs_.push_back(found.desc[i]);
+                bytes_ += found.desc[i]->size;
+            } else {
+                pdf_drop_font(ctx, found.desc[i]);
+                pdf_drop_obj(ctx, found.ref[i]);
+            }
+        }
+    }
+
+    // Holds the fonts of `page` alone: those of earlier pages that it does
+    // not use are let go.
+    void HoldOnly(fz_context* ctx, fz_document* doc, int page, PageFonts& found)
+    {
+        std::vector<pdf_obj*> refs;
+        std::vector<pdf_font_desc*> descs;
+        refs.swap(refs_);
+        descs.swap(descs_);
+        Drop(ctx);
+        // Held until the page's fonts are, those it uses again are found in
+        // the store.
+        Hold(ctx, doc, page, found);
+        for (pdf_font_desc* f : descs)
+            pdf_drop_font(ctx, f);
+        for (pdf_obj* r : refs)
+            pdf_drop_obj(ctx, r);
+    }
+
+    // Empties the store of `ctx` but for the fonts held.
+    void EmptyStore(fz_context* ctx) const
+    {
+        SafeEmptyStoreKeepingFonts(ctx, refs_.data(), descs_.data(), static_cast<int>(refs_.size()));
+    }
+
+    // What the fonts held take in the store.
+    std::size_t Bytes() const { return bytes_; }
+
+    void Drop(fz_context* ctx)
+    {
+        for (pdf_font_desc* f : descs_)
+            pdf_drop_font(ctx, f);
+        for (pdf_obj* r : refs_)
+            pdf_drop_obj(ctx, r);
+        descs_.clear();
+        refs_.clear();
+        nums_.clear();
+        bytes_ = 0;
+    }
+
+private:
+    std::vector<pdf_obj*> refs_;
+    std::vector<pdf_font_desc*> descs_;
+    std::unordered_set<int> nums_; // their object numbers
+    std::size_t bytes_ = 0;
+};
 
 struct ParserImpl {
     fz_context* ctx = nullptr;
@@ -234,41 +309,11 @@ struct ParserImpl {
     // The fonts of the loaded document, worked out once for all its pages.
     std::unique_ptr<FontTable> fonts;
 
-    // The fonts of the pages read so far. Held, a font stays in the store
-    // whatever pictures come after it, and goes back into it when the store
-    // is emptied: read again, it would be a new font to the page walk, which
-    // would work its metrics out again and keep it as well.
-    std::vector<pdf_obj*> fontRefs;
-    std::vector<pdf_font_desc*> fontDescs;
-    std::unordered_set<int> fontNums; // their object numbers
-
-    void HoldPageFonts(int page)
-    {
-        PageFonts found;
-        SafeLoadPageFonts(ctx, doc, page, &found);
-        fontRefs.reserve(fontRefs.size() + static_cast<std::size_t>(found.count));
-        fontDescs.reserve(fontDescs.size() + static_cast<std::size_t>(found.count));
-        for (int i = 0; i < found.count; ++i) {
-            if (fontNums.insert(pdf_to_num(ctx, found.ref[i])).second) {
-                fontRefs.push_back(found.ref[i]);
-                fontDescs.push_back(found.desc[i]);
-            } else {
-                pdf_drop_font(ctx, found.desc[i]);
-                pdf_drop_obj(ctx, found.ref[i]);
-            }
-        }
-    }
-
-    void DropFonts()
-    {
-        for (pdf_font_desc* f : fontDescs)
-            pdf_drop_font(ctx, f);
-        for (pdf_obj* r : fontRefs)
-            pdf_drop_obj(ctx, r);
-        fontDescs.clear();
-        fontRefs.clear();
-        fontNums.clear();
-    }
+    // The fonts of the pages read so far (see HeldFonts).
+    HeldFonts heldFonts;
+    // What the pictures of the current page take decoded, until a drawing
+    // of the page counts them.
+    std::size_t pagePictureBytes = 0;
 
     // The page last recorded, while its objects were collected (with
     // recordPages) or when its objects were first drawn: a page usually has
@@ -304,7 +349,8 @@ struct ParserImpl {
         ClearObjects();
         spareText.clear();
         fonts.reset();
-        DropFonts();
+        heldFonts.Drop(ctx);
+        pagePictureBytes = 0;
         currentPage = -1;
         bounds.clear();
         ocrWords.clear();
@@ -367,6 +413,10 @@ struct RenderCache {
     off_t size = 0;
     struct timespec mtime {};
     int pageCount = 0;
+    // The fonts of the page last drawn: a font used page after page is
+    // not read again for each, while those of a document with many fonts
+    // are not all kept.
+    HeldFonts fonts;
 
     RenderCache() = default;
     RenderCache(const RenderCache&) = delete;
@@ -376,6 +426,7 @@ struct RenderCache {
     void Reset()
     {
         if (ctx) {
+            fonts.Drop(ctx);
             if (doc)
                 fz_drop_document(ctx, doc);
             DropContext(ctx);
@@ -628,9 +679,14 @@ bool Parser::SetCurrentPage(int page)
     }
 
     if (TakePictureBudget(d.ctx))
-        SafeEmptyStoreKeepingFonts(d.ctx, d.fontRefs.data(), d.fontDescs.data(),
-                                   static_cast<int>(d.fontRefs.size()));
-    d.HoldPageFonts(page);
+        d.heldFonts.EmptyStore(d.ctx);
+    PageFonts found;
+    d.heldFonts.Hold(d.ctx, d.doc, page, found);
+    // Reading the page loads its pictures' streams into the store, each in
+    // a buffer that grows to twice the stream while its end is looked for;
+    // they are decoded when written (counted then) or drawn (DrawObjects).
+    CountPictureBytes(d.ctx, 2 * found.pictureStreamBytes);
+    d.pagePictureBytes = found.pictureBytes;
     CollectOptions opt;
     opt.docId = d.docId;
     opt.page = page;
@@ -714,7 +770,7 @@ bool Parser::ConvertPDFPageToJpeg(const std::wstring& pdfPath, const std::wstrin
         if (!cache)
             cache = std::make_unique<RenderCache>();
         cache->Reset();
-        cache->ctx = NewContext();
+        cache->ctx = NewContext(true);
         if (!cache->ctx)
             return false;
         std::string err;
@@ -749,9 +805,18 @@ bool Parser::ConvertPDFPageToJpeg(const std::wstring& pdfPath, const std::wstrin
     const double zoom = dpi / 72.0;
     const PixelReservation pixels(double(bounds.x1 - bounds.x0) * double(bounds.y1 - bounds.y0) *
                                   zoom * zoom);
+    PageFonts found;
+    cache->fonts.HoldOnly(cache->ctx, cache->doc, page - 1, found);
     CancelProbe probe(cancel, cancelCtx);
     fz_pixmap* pix = RenderPage(cache->ctx, cache->doc, page - 1, static_cast<float>(dpi) / 72.0f,
                                 false, cancel ? &probe : nullptr);
+    // The store lets the pictures of earlier pages go one by one as new
+    // ones come in (see kDrawingStoreLimit), but it lets nothing go while
+    // the fonts held leave no room for a new one: then, once the pictures
+    // drawn pass the budget, all but the fonts goes.
+    CountPictureBytes(cache->ctx, found.pictureBytes);
+    if (TakePictureBudget(cache->ctx) && cache->fonts.Bytes() >= kDrawingStoreLimit / 2)
+        cache->fonts.EmptyStore(cache->ctx);
     if (!pix)
         return false;
     bool ok = false;
@@ -812,6 +877,12 @@ bool Parser::DrawObjects(const std::vector<CollectBase*>& objects, const std::ws
     CancelProbe probe(cancel_, callbackCtx_);
     fz_pixmap* pix = RenderSelection(d.ctx, d.doc, page, sel, area, static_cast<float>(zoom),
                                      d.Recording(page), &probe, &d.pixels);
+    // The pictures decoded for drawing count towards emptying the store
+    // before the next page, once for the page however many regions it has.
+    if (page == d.currentPage) {
+        CountPictureBytes(d.ctx, d.pagePictureBytes);
+        d.pagePictureBytes = 0;
+    }
     if (!pix)
         return false;
     bool ok = false;

@@ -18,7 +18,7 @@ struct ContextLocks {
     // Changed only by the context's own thread between MuPDF calls, while
     // no other thread uses the context: no lock is held when it changes.
     std::atomic<bool> on{false};
-    // Bytes of pictures decoded on the context since its store was last
+    // Bytes of pictures brought into the context's store since it was last
     // emptied.
     std::atomic<std::size_t> pictureBytes{0};
 };
@@ -48,9 +48,10 @@ void Silent(void*, const char*) {}
 // is decoded again when a later page needs it.
 constexpr std::size_t kStoreLimit = std::size_t{16} << 20;
 
-// Decoded pictures are seldom used again once their page is done, yet they
-// filled the stores of all threads to the limit. Once pictures of this much
-// have been decoded, the store is emptied between two pages.
+// Pictures are seldom used again once their page is done, yet, decoded or
+// only read, they filled the stores of all threads to the limit. Once
+// pictures of this much have come in, the store is emptied between two
+// pages.
 constexpr std::size_t kPictureBytesKept = kStoreLimit / 8;
 
 ContextLocks* LocksOf(fz_context* ctx)
@@ -61,13 +62,13 @@ ContextLocks* LocksOf(fz_context* ctx)
 
 } // namespace
 
-fz_context* NewLockableContext()
+fz_context* NewLockableContext(bool drawing)
 {
     auto* locks = new (std::nothrow) ContextLocks;
     if (!locks)
         return nullptr;
     fz_locks_context calls{locks, LockContext, UnlockContext};
-    fz_context* ctx = fz_new_context(nullptr, &calls, kStoreLimit);
+    fz_context* ctx = fz_new_context(nullptr, &calls, drawing ? kDrawingStoreLimit : kStoreLimit);
     if (!ctx)
         delete locks;
     return ctx;
@@ -90,7 +91,7 @@ void DropContext(fz_context* ctx)
     delete locks;
 }
 
-void CountDecodedPicture(fz_context* ctx, std::size_t bytes)
+void CountPictureBytes(fz_context* ctx, std::size_t bytes)
 {
     if (ContextLocks* locks = LocksOf(ctx))
         locks->pictureBytes.fetch_add(bytes, std::memory_order_relaxed);

@@ -536,6 +536,50 @@ TEST(Render, PageSizeMatchesPdftoppm)
                                                  Wide((dir / "l.jpg").string()), i, 50, ""));
 }
 
+// Each page of the fixtures draws a picture larger than what a drawing
+// thread's store keeps, so the pictures of earlier pages go as later ones
+// come in; in big_font_pictures.pdf an embedded font fills most of the
+// store besides, and goes back into it each time the rest is let go. Drawn
+// again, out of order, a page must come out as on its first drawing and as
+// pdftoppm draws it, its words in their font.
+TEST(Render, PagesDrawnAgainAfterTheirPicturesWentMatchTheFirstDrawing)
+{
+    auto dir = Scratch("render_again");
+    struct Case {
+        const char* file;
+        int wordRows; // the rows of pixels from the top that hold the words alone
+    } cases[] = {{"picture_pages.pdf", 110}, {"big_font_pictures.pdf", 60}};
+    for (const Case& c : cases) {
+        const char* file = c.file;
+        SCOPED_TRACE(file);
+        std::map<int, std::string> first; // page -> its JPEG
+        for (const int page : {1, 2, 3, 4, 2, 1, 4}) {
+            SCOPED_TRACE("page " + std::to_string(page));
+            const std::string out = (dir / "page.jpg").string();
+            ASSERT_TRUE(Parser::ConvertPDFPageToJpeg(WFixture(file), Wide(out), page, 96, ""));
+            const std::string bytes = ReadBytes(out);
+            auto seen = first.emplace(page, bytes);
+            if (!seen.second) {
+                EXPECT_TRUE(seen.first->second == bytes) << "differs from the first drawing";
+                continue;
+            }
+            const Jpeg ours = ReadJpeg(out);
+            ASSERT_TRUE(ours.ok);
+            const std::string n = std::to_string(page);
+            const std::string ppm = (dir / "oracle").string();
+            Shell("pdftoppm -q -cropbox -gray -singlefile -r 96 -f " + n + " -l " + n + " " +
+                  Q(Fixture(file)) + " " + Q(ppm));
+            const Jpeg oracle = ReadPgm(ppm + ".pgm");
+            ASSERT_TRUE(oracle.ok);
+            const int w = std::min(ours.width, oracle.width), h = std::min(ours.height, oracle.height);
+            EXPECT_LT(MeanDiff(Gray(ours), ours.width, oracle.pixels, oracle.width, w, h), 4.0);
+            // The words alone, where a font read wrong or not at all shows.
+            EXPECT_LT(MeanDiff(Gray(ours), ours.width, oracle.pixels, oracle.width, w, c.wordRows),
+                      4.0);
+        }
+    }
+}
+
 TEST(Render, FailuresLeaveNoFile)
 {
     auto dir = Scratch("renderfail");

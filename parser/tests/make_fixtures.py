@@ -252,6 +252,37 @@ def picture_pages():
     os.remove(shared_path)
 
 
+def big_font_pictures():
+    # Four pages, each with words in one embedded TrueType font that takes
+    # 3 MB (DejaVu Sans followed by zeros, which compress to little) and a
+    # 900 x 900 picture of its own: the font fills most of a drawing
+    # thread's store.
+    face = TTFont("DejaVuBig", DEJAVU).face
+    widths = " ".join(str(int(face.getCharWidth(c))) for c in range(32, 127))
+    with open(DEJAVU, "rb") as f:
+        ttf = f.read()
+    ttf += bytes(3 * 1024 * 1024 - len(ttf))
+    font_data = zlib.compress(ttf, 9)
+    ramp = Image.linear_gradient("L").resize((900, 900))
+    pages, pictures = [], []
+    for p in range(4):
+        bands = [ramp.point(lambda v, k=k: (v * (p + k + 2) + 50 * k) % 256) for k in range(3)]
+        own = Image.merge("RGB", (bands[0], bands[1].rotate(90), bands[2].transpose(Image.FLIP_LEFT_RIGHT)))
+        pictures.append(image_object("/Width 900 /Height 900 /ColorSpace /DeviceRGB "
+                                     "/BitsPerComponent 8 /Filter /FlateDecode",
+                                     zlib.compress(own.tobytes(), 6)))
+        content = (b"BT /F2 16 Tf 20 272 Td (Embedded words on page %d) Tj ET "
+                   b"q 300 0 0 230 50 20 cm /Im1 Do Q" % (p + 1))
+        pages.append((content, "/XObject << /Im1 %d 0 R >>" % (15 + p)))
+    raw_pdf("big_font_pictures.pdf", pages, fonts="/F2 12 0 R", extra_objects=[
+        ("<< /Type /Font /Subtype /TrueType /BaseFont /DejaVuSans /FirstChar 32 /LastChar 126 "
+         "/Widths [%s] /FontDescriptor 13 0 R /Encoding /WinAnsiEncoding >>" % widths).encode(),
+        b"<< /Type /FontDescriptor /FontName /DejaVuSans /Flags 32 /FontBBox [-1021 -463 1793 1232] "
+        b"/ItalicAngle 0 /Ascent 928 /Descent -236 /CapHeight 729 /StemV 80 /FontFile2 14 0 R >>",
+        b"<< /Length %d /Length1 %d /Filter /FlateDecode >>\nstream\n" % (len(font_data), len(ttf)) +
+        font_data + b"\nendstream"] + pictures)
+
+
 def picture_of_text(name, dpi, w_in, h_in, font_size, left, top, step, lines):
     """Writes NAME, a page of w_in x h_in inches that is only a grey picture
     at `dpi` of `lines`, drawn in DejaVu Sans from (left, top) pixels down,
@@ -823,6 +854,7 @@ table()
 cjk_text()
 pictures()
 picture_pages()
+big_font_pictures()
 scanned()
 scanned_page_full()
 links()
