@@ -7,8 +7,12 @@
 
 #include <atomic>
 #include <cstddef>
+#include <cstdlib>
 #include <mutex>
 #include <new>
+
+#include <sys/mman.h>
+#include <unistd.h>
 
 namespace parser_detail {
 namespace {
@@ -53,6 +57,90 @@ constexpr std::size_t kStoreLimit = std::size_t{16} << 20;
 // have been decoded, the store is emptied between two pages.
 constexpr std::size_t kPictureBytesKept = kStoreLimit / 8;
 
+// A new context zeroes tables that it fills only as it goes: the resource
+// store's hash table alone is about 230 KB, of which a plain-text job
+// writes a few entries. Every analysing thread has such a context, and the
+// zeroed pages were resident from the start. The blocks of at least this
+// size that a context allocates while it is made are noted, and the pages
+// that lie wholly inside one still all zero are handed back to the system:
+// they read as zero again, and only those written later take memory.
+constexpr std::size_t kLargeBlock = std::size_t{64} << 10;
+
+struct NewBlocks {
+    static constexpr int kMax = 8;
+    void* block[kMax] = {};
+    std::size_t size[kMax] = {};
+    int count = 0;
+
+    void Forget(void* p)
+    {
+        for (int i = 0; i < count; ++i) {
+            if (block[i] == p)
+                block[i] = nullptr;
+        }
+    }
+};
+
+// The blocks of the context being made on this thread; null otherwise.
+thread_local NewBlocks* t_newBlocks = nullptr;
+
+void* ContextMalloc(void*, std::size_t size)
+{
+    void* p = std::malloc(size);
+    NewBlocks* noted = t_newBlocks;
+    if (p && noted && size >= kLargeBlock && noted->count < NewBlocks::kMax) {
+        noted->block[noted->count] = p;
+        noted->size[noted->count] = size;
+        ++noted->count;
+    }
+    return p;
+}
+
+void* ContextRealloc(void*, void* old, std::size_t size)
+{
+    if (NewBlocks* noted = t_newBlocks)
+        noted->Forget(old);
+    return std::realloc(old, size);
+}
+
+void ContextFree(void*, void* p)
+{
+    if (NewBlocks* noted = t_newBlocks)
+        noted->Forget(p);
+    std::free(p);
+}
+
+bool AllZero(const unsigned char* p, std::size_t n)
+{
+    for (std::size_t i = 0; i < n; ++i) {
+        if (p[i] != 0)
+            return false;
+    }
+    return true;
+}
+
+// Hands back the whole pages of the noted blocks that hold nothing but
+// zeros.
+void ReleaseZeroPages(const NewBlocks& noted)
+{
+    const long page = ::sysconf(_SC_PAGESIZE);
+    if (page <= 0)
+        return;
+    const auto step = static_cast<std::uintptr_t>(page);
+    for (int i = 0; i < noted.count; ++i) {
+        if (!noted.block[i])
+            continue;
+        const auto begin = reinterpret_cast<std::uintptr_t>(noted.block[i]);
+        const std::uintptr_t first = (begin + step - 1) / step * step;
+        const std::uintptr_t last = (begin + noted.size[i]) / step * step;
+        if (last <= first)
+            continue;
+        auto* from = reinterpret_cast<unsigned char*>(first);
+        if (AllZero(from, last - first))
+            ::madvise(from, last - first, MADV_DONTNEED);
+    }
+}
+
 ContextLocks* LocksOf(fz_context* ctx)
 {
     return ctx && ctx->locks.lock == LockContext ? static_cast<ContextLocks*>(ctx->locks.user)
@@ -67,9 +155,16 @@ fz_context* NewLockableContext()
     if (!locks)
         return nullptr;
     fz_locks_context calls{locks, LockContext, UnlockContext};
-    fz_context* ctx = fz_new_context(nullptr, &calls, kStoreLimit);
-    if (!ctx)
+    const fz_alloc_context alloc{nullptr, ContextMalloc, ContextRealloc, ContextFree};
+    NewBlocks noted;
+    t_newBlocks = &noted;
+    fz_context* ctx = fz_new_context(&alloc, &calls, kStoreLimit);
+    t_newBlocks = nullptr;
+    if (!ctx) {
         delete locks;
+        return nullptr;
+    }
+    ReleaseZeroPages(noted);
     return ctx;
 }
 
