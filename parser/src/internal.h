@@ -344,6 +344,8 @@ struct CollectOptions {
     // Asked during the page run; a request to stop ends the run (may be
     // null).
     CancelProbe* cancel = nullptr;
+    // False: the words keep no drawing record (DrawObjects leaves them out).
+    bool wordRecords = true;
     // When set, receives the page recorded during the same run, in the
     // order RecordPage records it; null when the page did not run whole.
     fz_display_list** recording = nullptr;

@@ -181,6 +181,7 @@ struct ParserImpl {
     bool pageTree = false;       // the page map of doc is made
     bool clearObjects = false;   // parsed objects are let go after each page
     bool recordPages = false;    // pages are recorded as they are collected
+    bool drawWords = true;       // words keep their drawing records
     // The page map of doc, for parsers that open the same file (LoadAlike);
     // set by Load and read-only until the next.
     std::shared_ptr<const PageTreeMap> treeMap;
@@ -564,6 +565,11 @@ void Parser::SetRecordPages(bool on)
     impl_->recordPages = on;
 }
 
+void Parser::SetDrawWords(bool on)
+{
+    impl_->drawWords = on;
+}
+
 void Parser::SetImageStem(const std::string& stem)
 {
     impl_->imageStem = stem;
@@ -638,6 +644,7 @@ bool Parser::SetCurrentPage(int page)
     opt.imageStem = d.imageStem;
     opt.imageCounter = &d.imageCounter;
     opt.spareText = &d.spareText;
+    opt.wordRecords = d.drawWords;
     CancelProbe probe(cancel_, callbackCtx_);
     opt.cancel = &probe;
     if (!d.fonts)
