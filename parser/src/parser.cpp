@@ -166,7 +166,12 @@ fz_context* NewContext()
 fz_document* OpenPdf(fz_context* ctx, const char* path, std::string& err)
 {
     char msg[512] = {0};
-    fz_document* doc = OpenPdfPlain(ctx, path, msg, sizeof msg);
+    fz_document* doc = nullptr;
+    {
+        // The document's buffer for long tokens (64 KB) is mostly unused.
+        const ZeroPagesBack back;
+        doc = OpenPdfPlain(ctx, path, msg, sizeof msg);
+    }
     if (!doc)
         err = msg;
     return doc;

@@ -57,38 +57,18 @@ constexpr std::size_t kStoreLimit = std::size_t{16} << 20;
 // have been decoded, the store is emptied between two pages.
 constexpr std::size_t kPictureBytesKept = kStoreLimit / 8;
 
-// A new context zeroes tables that it fills only as it goes: the resource
-// store's hash table alone is about 230 KB, of which a plain-text job
-// writes a few entries. Every analysing thread has such a context, and the
-// zeroed pages were resident from the start. The blocks of at least this
-// size that a context allocates while it is made are noted, and the pages
-// that lie wholly inside one still all zero are handed back to the system:
-// they read as zero again, and only those written later take memory.
+// The blocks of at least this size allocated while a ZeroPagesBack lives
+// (see there).
 constexpr std::size_t kLargeBlock = std::size_t{64} << 10;
 
-struct NewBlocks {
-    static constexpr int kMax = 8;
-    void* block[kMax] = {};
-    std::size_t size[kMax] = {};
-    int count = 0;
-
-    void Forget(void* p)
-    {
-        for (int i = 0; i < count; ++i) {
-            if (block[i] == p)
-                block[i] = nullptr;
-        }
-    }
-};
-
-// The blocks of the context being made on this thread; null otherwise.
-thread_local NewBlocks* t_newBlocks = nullptr;
+// The large blocks noted on this thread; null while none are noted.
+thread_local ZeroPagesBack::Blocks* t_newBlocks = nullptr;
 
 void* ContextMalloc(void*, std::size_t size)
 {
     void* p = std::malloc(size);
-    NewBlocks* noted = t_newBlocks;
-    if (p && noted && size >= kLargeBlock && noted->count < NewBlocks::kMax) {
+    ZeroPagesBack::Blocks* noted = t_newBlocks;
+    if (p && noted && size >= kLargeBlock && noted->count < ZeroPagesBack::Blocks::kMax) {
         noted->block[noted->count] = p;
         noted->size[noted->count] = size;
         ++noted->count;
@@ -98,14 +78,14 @@ void* ContextMalloc(void*, std::size_t size)
 
 void* ContextRealloc(void*, void* old, std::size_t size)
 {
-    if (NewBlocks* noted = t_newBlocks)
+    if (ZeroPagesBack::Blocks* noted = t_newBlocks)
         noted->Forget(old);
     return std::realloc(old, size);
 }
 
 void ContextFree(void*, void* p)
 {
-    if (NewBlocks* noted = t_newBlocks)
+    if (ZeroPagesBack::Blocks* noted = t_newBlocks)
         noted->Forget(p);
     std::free(p);
 }
@@ -119,10 +99,25 @@ bool AllZero(const unsigned char* p, std::size_t n)
     return true;
 }
 
-// Hands back the whole pages of the noted blocks that hold nothing but
-// zeros.
-void ReleaseZeroPages(const NewBlocks& noted)
+} // namespace
+
+void ZeroPagesBack::Blocks::Forget(void* p)
 {
+    for (int i = 0; i < count; ++i) {
+        if (block[i] == p)
+            block[i] = nullptr;
+    }
+}
+
+ZeroPagesBack::ZeroPagesBack() : outer_(t_newBlocks)
+{
+    t_newBlocks = &blocks_;
+}
+
+ZeroPagesBack::~ZeroPagesBack()
+{
+    t_newBlocks = outer_;
+    const Blocks& noted = blocks_;
     const long page = ::sysconf(_SC_PAGESIZE);
     if (page <= 0)
         return;
@@ -135,11 +130,20 @@ void ReleaseZeroPages(const NewBlocks& noted)
         const std::uintptr_t last = (begin + noted.size[i]) / step * step;
         if (last <= first)
             continue;
-        auto* from = reinterpret_cast<unsigned char*>(first);
-        if (AllZero(from, last - first))
-            ::madvise(from, last - first, MADV_DONTNEED);
+        // Each run of pages that hold nothing but zeros goes back at once.
+        std::uintptr_t run = first;
+        for (std::uintptr_t at = first; at <= last; at += step) {
+            const bool zero = at < last && AllZero(reinterpret_cast<const unsigned char*>(at), step);
+            if (zero)
+                continue;
+            if (at > run)
+                ::madvise(reinterpret_cast<void*>(run), at - run, MADV_DONTNEED);
+            run = at + step;
+        }
     }
 }
+
+namespace {
 
 ContextLocks* LocksOf(fz_context* ctx)
 {
@@ -156,15 +160,13 @@ fz_context* NewLockableContext()
         return nullptr;
     fz_locks_context calls{locks, LockContext, UnlockContext};
     const fz_alloc_context alloc{nullptr, ContextMalloc, ContextRealloc, ContextFree};
-    NewBlocks noted;
-    t_newBlocks = &noted;
+    // The resource store's hash table alone is about 230 KB, of which a
+    // plain-text job writes a few entries; every analysing thread has a
+    // context of its own.
+    const ZeroPagesBack back;
     fz_context* ctx = fz_new_context(&alloc, &calls, kStoreLimit);
-    t_newBlocks = nullptr;
-    if (!ctx) {
+    if (!ctx)
         delete locks;
-        return nullptr;
-    }
-    ReleaseZeroPages(noted);
     return ctx;
 }
 
