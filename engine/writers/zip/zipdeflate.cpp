@@ -216,6 +216,10 @@ struct ZipDeflater::State {
     // it is deflated, then its part of the stream.
     struct Piece {
         std::string input;
+        // Or, for a piece of the bytes held before cutting began, those
+        // bytes (shared by their pieces) and where its input starts there.
+        std::shared_ptr<const std::string> held;
+        std::size_t from = 0;
         std::size_t dictLen = 0;
         bool last = false;
         std::vector<unsigned char> out;
@@ -225,9 +229,12 @@ struct ZipDeflater::State {
 
         void deflate(PieceDeflater& deflater)
         {
-            len = input.size() - dictLen;
-            ok = deflater.Run(reinterpret_cast<const unsigned char*>(input.data()) + dictLen, dictLen, len,
-                              last, out, crc);
+            const char* start = held ? held->data() + from : input.data();
+            if (!held)
+                len = input.size() - dictLen;
+            ok = deflater.Run(reinterpret_cast<const unsigned char*>(start) + dictLen, dictLen, len, last,
+                              out, crc);
+            held.reset();
         }
     };
 
@@ -260,24 +267,26 @@ struct ZipDeflater::State {
     // An entry of at least kDeflateInPiecesFrom bytes: the bytes held so
     // far (from the entry's start, no dictionary) are cut into the pieces
     // that appending them one by one would have cut, but for the last full
-    // piece or less, which more bytes may follow. The held bytes are in
-    // memory already, so the pieces are queued without waiting for the
-    // workers.
+    // piece or less, which more bytes may follow. The pieces read the held
+    // bytes where they are, and since those are in memory already, they
+    // are queued without waiting for the workers.
     void cutHeld()
     {
-        const std::string held = std::move(buffer);
+        const auto held = std::make_shared<const std::string>(std::move(buffer));
         std::size_t at = 0;
-        while (held.size() - at > kPiece) {
+        while (held->size() - at > kPiece) {
             auto piece = std::make_unique<Piece>();
+            piece->held = held;
             piece->dictLen = std::min(kWindow, at);
-            piece->input.assign(held, at - piece->dictLen, piece->dictLen + kPiece);
+            piece->from = at - piece->dictLen;
+            piece->len = kPiece;
             queuePiece(std::move(piece), false);
             at += kPiece;
         }
         dictLen = std::min(kWindow, at);
-        buffer = takeSpare();
+        buffer = std::string();
         buffer.reserve(kWindow + kPiece);
-        buffer.assign(held, at - dictLen, std::string::npos);
+        buffer.assign(*held, at - dictLen, std::string::npos);
     }
 
     // Queues the piece for the workers. With `wait`, at most as many pieces
@@ -400,6 +409,10 @@ void ZipDeflater::Append(std::string_view bytes)
         return;
     s.total += bytes.size();
     if (!s.cutting) {
+        // Room for all the bytes held, so that they are not copied as they
+        // grow; pages of it that are not written cost nothing.
+        if (s.buffer.capacity() < kDeflateInPiecesFrom)
+            s.buffer.reserve(kDeflateInPiecesFrom);
         s.buffer.append(bytes.data(), bytes.size());
         if (s.buffer.size() < kDeflateInPiecesFrom)
             return;
