@@ -144,6 +144,58 @@ void ReleaseFreeMemory()
 #endif
 }
 
+// The page map of the file whose page tree was walked last, kept for the
+// next load of the same file unchanged: callers read a file's page count
+// first and convert it after, and the second load walked the whole tree
+// (every page object parsed) again before the first page.
+struct LastMap {
+    std::mutex mutex;
+    std::string path;
+    std::string password;
+    dev_t dev = 0;
+    ino_t ino = 0;
+    off_t size = 0;
+    struct timespec mtime {};
+    std::shared_ptr<const PageTreeMap> map;
+};
+
+LastMap& LastWalked()
+{
+    static LastMap last;
+    return last;
+}
+
+bool SameFile(const LastMap& m, const std::string& path, const std::string& password,
+              const struct stat& st)
+{
+    return m.map && m.path == path && m.password == password && m.dev == st.st_dev &&
+           m.ino == st.st_ino && m.size == st.st_size && m.mtime.tv_sec == st.st_mtim.tv_sec &&
+           m.mtime.tv_nsec == st.st_mtim.tv_nsec;
+}
+
+// The map kept for this file as it is now; null when none is.
+std::shared_ptr<const PageTreeMap> WalkedBefore(const std::string& path,
+                                                const std::string& password, const struct stat& st)
+{
+    LastMap& last = LastWalked();
+    std::lock_guard<std::mutex> lock(last.mutex);
+    return SameFile(last, path, password, st) ? last.map : nullptr;
+}
+
+void KeepWalked(const std::string& path, const std::string& password, const struct stat& st,
+                std::shared_ptr<const PageTreeMap> map)
+{
+    LastMap& last = LastWalked();
+    std::lock_guard<std::mutex> lock(last.mutex);
+    last.path = path;
+    last.password = password;
+    last.dev = st.st_dev;
+    last.ino = st.st_ino;
+    last.size = st.st_size;
+    last.mtime = st.st_mtim;
+    last.map = std::move(map);
+}
+
 std::string WithSlash(std::string dir)
 {
     if (!dir.empty() && dir.back() != '/')
@@ -514,10 +566,20 @@ bool Parser::LoadWith(const std::wstring& path, bool checkOnly, const char* pass
         throw ParserError("the PDF file has no pages (or its page tree is damaged): " + file);
     }
     SafeMakeFormAppearances(d.ctx, doc);
+    const std::string pw = password ? password : "";
+    struct stat st {};
+    const bool known = !map && ::stat(file.c_str(), &st) == 0;
+    // The map of an earlier load of the file unchanged serves as well, and
+    // parsers that open the file alike take it from this one.
+    const std::shared_ptr<const PageTreeMap> before = known ? WalkedBefore(file, pw, st) : nullptr;
     bool walked = false;
     if (map && SafeAdoptPageTree(d.ctx, doc, *map)) {
         d.pageTree = true;
         d.clearObjects = true;
+    } else if (before && SafeAdoptPageTree(d.ctx, doc, *before)) {
+        d.pageTree = true;
+        d.clearObjects = true;
+        d.treeMap = before;
     } else {
         walked = true;
         d.pageTree = SafeLoadPageTree(d.ctx, doc, &d.clearObjects);
@@ -525,6 +587,8 @@ bool Parser::LoadWith(const std::wstring& path, bool checkOnly, const char* pass
             PageTreeMap made = SafeCopyPageTree(d.ctx, doc);
             if (!made.pageObjects.empty())
                 d.treeMap = std::make_shared<const PageTreeMap>(std::move(made));
+            if (known && d.treeMap)
+                KeepWalked(file, pw, st, d.treeMap);
         }
     }
     // Mapping the tree parsed every page object: they go at once, not with
