@@ -144,18 +144,49 @@ void ReleaseFreeMemory()
 #endif
 }
 
-// The page map of the file whose page tree was walked last, kept for the
-// next load of the same file unchanged: callers read a file's page count
-// first and convert it after, and the second load walked the whole tree
-// (every page object parsed) again before the first page.
-struct LastMap {
-    std::mutex mutex;
+} // namespace
+
+// A file opened with a password, as it was on disk: the same path,
+// password, device, inode, size and change time mean the same file.
+struct FileIdentity {
     std::string path;
     std::string password;
     dev_t dev = 0;
     ino_t ino = 0;
     off_t size = 0;
     struct timespec mtime {};
+
+    void Set(const std::string& p, const std::string& pw, const struct stat& st)
+    {
+        path = p;
+        password = pw;
+        dev = st.st_dev;
+        ino = st.st_ino;
+        size = st.st_size;
+        mtime = st.st_mtim;
+    }
+    bool Same(const std::string& p, const std::string& pw, const struct stat& st) const
+    {
+        return p == path && pw == password && st.st_dev == dev && st.st_ino == ino &&
+               st.st_size == size && st.st_mtim.tv_sec == mtime.tv_sec &&
+               st.st_mtim.tv_nsec == mtime.tv_nsec;
+    }
+    void Clear()
+    {
+        path.clear();
+        password.clear();
+    }
+};
+
+namespace {
+
+// The page map of the file whose page tree was walked last, kept for the
+// next load of the same file unchanged: callers read a file's page count
+// first and convert it after, and the second load walked the whole tree
+// (every page object parsed) again before the first page.
+struct LastMap {
+    std::mutex mutex;
+    FileIdentity file;
     std::shared_ptr<const PageTreeMap> map;
 };
 
@@ -165,21 +196,13 @@ LastMap& LastWalked()
     return last;
 }
 
-bool SameFile(const LastMap& m, const std::string& path, const std::string& password,
-              const struct stat& st)
-{
-    return m.map && m.path == path && m.password == password && m.dev == st.st_dev &&
-           m.ino == st.st_ino && m.size == st.st_size && m.mtime.tv_sec == st.st_mtim.tv_sec &&
-           m.mtime.tv_nsec == st.st_mtim.tv_nsec;
-}
-
 // The map kept for this file as it is now; null when none is.
 std::shared_ptr<const PageTreeMap> WalkedBefore(const std::string& path,
                                                 const std::string& password, const struct stat& st)
 {
     LastMap& last = LastWalked();
     std::lock_guard<std::mutex> lock(last.mutex);
-    return SameFile(last, path, password, st) ? last.map : nullptr;
+    return last.map && last.file.Same(path, password, st) ? last.map : nullptr;
 }
 
 void KeepWalked(const std::string& path, const std::string& password, const struct stat& st,
@@ -187,12 +210,7 @@ void KeepWalked(const std::string& path, const std::string& password, const stru
 {
     LastMap& last = LastWalked();
     std::lock_guard<std::mutex> lock(last.mutex);
-    last.path = path;
-    last.password = password;
-    last.dev = st.st_dev;
-    last.ino = st.st_ino;
-    last.size = st.st_size;
-    last.mtime = st.st_mtim;
+    last.file.Set(path, password, st);
     last.map = std::move(map);
 }
 
@@ -418,12 +436,7 @@ namespace {
 struct RenderCache {
     fz_context* ctx = nullptr;
     fz_document* doc = nullptr;
-    std::string path;
-    std::string password;
-    dev_t dev = 0;
-    ino_t ino = 0;
-    off_t size = 0;
-    struct timespec mtime {};
+    FileIdentity file;
     int pageCount = 0;
 
     RenderCache() = default;
@@ -440,15 +453,12 @@ struct RenderCache {
         }
         ctx = nullptr;
         doc = nullptr;
-        path.clear();
-        password.clear();
+        file.Clear();
     }
 
     bool Matches(const std::string& p, const std::string& pw, const struct stat& st) const
     {
-        return doc && p == path && pw == password && st.st_dev == dev && st.st_ino == ino &&
-               st.st_size == size && st.st_mtim.tv_sec == mtime.tv_sec &&
-               st.st_mtim.tv_nsec == mtime.tv_nsec;
+        return doc && file.Same(p, pw, st);
     }
 };
 
@@ -808,12 +818,7 @@ bool Parser::ConvertPDFPageToJpeg(const std::wstring& pdfPath, const std::wstrin
         }
         SafeMakeFormAppearances(cache->ctx, cache->doc);
         cache->pageCount = pages;
-        cache->path = file;
-        cache->password = pw;
-        cache->dev = st.st_dev;
-        cache->ino = st.st_ino;
-        cache->size = st.st_size;
-        cache->mtime = st.st_mtim;
+        cache->file.Set(file, pw, st);
     }
     if (page > cache->pageCount)
         return false;
