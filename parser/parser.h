@@ -464,6 +464,11 @@ public:
     // callers that draw parts of most pages they read, whose pages are then
     // read from the file once instead of twice. Off by default.
     void SetRecordPages(bool on);
+    // With `on` (the default), the words of the pages read from now on can
+    // be drawn by DrawObjects. Off, they keep no record of where they were
+    // drawn, which spares a record per word for callers that never draw
+    // regions holding text; their other objects are drawn as before.
+    void SetDrawWords(bool on);
 
     // ---- character recognition ------------------------------------------
     // Renders every page of the recognition list, recognises its words with

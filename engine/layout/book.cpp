@@ -143,6 +143,9 @@ Page* Book::analysePage(Parser* with, int page, std::size_t index)
     // them again. Where the writer draws the graphics itself, few pages
     // have a region to draw.
     with->SetRecordPages(drawsRegions());
+    // Only picture regions draw words; without pictures the words keep no
+    // drawing records.
+    with->SetDrawWords(!ignoreImages);
     auto p = std::make_unique<Page>(writer);
     loaded[index] = p->ParserPage(with, page, ignoreImages, pageAsImage, ignoreTables,
                                   keepObjectOrder, drawGraphics);

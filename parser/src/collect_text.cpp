@@ -703,7 +703,9 @@ void Collector::FinishWord()
     } else {
         t = std::make_unique<TextCollect>();
     }
-    if (ref) {
+    if (!opt_.wordRecords) {
+        ref.reset();
+    } else if (ref) {
         ref->docId = opt_.docId;
         ref->page = opt_.page;
         ref->seqs.clear();
@@ -728,7 +730,6 @@ void Collector::FinishWord()
     ObjectAccess::Color(*t) = ParserColor{w.color[0], w.color[1], w.color[2]};
     ObjectAccess::SetMatrix(*t, ParserMatrix{c, s, -s, c, ex, ey});
 
-    ref->pieces = w.pieces;
     // Box of the four corners.
     const double ux = -s * height, uy = c * height;
     const double vx = c * len, vy = s * len;
@@ -741,10 +742,15 @@ void Collector::FinishWord()
         b.y0 = std::min(b.y0, ys[k]);
         b.y1 = std::max(b.y1, ys[k]);
     }
-    ref->box = b;
     TextCollect* raw = t.get();
-    if (!Push(std::move(t), std::move(ref), nullptr, &w.clip))
+    if (ref) {
+        ref->pieces = w.pieces;
+        ref->box = b;
+        if (!Push(std::move(t), std::move(ref), nullptr, &w.clip))
+            return;
+    } else if (!PushWord(std::move(t), b)) {
         return;
+    }
     recent_.Add(raw);
     lastTextWords_.push_back(raw);
     if (s == 0.0 && c == 1.0 && w.wmode == 0 && w.kind != TextKind::Invisible)

@@ -207,9 +207,7 @@ CollectBase* Collector::Push(std::unique_ptr<CollectBase> obj, std::shared_ptr<D
                              GraphicsCollect* graphic, const fz_rect* clip)
 {
     const Box& b = ref->box;
-    const fz_rect& bounds = frame_.bounds;
-    const double W = bounds.x1 - bounds.x0, H = bounds.y1 - bounds.y0;
-    if (b.x1 < 0.0 || b.y1 < 0.0 || b.x0 > W || b.y0 > H)
+    if (!OnPage(b))
         return nullptr;
     // What the clip leaves of the object is what is drawn of it; a picture
     // keeps its pixels per point.
@@ -228,6 +226,22 @@ CollectBase* Collector::Push(std::unique_ptr<CollectBase> obj, std::shared_ptr<D
         lines_.push_back(rule);
     out_.push_back(std::move(obj));
     return out_.back().get();
+}
+
+bool Collector::OnPage(const Box& b) const
+{
+    const fz_rect& bounds = frame_.bounds;
+    const double W = bounds.x1 - bounds.x0, H = bounds.y1 - bounds.y0;
+    return !(b.x1 < 0.0 || b.y1 < 0.0 || b.x0 > W || b.y0 > H);
+}
+
+bool Collector::PushWord(std::unique_ptr<TextCollect> word, const Box& box)
+{
+    if (!OnPage(box))
+        return false;
+    ObjectAccess::SetId(*word, nextId_++);
+    out_.push_back(std::move(word));
+    return true;
 }
 
 Box Collector::ClipBox(const Box& b, fz_rect clip) const

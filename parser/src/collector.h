@@ -151,6 +151,11 @@ private:
     // the clip in force.
     CollectBase* Push(std::unique_ptr<CollectBase> obj, std::shared_ptr<DrawRef> ref,
                       GraphicsCollect* graphic = nullptr, const fz_rect* clip = nullptr);
+    // The same for a word without a drawing record, whose area is `box`.
+    bool PushWord(std::unique_ptr<TextCollect> word, const Box& box);
+    // Whether an object whose area is `b` lies at least in part on the
+    // visible page.
+    bool OnPage(const Box& b) const;
     // The part of a box (page points) that a clip (device space) leaves;
     // empty when it leaves nothing.
     Box ClipBox(const Box& b, fz_rect clip) const;

@@ -230,6 +230,35 @@ void DropContext(fz_context* ctx);
 // of its own cannot be cloned). Only while a SharedDrawing of it lives.
 fz_context* CloneContext(fz_context* ctx);
 
+// MuPDF zeroes some large tables that it fills only as it goes (the
+// resource store's hash table of a new context, the buffer for long tokens
+// in a new document), and their pages were resident from the start. While
+// it lives, the blocks of at least 64 KB that contexts made by
+// NewLockableContext (or cloned from them) allocate on this thread are
+// noted; when it ends, the whole pages inside such a block that still hold
+// nothing but zeros are handed back to the system. They read as zero again,
+// and take memory only once written.
+class ZeroPagesBack {
+public:
+    ZeroPagesBack();
+    ~ZeroPagesBack();
+    ZeroPagesBack(const ZeroPagesBack&) = delete;
+    ZeroPagesBack& operator=(const ZeroPagesBack&) = delete;
+
+    struct Blocks {
+        static constexpr int kMax = 8;
+        void* block[kMax] = {};
+        std::size_t size[kMax] = {};
+        int count = 0;
+        // A block freed or moved is no longer looked at.
+        void Forget(void* p);
+    };
+
+private:
+    Blocks blocks_;
+    Blocks* outer_;
+};
+
 // Counts `bytes` of a picture decoded on the context (or a clone of it).
 void CountDecodedPicture(fz_context* ctx, std::size_t bytes);
 // True, and the count starts again, when the pictures decoded on the
@@ -344,6 +373,8 @@ struct CollectOptions {
     // Asked during the page run; a request to stop ends the run (may be
     // null).
     CancelProbe* cancel = nullptr;
+    // False: the words keep no drawing record (DrawObjects leaves them out).
+    bool wordRecords = true;
     // When set, receives the page recorded during the same run, in the
     // order RecordPage records it; null when the page did not run whole.
     fz_display_list** recording = nullptr;

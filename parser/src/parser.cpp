@@ -166,7 +166,12 @@ fz_context* NewContext()
 fz_document* OpenPdf(fz_context* ctx, const char* path, std::string& err)
 {
     char msg[512] = {0};
-    fz_document* doc = OpenPdfPlain(ctx, path, msg, sizeof msg);
+    fz_document* doc = nullptr;
+    {
+        // The document's buffer for long tokens (64 KB) is mostly unused.
+        const ZeroPagesBack back;
+        doc = OpenPdfPlain(ctx, path, msg, sizeof msg);
+    }
     if (!doc)
         err = msg;
     return doc;
@@ -181,6 +186,7 @@ struct ParserImpl {
     bool pageTree = false;       // the page map of doc is made
     bool clearObjects = false;   // parsed objects are let go after each page
     bool recordPages = false;    // pages are recorded as they are collected
+    bool drawWords = true;       // words keep their drawing records
     // The page map of doc, for parsers that open the same file (LoadAlike);
     // set by Load and read-only until the next.
     std::shared_ptr<const PageTreeMap> treeMap;
@@ -564,6 +570,11 @@ void Parser::SetRecordPages(bool on)
     impl_->recordPages = on;
 }
 
+void Parser::SetDrawWords(bool on)
+{
+    impl_->drawWords = on;
+}
+
 void Parser::SetImageStem(const std::string& stem)
 {
     impl_->imageStem = stem;
@@ -638,6 +649,7 @@ bool Parser::SetCurrentPage(int page)
     opt.imageStem = d.imageStem;
     opt.imageCounter = &d.imageCounter;
     opt.spareText = &d.spareText;
+    opt.wordRecords = d.drawWords;
     CancelProbe probe(cancel_, callbackCtx_);
     opt.cancel = &probe;
     if (!d.fonts)

@@ -7,8 +7,12 @@
 
 #include <atomic>
 #include <cstddef>
+#include <cstdlib>
 #include <mutex>
 #include <new>
+
+#include <sys/mman.h>
+#include <unistd.h>
 
 namespace parser_detail {
 namespace {
@@ -53,6 +57,94 @@ constexpr std::size_t kStoreLimit = std::size_t{16} << 20;
 // have been decoded, the store is emptied between two pages.
 constexpr std::size_t kPictureBytesKept = kStoreLimit / 8;
 
+// The blocks of at least this size allocated while a ZeroPagesBack lives
+// (see there).
+constexpr std::size_t kLargeBlock = std::size_t{64} << 10;
+
+// The large blocks noted on this thread; null while none are noted.
+thread_local ZeroPagesBack::Blocks* t_newBlocks = nullptr;
+
+void* ContextMalloc(void*, std::size_t size)
+{
+    void* p = std::malloc(size);
+    ZeroPagesBack::Blocks* noted = t_newBlocks;
+    if (p && noted && size >= kLargeBlock && noted->count < ZeroPagesBack::Blocks::kMax) {
+        noted->block[noted->count] = p;
+        noted->size[noted->count] = size;
+        ++noted->count;
+    }
+    return p;
+}
+
+void* ContextRealloc(void*, void* old, std::size_t size)
+{
+    if (ZeroPagesBack::Blocks* noted = t_newBlocks)
+        noted->Forget(old);
+    return std::realloc(old, size);
+}
+
+void ContextFree(void*, void* p)
+{
+    if (ZeroPagesBack::Blocks* noted = t_newBlocks)
+        noted->Forget(p);
+    std::free(p);
+}
+
+bool AllZero(const unsigned char* p, std::size_t n)
+{
+    for (std::size_t i = 0; i < n; ++i) {
+        if (p[i] != 0)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+void ZeroPagesBack::Blocks::Forget(void* p)
+{
+    for (int i = 0; i < count; ++i) {
+        if (block[i] == p)
+            block[i] = nullptr;
+    }
+}
+
+ZeroPagesBack::ZeroPagesBack() : outer_(t_newBlocks)
+{
+    t_newBlocks = &blocks_;
+}
+
+ZeroPagesBack::~ZeroPagesBack()
+{
+    t_newBlocks = outer_;
+    const Blocks& noted = blocks_;
+    const long page = ::sysconf(_SC_PAGESIZE);
+    if (page <= 0)
+        return;
+    const auto step = static_cast<std::uintptr_t>(page);
+    for (int i = 0; i < noted.count; ++i) {
+        if (!noted.block[i])
+            continue;
+        const auto begin = reinterpret_cast<std::uintptr_t>(noted.block[i]);
+        const std::uintptr_t first = (begin + step - 1) / step * step;
+        const std::uintptr_t last = (begin + noted.size[i]) / step * step;
+        if (last <= first)
+            continue;
+        // Each run of pages that hold nothing but zeros goes back at once.
+        std::uintptr_t run = first;
+        for (std::uintptr_t at = first; at <= last; at += step) {
+            const bool zero = at < last && AllZero(reinterpret_cast<const unsigned char*>(at), step);
+            if (zero)
+                continue;
+            if (at > run)
+                ::madvise(reinterpret_cast<void*>(run), at - run, MADV_DONTNEED);
+            run = at + step;
+        }
+    }
+}
+
+namespace {
+
 ContextLocks* LocksOf(fz_context* ctx)
 {
     return ctx && ctx->locks.lock == LockContext ? static_cast<ContextLocks*>(ctx->locks.user)
@@ -67,7 +159,12 @@ fz_context* NewLockableContext()
     if (!locks)
         return nullptr;
     fz_locks_context calls{locks, LockContext, UnlockContext};
-    fz_context* ctx = fz_new_context(nullptr, &calls, kStoreLimit);
+    const fz_alloc_context alloc{nullptr, ContextMalloc, ContextRealloc, ContextFree};
+    // The resource store's hash table alone is about 230 KB, of which a
+    // plain-text job writes a few entries; every analysing thread has a
+    // context of its own.
+    const ZeroPagesBack back;
+    fz_context* ctx = fz_new_context(&alloc, &calls, kStoreLimit);
     if (!ctx)
         delete locks;
     return ctx;

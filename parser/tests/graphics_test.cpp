@@ -5,6 +5,7 @@
 #include <cmath>
 #include <map>
 #include <sstream>
+#include <typeinfo>
 
 using namespace ptest;
 
@@ -452,6 +453,89 @@ TEST(Graphics, PagesRecordedWhileReadDrawAlike)
                 const ParserMatrix& mb = rb.GetMatrix();
                 EXPECT_DOUBLE_EQ(ma.e, mb.e);
                 EXPECT_DOUBLE_EQ(ma.f, mb.f);
+            }
+        }
+    }
+}
+
+// Words read without drawing records are the words read with them: the
+// same objects in the same order with the same numbers, texts, places and
+// styles (underline and strike-out come from rules, bold from text that is
+// also stroked). Only the words lose their drawing; the page's other objects
+// draw as before. A parser switched between the two ways from page to page
+// takes word objects of the other way back for its next page.
+TEST(Graphics, WordsWithoutDrawingRecordsAreTheSameWords)
+{
+    const char* fixtures[] = {"styles.pdf", "paths.pdf",      "picture.pdf",
+                              "clipped.pdf", "two_column.pdf", "actual_text.pdf"};
+    const auto dir = Scratch("wordrecords");
+    const std::string pa = (dir / "a.jpg").string(), pb = (dir / "b.jpg").string();
+    auto draws = [](Parser& p, const std::vector<CollectBase*>& objects, const std::string& out) {
+        std::filesystem::remove(out);
+        ImageCollect region(nullptr);
+        return p.DrawObjects(objects, Wide(out), region);
+    };
+    for (const char* fixture : fixtures) {
+        SCOPED_TRACE(fixture);
+        Parser plain, lean, switched;
+        lean.SetDrawWords(false);
+        ASSERT_TRUE(plain.Load(WFixture(fixture), false, nullptr));
+        ASSERT_TRUE(lean.Load(WFixture(fixture), false, nullptr));
+        ASSERT_TRUE(switched.Load(WFixture(fixture), false, nullptr));
+        // Every page twice over, so that each page after the first takes
+        // back the word objects of the one before.
+        const int pages = plain.GetPageCount();
+        for (int k = 0; k < 2 * pages; ++k) {
+            const int page = k % pages;
+            const bool switchedDraws = k % 2 == 0;
+            switched.SetDrawWords(switchedDraws);
+            SCOPED_TRACE("read " + std::to_string(k));
+            const PageObjects a = Walk(plain, page);
+            const PageObjects b = Walk(lean, page);
+            const PageObjects c = Walk(switched, page);
+            ASSERT_EQ(a.all.size(), b.all.size());
+            ASSERT_EQ(a.all.size(), c.all.size());
+            ASSERT_EQ(a.text.size(), b.text.size());
+            for (std::size_t i = 0; i < a.all.size(); ++i) {
+                for (CollectBase* other : {b.all[i], c.all[i]}) {
+                    ASSERT_EQ(typeid(*a.all[i]), typeid(*other));
+                    EXPECT_EQ(a.all[i]->GetID(), other->GetID());
+                    const ParserMatrix& ma = a.all[i]->GetMatrix();
+                    const ParserMatrix& mo = other->GetMatrix();
+                    EXPECT_TRUE(ma.a == mo.a && ma.b == mo.b && ma.c == mo.c && ma.d == mo.d &&
+                                ma.e == mo.e && ma.f == mo.f);
+                }
+            }
+            for (std::size_t i = 0; i < a.text.size(); ++i) {
+                const TextCollect& ta = *a.text[i];
+                for (const TextCollect* tb : {b.text[i], c.text[i]}) {
+                    EXPECT_EQ(ta.GetText(), tb->GetText());
+                    EXPECT_EQ(ta.GetFontName(), tb->GetFontName());
+                    EXPECT_EQ(ta.GetTextWidth(), tb->GetTextWidth());
+                    EXPECT_EQ(ta.IsBold(), tb->IsBold());
+                    EXPECT_EQ(ta.IsUnderline(), tb->IsUnderline());
+                    EXPECT_EQ(ta.IsStrickOut(), tb->IsStrickOut());
+                }
+            }
+            if (!a.text.empty()) {
+                const std::vector<CollectBase*> wa(a.text.begin(), a.text.end());
+                const std::vector<CollectBase*> wb(b.text.begin(), b.text.end());
+                const std::vector<CollectBase*> wc(c.text.begin(), c.text.end());
+                EXPECT_TRUE(draws(plain, wa, pa));
+                EXPECT_FALSE(draws(lean, wb, pb));
+                EXPECT_EQ(draws(switched, wc, pb), switchedDraws);
+            }
+            // Drawings and pictures, one at a time, come out alike.
+            for (std::size_t i = 0; i < a.all.size(); ++i) {
+                if (dynamic_cast<TextCollect*>(a.all[i]))
+                    continue;
+                const bool drawn = draws(plain, {a.all[i]}, pa);
+                ASSERT_EQ(draws(lean, {b.all[i]}, pb), drawn);
+                if (!drawn)
+                    continue;
+                const Jpeg ja = ReadJpeg(pa), jb = ReadJpeg(pb);
+                ASSERT_TRUE(ja.ok && jb.ok);
+                EXPECT_TRUE(ja.width == jb.width && ja.height == jb.height && ja.pixels == jb.pixels);
             }
         }
     }
