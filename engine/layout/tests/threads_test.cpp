@@ -227,8 +227,9 @@ TEST(PagePipelineTest, NoThreadRunsAheadOfTheConsumerWithMorePagesThanItsHand)
             pipeline.giveBack(kCount - 1, previous);
         }
         EXPECT_TRUE(early.empty()) << early.size() << " pages started early, first: " << early.front();
-        if (c.write > c.page)
+        if (c.write > c.page) {
             EXPECT_EQ(mostWaiting, c.hand - 1);
+        }
         std::size_t pages = 0;
         for (const auto& [thread, list] : made)
             pages += list.size();
