@@ -53,6 +53,9 @@ class Word07Graphic : public ObjectInfo {
 public:
     static std::atomic<int> COUNT;
 
+    // The path is borrowed, not copied: it must outlive the shape. A page's
+    // shapes are made and written while the page holds its graphics, and a
+    // page of drawings has thousands of paths.
     Word07Graphic(const GraphPath& path, double pageHeight, int paintWay);
 
     // Written as text only (writeText).
@@ -76,7 +79,7 @@ private:
     // joined by commas instead of spaces.
     void appendPath(std::string& out, bool commas) const;
 
-    GraphPath path;
+    const GraphPath& path;   // borrowed
     int paintWay = 0;
     double left = 0;
     double top = 0;      // y upward: the path's highest point

@@ -216,6 +216,10 @@ struct ZipDeflater::State {
     // it is deflated, then its part of the stream.
     struct Piece {
         std::string input;
+        // Or, for a piece of the bytes held before cutting began, those
+        // bytes (shared by their pieces) and where its input starts there.
+        std::shared_ptr<const std::string> held;
+        std::size_t from = 0;
         std::size_t dictLen = 0;
         bool last = false;
         std::vector<unsigned char> out;
@@ -225,16 +229,17 @@ struct ZipDeflater::State {
 
         void deflate(PieceDeflater& deflater)
         {
-            len = input.size() - dictLen;
-            ok = deflater.Run(reinterpret_cast<const unsigned char*>(input.data()) + dictLen, dictLen, len,
-                              last, out, crc);
+            const char* start = held ? held->data() + from : input.data();
+            if (!held)
+                len = input.size() - dictLen;
+            ok = deflater.Run(reinterpret_cast<const unsigned char*>(start) + dictLen, dictLen, len, last,
+                              out, crc);
+            held.reset();
         }
     };
 
     // Deflates the next `len` bytes of the buffer as a piece on one of the
-    // workers; at most as many pieces wait or run at once as packing a
-    // file would use threads, so the writer waits when deflating falls
-    // behind rather than holding more of the entry.
+    // workers.
     void launch(std::size_t len, bool last)
     {
         auto piece = std::make_unique<Piece>();
@@ -256,11 +261,46 @@ struct ZipDeflater::State {
             buffer.erase(0, end - keep);
         }
         dictLen = keep;
+        queuePiece(std::move(piece), true);
+    }
+
+    // An entry of at least kDeflateInPiecesFrom bytes: the bytes held so
+    // far (from the entry's start, no dictionary) are cut into the pieces
+    // that appending them one by one would have cut, but for the last full
+    // piece or less, which more bytes may follow. The pieces read the held
+    // bytes where they are, and since those are in memory already, they
+    // are queued without waiting for the workers.
+    void cutHeld()
+    {
+        const auto held = std::make_shared<const std::string>(std::move(buffer));
+        std::size_t at = 0;
+        while (held->size() - at > kPiece) {
+            auto piece = std::make_unique<Piece>();
+            piece->held = held;
+            piece->dictLen = std::min(kWindow, at);
+            piece->from = at - piece->dictLen;
+            piece->len = kPiece;
+            queuePiece(std::move(piece), false);
+            at += kPiece;
+        }
+        dictLen = std::min(kWindow, at);
+        buffer = std::string();
+        buffer.reserve(kWindow + kPiece);
+        buffer.assign(*held, at - dictLen, std::string::npos);
+    }
+
+    // Queues the piece for the workers. With `wait`, at most as many pieces
+    // wait or run at once as packing a file would use threads, so the
+    // writer waits when deflating falls behind rather than holding more of
+    // the entry.
+    void queuePiece(std::unique_ptr<Piece> piece, bool wait)
+    {
         Piece* raw = piece.get();
         pieces.push_back(std::move(piece));
 
         std::unique_lock<std::mutex> hold(lock);
-        idle.wait(hold, [this] { return unfinished < threads; });
+        if (wait)
+            idle.wait(hold, [this] { return unfinished < threads; });
         if (workers.size() < threads && workers.size() <= unfinished) {
             try {
                 workers.emplace_back([this] { work(); });
@@ -332,6 +372,11 @@ struct ZipDeflater::State {
     std::size_t threads = DeflateThreads();
     std::string buffer;           // the dictionary, then the bytes of the piece being filled
     std::size_t dictLen = 0;      // the dictionary's length at the start of `buffer`
+    // Whether the entry is cut into pieces: only once it holds at least
+    // kDeflateInPiecesFrom bytes. Until then its bytes are held, and an
+    // entry that ends smaller is deflated whole, once, as packing its file
+    // would deflate it.
+    bool cutting = false;
     std::uint64_t total = 0;
     std::vector<std::unique_ptr<Piece>> pieces;
     bool finished = false;
@@ -363,6 +408,18 @@ void ZipDeflater::Append(std::string_view bytes)
     if (s.finished)
         return;
     s.total += bytes.size();
+    if (!s.cutting) {
+        // Room for all the bytes held, so that they are not copied as they
+        // grow; pages of it that are not written cost nothing.
+        if (s.buffer.capacity() < kDeflateInPiecesFrom)
+            s.buffer.reserve(kDeflateInPiecesFrom);
+        s.buffer.append(bytes.data(), bytes.size());
+        if (s.buffer.size() < kDeflateInPiecesFrom)
+            return;
+        s.cutting = true;
+        s.cutHeld();
+        return;
+    }
     while (!bytes.empty()) {
         // A full piece followed by more bytes is not the last one.
         if (s.buffer.size() - s.dictLen == kPiece)
@@ -380,8 +437,9 @@ bool ZipDeflater::Finish()
         return s.result.ok;
     s.finished = true;
     // The bytes after the last full piece are deflated in smaller pieces
-    // side by side, so that the stream is ready soon after the last byte.
-    while (s.buffer.size() - s.dictLen > kLastPieces)
+    // side by side, so that the stream is ready soon after the last byte;
+    // a small entry is one piece.
+    while (s.cutting && s.buffer.size() - s.dictLen > kLastPieces)
         s.launch(kLastPieces, false);
     s.launch(s.buffer.size() - s.dictLen, true);
     s.joinAll();

@@ -235,6 +235,21 @@ bool FindPattern(std::vector<FoundFile>& files, const std::string& pattern, cons
     return true;
 }
 
+// The stream of the packer's finished deflater for the file, when it has
+// one for exactly the file's bytes; not ok otherwise.
+Deflated TakeReady(Packer& packer, const FoundFile& file)
+{
+    Deflated deflated;
+    if (packer.ready) {
+        const auto made = packer.ready->find(file.path);
+        if (made != packer.ready->end() && made->second)
+            deflated = made->second->Take();
+    }
+    if (deflated.size != file.size)
+        deflated = Deflated();
+    return deflated;
+}
+
 // Adds a found file as an entry, with `ahead` its bytes deflated already
 // when that worked.
 bool AddFile(Packer& packer, const FoundFile& file, Deflated ahead)
@@ -244,13 +259,8 @@ bool AddFile(Packer& packer, const FoundFile& file, Deflated ahead)
         // A large file is deflated ahead in pieces (or was, while it was
         // written); the entry keeps that data as it is (no second
         // compression).
-        Deflated deflated;
-        if (packer.ready) {
-            const auto made = packer.ready->find(path);
-            if (made != packer.ready->end() && made->second)
-                deflated = made->second->Take();
-        }
-        if (!deflated.ok || deflated.size != file.size) {
+        Deflated deflated = TakeReady(packer, file);
+        if (!deflated.ok) {
             deflated = Deflated();
             if (!DeflateFile(path, file.size, deflated))
                 return false;
@@ -351,12 +361,17 @@ bool Pack(const std::string& zipPath, const char* password, const std::vector<st
     }
     std::fflush(stderr);
 
-    // Small files are deflated ahead on several threads, up to a budget;
-    // large ones are deflated in pieces as they are added.
+    // Small files are deflated ahead on several threads, up to a budget,
+    // unless a deflater made their stream while they were written; large
+    // ones are deflated in pieces as they are added.
+    std::vector<Deflated> made(files.size());
     std::vector<bool> readAhead(files.size(), false);
     std::uint64_t budget = kDeflateAheadBytes;
     for (std::size_t i = 0; i < files.size(); ++i) {
-        if (files[i].size < kDeflateInPiecesFrom && files[i].size <= budget) {
+        if (files[i].size >= kDeflateInPiecesFrom)
+            continue;
+        made[i] = TakeReady(packer, files[i]);
+        if (!made[i].ok && files[i].size <= budget) {
             readAhead[i] = true;
             budget -= files[i].size;
         }
@@ -364,6 +379,10 @@ bool Pack(const std::string& zipPath, const char* password, const std::vector<st
     std::vector<Deflated> ahead = DeflateAhead(files.size(), [&](std::size_t i, std::string& bytes) -> const std::string* {
         return readAhead[i] && ReadFileBytes(files[i].path, bytes) ? &bytes : nullptr;
     });
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        if (made[i].ok)
+            ahead[i] = std::move(made[i]);
+    }
     // The files found before a pattern that failed are packed all the same.
     for (std::size_t i = 0; i < files.size(); ++i) {
         if (!AddFile(packer, files[i], std::move(ahead[i]))) {

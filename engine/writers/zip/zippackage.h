@@ -44,7 +44,8 @@ struct ZipDeflated {
 // written. The bytes are cut where packing a file of them would cut it, and
 // each piece is deflated on a thread of its own as soon as more bytes show
 // that it is not the last, so that the stream is ready soon after the last
-// byte: byte for byte the stream that packing the file makes.
+// byte; an entry too small to be cut is held and deflated whole when it
+// ends. Either way, byte for byte the stream that packing the file makes.
 class ZipDeflater {
 public:
     ZipDeflater();
@@ -70,9 +71,8 @@ private:
 // As the UTF-8 form of ZipCompress without a password, where a file found at
 // a path of `ready` takes the stream of its finished deflater instead of
 // being deflated again, when the file holds as many bytes as the deflater
-// was given (the caller gives the file the same bytes). Files small enough
-// to be deflated whole are deflated as ZipCompress does, so the archive is
-// the one ZipCompress would write either way.
+// was given (the caller gives the file the same bytes). The archive is the
+// one ZipCompress would write either way.
 bool ZipCompressWith(const std::string& zipPath, const std::vector<std::string>& patterns,
                      const std::map<std::string, ZipDeflater*>& ready);
 

@@ -557,9 +557,13 @@ Word07Section* ContentSection(int index, int count, bool withShape)
     s->SetPageIndex(index);
     s->SetPageCount(count);
     if (withShape) {
-        GraphPath path;
-        path.AddPoint(PathPoint(10, 10, 0));
-        path.AddPoint(PathPoint(20, 20, 0));
+        // A shape borrows its path, as from the page that it is made for.
+        static const GraphPath path = [] {
+            GraphPath p;
+            p.AddPoint(PathPoint(10, 10, 0));
+            p.AddPoint(PathPoint(20, 20, 0));
+            return p;
+        }();
         s->appendObject(new Word07Graphic(path, 842, kPaintStroke));
     }
     return s;

@@ -408,7 +408,8 @@ TEST_F(ZipPackaging, SmallFilesAreZlibLevelNineStreams)
 
 // A file deflated while it is written packs into the archive that deflating
 // the file gives, however its bytes arrived; a deflater that saw other bytes
-// than the file holds is not used.
+// than the file holds is not used. Packing takes the deflater's stream, for
+// small files too, rather than deflating the file a second time.
 TEST_F(ZipPackaging, EntriesDeflatedWhileWrittenPackAsTheirFiles)
 {
     constexpr std::size_t kMiB = std::size_t(1) << 20;
@@ -425,6 +426,8 @@ TEST_F(ZipPackaging, EntriesDeflatedWhileWrittenPackAsTheirFiles)
         {"small appends", 2 * kMiB + 7, 4093, 0},
         {"the rest after the last full piece cut smaller", 2 * kMiB + 200000, 77777, 0},
         {"below the size deflated in pieces", kMiB, 0, 0},
+        {"small appends below the size deflated in pieces", kMiB + 3, 4093, 0},
+        {"small deflater one byte over", kMiB, 4093, 1},
         {"deflater one byte short", 3 * kMiB + 5, 65536, -1},
         {"deflater one byte over", 3 * kMiB + 5, 65536, 1},
     };
@@ -453,6 +456,7 @@ TEST_F(ZipPackaging, EntriesDeflatedWhileWrittenPackAsTheirFiles)
         testing::internal::GetCapturedStderr();
         ASSERT_TRUE(packed);
         EXPECT_TRUE(ReadFile(with) == ReadFile(plain));
+        EXPECT_FALSE(deflater.Take().ok);
         int status = -1;
         testutil::Run("unzip -t " + Quote(with) + " 2>&1", &status);
         EXPECT_EQ(status, 0);
