@@ -103,6 +103,11 @@ int Book::threadCount(const Parser* with) const
     return recognition ? 1 : PagePipeline::DefaultThreads();
 }
 
+int Book::pagesInHand() const
+{
+    return drawsRegions() ? PagePipeline::kPicturePagesInHand : PagePipeline::kPagesInHand;
+}
+
 // A page tree may claim far more pages than the file holds: this many pages
 // in a row that cannot be loaded end the walk, so that the job's time and
 // memory follow the pages the file really has.
@@ -137,7 +142,7 @@ Page* Book::analysePage(Parser* with, int page, std::size_t index)
     // they are read, so that drawing their picture regions does not read
     // them again. Where the writer draws the graphics itself, few pages
     // have a region to draw.
-    with->SetRecordPages(!ignoreImages && !pageAsImage && !drawGraphics);
+    with->SetRecordPages(drawsRegions());
     // Only picture regions draw words; without pictures the words keep no
     // drawing records.
     with->SetDrawWords(!ignoreImages);
@@ -172,7 +177,7 @@ bool Book::addPages(const std::vector<Job>& jobs, int m)
     try {
         PagePipeline analysis(parser, jobs.size(), threadCount(parser), [&](Parser* with, std::size_t k) {
             return analysePage(with, jobs[k].page, base + k);
-        });
+        }, pagesInHand());
         for (std::size_t k = 0; k < jobs.size(); ++k) {
             if (cancelled()) {
                 // The pages not analysed leave the book.
@@ -264,7 +269,8 @@ bool Book::walkOne()
                 d.parser, d.count, threadCount(d.parser),
                 [this, list, begin](Parser* with, std::size_t j) {
                     return analysePage(with, list[j].page, begin + j);
-                });
+                },
+                pagesInHand());
         }
         pages[analysed] = d.pipeline->take(k, [this] { return cancelled(); });
         if (d.pipeline->stopped())

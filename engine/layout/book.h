@@ -146,6 +146,10 @@ private:
     // written by the thread that analyses the page, before it is handed over.
     std::vector<char> loaded;
     int threadCount(const Parser* with) const;
+    // Whether page analysis draws the pages' picture regions.
+    bool drawsRegions() const { return !ignoreImages && !pageAsImage && !drawGraphics; }
+    // Pages each analysing thread may hold (see PagePipeline).
+    int pagesInHand() const;
     void destory();
     // Asks the cancel callback; true means stop.
     bool cancelled() const;

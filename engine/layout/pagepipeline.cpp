@@ -19,15 +19,6 @@ namespace {
 
 std::atomic<int> g_threadLimit{0};
 
-// Pages each thread may hold of its own: a worker, those it claimed that are
-// not taken yet and those handed back to it that it has not freed yet; the
-// consumer, those it analysed ahead while it waited. Two keep every thread's
-// allocator pool to about two page models besides its parser, which on
-// eight threads saves a tenth of a long text job's peak memory, and keep
-// the threads busy: with one each, threads waited to be woken after every
-// page and eight threads took a fifth longer.
-constexpr int kPagesInHand = 2;
-
 // The worker that runs on this thread (none: null), for FreeReturnedPages.
 struct Worker {
     PagePipeline* pipeline = nullptr;
@@ -66,17 +57,21 @@ void PagePipeline::SetThreadLimit(int threads)
     g_threadLimit.store(std::max(threads, 0));
 }
 
-PagePipeline::PagePipeline(Parser* main, std::size_t count, int threads, Analyse analyse)
-    : analyse_(std::move(analyse)), main_(main), count_(count), slots_(new Slot[count])
+PagePipeline::PagePipeline(Parser* main, std::size_t count, int threads, Analyse analyse,
+                           int pagesInHand)
+    : analyse_(std::move(analyse)),
+      main_(main),
+      count_(count),
+      slots_(new Slot[count]),
+      hand_(std::max(pagesInHand, 1))
 {
     const int workers = std::min<int>(threads, static_cast<int>(count)) - 1;
     if (workers < 1 || !main)
         return;
-    // Two pages in hand per thread keep the threads busy while the
-    // consumer writes, and while a thread that holds the next page waits
-    // for a processor on a busy machine. Every page more costs a page model
-    // per thread (on eight threads four pages each held 5 MB more than two).
-    window_ = 2 * static_cast<std::size_t>(workers + 1);
+    // The pages in hand per thread keep the threads busy while the consumer
+    // writes, and while a thread that holds the next page waits for a
+    // processor on a busy machine.
+    window_ = static_cast<std::size_t>(hand_) * static_cast<std::size_t>(workers + 1);
     held_.reset(new std::atomic<int>[static_cast<std::size_t>(workers)]);
     for (int t = 0; t < workers; ++t)
         held_[t] = 0;
@@ -198,7 +193,7 @@ void PagePipeline::work(Parser* parser, int self)
             return;
         const unsigned seen = epoch_.load();
         std::size_t k = 0;
-        if (held_[self].load() < kPagesInHand && claim(k)) {
+        if (held_[self].load() < hand_ && claim(k)) {
             ++held_[self];
             analyse(parser, k, self);
             continue;
@@ -240,7 +235,7 @@ Page* PagePipeline::take(std::size_t k, const std::function<bool()>& cancelled)
         // nobody has started instead of waiting idle: on two processors the
         // consumer is half of the work force.
         std::size_t later = 0;
-        if (ahead_ < kPagesInHand && claim(later)) {
+        if (ahead_ < hand_ && claim(later)) {
             ++ahead_;
             slots_[later].ahead = true;
             analyse(main_, later, -1);

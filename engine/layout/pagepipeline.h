@@ -29,9 +29,27 @@ public:
     // Analyses list entry k with the given parser into a new page.
     using Analyse = std::function<Page*(Parser* parser, std::size_t k)>;
 
+    // Pages each thread may hold of its own: a worker, those it claimed that
+    // are not taken yet and those handed back to it that it has not freed
+    // yet; the consumer, those it analysed ahead while it waited. Two keep
+    // every thread's allocator pool to about two page models besides its
+    // parser, which on eight threads saves a tenth of a long text job's peak
+    // memory, and keep the threads busy: with one each, threads waited to be
+    // woken after every page and eight threads took a fifth longer. Every
+    // page more costs a page model per thread (on eight threads four pages
+    // each held 5 MB more than two).
+    static constexpr int kPagesInHand = 2;
+    // Where pages draw their picture regions, one page takes many times as
+    // long as the next (a figure of thousands of strokes beside pages of
+    // text): with two pages each, the threads stood idle behind such a page
+    // until the consumer took it. Four keep them at the pages after it, and
+    // left the peak memory of such jobs within a megabyte of two.
+    static constexpr int kPicturePagesInHand = 4;
+
     // `main` is the job's parser, loaded with the PDF; workers open the
     // same file as it has it open (Parser::LoadAlike). threads <= 1: no worker.
-    PagePipeline(Parser* main, std::size_t count, int threads, Analyse analyse);
+    PagePipeline(Parser* main, std::size_t count, int threads, Analyse analyse,
+                 int pagesInHand = kPagesInHand);
     // Stops the workers and frees the pages not taken.
     ~PagePipeline();
     PagePipeline(const PagePipeline&) = delete;
@@ -98,6 +116,7 @@ private:
     std::atomic<std::size_t> taken_{0};   // entries the consumer has taken
     std::atomic<unsigned> epoch_{0};      // moves on every take, and to stop
     std::atomic<bool> stopping_{false};
+    int hand_;               // pages in hand per thread
     std::size_t window_ = 1;
     std::mutex spentMutex_;
     std::vector<std::vector<Page*>> spent_;   // per worker: pages to free

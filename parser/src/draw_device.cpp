@@ -8,6 +8,9 @@
 // chosen objects look as they do on the page. For text it passes a new text
 // object holding only the chosen glyphs. Without a selection it passes
 // everything, and only asks the cancel probe on every drawing call.
+// Drawing one band of a picture, it also leaves out the chosen calls that
+// lie wholly outside the band: the draw device would flatten and stroke
+// each path only to find that none of it falls on the band's rows.
 //
 // All functions here that contain fz_try are plain frames (no objects with
 // destructors). The device callbacks call only MuPDF functions, the cancel
@@ -45,6 +48,9 @@ struct FilterDevice {
     // Shared by the bands of one picture drawn on several threads (may be
     // null): a stop that one band's probe sees ends the others too.
     std::atomic<bool>* stop;
+    // Where drawing can show (device pixels grown by a pixel); calls whose
+    // bounds lie outside it are left out. Null: nothing is left out.
+    const fz_rect* area;
     int seq;
     int maskDepth;
     int tileDepth;
@@ -92,6 +98,18 @@ bool PassDrawing(fz_context* ctx, FilterDevice* f)
     return f->sel->whole.count(f->seq) != 0;
 }
 
+// Whether a passed drawing call with the bounds `r` (device space) can be
+// left out: it lies wholly outside the area drawn. Inside tiles (pattern
+// space) and soft masks every call is drawn. The bounds are those MuPDF's
+// own display lists cull by.
+bool Outside(FilterDevice* f, fz_rect r)
+{
+    if (!f->area || f->tileDepth > 0 || f->maskDepth > 0 || fz_is_empty_rect(r) ||
+        fz_is_infinite_rect(r))
+        return false;
+    return r.x1 < f->area->x0 || r.x0 > f->area->x1 || r.y1 < f->area->y0 || r.y0 > f->area->y1;
+}
+
 // Clips, groups and the like: pass unless inside a tile that is not drawn.
 bool PassStructure(FilterDevice* f)
 {
@@ -104,7 +122,7 @@ bool PassStructure(FilterDevice* f)
 void FFillPath(fz_context* ctx, fz_device* dev, const fz_path* path, int evenOdd, fz_matrix ctm,
                fz_colorspace* cs, const float* color, float alpha, fz_color_params cp)
 {
-    if (PassDrawing(ctx, F(dev)))
+    if (PassDrawing(ctx, F(dev)) && !Outside(F(dev), fz_bound_path(ctx, path, nullptr, ctm)))
         fz_fill_path(ctx, F(dev)->target, path, evenOdd, ctm, cs, color, alpha, cp);
 }
 
@@ -112,7 +130,7 @@ void FStrokePath(fz_context* ctx, fz_device* dev, const fz_path* path,
                  const fz_stroke_state* stroke, fz_matrix ctm, fz_colorspace* cs,
                  const float* color, float alpha, fz_color_params cp)
 {
-    if (PassDrawing(ctx, F(dev)))
+    if (PassDrawing(ctx, F(dev)) && !Outside(F(dev), fz_bound_path(ctx, path, stroke, ctm)))
         fz_stroke_path(ctx, F(dev)->target, path, stroke, ctm, cs, color, alpha, cp);
 }
 
@@ -243,14 +261,14 @@ void FFillShade(fz_context* ctx, fz_device* dev, fz_shade* shade, fz_matrix ctm,
 void FFillImage(fz_context* ctx, fz_device* dev, fz_image* image, fz_matrix ctm, float alpha,
                 fz_color_params cp)
 {
-    if (PassDrawing(ctx, F(dev)))
+    if (PassDrawing(ctx, F(dev)) && !Outside(F(dev), fz_transform_rect(fz_unit_rect, ctm)))
         fz_fill_image(ctx, F(dev)->target, image, ctm, alpha, cp);
 }
 
 void FFillImageMask(fz_context* ctx, fz_device* dev, fz_image* image, fz_matrix ctm,
                     fz_colorspace* cs, const float* color, float alpha, fz_color_params cp)
 {
-    if (PassDrawing(ctx, F(dev)))
+    if (PassDrawing(ctx, F(dev)) && !Outside(F(dev), fz_transform_rect(fz_unit_rect, ctm)))
         fz_fill_image_mask(ctx, F(dev)->target, image, ctm, cs, color, alpha, cp);
 }
 
@@ -358,7 +376,7 @@ void FEndLayer(fz_context* ctx, fz_device* dev)
 
 fz_device* NewFilterDevice(fz_context* ctx, fz_device* target, const Selection* sel,
                            CancelProbe* cancel, fz_cookie* cookie,
-                           std::atomic<bool>* stop = nullptr)
+                           std::atomic<bool>* stop = nullptr, const fz_rect* area = nullptr)
 {
     auto* f = reinterpret_cast<FilterDevice*>(
         fz_new_device_of_size(ctx, static_cast<int>(sizeof(FilterDevice))));
@@ -367,6 +385,7 @@ fz_device* NewFilterDevice(fz_context* ctx, fz_device* target, const Selection* 
     f->cancel = cancel;
     f->cookie = cookie;
     f->stop = stop;
+    f->area = area;
     f->seq = 0;
     f->maskDepth = 0;
     f->tileDepth = 0;
@@ -527,11 +546,12 @@ fz_pixmap* Render(fz_context* ctx, fz_document* doc, int pageIndex, float zoom, 
 
 // Plain frame: draws the selection of a recording into the rows `band` of
 // a picture (RGB, its pixels cleared) whose row band.y0 starts at
-// `samples`. 1 when drawn, 0 when drawn up to a damaged object, -1 when
-// nothing of it may be kept (out of memory, stopped).
+// `samples`, leaving out the calls that lie outside `area` (the band's
+// pixels grown a little). 1 when drawn, 0 when drawn up to a damaged object,
+// -1 when nothing of it may be kept (out of memory, stopped).
 int DrawBandOn(fz_context* ctx, fz_display_list* recorded, const Selection* sel, fz_matrix ctm,
-               fz_irect band, unsigned char* samples, int graphicsAa, CancelProbe* cancel,
-               std::atomic<bool>* stop)
+               fz_irect band, const fz_rect* area, unsigned char* samples, int graphicsAa,
+               CancelProbe* cancel, std::atomic<bool>* stop)
 {
     fz_pixmap* pix = nullptr;
     fz_device* draw = nullptr;
@@ -549,7 +569,7 @@ int DrawBandOn(fz_context* ctx, fz_display_list* recorded, const Selection* sel,
         pix = fz_new_pixmap_with_bbox_and_data(ctx, fz_device_rgb(ctx), band, nullptr, 0, samples);
         draw = NewDrawDevice(ctx, pix, graphicsAa);
         drawing = true;
-        filter = NewFilterDevice(ctx, draw, sel, cancel, &cookie, stop);
+        filter = NewFilterDevice(ctx, draw, sel, cancel, &cookie, stop, area);
         fz_run_display_list(ctx, recorded, filter, ctm, fz_infinite_rect, &cookie);
         fz_close_device(ctx, filter);
         fz_close_device(ctx, draw);
@@ -576,12 +596,16 @@ int DrawBand(fz_context* base, bool clone, fz_display_list* recorded, const Sele
              fz_matrix ctm, fz_irect band, unsigned char* samples, int graphicsAa,
              CancelProbe* cancel, std::atomic<bool>* stop)
 {
+    // The band's pixels grown by one on every side.
+    const fz_rect area{static_cast<float>(band.x0 - 1), static_cast<float>(band.y0 - 1),
+                       static_cast<float>(band.x1 + 1), static_cast<float>(band.y1 + 1)};
     if (!clone)
-        return DrawBandOn(base, recorded, sel, ctm, band, samples, graphicsAa, cancel, stop);
+        return DrawBandOn(base, recorded, sel, ctm, band, &area, samples, graphicsAa, cancel, stop);
     fz_context* ctx = CloneContext(base);
     if (!ctx)
         return -1;
-    const int result = DrawBandOn(ctx, recorded, sel, ctm, band, samples, graphicsAa, cancel, stop);
+    const int result =
+        DrawBandOn(ctx, recorded, sel, ctm, band, &area, samples, graphicsAa, cancel, stop);
     fz_drop_context(ctx);
     return result;
 }

@@ -144,6 +144,76 @@ void ReleaseFreeMemory()
 #endif
 }
 
+} // namespace
+
+// A file opened with a password, as it was on disk: the same path,
+// password, device, inode, size and change time mean the same file.
+struct FileIdentity {
+    std::string path;
+    std::string password;
+    dev_t dev = 0;
+    ino_t ino = 0;
+    off_t size = 0;
+    struct timespec mtime {};
+
+    void Set(const std::string& p, const std::string& pw, const struct stat& st)
+    {
+        path = p;
+        password = pw;
+        dev = st.st_dev;
+        ino = st.st_ino;
+        size = st.st_size;
+        mtime = st.st_mtim;
+    }
+    bool Same(const std::string& p, const std::string& pw, const struct stat& st) const
+    {
+        return p == path && pw == password && st.st_dev == dev && st.st_ino == ino &&
+               st.st_size == size && st.st_mtim.tv_sec == mtime.tv_sec &&
+               st.st_mtim.tv_nsec == mtime.tv_nsec;
+    }
+    void Clear()
+    {
+        path.clear();
+        password.clear();
+    }
+};
+
+namespace {
+
+// The page map of the file whose page tree was walked last, kept for the
+// next load of the same file unchanged: callers read a file's page count
+// first and convert it after, and the second load walked the whole tree
+// (every page object parsed) again before the first page.
+struct LastMap {
+    std::mutex mutex;
+    FileIdentity file;
+    std::shared_ptr<const PageTreeMap> map;
+};
+
+LastMap& LastWalked()
+{
+    static LastMap last;
+    return last;
+}
+
+// The map kept for this file as it is now; null when none is.
+std::shared_ptr<const PageTreeMap> WalkedBefore(const std::string& path,
+                                                const std::string& password, const struct stat& st)
+{
+    LastMap& last = LastWalked();
+    std::lock_guard<std::mutex> lock(last.mutex);
+    return last.map && last.file.Same(path, password, st) ? last.map : nullptr;
+}
+
+void KeepWalked(const std::string& path, const std::string& password, const struct stat& st,
+                std::shared_ptr<const PageTreeMap> map)
+{
+    LastMap& last = LastWalked();
+    std::lock_guard<std::mutex> lock(last.mutex);
+    last.file.Set(path, password, st);
+    last.map = std::move(map);
+}
+
 std::string WithSlash(std::string dir)
 {
     if (!dir.empty() && dir.back() != '/')
@@ -412,12 +482,7 @@ namespace {
 struct RenderCache {
     fz_context* ctx = nullptr;
     fz_document* doc = nullptr;
-    std::string path;
-    std::string password;
-    dev_t dev = 0;
-    ino_t ino = 0;
-    off_t size = 0;
-    struct timespec mtime {};
+    FileIdentity file;
     int pageCount = 0;
     // The fonts of the page last drawn: a font used page after page is
     // not read again for each, while those of a document with many fonts
@@ -439,15 +504,12 @@ struct RenderCache {
         }
         ctx = nullptr;
         doc = nullptr;
-        path.clear();
-        password.clear();
+        file.Clear();
     }
 
     bool Matches(const std::string& p, const std::string& pw, const struct stat& st) const
     {
-        return doc && p == path && pw == password && st.st_dev == dev && st.st_ino == ino &&
-               st.st_size == size && st.st_mtim.tv_sec == mtime.tv_sec &&
-               st.st_mtim.tv_nsec == mtime.tv_nsec;
+        return doc && file.Same(p, pw, st);
     }
 };
 
@@ -565,10 +627,20 @@ bool Parser::LoadWith(const std::wstring& path, bool checkOnly, const char* pass
         throw ParserError("the PDF file has no pages (or its page tree is damaged): " + file);
     }
     SafeMakeFormAppearances(d.ctx, doc);
+    const std::string pw = password ? password : "";
+    struct stat st {};
+    const bool known = !map && ::stat(file.c_str(), &st) == 0;
+    // The map of an earlier load of the file unchanged serves as well, and
+    // parsers that open the file alike take it from this one.
+    const std::shared_ptr<const PageTreeMap> before = known ? WalkedBefore(file, pw, st) : nullptr;
     bool walked = false;
     if (map && SafeAdoptPageTree(d.ctx, doc, *map)) {
         d.pageTree = true;
         d.clearObjects = true;
+    } else if (before && SafeAdoptPageTree(d.ctx, doc, *before)) {
+        d.pageTree = true;
+        d.clearObjects = true;
+        d.treeMap = before;
     } else {
         walked = true;
         d.pageTree = SafeLoadPageTree(d.ctx, doc, &d.clearObjects);
@@ -576,6 +648,8 @@ bool Parser::LoadWith(const std::wstring& path, bool checkOnly, const char* pass
             PageTreeMap made = SafeCopyPageTree(d.ctx, doc);
             if (!made.pageObjects.empty())
                 d.treeMap = std::make_shared<const PageTreeMap>(std::move(made));
+            if (known && d.treeMap)
+                KeepWalked(file, pw, st, d.treeMap);
         }
     }
     // Mapping the tree parsed every page object: they go at once, not with
@@ -800,12 +874,7 @@ bool Parser::ConvertPDFPageToJpeg(const std::wstring& pdfPath, const std::wstrin
         }
         SafeMakeFormAppearances(cache->ctx, cache->doc);
         cache->pageCount = pages;
-        cache->path = file;
-        cache->password = pw;
-        cache->dev = st.st_dev;
-        cache->ino = st.st_ino;
-        cache->size = st.st_size;
-        cache->mtime = st.st_mtim;
+        cache->file.Set(file, pw, st);
     }
     if (page > cache->pageCount)
         return false;

@@ -654,7 +654,8 @@ std::vector<CollectBase*> Drawable(const PageObjects& o)
 TEST(Render, DrawObjectsOfWholePageMatchesPdftoppm)
 {
     auto dir = Scratch("drawall");
-    for (const char* file : {"picture.pdf", "paths.pdf", "table.pdf", "rotate90.pdf", "mesh.pdf"}) {
+    for (const char* file :
+         {"picture.pdf", "paths.pdf", "table.pdf", "rotate90.pdf", "mesh.pdf", "stripes.pdf"}) {
         SCOPED_TRACE(file);
         Parser p;
         p.Load(WFixture(file), false, nullptr);

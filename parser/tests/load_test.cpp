@@ -252,6 +252,77 @@ TEST(Load, ParsersOpenedAlikeReadTheSamePages)
     EXPECT_EQ(AllText(alike), AllText(fresh));
 }
 
+// A file loaded again reads as the first load read it, with another file
+// loaded in between or not; a file replaced in place is read as it is now,
+// also by parsers opened alike from the new load.
+TEST(Load, LoadsAgainReadTheFileAsItIsNow)
+{
+    const auto dir = Scratch("again");
+    const std::string joined = (dir / "joined.pdf").string();
+    int status = -1;
+    Shell("qpdf --empty --pages " + Q(Fixture("two_column.pdf")) + " " + Q(Fixture("links.pdf")) +
+              " " + Q(Fixture("styles.pdf")) + " -- " + Q(joined),
+          &status);
+    ASSERT_EQ(status, 0);
+    Parser first;
+    ASSERT_TRUE(first.Load(Wide(joined), false, nullptr));
+    const int pages = first.GetPageCount();
+    const std::string text = AllText(first);
+    ASSERT_FALSE(text.empty());
+    struct Case {
+        const char* between;   // a file loaded before the load again, or null
+    };
+    for (const Case& c : {Case{nullptr}, Case{"table.pdf"}, Case{nullptr}}) {
+        SCOPED_TRACE(c.between ? c.between : "nothing between");
+        if (c.between) {
+            Parser other;
+            ASSERT_TRUE(other.Load(WFixture(c.between), false, nullptr));
+        }
+        Parser again;
+        ASSERT_TRUE(again.Load(Wide(joined), false, nullptr));
+        EXPECT_EQ(again.GetPageCount(), pages);
+        EXPECT_EQ(AllText(again), text);
+    }
+
+    // The same file with its first two pages swapped in the page tree: the
+    // same objects under the same numbers, another order of pages.
+    const std::string qdf = (dir / "qdf.pdf").string();
+    Shell("qpdf --qdf --object-streams=disable " + Q(joined) + " " + Q(qdf), &status);
+    ASSERT_EQ(status, 0);
+    std::string body;
+    {
+        std::ifstream in(qdf, std::ios::binary);
+        body.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    const std::size_t kids = body.find("/Kids [\n");
+    ASSERT_NE(kids, std::string::npos);
+    const std::size_t a = body.find('\n', kids) + 1;
+    const std::size_t b = body.find('\n', a) + 1;
+    const std::size_t end = body.find('\n', b) + 1;
+    const std::string swapped = body.substr(b, end - b) + body.substr(a, b - a);
+    body.replace(a, end - a, swapped);
+    std::ofstream(qdf, std::ios::binary | std::ios::trunc) << body;
+    const std::string turned = (dir / "turned.pdf").string();
+    Shell("fix-qdf " + Q(qdf) + " > " + Q(turned), &status);
+    ASSERT_EQ(status, 0);
+    const std::string moving = (dir / "moving.pdf").string();
+    std::filesystem::copy_file(joined, moving);
+    Parser before;
+    ASSERT_TRUE(before.Load(Wide(moving), false, nullptr));
+    std::filesystem::copy_file(turned, moving, std::filesystem::copy_options::overwrite_existing);
+    Parser now;
+    ASSERT_TRUE(now.Load(Wide(moving), false, nullptr));
+    Parser alike;
+    ASSERT_TRUE(alike.LoadAlike(now));
+    Parser reference;
+    ASSERT_TRUE(reference.Load(Wide(turned), false, nullptr));
+    const std::string expected = AllText(reference);
+    EXPECT_NE(expected, text);
+    EXPECT_EQ(now.GetPageCount(), pages);
+    EXPECT_EQ(AllText(now), expected);
+    EXPECT_EQ(AllText(alike), expected);
+}
+
 TEST(Load, CheckOnlyAnswersFalseForFilesThatOpenWithoutPassword)
 {
     for (const char* f : {"styles.pdf", "owner_only.pdf"}) {

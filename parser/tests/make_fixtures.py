@@ -421,6 +421,23 @@ def mesh_page():
     raw_pdf("mesh.pdf", [(b"\n".join(rows), "")])
 
 
+def stripes_page():
+    # Touching stripes 8 points wide, black and grey by turns, each stroked
+    # as four pieces of a horizontal line (120 drawing calls on 240 points
+    # of height: a figure drawn in bands of rows). Wherever a band's edge
+    # falls, a stripe reaches across it from the band its middle lies in: a
+    # band that left out the strokes whose line lies outside it would show a
+    # white strip there.
+    rows = [b"8 w 0 J"]
+    for k in range(30):
+        y = 34 + 8 * k
+        grey = b"0" if k % 2 == 0 else b"0.55"
+        for piece in range(4):
+            x0 = 40 + 80 * piece
+            rows.append(b"%s G %d %d m %d %d l S" % (grey, x0, y, x0 + 80, y))
+    raw_pdf("stripes.pdf", [(b"\n".join(rows), "")])
+
+
 def horizontal_scaling():
     # Words set apart only by TJ offsets (no space characters) under
     # horizontal scaling (Tz): the gaps shrink and grow with the glyphs.
@@ -860,6 +877,7 @@ scanned_page_full()
 links()
 paths_page()
 mesh_page()
+stripes_page()
 horizontal_scaling()
 many_paths_page()
 big_fills_page()

@@ -154,35 +154,43 @@ TEST_F(PageThreads, RecognisedPagesKeepTheirWordsOnManyThreads)
     }
 }
 
-TEST(PagePipelineTest, NoThreadRunsAheadOfTheConsumerWithMoreThanTwoPages)
+TEST(PagePipelineTest, NoThreadRunsAheadOfTheConsumerWithMorePagesThanItsHand)
 {
     // With a slow consumer, workers that ran ahead would each hold many
     // pages at once; with slow pages, so would a consumer that analyses
     // later pages while it waits. Every page arrives in its place, and a
-    // thread starts a page only while fewer than two pages it made wait for
-    // the consumer to ask for them.
+    // thread starts a page only while fewer pages it made than it may hold
+    // wait for the consumer to ask for them. With a slow consumer every
+    // thread fills its hand: a job given more pages in hand uses them.
     Parser parser;
     parser.Load(utf8::ToWide(jobtest::Fixtures::get().path("ten")), false, "");
     ASSERT_EQ(parser.GetPageCount(), 10);
     constexpr std::size_t kCount = 48;
     struct Case {
         int threads;
+        int hand;                                // pages in hand per thread
         std::chrono::microseconds page, write;   // time to analyse, to write
     };
     using us = std::chrono::microseconds;
+    constexpr int kText = PagePipeline::kPagesInHand;
+    constexpr int kPictures = PagePipeline::kPicturePagesInHand;
     const Case cases[] = {
-        {2, us(200), us(2000)},
-        {8, us(200), us(2000)},
-        {4, us(3000), us(100)},
-        {8, us(3000), us(100)},
+        {2, kText, us(200), us(2000)},
+        {8, kText, us(200), us(2000)},
+        {4, kText, us(3000), us(100)},
+        {8, kText, us(3000), us(100)},
+        {2, kPictures, us(200), us(2000)},
+        {8, kPictures, us(200), us(2000)},
+        {8, kPictures, us(3000), us(100)},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::to_string(c.threads) + " threads, pages of " + std::to_string(c.page.count()) +
-                     " us");
+        SCOPED_TRACE(std::to_string(c.threads) + " threads holding " + std::to_string(c.hand) +
+                     " pages, pages of " + std::to_string(c.page.count()) + " us");
         std::mutex mutex;
         std::size_t asked = 0;   // the page the consumer asks for or has
         std::map<std::thread::id, std::vector<std::size_t>> made;
         std::vector<std::string> early;
+        long mostWaiting = 0;   // a thread's pages waiting when it started one
         {
             PagePipeline pipeline(&parser, kCount, c.threads, [&](Parser*, std::size_t k) {
                 {
@@ -190,7 +198,8 @@ TEST(PagePipelineTest, NoThreadRunsAheadOfTheConsumerWithMoreThanTwoPages)
                     std::vector<std::size_t>& mine = made[std::this_thread::get_id()];
                     const auto waiting = std::count_if(mine.begin(), mine.end(),
                                                        [&](std::size_t j) { return j > asked; });
-                    if (waiting >= 2)
+                    mostWaiting = std::max<long>(mostWaiting, waiting);
+                    if (waiting >= c.hand)
                         early.push_back(std::to_string(k) + " while " + std::to_string(mine.back()));
                     mine.push_back(k);
                 }
@@ -198,7 +207,7 @@ TEST(PagePipelineTest, NoThreadRunsAheadOfTheConsumerWithMoreThanTwoPages)
                 auto* page = new Page(nullptr);
                 page->SetWidth(static_cast<double>(k));
                 return page;
-            });
+            }, c.hand);
             Page* previous = nullptr;
             for (std::size_t k = 0; k < kCount; ++k) {
                 {
@@ -218,6 +227,9 @@ TEST(PagePipelineTest, NoThreadRunsAheadOfTheConsumerWithMoreThanTwoPages)
             pipeline.giveBack(kCount - 1, previous);
         }
         EXPECT_TRUE(early.empty()) << early.size() << " pages started early, first: " << early.front();
+        if (c.write > c.page) {
+            EXPECT_EQ(mostWaiting, c.hand - 1);
+        }
         std::size_t pages = 0;
         for (const auto& [thread, list] : made)
             pages += list.size();
