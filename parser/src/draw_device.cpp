@@ -98,14 +98,17 @@ bool PassDrawing(fz_context* ctx, FilterDevice* f)
     return f->sel->whole.count(f->seq) != 0;
 }
 
-// Whether a passed drawing call with the bounds `r` (device space) can be
-// left out: it lies wholly outside the area drawn. Inside tiles (pattern
-// space) and soft masks every call is drawn. The bounds are those MuPDF's
-// own display lists cull by.
-bool Outside(FilterDevice* f, fz_rect r)
+// Whether a passed drawing call whose bounds (device space) `bounds()`
+// gives can be left out: it lies wholly outside the area drawn. Inside
+// tiles (pattern space) and soft masks every call is drawn. The bounds are
+// those MuPDF's own display lists cull by, and are worked out only where a
+// call may be left out: drawing without an area bounds no path.
+template <class Bounds> bool Outside(FilterDevice* f, Bounds bounds)
 {
-    if (!f->area || f->tileDepth > 0 || f->maskDepth > 0 || fz_is_empty_rect(r) ||
-        fz_is_infinite_rect(r))
+    if (!f->area || f->tileDepth > 0 || f->maskDepth > 0)
+        return false;
+    const fz_rect r = bounds();
+    if (fz_is_empty_rect(r) || fz_is_infinite_rect(r))
         return false;
     return r.x1 < f->area->x0 || r.x0 > f->area->x1 || r.y1 < f->area->y0 || r.y0 > f->area->y1;
 }
@@ -122,7 +125,8 @@ bool PassStructure(FilterDevice* f)
 void FFillPath(fz_context* ctx, fz_device* dev, const fz_path* path, int evenOdd, fz_matrix ctm,
                fz_colorspace* cs, const float* color, float alpha, fz_color_params cp)
 {
-    if (PassDrawing(ctx, F(dev)) && !Outside(F(dev), fz_bound_path(ctx, path, nullptr, ctm)))
+    if (PassDrawing(ctx, F(dev)) &&
+        !Outside(F(dev), [&] { return fz_bound_path(ctx, path, nullptr, ctm); }))
         fz_fill_path(ctx, F(dev)->target, path, evenOdd, ctm, cs, color, alpha, cp);
 }
 
@@ -130,7 +134,8 @@ void FStrokePath(fz_context* ctx, fz_device* dev, const fz_path* path,
                  const fz_stroke_state* stroke, fz_matrix ctm, fz_colorspace* cs,
                  const float* color, float alpha, fz_color_params cp)
 {
-    if (PassDrawing(ctx, F(dev)) && !Outside(F(dev), fz_bound_path(ctx, path, stroke, ctm)))
+    if (PassDrawing(ctx, F(dev)) &&
+        !Outside(F(dev), [&] { return fz_bound_path(ctx, path, stroke, ctm); }))
         fz_stroke_path(ctx, F(dev)->target, path, stroke, ctm, cs, color, alpha, cp);
 }
 
@@ -261,14 +266,16 @@ void FFillShade(fz_context* ctx, fz_device* dev, fz_shade* shade, fz_matrix ctm,
 void FFillImage(fz_context* ctx, fz_device* dev, fz_image* image, fz_matrix ctm, float alpha,
                 fz_color_params cp)
 {
-    if (PassDrawing(ctx, F(dev)) && !Outside(F(dev), fz_transform_rect(fz_unit_rect, ctm)))
+    if (PassDrawing(ctx, F(dev)) &&
+        !Outside(F(dev), [&] { return fz_transform_rect(fz_unit_rect, ctm); }))
         fz_fill_image(ctx, F(dev)->target, image, ctm, alpha, cp);
 }
 
 void FFillImageMask(fz_context* ctx, fz_device* dev, fz_image* image, fz_matrix ctm,
                     fz_colorspace* cs, const float* color, float alpha, fz_color_params cp)
 {
-    if (PassDrawing(ctx, F(dev)) && !Outside(F(dev), fz_transform_rect(fz_unit_rect, ctm)))
+    if (PassDrawing(ctx, F(dev)) &&
+        !Outside(F(dev), [&] { return fz_transform_rect(fz_unit_rect, ctm); }))
         fz_fill_image_mask(ctx, F(dev)->target, image, ctm, cs, color, alpha, cp);
 }
 

@@ -144,10 +144,8 @@ void ReleaseFreeMemory()
 #endif
 }
 
-} // namespace
-
 // A file opened with a password, as it was on disk: the same path,
-// password, device, inode, size and change time mean the same file.
+// password, device, inode, size and modification time mean the same file.
 struct FileIdentity {
     std::string path;
     std::string password;
@@ -177,8 +175,6 @@ struct FileIdentity {
         password.clear();
     }
 };
-
-namespace {
 
 // The page map of the file whose page tree was walked last, kept for the
 // next load of the same file unchanged: callers read a file's page count
