@@ -528,13 +528,25 @@ bool FontListed(fz_context* ctx, const PageFonts* fonts, int num)
     return false;
 }
 
+// a + b, or the largest size where that does not fit: the sizes come from
+// the file's dictionaries and may be anything.
+std::size_t AddSizes(std::size_t a, std::size_t b)
+{
+    return b > SIZE_MAX - a ? SIZE_MAX : a + b;
+}
+
 // The bytes of picture `image` decoded: a component a byte, as MuPDF
 // decodes it (one for a mask or grey, four for CMYK, else three), and its
 // soft mask's. May throw.
 std::size_t PictureBytes(fz_context* ctx, pdf_obj* image)
 {
-    const std::int64_t w = std::max(0, pdf_dict_get_int(ctx, image, PDF_NAME(Width)));
-    const std::int64_t h = std::max(0, pdf_dict_get_int(ctx, image, PDF_NAME(Height)));
+    // Each side is below 2^31, so width times height times 4 fits in 64
+    // bits unsigned.
+    const auto side = [&](pdf_obj* dict, pdf_obj* key) {
+        return static_cast<std::uint64_t>(std::max(0, pdf_dict_get_int(ctx, dict, key)));
+    };
+    const std::uint64_t w = side(image, PDF_NAME(Width));
+    const std::uint64_t h = side(image, PDF_NAME(Height));
     int n = 3;
     pdf_obj* cs = pdf_dict_get(ctx, image, PDF_NAME(ColorSpace));
     if (pdf_dict_get_bool(ctx, image, PDF_NAME(ImageMask)) || pdf_name_eq(ctx, cs, PDF_NAME(DeviceGray)) ||
@@ -542,11 +554,11 @@ std::size_t PictureBytes(fz_context* ctx, pdf_obj* image)
         n = 1;
     else if (pdf_name_eq(ctx, cs, PDF_NAME(DeviceCMYK)) || pdf_name_eq(ctx, cs, PDF_NAME(CMYK)))
         n = 4;
-    std::size_t bytes = static_cast<std::size_t>(w * h * n);
+    std::size_t bytes = static_cast<std::size_t>(w * h * static_cast<std::uint64_t>(n));
     pdf_obj* mask = pdf_dict_get(ctx, image, PDF_NAME(SMask));
     if (pdf_is_dict(ctx, mask))
-        bytes += static_cast<std::size_t>(std::max(0, pdf_dict_get_int(ctx, mask, PDF_NAME(Width)))) *
-                 static_cast<std::size_t>(std::max(0, pdf_dict_get_int(ctx, mask, PDF_NAME(Height))));
+        bytes = AddSizes(bytes,
+                         static_cast<std::size_t>(side(mask, PDF_NAME(Width)) * side(mask, PDF_NAME(Height))));
     return bytes;
 }
 
@@ -578,9 +590,10 @@ void LoadResourceFonts(fz_context* ctx, pdf_document* doc, pdf_obj* res, int dep
         pdf_obj* ref = pdf_dict_get_val(ctx, xobjects, i);
         pdf_obj* subtype = pdf_dict_get(ctx, ref, PDF_NAME(Subtype));
         if (pdf_name_eq(ctx, subtype, PDF_NAME(Image))) {
-            out->pictureBytes += PictureBytes(ctx, ref);
-            out->pictureStreamBytes +=
-                static_cast<std::size_t>(std::max(0, pdf_dict_get_int(ctx, ref, PDF_NAME(Length))));
+            out->pictureBytes = AddSizes(out->pictureBytes, PictureBytes(ctx, ref));
+            out->pictureStreamBytes = AddSizes(
+                out->pictureStreamBytes,
+                static_cast<std::size_t>(std::max(0, pdf_dict_get_int(ctx, ref, PDF_NAME(Length)))));
             continue;
         }
         if (depth <= 0 || out->forms >= PageFonts::kMaxForms || !pdf_is_indirect(ctx, ref) ||

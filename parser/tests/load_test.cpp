@@ -447,6 +447,28 @@ TEST(Load, CorpusFilesLoadOrFailCleanly)
 
 // Files damaged at random places: every operation either works or fails
 // cleanly; the sanitizers watch for anything worse.
+// Picture sizes are read from the file's dictionaries to know what a page
+// brings into memory; the largest the file can claim are counted without
+// overflow, and the page reads and draws as its text.
+TEST(Load, PicturesClaimingHugeSizesLeaveThePageReadable)
+{
+    auto dir = Scratch("huge_sizes");
+    const std::string file = Fixture("huge_picture_sizes.pdf");
+    Parser p;
+    p.SetImageDir(Wide(dir.string()));
+    p.Load(Wide(file), false, nullptr);
+    ASSERT_EQ(p.GetPageCount(), 1);
+    for (int pass = 0; pass < 2; ++pass) {
+        PageObjects o = Walk(p, 0);
+        std::string text;
+        for (TextCollect* t : o.text)
+            text += t->GetText() + " ";
+        EXPECT_NE(text.find("Huge"), std::string::npos) << text;
+    }
+    const std::string jpeg = (dir / "page.jpg").string();
+    EXPECT_TRUE(Parser::ConvertPDFPageToJpeg(Wide(file), Wide(jpeg), 1, 36, ""));
+}
+
 TEST(Load, DamagedFilesNeverCrash)
 {
     auto dir = Scratch("damaged");

@@ -831,6 +831,15 @@ def empty_and_broken():
         f.write(data[: len(data) // 3])
     with open(path("garbage.pdf"), "wb") as f:
         f.write(b"%PDF-1.4\n" + bytes((i * 37 + 11) % 256 for i in range(4000)))
+    # A page that names pictures claiming the largest sizes a dictionary can
+    # hold (objects 6 and 7), and draws only text.
+    raw_pdf("huge_picture_sizes.pdf", [(b"BT /F1 14 Tf 40 200 Td (Huge pictures named) Tj ET",
+                                        "/XObject << /Im1 6 0 R >>")], extra_objects=[
+        b"<< /Type /XObject /Subtype /Image /Width 2147483647 /Height 2147483647 "
+        b"/ColorSpace /DeviceCMYK /BitsPerComponent 8 /SMask 7 0 R /Length 2147483647 >>\n"
+        b"stream\nx\nendstream",
+        b"<< /Type /XObject /Subtype /Image /Width 2147483647 /Height 2147483647 "
+        b"/ColorSpace /DeviceGray /BitsPerComponent 8 /Length 1 >>\nstream\nx\nendstream"])
 
 
 def encrypted():
